@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# The Wine test bed of one build tree: a fresh prefix without the Z: drive,
+# an Xvfb display and a persistent wineserver.
+#
+#   wine-bed.sh up   BED_DIR DIR...   fresh prefix; DIRs become drives P:, T:, ...
+#   wine-bed.sh down BED_DIR          ends the bed's wineserver and Xvfb
+#
+# Nothing inside the prefix can reach the host's files: the only drives are
+# C: (the prefix itself) and the given build directories.
+set -euo pipefail
+
+cmd=${1:?usage: wine-bed.sh up|down BED_DIR [DIR...]}
+bed=${2:?usage: wine-bed.sh up|down BED_DIR [DIR...]}
+shift 2
+prefix="$bed/prefix"
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEARCH=win64
+export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+# No Mono or Gecko download prompts in a sandbox without network.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+down() {
+    if [ -d "$prefix" ]; then
+        WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+    fi
+    if [ -f "$bed/xvfb.pid" ]; then
+        kill "$(cat "$bed/xvfb.pid")" 2>/dev/null || true
+        rm -f "$bed/xvfb.pid"
+    fi
+    rm -f "$bed/display"
+}
+
+# Refuses to go on when any drive of the prefix maps the host's root.
+check_sandbox() {
+    local link target
+    for link in "$prefix"/dosdevices/*; do
+        [ -L "$link" ] || continue
+        case "$(basename "$link")" in *::) continue ;; esac
+        target=$(readlink -f "$link")
+        if [ "$target" = "/" ] || [ "$(basename "$link")" = "z:" ]; then
+            echo "wine-bed: $link maps $target; refusing to run" >&2
+            return 1
+        fi
+    done
+}
+
+start_display() {
+    local fifo="$bed/displayfd"
+    rm -f "$fifo"
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" </dev/null >/dev/null 2>&1 &
+    echo $! >"$bed/xvfb.pid"
+    local number
+    read -r -t 20 number <"$fifo"
+    rm -f "$fifo"
+    [ -n "$number" ] || { echo "wine-bed: Xvfb did not start" >&2; return 1; }
+    echo ":$number" >"$bed/display"
+}
+
+up() {
+    down
+    rm -rf "$prefix"
+    mkdir -p "$bed"
+    start_display
+    export DISPLAY
+    DISPLAY=$(cat "$bed/display")
+
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+    rm -f "$prefix/dosdevices/z:"
+
+    # Build directories as drives, in order: P:, T:, ...
+    local letters=(p t u v w) i=0 dir
+    for dir in "$@"; do
+        mkdir -p "$dir"
+        ln -sfn "$(readlink -f "$dir")" "$prefix/dosdevices/${letters[$i]}:"
+        i=$((i + 1))
+    done
+    check_sandbox
+
+    # The dialogs ask for "ＭＳ Ｐゴシック"; the bed has the IPA fonts instead.
+    local reg="$bed/fonts.reg"
+    printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+        '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
+        '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' \
+        '"MS UI Gothic"="IPAPGothic"' '"MS Shell Dlg"="IPAPGothic"' \
+        | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$reg"
+    cp "$reg" "$prefix/drive_c/windows/temp/fonts.reg"
+    wine regedit /S 'C:\windows\temp\fonts.reg' >/dev/null 2>&1
+    wineserver -w
+
+    # One server for the whole run keeps each test start fast.
+    wineserver -p </dev/null >/dev/null 2>&1
+    echo "wine-bed: prefix $prefix on display $DISPLAY"
+}
+
+case "$cmd" in
+up) up "$@" ;;
+down) down ;;
+*) echo "usage: wine-bed.sh up|down BED_DIR [DIR...]" >&2; exit 2 ;;
+esac
