@@ -1,0 +1,76 @@
+#pragma once
+// Owners for the platform's handles: one owner, no copies, closed on scope exit.
+
+#include <windows.h>
+
+#include <utility>
+
+template <typename Handle, typename Traits>
+class UniqueHandle {
+public:
+    UniqueHandle() = default;
+    explicit UniqueHandle(Handle h) : h_(h) {}
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    UniqueHandle(UniqueHandle&& o) noexcept : h_(o.Detach()) {}
+    UniqueHandle& operator=(UniqueHandle&& o) noexcept
+    {
+        if (this != &o)
+            Attach(o.Detach());
+        return *this;
+    }
+    ~UniqueHandle() { Close(); }
+
+    Handle Get() const { return h_; }
+    explicit operator bool() const { return Traits::Valid(h_); }
+
+    void Attach(Handle h)
+    {
+        Close();
+        h_ = h;
+    }
+    Handle Detach() { return std::exchange(h_, Traits::Invalid()); }
+
+    // Closes the handle; false when there was none or the platform refused.
+    bool Close()
+    {
+        if (!Traits::Valid(h_))
+            return false;
+        const bool ok = Traits::Close(h_);
+        h_ = Traits::Invalid();
+        return ok;
+    }
+
+private:
+    Handle h_ = Traits::Invalid();
+};
+
+struct KernelHandleTraits {
+    static HANDLE Invalid() { return nullptr; }
+    static bool Valid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static bool Close(HANDLE h) { return CloseHandle(h) != FALSE; }
+};
+using KernelHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
+
+struct ModuleTraits {
+    static HMODULE Invalid() { return nullptr; }
+    static bool Valid(HMODULE h) { return h != nullptr; }
+    static bool Close(HMODULE h) { return FreeLibrary(h) != FALSE; }
+};
+using LoadedModule = UniqueHandle<HMODULE, ModuleTraits>;
+
+// A function of a loaded module as the type the caller knows it by.
+template <typename Function>
+Function ProcAddress(HMODULE module, const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+template <typename Gdi>
+struct GdiTraits {
+    static Gdi Invalid() { return nullptr; }
+    static bool Valid(Gdi h) { return h != nullptr; }
+    static bool Close(Gdi h) { return DeleteObject(h) != FALSE; }
+};
+using FontHandle = UniqueHandle<HFONT, GdiTraits<HFONT>>;
+using BitmapHandle = UniqueHandle<HBITMAP, GdiTraits<HBITMAP>>;

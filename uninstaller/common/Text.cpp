@@ -1,0 +1,70 @@
+#include "Text.h"
+
+#include <cstring>
+
+namespace text {
+
+int FoldCompare(std::string_view a, std::string_view b)
+{
+    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto ca = static_cast<unsigned char>(FoldAscii(a[i]));
+        const auto cb = static_cast<unsigned char>(FoldAscii(b[i]));
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    if (a.size() == b.size())
+        return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+bool FoldEqual(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && FoldCompare(a, b) == 0;
+}
+
+bool FoldStartsWith(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && FoldCompare(text.substr(0, prefix.size()), prefix) == 0;
+}
+
+bool CopyWhole(char* dest, std::size_t size, std::string_view source)
+{
+    if (size == 0)
+        return false;
+    if (source.size() >= size) {
+        dest[0] = '\0';
+        return false;
+    }
+    std::memmove(dest, source.data(), source.size());
+    dest[source.size()] = '\0';
+    return true;
+}
+
+bool AppendWhole(char* dest, std::size_t size, std::string_view source)
+{
+    const std::size_t used = strnlen(dest, size);
+    if (used >= size || source.size() >= size - used)
+        return false;
+    std::memcpy(dest + used, source.data(), source.size());
+    dest[used + source.size()] = '\0';
+    return true;
+}
+
+bool EndsWithSeparator(std::string_view s, LeadByteTest isLead)
+{
+    bool last = false;
+    ForEachChar(s, isLead, [&](std::size_t i) { last = s[i] == '\\' || s[i] == '/'; });
+    return last;
+}
+
+std::string_view StripQuotes(std::string_view value)
+{
+    if (!value.empty() && value.front() == '"')
+        value.remove_prefix(1);
+    if (!value.empty() && value.back() == '"')
+        value.remove_suffix(1);
+    return value;
+}
+
+} // namespace text

@@ -1,0 +1,58 @@
+#pragma once
+// Byte texts of the ANSI code page: the comparison every list of the program
+// uses (only A-Z folded) and bounded copies into fixed buffers.
+
+#include <cstddef>
+#include <string_view>
+
+namespace text {
+
+// Names, paths and list items live in 260-byte buffers: 259 characters and a NUL.
+constexpr std::size_t kMaxText = 260;
+
+constexpr char FoldAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// <0, 0, >0 like strcmp, with A-Z folded to a-z and bytes compared unsigned.
+int FoldCompare(std::string_view a, std::string_view b);
+bool FoldEqual(std::string_view a, std::string_view b);
+bool FoldStartsWith(std::string_view text, std::string_view prefix);
+
+// Copies `source` into `dest` of `size` bytes when it fits whole (with its
+// NUL) and returns true; otherwise leaves `dest` empty and returns false.
+// A cut path or name could name something else, so nothing is ever cut.
+bool CopyWhole(char* dest, std::size_t size, std::string_view source);
+
+template <std::size_t N>
+bool CopyWhole(char (&dest)[N], std::string_view source) { return CopyWhole(dest, N, source); }
+
+// Appends `source` to the text in `dest` when the result fits whole.
+bool AppendWhole(char* dest, std::size_t size, std::string_view source);
+
+template <std::size_t N>
+bool AppendWhole(char (&dest)[N], std::string_view source) { return AppendWhole(dest, N, source); }
+
+// Tells whether a byte starts a double-byte character of the code page in
+// use (the platform's IsDBCSLeadByte); nullptr for a single-byte code page.
+using LeadByteTest = bool (*)(unsigned char);
+
+// Byte offsets of the characters of `s`, stepping over trail bytes, so that
+// a Shift-JIS trail byte equal to '\\' is never taken for a separator.
+template <typename Visit>
+void ForEachChar(std::string_view s, LeadByteTest isLead, Visit visit)
+{
+    for (std::size_t i = 0; i < s.size();) {
+        visit(i);
+        i += (isLead && isLead(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
+    }
+}
+
+// True when the last character of `s` is '\\' or '/'.
+bool EndsWithSeparator(std::string_view s, LeadByteTest isLead);
+
+// Removes one double quote at each end where present.
+std::string_view StripQuotes(std::string_view value);
+
+} // namespace text
