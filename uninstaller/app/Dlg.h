@@ -1,0 +1,21 @@
+#pragma once
+// The dialog framework: every dialog object derives from CDlg and is passed
+// as the creation parameter of its dialog; one shared procedure routes the
+// messages to the object's DlgProc.
+
+#include <windows.h>
+
+class CDlg {
+public:
+    CDlg() = default;
+    CDlg(const CDlg&) = delete;
+    CDlg& operator=(const CDlg&) = delete;
+
+    virtual INT_PTR DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) = 0;
+    virtual ~CDlg() = default;
+
+    // Given to every DialogBoxParamA and CreateDialogParamA call.
+    static INT_PTR CALLBACK StaticDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND hwnd = nullptr;
+};

@@ -1,0 +1,46 @@
+#pragma once
+// The main window: two buttons and a frame that hosts the selection page and
+// the removal page.
+
+#include "../common/Handles.h"
+#include "../script/TextCatalogue.h"
+#include "../spooler/PlatformKind.h"
+#include "Dlg.h"
+#include "RemovePage.h"
+#include "SelectPage.h"
+#include "SwitchList.h"
+
+class MainDlg : public CDlg {
+public:
+    MainDlg();
+    ~MainDlg() override;
+
+    INT_PTR DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    CSelectDlg& SelectPage() { return select_; }
+    CRemoveDlg& RemovePage() { return remove_; }
+
+private:
+    BOOL OnInitDialog();
+    INT_PTR OnCommand(int id);
+    void OnEnterMenuLoop();
+    INT_PTR OnCtlColorStatic(HDC dc, HWND control);
+    void SetUpSystemMenu();
+    HWND CreatePage(CDlg& page, const char* templateName, bool show);
+    void RunLoadingStep();
+    void StartRemoval();
+    void OnRemovalDone();
+    void EnableButton(int id, bool enable);
+
+    HINSTANCE instance_ = nullptr;
+    TextCatalogue texts_;
+    PlatformKind platform_;
+    SwitchList switches_;
+    CSelectDlg select_;
+    CRemoveDlg remove_;
+    BitmapHandle sidePicture_;
+};
+
+// Registers the main window's class: the system dialog class under the
+// program's own name, so that a second start can find the first.
+bool RegisterMainWindowClass(HINSTANCE instance);

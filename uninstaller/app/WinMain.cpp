@@ -1,0 +1,24 @@
+// Program entry: one instance only, then the main window as a modal dialog.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "MainDlg.h"
+#include "Messages.h"
+#include "SingleInstance.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    try {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
+        InitCommonControlsEx(&controls);
+
+        LeaveIfAlreadyRunning();
+        RegisterMainWindowClass(instance);
+
+        MainDlg main;
+        return static_cast<int>(
+            DialogBoxParamA(instance, "IDD_MAIN_NOBMP", nullptr, CDlg::StaticDlgProc, reinterpret_cast<LPARAM>(&main)));
+    } catch (int result) {
+        return result;
+    }
+}
