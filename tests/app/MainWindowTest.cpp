@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/MainDlg.h"
+#include "app/Messages.h"
+#include "res/resource.h"
+#include "support/WineBed.h"
+
+namespace {
+
+std::string Text(HWND window)
+{
+    char buffer[512] = {};
+    GetWindowTextA(window, buffer, sizeof buffer);
+    return buffer;
+}
+
+class MainWindowTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(GetACP(), 932u) << "the test bed runs with code page 932";
+        instance = GetModuleHandleA(nullptr);
+        ASSERT_TRUE(RegisterMainWindowClass(instance));
+        window = CreateDialogParamA(instance, "IDD_MAIN_NOBMP", nullptr, CDlg::StaticDlgProc,
+                                    reinterpret_cast<LPARAM>(&main));
+        ASSERT_NE(window, nullptr);
+        bed::Pump(50);
+    }
+    void TearDown() override
+    {
+        if (window)
+            DestroyWindow(window);
+    }
+
+    HINSTANCE instance = nullptr;
+    MainDlg main;
+    HWND window = nullptr;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, TitleAndButtonsComeFromTheStringTable)
+{
+    char className[64] = {};
+    GetClassNameA(window, className, sizeof className);
+    EXPECT_STREQ(className, kMainWindowClass);
+    EXPECT_EQ(Text(window), bed::Ansi("アンインストール"));
+    EXPECT_EQ(Text(GetDlgItem(window, IDC_BTN_UNINSTALL)), bed::Ansi("アンインストール(&U)"));
+    EXPECT_EQ(Text(GetDlgItem(window, IDC_BTN_EXIT)), bed::Ansi("キャンセル"));
+}
+
+TEST_F(MainWindowTest, SystemMenuGraysMaximizeAndSizeAndEndsWithTheAboutItem)
+{
+    HMENU menu = GetSystemMenu(window, FALSE);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(GetMenuState(menu, SC_MAXIMIZE, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_TRUE(GetMenuState(menu, SC_SIZE, MF_BYCOMMAND) & MF_GRAYED);
+
+    const int count = GetMenuItemCount(menu);
+    ASSERT_GE(count, 2);
+    MENUITEMINFOA breakItem{};
+    breakItem.cbSize = sizeof breakItem;
+    breakItem.fMask = MIIM_FTYPE | MIIM_ID;
+    ASSERT_TRUE(GetMenuItemInfoA(menu, static_cast<UINT>(count - 2), TRUE, &breakItem));
+    // Appended with the column-break flag alone; an item without text is
+    // then kept by the platform as a separator in that new column.
+    EXPECT_TRUE(breakItem.fType & MFT_MENUBARBREAK);
+    EXPECT_EQ(breakItem.wID, 0u);
+
+    char label[128] = {};
+    MENUITEMINFOA about{};
+    about.cbSize = sizeof about;
+    about.fMask = MIIM_ID | MIIM_STRING;
+    about.dwTypeData = label;
+    about.cch = sizeof label;
+    ASSERT_TRUE(GetMenuItemInfoA(menu, static_cast<UINT>(count - 1), TRUE, &about));
+    EXPECT_EQ(about.wID, static_cast<UINT>(IDS_ABOUT_MENU));
+    EXPECT_EQ(std::string(label), bed::Ansi("アプリケーションのバージョン情報(&A)..."));
+}
+
+TEST_F(MainWindowTest, SelectionPageCoversTheFrameAfterSetUp)
+{
+    EXPECT_TRUE(IsWindowVisible(window));
+    HWND select = main.SelectPage().hwnd;
+    HWND remove = main.RemovePage().hwnd;
+    ASSERT_NE(select, nullptr);
+    ASSERT_NE(remove, nullptr);
+    EXPECT_TRUE(IsWindowVisible(select));
+    EXPECT_TRUE(main.SelectPage().Visible());
+    // Without "MFG", "PRN" or "UNVELT" the removal page is hidden.
+    EXPECT_FALSE(IsWindowVisible(remove));
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(window, IDC_PAGE_FRAME)));
+
+    RECT frame{}, page{};
+    GetWindowRect(GetDlgItem(window, IDC_PAGE_FRAME), &frame);
+    GetWindowRect(select, &page);
+    EXPECT_TRUE(EqualRect(&frame, &page));
+    GetWindowRect(remove, &page);
+    EXPECT_TRUE(EqualRect(&frame, &page));
+
+    EXPECT_EQ(Text(GetDlgItem(select, IDC_SELECT_LABEL)),
+              bed::Ansi("アンインストールするプリンタを選択してください(&S):"));
+    EXPECT_EQ(Text(GetDlgItem(remove, IDC_ROW_FILE)), bed::Ansi("ファイルの削除"));
+
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, IDC_BTN_EXIT)));
+}
+
+TEST_F(MainWindowTest, EnableUninstallMessage)
+{
+    HWND button = GetDlgItem(window, IDC_BTN_UNINSTALL);
+    SendMessageA(window, UM_ENABLEUNINSTALL, 1, 0);
+    EXPECT_TRUE(IsWindowEnabled(button));
+    SendMessageA(window, UM_ENABLEUNINSTALL, 0, 0);
+    EXPECT_FALSE(IsWindowEnabled(button));
+}
+
+TEST_F(MainWindowTest, StartingTheRemovalLocksTheWindow)
+{
+    SendMessageA(window, UM_STARTREMOVAL, 0, 0);
+    EXPECT_FALSE(IsWindowVisible(main.SelectPage().hwnd));
+    EXPECT_TRUE(IsWindowVisible(main.RemovePage().hwnd));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, IDC_BTN_EXIT)));
+    EXPECT_TRUE(GetMenuState(GetSystemMenu(window, FALSE), SC_CLOSE, MF_BYCOMMAND) & MF_GRAYED);
+
+    SendMessageA(window, UM_REMOVALDONE, 0, 0);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, IDC_BTN_EXIT)));
+    EXPECT_TRUE(GetMenuState(GetSystemMenu(window, FALSE), SC_CLOSE, MF_BYCOMMAND) & MF_GRAYED);
+}
+
+TEST_F(MainWindowTest, MenuLoopSwapsRestoreAndMinimize)
+{
+    HMENU menu = GetSystemMenu(window, FALSE);
+    SendMessageA(window, WM_ENTERMENULOOP, TRUE, 0);
+    EXPECT_TRUE(GetMenuState(menu, SC_RESTORE, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_FALSE(GetMenuState(menu, SC_MINIMIZE, MF_BYCOMMAND) & MF_GRAYED);
+
+    ShowWindow(window, SW_MINIMIZE);
+    SendMessageA(window, WM_ENTERMENULOOP, TRUE, 0);
+    EXPECT_FALSE(GetMenuState(menu, SC_RESTORE, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_TRUE(GetMenuState(menu, SC_MINIMIZE, MF_BYCOMMAND) & MF_GRAYED);
+}
+
+TEST(SharedDialogProcedure, BeforeInitDialogOnlyOkAndCancelAct)
+{
+    // A dialog whose procedure never saw WM_INITDIALOG has no object: it
+    // closes on OK (result 1) and Cancel (result 0) and ignores the rest.
+    HWND window = CreateWindowA("#32770", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(CDlg::StaticDlgProc(window, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0), TRUE);
+    EXPECT_EQ(CDlg::StaticDlgProc(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0), TRUE);
+    EXPECT_EQ(CDlg::StaticDlgProc(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_SETFOCUS), 0), FALSE);
+    EXPECT_EQ(CDlg::StaticDlgProc(window, WM_COMMAND, MAKEWPARAM(2008, 0), 0), FALSE);
+    EXPECT_EQ(CDlg::StaticDlgProc(window, WM_PAINT, 0, 0), FALSE);
+    DestroyWindow(window);
+}
