@@ -4,6 +4,8 @@
 #
 #   wine-bed.sh up   BED_DIR DIR...   fresh prefix; DIRs become drives P:, T:, ...
 #   wine-bed.sh down BED_DIR          ends the bed's wineserver and Xvfb
+# WINE_BED_DISPLAY=:N makes `up` use that display instead of a new Xvfb;
+# WINE_BED_DESKTOP=WxH puts the programs in a Wine desktop of that size.
 #
 # Nothing inside the prefix can reach the host's files: the only drives are
 # C: (the prefix itself) and the given build directories.
@@ -44,6 +46,11 @@ check_sandbox() {
 }
 
 start_display() {
+    # The demo may use the user's own display instead.
+    if [ -n "${WINE_BED_DISPLAY:-}" ]; then
+        echo "$WINE_BED_DISPLAY" >"$bed/display"
+        return
+    fi
     local fifo="$bed/displayfd"
     rm -f "$fifo"
     mkfifo "$fifo"
@@ -54,6 +61,14 @@ start_display() {
     rm -f "$fifo"
     [ -n "$number" ] || { echo "wine-bed: Xvfb did not start" >&2; return 1; }
     echo ":$number" >"$bed/display"
+}
+
+# WINE_BED_DESKTOP=WxH runs the programs in a Wine desktop window of that
+# size, which draws the windows' captions even without a window manager.
+desktop_entries() {
+    [ -n "${WINE_BED_DESKTOP:-}" ] || return 0
+    printf '%s\n' '' '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' \
+        '' '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' "\"Default\"=\"$WINE_BED_DESKTOP\""
 }
 
 up() {
@@ -79,11 +94,13 @@ up() {
 
     # The dialogs ask for "ＭＳ Ｐゴシック"; the bed has the IPA fonts instead.
     local reg="$bed/fonts.reg"
-    printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
-        '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
-        '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' \
-        '"MS UI Gothic"="IPAPGothic"' '"MS Shell Dlg"="IPAPGothic"' \
-        | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$reg"
+    {
+        printf '%s\n' 'Windows Registry Editor Version 5.00' '' \
+            '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
+            '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' \
+            '"MS UI Gothic"="IPAPGothic"' '"MS Shell Dlg"="IPAPGothic"'
+        desktop_entries
+    } | sed 's/$/\r/' | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$reg"
     cp "$reg" "$prefix/drive_c/windows/temp/fonts.reg"
     wine regedit /S 'C:\windows\temp\fonts.reg' >/dev/null 2>&1
     wineserver -w
