@@ -11,7 +11,7 @@ packages=(
   xvfb xauth
   locales
   fonts-ipafont-gothic
-  clang
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -1,0 +1,76 @@
+#pragma once
+// The program's own INI reader: a whole text parsed into sections and entries
+// in file order, with the enumeration questions the script reader asks, and
+// the two key searches that work on a file's bytes. Pure logic, no platform.
+//
+// Rules: any run of CR and LF ends a line; a line that starts with a blank or
+// ';' is a comment; "[name]" starts a section (repeated names give separate
+// sections, the first is found); an entry line ends at its first ';' and
+// splits at its first '='; keys and values are trimmed of blanks only.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "../common/Text.h"
+
+struct IniEntry {
+    char key[text::kMaxText] = {};
+    char value[text::kMaxText] = {};
+};
+
+struct IniSection {
+    char name[text::kMaxText] = {};
+    std::vector<IniEntry> entries;
+    std::uint64_t entryCount = 0;
+};
+
+class IniModel {
+public:
+    // Parses `length` bytes of text, which ends early at a NUL. Appends to
+    // what the model holds.
+    void Parse(const char* text, std::size_t length);
+
+    // The first section of that name (A-Z case folded); nullptr for an empty
+    // or absent name and when there is none.
+    const IniSection* FindSection(const char* name) const;
+    std::uint64_t GetEntryCount(const char* name) const;
+
+    // Double-NUL lists of a section's keys, or of its lines ("key=value", or
+    // the key alone when the value is empty). A string is written while the
+    // running total of lengths-plus-one stays below `size`; the result is that
+    // total, negated when some string did not fit; 0 for no section or entry.
+    std::int32_t GetKeys(const char* name, char* buffer, std::int32_t size) const;
+    std::int32_t GetSectionLines(const char* name, char* buffer, std::int32_t size) const;
+
+    // The model as INI text with CR LF line ends; `entries` gets the number
+    // of entries written.
+    std::string Serialize(std::size_t& entries) const;
+
+    std::uint64_t SectionCount() const { return sectionCount_; }
+    const std::vector<IniSection>& Sections() const { return sections_; }
+
+protected:
+    void Clear();
+
+private:
+    template <typename Emit>
+    std::int32_t FillList(const char* name, char* buffer, std::int32_t size, Emit emit) const;
+    void ParseLine(std::string_view line);
+
+    std::vector<IniSection> sections_;
+    std::uint64_t sectionCount_ = 0;
+};
+
+// Offset (1 or more) of `key` in the section `section` of the file's bytes,
+// skipping an occurrence right after ';'; 0 when it isn't there.
+std::size_t FindKeyInText(std::string_view file, std::string_view section, std::string_view key);
+
+// The file's bytes without the line that holds `key` in `section`, found as
+// FindKeyInText finds it (but never on the header's own line); nothing when
+// the key isn't there.
+std::optional<std::string> DeleteKeyLineInText(std::string_view file, std::string_view section,
+                                               std::string_view key);
