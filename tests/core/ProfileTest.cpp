@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "script/IniModel.h"
+#include "script/ScriptReader.h"
+#include "script/UninstallProfile.h"
+
+namespace {
+
+IniModel Parse(const std::string& text)
+{
+    IniModel model;
+    model.Parse(text.data(), text.size());
+    return model;
+}
+
+using Items = std::vector<std::string>;
+
+const UninstallProfile* Named(const std::vector<UninstallProfile>& profiles, const char* name)
+{
+    for (const auto& p : profiles) {
+        if (text::FoldEqual(p.Name, name))
+            return &p;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TEST(ItemOrder, FoldsOnlyAToZAndKeepsTheFirstOfEquals)
+{
+    Items items{"b.dll", "A.DLL", "a.dll", "_x", "B.dll", "\xE9t\xE9", "\xC9T\xC9"};
+    SortItems(items);
+    UniqueItems(items);
+    // '_' (0x5F) sorts before the folded letters; bytes above 127 aren't folded.
+    EXPECT_EQ(items, (Items{"_x", "A.DLL", "b.dll", "\xC9T\xC9", "\xE9t\xE9"}));
+}
+
+TEST(StarterLines, NameSectionBaseAndNumber)
+{
+    const IniModel script = Parse("[Lum2400.Files]\r\nb.dll\r\nA.DLL\r\na.dll\r\n"
+                                  "[.Files]\r\nbare.dll\r\n"
+                                  "[Lum2400.RegistryKeys]\r\nHKLM,\"SOFTWARE\\QUORVEL\\Lum\",,0\r\n");
+    UninstallProfile p;
+    FillProfile(p, script, "\"QUORVEL Lumenta 2400\",Lum2400,3");
+    EXPECT_STREQ(p.Name, "QUORVEL Lumenta 2400");
+    EXPECT_STREQ(p.SectionBase, "Lum2400");
+    EXPECT_EQ(p.Number, 3);
+    EXPECT_EQ(p.Files, (Items{"A.DLL", "b.dll"}));
+    EXPECT_EQ(p.RegistryKeys, (Items{"HKLM,\"SOFTWARE\\QUORVEL\\Lum\",,0"}));
+
+    UninstallProfile bare;
+    FillProfile(bare, script, "\"\"Quoted, twice\"\"");
+    EXPECT_STREQ(bare.Name, "Quoted");
+    EXPECT_STREQ(bare.SectionBase, " twice\"\"");
+
+    UninstallProfile plain;
+    FillProfile(plain, script, "\"QUORVEL Lumenta 2400\"");
+    EXPECT_STREQ(plain.Name, "QUORVEL Lumenta 2400");
+    EXPECT_STREQ(plain.SectionBase, "");
+    EXPECT_EQ(plain.Number, 0);
+    EXPECT_EQ(plain.Files, (Items{"bare.dll"}));
+
+    UninstallProfile odd;
+    FillProfile(odd, script, "x,,12abc");
+    EXPECT_EQ(odd.Number, 12);
+    FillProfile(odd, script, "x,,-7");
+    EXPECT_EQ(odd.Number, -7);
+    FillProfile(odd, script, "x,,none");
+    EXPECT_EQ(odd.Number, 0);
+}
+
+TEST(ScriptProfiles, KindsDriversListAndTheFirstDefinitionWins)
+{
+    const std::string first = "[UnPrinterMfgs]\r\nQUORVEL,Mfg,1\r\nBrand = New,Other\r\n"
+                              "[UnPrinterDrivers]\r\nQUORVEL Lumenta 2400,Lum2400\r\n"
+                              "[Unz_CatchAll]\r\nCommon,Common\r\n"
+                              "[Lum2400.Files]\r\nlum.dll\r\n[Mfg.Files]\r\nmfg.dll\r\n";
+    const std::string second = "[Unx_Ignore]\r\nKeep Me\r\n"
+                               "[UnPrinterDrivers]\r\nquorvel lumenta 2400,Other\r\n[Other.Files]\r\nother.dll\r\n";
+    std::vector<UninstallProfile> profiles;
+    ASSERT_TRUE(ReadScriptProfiles(profiles, Parse(first), "C:\\one.unm"));
+    ASSERT_TRUE(ReadScriptProfiles(profiles, Parse(second), "C:\\two.unm"));
+
+    // Sorted by name; the second script's "quorvel lumenta 2400" is dropped.
+    ASSERT_EQ(profiles.size(), 5u);
+    EXPECT_STREQ(profiles[0].Name, "Brand=New");
+    EXPECT_STREQ(profiles[1].Name, "Common");
+    EXPECT_STREQ(profiles[2].Name, "Keep Me");
+    EXPECT_STREQ(profiles[3].Name, "QUORVEL");
+    EXPECT_STREQ(profiles[4].Name, "QUORVEL Lumenta 2400");
+
+    // A manufacturer's starter text is the whole line, value included.
+    EXPECT_EQ(profiles[0].IsManufacturer, 1u);
+    EXPECT_STREQ(profiles[0].SectionBase, "Other");
+    const UninstallProfile& mfg = profiles[3];
+    EXPECT_EQ(mfg.IsManufacturer, 1u);
+    EXPECT_EQ(mfg.Files, (Items{"mfg.dll"}));
+    EXPECT_TRUE(mfg.Drivers.empty());
+
+    const UninstallProfile& driver = profiles[4];
+    EXPECT_STREQ(driver.ScriptPath, "C:\\one.unm");
+    EXPECT_EQ(driver.Files, (Items{"lum.dll"}));
+    EXPECT_EQ(driver.Drivers, (Items{"QUORVEL Lumenta 2400"}));
+    EXPECT_EQ(driver.IsManufacturer + driver.IsCatchAll + driver.IsIgnore, 0u);
+
+    EXPECT_EQ(Named(profiles, "Common")->IsCatchAll, 1u);
+    EXPECT_EQ(Named(profiles, "Common")->Drivers, (Items{"Common"}));
+    EXPECT_EQ(Named(profiles, "Keep Me")->IsIgnore, 1u);
+}
+
+TEST(ScriptProfiles, OnlyIgnoreProfilesIsValidAndNoStarterIsNot)
+{
+    std::vector<UninstallProfile> profiles;
+    ASSERT_TRUE(ReadScriptProfiles(profiles, Parse("[Unx_Ignore]\r\nA\r\nB\r\n"), "s"));
+    EXPECT_EQ(profiles.size(), 2u);
+    EXPECT_FALSE(ReadScriptProfiles(profiles, Parse("[UnPrinterDrivers]\r\n[Other]\r\nx=1\r\n"), "t"));
+    EXPECT_EQ(profiles.size(), 2u);
+}
+
+TEST(ScriptProfiles, StarterEntriesBeyond260BytesAreIgnored)
+{
+    std::string text = "[UnPrinterDrivers]\r\n";
+    for (int i = 0; i < 30; ++i)
+        text += "Driver number " + std::to_string(100 + i) + "\r\n";  // 18 bytes each with the NUL
+    std::vector<UninstallProfile> profiles;
+    ASSERT_TRUE(ReadScriptProfiles(profiles, Parse(text), "s"));
+    EXPECT_EQ(profiles.size(), 14u);  // 14 * 18 = 252 < 260; a 15th would reach 270
+}
+
+TEST(ProfileSets, MergeKeepsTheTargetFirstAndSubtractLeavesTheRest)
+{
+    UninstallProfile target, source;
+    text::CopyWhole(target.Name, "target");
+    target.Files = {"a.dll", "C.dll"};
+    target.Services = {"svc"};
+    source.Files = {"A.DLL", "b.dll", "c.dll"};
+    source.Monitors = {"mon"};
+    target.Merge(source);
+    EXPECT_STREQ(target.Name, "target");
+    EXPECT_EQ(target.Files, (Items{"a.dll", "b.dll", "C.dll"}));
+    EXPECT_EQ(target.Monitors, (Items{"mon"}));
+    EXPECT_EQ(target.Services, (Items{"svc"}));
+
+    UninstallProfile keep;
+    keep.Files = {"B.DLL", "zzz"};
+    target.Subtract(keep);
+    EXPECT_EQ(target.Files, (Items{"a.dll", "C.dll"}));
+
+    // Unsorted lists come out as merging then sorting them would give.
+    UninstallProfile x, y;
+    x.Files = {"b", "a1", "A1"};
+    y.Files = {"a1 "};
+    x.Merge(y);
+    EXPECT_EQ(x.Files, (Items{"a1", "a1 ", "b"}));
+}
+
+TEST(ProfileSets, SubtractOfAProfileFromItselfEmptiesEveryList)
+{
+    UninstallProfile p;
+    for (auto list : kAllLists)
+        (p.*list) = {"one", "Two", "two"};
+    const UninstallProfile copy = p;
+    p.Subtract(copy);
+    for (auto list : kAllLists)
+        EXPECT_TRUE((p.*list).empty());
+
+    // Duplicates of the target that the source doesn't name survive.
+    UninstallProfile q, other;
+    q.Files = {"x", "X", "y"};
+    other.Files = {"y"};
+    q.Subtract(other);
+    EXPECT_EQ(q.Files, (Items{"x", "X"}));
+}
+
+TEST(ProfileSets, RegistryItems)
+{
+    UninstallProfile p;
+    ASSERT_TRUE(AppendRegistryItem(p, "HKLM", "SOFTWARE\\QUORVEL\\OEM_Q", "", true));
+    ASSERT_TRUE(AppendRegistryItem(p, "HKCU", "Software\\X", "Value", false));
+    EXPECT_FALSE(AppendRegistryItem(p, "HKLM", "", "v", false));
+    EXPECT_EQ(p.RegistryKeys, (Items{"HKLM,\"SOFTWARE\\QUORVEL\\OEM_Q\",\"\",1", "HKCU,\"Software\\X\",\"Value\",0"}));
+}

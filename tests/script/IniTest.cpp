@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "script/Ini.h"
+#include "support/WineBed.h"
+
+namespace {
+
+class IniTest : public testing::Test {
+protected:
+    void TearDown() override { DeleteFileA(path.c_str()); }
+
+    bool Load(const std::string& content)
+    {
+        EXPECT_TRUE(bed::WriteFile(path, content));
+        return ini.Load(path.c_str());
+    }
+
+    std::string FileText()
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    std::vector<std::string> Keys(const char* section, std::int32_t size, std::int32_t* result = nullptr)
+    {
+        std::vector<char> buffer(static_cast<size_t>(size) + 8, 'x');
+        const std::int32_t n = ini.GetKeys(section, buffer.data(), size);
+        if (result)
+            *result = n;
+        std::vector<std::string> out;
+        for (const char* p = buffer.data(); *p; p += std::strlen(p) + 1)
+            out.emplace_back(p);
+        return out;
+    }
+
+    std::vector<std::string> Lines(const char* section)
+    {
+        char buffer[4096];
+        ini.GetSectionLines(section, buffer, sizeof buffer);
+        std::vector<std::string> out;
+        for (const char* p = buffer; *p; p += std::strlen(p) + 1)
+            out.emplace_back(p);
+        return out;
+    }
+
+    std::string path = bed::TestDirectory() + "ini-test.unm";
+    CIni ini;
+};
+
+using Lines_ = std::vector<std::string>;
+
+} // namespace
+
+TEST_F(IniTest, LineEndsOfEveryKindAndALastLineWithoutOne)
+{
+    ASSERT_TRUE(Load("[S]\r\na=1\n\n\nb=2\r\rc=3\n\r[T]\r\nlast=x"));
+    EXPECT_EQ(Lines("S"), (Lines_{"a=1", "b=2", "c=3"}));
+    EXPECT_EQ(Lines("T"), (Lines_{"last=x"}));
+    EXPECT_EQ(ini.SectionCount(), 2u);
+}
+
+TEST_F(IniTest, EntryLinesSplitAtTheFirstEqualsAndEndAtASemicolon)
+{
+    ASSERT_TRUE(Load("ignored=before any header\r\n[S]\r\na=b=c\r\nkey = value ; note\r\n"
+                     "  key2=value2\r\n;key3=3\r\n\tkey4=4\r\nkey;x=1\r\n=empty key\r\nalone\r\n"
+                     "q=\"x, y\\z\"\r\n"));
+    EXPECT_EQ(Lines("S"),
+              (Lines_{"a=b=c", "key=value", "\tkey4=4", "key", "=empty key", "alone", "q=\"x, y\\z\""}));
+    // Read as keys, the empty key looks like the end of the double-NUL list.
+    EXPECT_EQ(Keys("s", 260), (Lines_{"a", "key", "\tkey4", "key"}));
+    EXPECT_EQ(ini.GetEntryCount("S"), 7u);
+}
+
+TEST_F(IniTest, HeadersKeepTheirTextAndRepeatsAreUnreachable)
+{
+    ASSERT_TRUE(Load("[A]\r\nx=1\r\n[a]\r\ny=2\r\n[Broken\r\nz=3\r\n[ Spaced ] tail\r\nw=4\r\n"));
+    EXPECT_EQ(ini.SectionCount(), 3u);
+    EXPECT_EQ(ini.GetEntryCount("A"), 1u);
+    EXPECT_EQ(ini.GetEntryCount("a"), 1u);
+    EXPECT_EQ(Lines("a"), (Lines_{"x=1"}));
+    // y, and z after the broken header, stay in the unreachable second [a].
+    ASSERT_EQ(ini.Sections()[1].entryCount, 2u);
+    EXPECT_STREQ(ini.Sections()[1].entries[1].key, "z");
+    EXPECT_EQ(ini.GetEntryCount(" Spaced "), 1u);
+    EXPECT_EQ(ini.GetEntryCount("Spaced"), 0u);
+    EXPECT_EQ(ini.FindSection(""), nullptr);
+    EXPECT_EQ(ini.FindSection(nullptr), nullptr);
+}
+
+TEST_F(IniTest, ListBufferRuleCountsEveryStringAndWritesThoseThatFit)
+{
+    ASSERT_TRUE(Load("[S]\r\nab=1\r\nc\r\n"));
+    std::int32_t n = 0;
+    EXPECT_EQ(Keys("S", 6, &n), (Lines_{"ab", "c"}));
+    EXPECT_EQ(n, 5);
+    EXPECT_EQ(Keys("S", 5, &n), (Lines_{"ab"}));
+    EXPECT_EQ(n, -5);
+    EXPECT_EQ(Keys("S", 3, &n), (Lines_{}));
+    EXPECT_EQ(n, -5);
+
+    char buffer[16];
+    EXPECT_EQ(ini.GetSectionLines("S", buffer, sizeof buffer), 7);  // "ab=1" and "c"
+    EXPECT_EQ(ini.GetKeys("missing", buffer, sizeof buffer), 0);
+    EXPECT_EQ(ini.GetKeys("S", nullptr, 16), 0);
+    EXPECT_EQ(ini.GetKeys("", buffer, sizeof buffer), 0);
+}
+
+TEST_F(IniTest, LoadRefusesEmptyMissingAndSecondFiles)
+{
+    EXPECT_FALSE(Load(""));
+    EXPECT_STREQ(ini.FilePath(), path.c_str());
+    CIni missing;
+    EXPECT_FALSE(missing.Load((bed::TestDirectory() + "no-such.unm").c_str()));
+    ASSERT_TRUE(Load("[S]\r\na=1\r\n"));
+    EXPECT_FALSE(ini.Load(path.c_str()));
+    EXPECT_EQ(ini.SectionCount(), 1u);
+}
+
+TEST_F(IniTest, OverlongNamesKeysAndValuesAreLeftOutNotCut)
+{
+    const std::string longText(260, 'k');
+    ASSERT_TRUE(Load("[S]\r\n" + longText + "=1\r\nok=" + std::string(259, 'v') + "\r\nv=" + longText +
+                     "\r\n[" + longText + "]\r\nlost=1\r\n"));
+    EXPECT_EQ(Keys("S", 4096), (Lines_{"ok"}));
+    // The entries under an overlong header don't join the section before it.
+    EXPECT_EQ(ini.GetEntryCount("S"), 1u);
+    EXPECT_EQ(ini.SectionCount(), 2u);
+}
+
+TEST_F(IniTest, SaveWritesTheModelBack)
+{
+    ASSERT_TRUE(Load("[S]\r\na = 1\r\nb\r\n[T]\r\n"));
+    ASSERT_TRUE(ini.Save(path.c_str()));
+    EXPECT_EQ(FileText(), "[S]\r\na=1\r\nb\r\n\r\n[T]\r\n\r\n");
+}
+
+TEST_F(IniTest, FindKeySkipsACommentedKeyAndStaysInTheSection)
+{
+    ASSERT_TRUE(bed::WriteFile(path, "[S]\r\n;Key=1\r\nKey=2\r\n"));
+    EXPECT_EQ(CIni::FindKey(path.c_str(), "s", "key"), 13u);
+    ASSERT_TRUE(bed::WriteFile(path, "[S]\r\n;Key=1\r\n[T]\r\nKey=2\r\n"));
+    EXPECT_EQ(CIni::FindKey(path.c_str(), "S", "Key"), 0u);
+    EXPECT_EQ(CIni::FindKey(path.c_str(), "T", "Key"), 18u);
+    EXPECT_EQ(CIni::FindKey(path.c_str(), "U", "Key"), 0u);
+    // A key is found as text, also inside a longer word.
+    ASSERT_TRUE(bed::WriteFile(path, "[S]\r\nMyKey=1\r\n"));
+    EXPECT_EQ(CIni::FindKey(path.c_str(), "S", "Key"), 7u);
+    ASSERT_TRUE(bed::WriteFile(path, ""));
+    EXPECT_EQ(CIni::FindKey(path.c_str(), "S", "Key"), 0u);
+    EXPECT_EQ(CIni::FindKey((bed::TestDirectory() + "no-such.ini").c_str(), "S", "Key"), 0u);
+}
+
+TEST_F(IniTest, DeleteKeyLineCutsOnlyTheKeysLine)
+{
+    ASSERT_TRUE(bed::WriteFile(path, "[S]\r\na=1\r\nb=2\r\n"));
+    ASSERT_TRUE(CIni::DeleteKeyLine(path.c_str(), "S", "a"));
+    EXPECT_EQ(FileText(), "[S]\r\nb=2\r\n");
+
+    // The line FindKey found: not the commented one, not one of another section.
+    ASSERT_TRUE(bed::WriteFile(path, "[S]\r\n;Key=1\r\nKey=2\r\n[T]\r\nKey=3"));
+    ASSERT_TRUE(CIni::DeleteKeyLine(path.c_str(), "S", "Key"));
+    EXPECT_EQ(FileText(), "[S]\r\n;Key=1\r\n[T]\r\nKey=3");
+    ASSERT_TRUE(CIni::DeleteKeyLine(path.c_str(), "T", "Key"));
+    EXPECT_EQ(FileText(), "[S]\r\n;Key=1\r\n[T]\r\n");
+
+    EXPECT_FALSE(CIni::DeleteKeyLine(path.c_str(), "S", "Key"));
+    EXPECT_FALSE(CIni::DeleteKeyLine(path.c_str(), "U", "Key"));
+    EXPECT_EQ(FileText(), "[S]\r\n;Key=1\r\n[T]\r\n");
+}
