@@ -13,6 +13,7 @@ set -euo pipefail
 
 cmd=${1:?usage: wine-bed.sh up|down BED_DIR [DIR...]}
 bed=${2:?usage: wine-bed.sh up|down BED_DIR [DIR...]}
+bed=$(realpath -m "$bed")
 shift 2
 prefix="$bed/prefix"
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEARCH=win64

@@ -5,6 +5,7 @@
 set -euo pipefail
 
 bed=${1:?usage: wine-run.sh BED_DIR PROGRAM [ARGS...]}
+bed=$(realpath -m "$bed")
 program=${2:?usage: wine-run.sh BED_DIR PROGRAM [ARGS...]}
 shift 2
 prefix="$bed/prefix"

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -182,4 +184,72 @@ TEST(ProfileSets, RegistryItems)
     ASSERT_TRUE(AppendRegistryItem(p, "HKCU", "Software\\X", "Value", false));
     EXPECT_FALSE(AppendRegistryItem(p, "HKLM", "", "v", false));
     EXPECT_EQ(p.RegistryKeys, (Items{"HKLM,\"SOFTWARE\\QUORVEL\\OEM_Q\",\"\",1", "HKCU,\"Software\\X\",\"Value\",0"}));
+}
+
+namespace {
+
+// The definitions, spelled out: merge as two sorted lists are merged, stable
+// sort, keep the first of equals; subtract keeps the order of the rest.
+Items ReferenceMerge(const Items& ours, const Items& theirs)
+{
+    Items out;
+    std::size_t a = 0, b = 0;
+    while (a < ours.size() && b < theirs.size())
+        out.push_back(ItemLess(theirs[b], ours[a]) ? theirs[b++] : ours[a++]);
+    out.insert(out.end(), ours.begin() + static_cast<long>(a), ours.end());
+    out.insert(out.end(), theirs.begin() + static_cast<long>(b), theirs.end());
+    std::stable_sort(out.begin(), out.end(), ItemLess);
+    Items unique;
+    for (const auto& item : out) {
+        if (unique.empty() || !text::FoldEqual(unique.back(), item))
+            unique.push_back(item);
+    }
+    return unique;
+}
+
+Items ReferenceSubtract(const Items& ours, const Items& theirs)
+{
+    Items out;
+    for (const auto& item : ours) {
+        bool found = false;
+        for (const auto& other : theirs)
+            found = found || text::FoldEqual(item, other);
+        if (!found)
+            out.push_back(item);
+    }
+    return out;
+}
+
+Items RandomItems(std::mt19937& rng, bool sorted)
+{
+    static const char* const words[] = {"a", "A", "b", "B.dll", "b.DLL", "_x", "ab", "Ab", "c", "z", "a_", "\xE9"};
+    Items items(rng() % 12);
+    for (auto& item : items)
+        item = words[rng() % std::size(words)];
+    if (sorted) {
+        SortItems(items);
+        if (rng() % 2)
+            UniqueItems(items);
+    }
+    return items;
+}
+
+} // namespace
+
+TEST(ProfileSets, MergeAndSubtractMatchTheirDefinitionsOnRandomLists)
+{
+    std::mt19937 rng(20261207);
+    for (int round = 0; round < 3000; ++round) {
+        const Items ours = RandomItems(rng, round % 4 != 0);
+        const Items theirs = RandomItems(rng, round % 3 != 0);
+        UninstallProfile target, source;
+        target.Files = ours;
+        source.Files = theirs;
+        target.Merge(source);
+        ASSERT_EQ(target.Files, ReferenceMerge(ours, theirs)) << "round " << round;
+
+        target.Files = ours;
+        target.Subtract(source);
+        ASSERT_EQ(target.Files, ReferenceSubtract(ours, theirs)) << "round " << round;
+    }
 }

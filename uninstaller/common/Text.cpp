@@ -36,7 +36,8 @@ bool CopyWhole(char* dest, std::size_t size, std::string_view source)
         dest[0] = '\0';
         return false;
     }
-    std::memmove(dest, source.data(), source.size());
+    if (!source.empty())
+        std::memmove(dest, source.data(), source.size());
     dest[source.size()] = '\0';
     return true;
 }
@@ -46,7 +47,8 @@ bool AppendWhole(char* dest, std::size_t size, std::string_view source)
     const std::size_t used = strnlen(dest, size);
     if (used >= size || source.size() >= size - used)
         return false;
-    std::memcpy(dest + used, source.data(), source.size());
+    if (!source.empty())
+        std::memcpy(dest + used, source.data(), source.size());
     dest[used + source.size()] = '\0';
     return true;
 }

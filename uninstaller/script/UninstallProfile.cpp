@@ -29,24 +29,105 @@ void UninstallProfile::UniqueAll()
         UniqueItems(this->*list);
 }
 
+namespace {
+
+bool StrictlyAscending(const ItemList& items)
+{
+    for (std::size_t i = 1; i < items.size(); ++i) {
+        if (text::FoldCompare(items[i - 1], items[i]) >= 0)
+            return false;
+    }
+    return true;
+}
+
+// The general case: the target's items merged with the source's as two
+// sorted lists are merged (the target's first among equals), then sorted and
+// freed of duplicates. An item equal to the last one kept is dropped as it
+// comes; that leaves the first of every run in place, so the result is the
+// same as sorting and removing duplicates afterwards.
+void MergeGeneral(ItemList& ours, const ItemList& theirs)
+{
+    ItemList out;
+    out.reserve(ours.size() + theirs.size());
+    bool ordered = true;
+    auto put = [&](std::string&& item) {
+        if (!out.empty()) {
+            const int order = text::FoldCompare(out.back(), item);
+            if (order == 0)
+                return;
+            if (order > 0)
+                ordered = false;
+        }
+        out.push_back(std::move(item));
+    };
+    auto a = ours.begin();
+    auto b = theirs.begin();
+    while (a != ours.end() && b != theirs.end()) {
+        if (ItemLess(*b, *a))
+            put(std::string(*b++));
+        else
+            put(std::move(*a++));
+    }
+    while (a != ours.end())
+        put(std::move(*a++));
+    while (b != theirs.end())
+        put(std::string(*b++));
+    if (!ordered) {
+        SortItems(out);
+        UniqueItems(out);
+    }
+    ours = std::move(out);
+}
+
+// The usual case, lists read from scripts: the target sorted without equal
+// items and the source sorted. The source's new items are found by binary
+// search and put in place from the back, so a long target is neither copied
+// nor compared item by item beyond the order check.
+void MergeList(ItemList& ours, const ItemList& theirs)
+{
+    if (theirs.empty() || !StrictlyAscending(ours) || !std::is_sorted(theirs.begin(), theirs.end(), ItemLess)) {
+        MergeGeneral(ours, theirs);
+        return;
+    }
+    // Where each new item goes: before ours[position].
+    std::vector<std::pair<std::size_t, const std::string*>> inserts;
+    auto from = ours.begin();
+    const std::string* previous = nullptr;
+    for (const std::string& item : theirs) {
+        if (previous && text::FoldEqual(*previous, item))
+            continue;
+        previous = &item;
+        from = std::lower_bound(from, ours.end(), item, ItemLess);
+        if (from != ours.end() && text::FoldEqual(*from, item))
+            continue;
+        inserts.emplace_back(static_cast<std::size_t>(from - ours.begin()), &item);
+    }
+    if (inserts.empty())
+        return;
+    std::size_t write = ours.size() + inserts.size();
+    std::size_t read = ours.size();
+    ours.resize(write);
+    for (auto it = inserts.rbegin(); it != inserts.rend(); ++it) {
+        while (read > it->first)
+            ours[--write] = std::move(ours[--read]);
+        ours[--write] = *it->second;
+    }
+}
+
+} // namespace
+
 void UninstallProfile::Merge(const UninstallProfile& source)
 {
-    // Lists are kept sorted, so this is one linear merge per list; the sort
-    // after it only works when a list came in out of order.
     for (auto list : kAllLists) {
         const ItemList& theirs = source.*list;
         ItemList& ours = this->*list;
-        if (theirs.empty()) {
-            SortItems(ours);
-            UniqueItems(ours);
-            continue;
+        // Merging a profile into itself: the source list is the target list.
+        if (&theirs == &ours) {
+            const ItemList copy = theirs;
+            MergeList(ours, copy);
+        } else {
+            MergeList(ours, theirs);
         }
-        ItemList merged;
-        merged.reserve(ours.size() + theirs.size());
-        std::merge(ours.begin(), ours.end(), theirs.begin(), theirs.end(), std::back_inserter(merged), ItemLess);
-        SortItems(merged);
-        UniqueItems(merged);
-        ours = std::move(merged);
     }
 }
 
