@@ -18,4 +18,15 @@ public:
     static INT_PTR CALLBACK StaticDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND hwnd = nullptr;
+
+protected:
+    // OK, Cancel and Exit: the commands that end a dialog or page with 1.
+    static bool IsCloseCommand(WPARAM wParam)
+    {
+        const int id = LOWORD(wParam);
+        return id == IDOK || id == IDCANCEL || id == kExitButtonId;
+    }
+
+private:
+    static constexpr int kExitButtonId = 2008;
 };

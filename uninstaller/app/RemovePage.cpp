@@ -33,14 +33,10 @@ INT_PTR CRemoveDlg::DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM)
     case WM_INITDIALOG:
         return OnInitDialog();
     case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK:
-        case IDCANCEL:
-        case IDC_BTN_EXIT:
-            EndDialog(window, 1);
-            return TRUE;
-        }
-        return FALSE;
+        if (!IsCloseCommand(wParam))
+            return FALSE;
+        EndDialog(window, 1);
+        return TRUE;
     default:
         return FALSE;
     }

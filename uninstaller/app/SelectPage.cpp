@@ -13,14 +13,10 @@ INT_PTR CSelectDlg::DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM)
         visible_ = wParam != 0;
         return FALSE;
     case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK:
-        case IDCANCEL:
-        case IDC_BTN_EXIT:
-            EndDialog(window, 1);
-            return TRUE;
-        }
-        return FALSE;
+        if (!IsCloseCommand(wParam))
+            return FALSE;
+        EndDialog(window, 1);
+        return TRUE;
     default:
         return FALSE;
     }

@@ -60,6 +60,15 @@ bool EndsWithSeparator(std::string_view s, LeadByteTest isLead)
     return last;
 }
 
+std::string_view TrimAll(std::string_view s, char c)
+{
+    while (!s.empty() && s.front() == c)
+        s.remove_prefix(1);
+    while (!s.empty() && s.back() == c)
+        s.remove_suffix(1);
+    return s;
+}
+
 std::string_view StripQuotes(std::string_view value)
 {
     if (!value.empty() && value.front() == '"')

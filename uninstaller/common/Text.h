@@ -52,6 +52,9 @@ void ForEachChar(std::string_view s, LeadByteTest isLead, Visit visit)
 // True when the last character of `s` is '\\' or '/'.
 bool EndsWithSeparator(std::string_view s, LeadByteTest isLead);
 
+// Removes every `c` from both ends.
+std::string_view TrimAll(std::string_view s, char c);
+
 // Removes one double quote at each end where present.
 std::string_view StripQuotes(std::string_view value);
 

@@ -4,14 +4,8 @@
 
 namespace {
 
-std::string_view TrimBlanks(std::string_view s)
-{
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
+// Tabs are part of keys and values; only blanks are trimmed.
+std::string_view TrimBlanks(std::string_view s) { return text::TrimAll(s, ' '); }
 
 bool HeaderAt(std::string_view file, std::size_t i, std::string_view header)
 {

@@ -38,15 +38,6 @@ std::vector<std::string> SectionStrings(const IniModel& script, const char* name
     return Strings(buffer.data());
 }
 
-std::string_view StripAllQuotes(std::string_view s)
-{
-    while (!s.empty() && s.front() == '"')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == '"')
-        s.remove_suffix(1);
-    return s;
-}
-
 std::int32_t LeadingNumber(std::string_view s)
 {
     std::size_t i = 0;
@@ -92,7 +83,7 @@ void FillProfile(UninstallProfile& profile, const IniModel& script, std::string_
         if (second != std::string_view::npos)
             number = rest.substr(second + 1);
     }
-    text::CopyWhole(profile.Name, StripAllQuotes(name));
+    text::CopyWhole(profile.Name, text::TrimAll(name, '"'));
     text::CopyWhole(profile.SectionBase, base);
     profile.Number = LeadingNumber(number);
 
