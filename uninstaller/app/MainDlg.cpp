@@ -5,6 +5,7 @@
 #include "../res/resource.h"
 #include "../script/FileSpec.h"
 #include "../script/UiSettings.h"
+#include "AboutDlg.h"
 #include "DialogFont.h"
 #include "Messages.h"
 #include "WindowPlacement.h"
@@ -44,7 +45,10 @@ INT_PTR MainDlg::DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     case WM_COMMAND:
         return OnCommand(LOWORD(wParam));
     case WM_SYSCOMMAND:
-        return FALSE;
+        if (LOWORD(wParam) != IDS_ABOUT_MENU)
+            return FALSE;
+        ShowAbout();
+        return TRUE;
     case WM_ENTERMENULOOP:
         OnEnterMenuLoop();
         return FALSE;
@@ -139,6 +143,12 @@ INT_PTR MainDlg::OnCommand(int id)
     default:
         return FALSE;
     }
+}
+
+void MainDlg::ShowAbout()
+{
+    CAboutDlg about;
+    DialogBoxParamA(instance_, MAKEINTRESOURCEA(IDD_ABOUT), hwnd, CDlg::StaticDlgProc, reinterpret_cast<LPARAM>(&about));
 }
 
 void MainDlg::OnEnterMenuLoop()

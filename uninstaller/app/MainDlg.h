@@ -24,6 +24,7 @@ private:
     BOOL OnInitDialog();
     INT_PTR OnCommand(int id);
     void OnEnterMenuLoop();
+    void ShowAbout();
     INT_PTR OnCtlColorStatic(HDC dc, HWND control);
     void SetUpSystemMenu();
     HWND CreatePage(CDlg& page, const char* templateName, bool show);
