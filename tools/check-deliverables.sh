@@ -39,6 +39,11 @@ done
 count=$(grep -c . <<<"$exports")
 [ "$count" -eq 26 ] || fail "SPLPROXY64_Q.dll exports $count names, not 26"
 
+supply=$($objdump -p "$bin/SUPPLYUI64_Q.dll" | awk '/\[Ordinal\/Name Pointer\] Table/ {t=1; next} t && /^\t\[/ {print $NF} t && /^$/ {t=0}')
+for f in TonerLevelDialogDoModal VoltageBiasDialogDoModal DllGetClassObject DllCanUnloadNow DllRegisterServer; do
+  grep -qx "$f" <<<"$supply" || fail "SUPPLYUI64_Q.dll does not export $f"
+done
+
 grep -aq 'level="requireAdministrator"' "$bin/prnuninst.exe" || fail "the manifest does not ask for administrator rights"
 
 if [ "$failed" -eq 0 ]; then echo "1 passed, 0 failed"; else echo "0 passed, 1 failed"; exit 1; fi

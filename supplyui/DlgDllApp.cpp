@@ -1,0 +1,50 @@
+// The library's application object: sockets for the process while it is loaded.
+#include <winsock2.h>
+#include <windows.h>
+
+#include "StringRing.h"
+#include "framework/ModuleState.h"
+#include "res/resource.h"
+
+class CDlgDllApp {
+public:
+    bool InitInstance(HINSTANCE module)
+    {
+        SetLibraryModule(module);
+        WSADATA data{};
+        if (WSAStartup(MAKEWORD(1, 1), &data) != 0) {
+            ModuleStateGuard state(module);
+            MessageBoxA(nullptr, LoadLibraryString(IDS_SOCKETS_FAILED).c_str(), nullptr, MB_OK | MB_ICONSTOP);
+            return false;
+        }
+        sockets_ = true;
+        return true;
+    }
+    void ExitInstance()
+    {
+        if (sockets_)
+            WSACleanup();
+        sockets_ = false;
+    }
+
+private:
+    bool sockets_ = false;
+};
+
+namespace {
+CDlgDllApp theApp;
+}
+
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID)
+{
+    switch (reason) {
+    case DLL_PROCESS_ATTACH:
+        DisableThreadLibraryCalls(module);
+        return theApp.InitInstance(module) ? TRUE : FALSE;
+    case DLL_PROCESS_DETACH:
+        theApp.ExitInstance();
+        return TRUE;
+    default:
+        return TRUE;
+    }
+}

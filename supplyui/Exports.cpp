@@ -1,0 +1,73 @@
+// The library's exports. Each runs with the library as the current resource
+// module, so templates, strings and icons come from here, never the caller.
+#include <windows.h>
+#include <objbase.h>
+
+#include <memory>
+#include <string>
+
+#include "Records.h"
+#include "StringRing.h"
+#include "TonerLevel.h"
+#include "VoltageBias.h"
+#include "framework/ModuleState.h"
+#include "res/resource.h"
+
+namespace {
+
+// A window of that title is open already: bring it forward instead.
+bool ActivateOpenCopy(UINT titleId)
+{
+    const std::string title = LoadLibraryString(titleId);
+    HWND open = FindWindowA(nullptr, title.c_str());
+    if (!open)
+        return false;
+    HWND popup = GetLastActivePopup(open);
+    if (IsIconic(open))
+        ShowWindow(open, SW_RESTORE);
+    SetForegroundWindow(popup ? popup : open);
+    return true;
+}
+
+} // namespace
+
+extern "C" {
+
+int WINAPI TonerLevelDialogDoModal(TonerLevelInfo* info)
+{
+    ModuleStateGuard state(LibraryModule());
+    auto dialog = std::make_unique<CTonerLevel>();
+    if (info) {
+        dialog->tonerLevel = info->TonerLevel;
+        dialog->threshold = info->Threshold;
+        dialog->capacity = info->Capacity;
+    }
+    if (ActivateOpenCopy(IDS_SUPPLIES_TITLE))
+        return 0;
+    dialog->DoModal();
+    return dialog->threshold;
+}
+
+int WINAPI VoltageBiasDialogDoModal(VoltageBiasSettings* settings)
+{
+    ModuleStateGuard state(LibraryModule());
+    auto dialog = std::make_unique<CVoltageBias>(settings);
+    if (ActivateOpenCopy(IDS_MAINTENANCE_TITLE))
+        return 0;
+    return static_cast<int>(dialog->DoModal());
+}
+
+// The library registers no COM classes: no class object, nothing to hold it
+// loaded, and registration has nothing to do.
+HRESULT WINAPI DllGetClassObject(REFCLSID, REFIID, LPVOID* object)
+{
+    if (object)
+        *object = nullptr;
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+HRESULT WINAPI DllCanUnloadNow() { return S_OK; }
+
+HRESULT WINAPI DllRegisterServer() { return S_OK; }
+
+}

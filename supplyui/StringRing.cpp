@@ -1,0 +1,14 @@
+#include "StringRing.h"
+
+#include "framework/ModuleState.h"
+
+std::string LoadLibraryString(UINT id)
+{
+    static thread_local char ring[4][160];
+    static thread_local int next = 0;
+    char* slot = ring[next];
+    next = (next + 1) % 4;
+    if (LoadStringA(CurrentResourceModule(), id, slot, sizeof ring[0]) <= 0)
+        slot[0] = '\0';
+    return slot;
+}

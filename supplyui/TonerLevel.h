@@ -1,0 +1,28 @@
+#pragma once
+// The Supplies Status dialog: toner level bar, capacity, and the threshold
+// at which the driver warns.
+
+#include "GradientProgressCtrl.h"
+#include "framework/Controls.h"
+#include "framework/Dialog.h"
+
+class CTonerLevel : public ModalDialog {
+public:
+    CTonerLevel();
+
+    UpDownCtrl spin;
+    CGradientProgressCtrl bar;
+    int tonerLevel = 0;
+    int threshold = 0;
+    int capacity = 0;
+
+protected:
+    void DoDataExchange(DataExchange& dx) override;
+    BOOL OnInitDialog() override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+    bool OnNotify(NMHDR* header, LRESULT& result) override;
+    bool OnPaint() override;
+
+private:
+    HICON icon_ = nullptr;
+};

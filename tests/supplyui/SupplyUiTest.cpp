@@ -1,0 +1,512 @@
+// Drives the library's dialogs as a printer driver's user interface would:
+// loaded with LoadLibraryA, called through its exports, with an owner window
+// of our own, and each dialog worked from inside its modal loop by a timer.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/WineBed.h"
+
+namespace {
+
+struct TonerLevelInfo {
+    std::int32_t TonerLevel;
+    std::uint8_t Unused[24];
+    std::int32_t Threshold;
+    std::int32_t Capacity;
+};
+
+struct VoltageBiasSettings {
+    std::uint32_t MidnightMode;
+    char TimeWindow[12];
+};
+
+using TonerFn = int(WINAPI*)(TonerLevelInfo*);
+using VoltageFn = int(WINAPI*)(VoltageBiasSettings*);
+
+template <typename F>
+F Export(HMODULE module, const char* name)
+{
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+// The owner window: answers the Auto Continue question and records what it is told.
+struct Owner {
+    HWND hwnd = nullptr;
+    int answer = 1;
+    int asked = 0;
+    bool askedWithAddress = false;
+    std::vector<WPARAM> told;
+};
+Owner* g_owner = nullptr;
+
+LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (g_owner && message == WM_USER + 114) {
+        ++g_owner->asked;
+        g_owner->askedWithAddress = lParam != 0;
+        if (lParam)
+            *reinterpret_cast<int*>(lParam) = g_owner->answer;
+        return 0;
+    }
+    if (g_owner && message == WM_USER + 112) {
+        g_owner->told.push_back(wParam);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A script run from a timer while the dialog's modal loop runs: called with
+// the dialog (nullptr until it shows) and a step counter; true when done.
+using Script = std::function<bool(HWND dialog, int step)>;
+Script g_script;
+std::string g_title;
+int g_step = 0;
+bool g_done = false;
+
+HWND OurWindow(const char* title)
+{
+    HWND w = FindWindowA(nullptr, title);
+    DWORD pid = 0;
+    if (w)
+        GetWindowThreadProcessId(w, &pid);
+    return pid == GetCurrentProcessId() ? w : nullptr;
+}
+
+void CALLBACK Tick(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    if (g_done) {
+        KillTimer(nullptr, timer);
+        return;
+    }
+    // The first window of that title is the dialog; a message box over it
+    // may carry the same title later.
+    static HWND dialog = nullptr;
+    if (g_step == 0)
+        dialog = OurWindow(g_title.c_str());
+    if (!dialog || !IsWindowVisible(dialog))
+        return;
+    if (g_script(dialog, g_step++))
+        g_done = true;
+}
+
+std::string Text(HWND dialog, int id)
+{
+    char buffer[256] = {};
+    GetDlgItemTextA(dialog, id, buffer, sizeof buffer);
+    return buffer;
+}
+
+// The message box on top of `dialog` with that title, and its text.
+HWND MessageBoxOver(const char* title, HWND dialog, std::string& text)
+{
+    HWND found = nullptr;
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        char caption[128] = {};
+        GetWindowTextA(w, caption, sizeof caption);
+        if (w != dialog && std::strcmp(caption, title) == 0 && GetDlgItem(w, 0xFFFF)) {
+            found = w;
+            break;
+        }
+    }
+    if (found)
+        text = Text(found, 0xFFFF);
+    return found;
+}
+
+struct Pixels {
+    int width = 0, height = 0;
+    std::vector<COLORREF> rgb;
+    COLORREF At(int x, int y) const { return rgb[static_cast<size_t>(y) * width + x]; }
+};
+
+// What the bar paints, through WM_PRINTCLIENT into a bitmap of our own.
+Pixels PaintBar(HWND bar)
+{
+    RECT client{};
+    GetClientRect(bar, &client);
+    Pixels p;
+    p.width = client.right;
+    p.height = client.bottom;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), p.width, -p.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    SendMessageA(bar, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    GdiFlush();
+    const auto* px = static_cast<const std::uint8_t*>(bits);
+    for (int i = 0; i < p.width * p.height; ++i)
+        p.rgb.push_back(RGB(px[i * 4 + 2], px[i * 4 + 1], px[i * 4]));
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return p;
+}
+
+bool Greenish(COLORREF c) { return GetGValue(c) > GetRValue(c) + 50 && GetGValue(c) > GetBValue(c) + 20; }
+
+class SupplyUiTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        library = LoadLibraryA(bed::Deliverable("SUPPLYUI64_Q.dll").c_str());
+        ASSERT_NE(library, nullptr) << GetLastError();
+        toner = Export<TonerFn>(library, "TonerLevelDialogDoModal");
+        voltage = Export<VoltageFn>(library, "VoltageBiasDialogDoModal");
+        ASSERT_TRUE(toner && voltage);
+
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = OwnerProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "SupplyUiTestOwner";
+        RegisterClassA(&wc);
+        owner.hwnd = CreateWindowA("SupplyUiTestOwner", "Printer Properties", WS_OVERLAPPEDWINDOW, 10, 10, 300,
+                                   200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(owner.hwnd, nullptr);
+        ShowWindow(owner.hwnd, SW_SHOW);
+        SetForegroundWindow(owner.hwnd);
+        SetActiveWindow(owner.hwnd);
+        g_owner = &owner;
+    }
+    void TearDown() override
+    {
+        g_owner = nullptr;
+        if (owner.hwnd)
+            DestroyWindow(owner.hwnd);
+        if (library)
+            FreeLibrary(library);
+    }
+
+    // Calls `run` with a script that works the dialog titled `title`.
+    template <typename Run>
+    int WithScript(const char* title, Script script, Run run)
+    {
+        g_script = std::move(script);
+        g_title = title;
+        g_step = 0;
+        g_done = false;
+        SetTimer(nullptr, 0, 100, Tick);
+        const int result = run();
+        EXPECT_TRUE(g_done) << "the script did not finish";
+        return result;
+    }
+
+    int Toner(TonerLevelInfo& info, Script script)
+    {
+        return WithScript("Supplies Status", std::move(script), [&] { return toner(&info); });
+    }
+    int Voltage(VoltageBiasSettings& settings, Script script)
+    {
+        return WithScript("Maintenance", std::move(script), [&] { return voltage(&settings); });
+    }
+
+    HMODULE library = nullptr;
+    TonerFn toner = nullptr;
+    VoltageFn voltage = nullptr;
+    Owner owner;
+};
+
+TonerLevelInfo Info(int level, int threshold, int capacity = 4500)
+{
+    TonerLevelInfo info{};
+    info.TonerLevel = level;
+    info.Threshold = threshold;
+    info.Capacity = capacity;
+    std::memset(info.Unused, 0xAB, sizeof info.Unused);
+    return info;
+}
+
+VoltageBiasSettings Settings(std::uint32_t mode, const char* window)
+{
+    VoltageBiasSettings s{};
+    std::memset(&s, 0xCD, sizeof s);
+    s.MidnightMode = mode;
+    std::strncpy(s.TimeWindow, window, sizeof s.TimeWindow);
+    return s;
+}
+
+void Click(HWND dialog, int id) { PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+
+void Spin(HWND dialog, int delta)
+{
+    NMUPDOWN change{};
+    change.hdr.hwndFrom = GetDlgItem(dialog, 3020);
+    change.hdr.idFrom = 3020;
+    change.hdr.code = UDN_DELTAPOS;
+    change.iPos = static_cast<int>(SendMessageA(change.hdr.hwndFrom, UDM_GETPOS32, 0, 0));
+    change.iDelta = delta;
+    SendMessageA(dialog, WM_NOTIFY, 3020, reinterpret_cast<LPARAM>(&change));
+}
+
+SYSTEMTIME PickerTime(HWND dialog, int id)
+{
+    SYSTEMTIME t{};
+    SendMessageA(GetDlgItem(dialog, id), DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&t));
+    return t;
+}
+
+} // namespace
+
+TEST_F(SupplyUiTest, ExportsAndRegistration)
+{
+    using Hr0 = HRESULT(WINAPI*)();
+    using GetClass = HRESULT(WINAPI*)(REFCLSID, REFIID, LPVOID*);
+    auto registerServer = Export<Hr0>(library, "DllRegisterServer");
+    auto canUnload = Export<Hr0>(library, "DllCanUnloadNow");
+    auto getClass = Export<GetClass>(library, "DllGetClassObject");
+    ASSERT_TRUE(registerServer && canUnload && getClass);
+    EXPECT_EQ(registerServer(), 0);
+    EXPECT_EQ(canUnload(), S_OK);
+    void* object = reinterpret_cast<void*>(1);
+    const CLSID anyClass = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
+    EXPECT_TRUE(FAILED(getClass(anyClass, IID_IClassFactory, &object)));
+    EXPECT_EQ(object, nullptr);
+}
+
+TEST_F(SupplyUiTest, ThresholdShowsAndComesBackUnchanged)
+{
+    TonerLevelInfo info = Info(40, 30, 4500);
+    const TonerLevelInfo before = info;
+    int spinPos = -1;
+    std::string edit, capacity;
+    const int result = Toner(info, [&](HWND dialog, int) {
+        edit = Text(dialog, 3021);
+        capacity = Text(dialog, 3022);
+        spinPos = static_cast<int>(SendDlgItemMessageA(dialog, 3020, UDM_GETPOS32, 0, 0));
+        Click(dialog, IDOK);
+        return true;
+    });
+    EXPECT_EQ(result, 30);
+    EXPECT_EQ(edit, "30");
+    EXPECT_EQ(spinPos, 30);
+    EXPECT_EQ(capacity, "4500");
+    EXPECT_EQ(std::memcmp(&info, &before, sizeof info), 0) << "the record is read, never written";
+}
+
+TEST_F(SupplyUiTest, UpDownStopsAtZeroAndFifty)
+{
+    TonerLevelInfo info = Info(40, 49);
+    std::vector<std::string> seen;
+    int lower = -1, upper = -1;
+    const int result = Toner(info, [&](HWND dialog, int) {
+        SendDlgItemMessageA(dialog, 3020, UDM_GETRANGE32, reinterpret_cast<WPARAM>(&lower),
+                            reinterpret_cast<LPARAM>(&upper));
+        Spin(dialog, 1);
+        seen.push_back(Text(dialog, 3021));
+        Spin(dialog, 1);
+        seen.push_back(Text(dialog, 3021));
+        SetDlgItemTextA(dialog, 3021, "1");
+        SendDlgItemMessageA(dialog, 3020, UDM_SETPOS32, 0, 1);
+        Spin(dialog, -1);
+        seen.push_back(Text(dialog, 3021));
+        SendDlgItemMessageA(dialog, 3020, UDM_SETPOS32, 0, 0);
+        Spin(dialog, -1);
+        seen.push_back(Text(dialog, 3021));
+        Click(dialog, IDOK);
+        return true;
+    });
+    EXPECT_EQ(lower, 0);
+    EXPECT_EQ(upper, 50);
+    EXPECT_EQ(seen, (std::vector<std::string>{"50", "50", "0", "0"}));
+    EXPECT_EQ(result, 0);
+}
+
+TEST_F(SupplyUiTest, OutOfRangeThresholdIsReportedAndKept)
+{
+    TonerLevelInfo info = Info(40, 30);
+    std::string message;
+    const int result = Toner(info, [&](HWND dialog, int step) {
+        if (step == 0) {
+            SetDlgItemTextA(dialog, 3021, "60");
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(3021, EN_KILLFOCUS),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, 3021)));
+            return false;
+        }
+        HWND box = MessageBoxOver("Supplies Status", dialog, message);
+        if (!box && step < 50)
+            return false;
+        if (box)
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        // Escape: closes without reading the controls again.
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        return true;
+    });
+    EXPECT_EQ(message, "Please enter the integer between 0 and 50");
+    EXPECT_EQ(result, 60);
+}
+
+TEST_F(SupplyUiTest, SecondCallActivatesTheOpenWindowAndReturnsZero)
+{
+    TonerLevelInfo info = Info(40, 20);
+    int second = -1, windows = 0;
+    bool restored = false;
+    const int result = Toner(info, [&](HWND dialog, int step) {
+        if (step == 0) {
+            ShowWindow(dialog, SW_MINIMIZE);
+            return false;
+        }
+        TonerLevelInfo other = Info(10, 5);
+        second = toner(&other);
+        restored = bed::WaitFor([&] { return !IsIconic(dialog); }, 3000);
+        for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+            char caption[64] = {};
+            GetWindowTextA(w, caption, sizeof caption);
+            windows += std::strcmp(caption, "Supplies Status") == 0;
+        }
+        Click(dialog, IDOK);
+        return true;
+    });
+    EXPECT_EQ(second, 0);
+    EXPECT_TRUE(restored);
+    EXPECT_EQ(windows, 1);
+    EXPECT_EQ(result, 20);
+}
+
+TEST_F(SupplyUiTest, BarPaintsBandsBackgroundAndPercentage)
+{
+    struct Case {
+        int level;
+        Pixels pixels;
+    };
+    std::vector<Case> cases{{0, {}}, {100, {}}, {150, {}}, {-5, {}}};
+    for (Case& c : cases) {
+        TonerLevelInfo info = Info(c.level, 10);
+        Toner(info, [&](HWND dialog, int) {
+            c.pixels = PaintBar(GetDlgItem(dialog, 3001));
+            Click(dialog, IDOK);
+            return true;
+        });
+    }
+    const COLORREF black = RGB(0, 0, 0), silver = RGB(192, 192, 192);
+    auto count = [](const Pixels& p, auto predicate) {
+        int n = 0;
+        for (COLORREF c : p.rgb)
+            n += predicate(c);
+        return n;
+    };
+
+    const Pixels& empty = cases[0].pixels;
+    ASSERT_GT(empty.width, 100);
+    SCOPED_TRACE(empty.width);
+    // Level 0: the first band (under 1/192 of the width, so one pixel), then background.
+    EXPECT_EQ(empty.At(0, 1), black);
+    EXPECT_EQ(empty.At(2, 1), silver);
+    EXPECT_EQ(empty.At(empty.width - 1, 1), silver);
+    EXPECT_GT(count(empty, Greenish), 0) << "0% is drawn";
+
+    const Pixels& full = cases[1].pixels;
+    EXPECT_EQ(full.At(0, 1), black);
+    EXPECT_EQ(full.At(full.width - 1, 1), black);
+    EXPECT_EQ(count(full, [&](COLORREF c) { return c == silver; }), 0);
+    EXPECT_GT(count(full, Greenish), 0) << "100% is drawn";
+
+    for (int i : {2, 3}) {
+        const Pixels& out = cases[static_cast<size_t>(i)].pixels;
+        const COLORREF face = GetSysColor(COLOR_BTNFACE);
+        EXPECT_EQ(count(out, [&](COLORREF c) { return c != face; }), 0) << "level " << cases[i].level;
+    }
+}
+
+TEST_F(SupplyUiTest, MaintenanceShowsTheRecordAndOkWritesTheSameBytes)
+{
+    VoltageBiasSettings settings = Settings(2, "22:00 06:30");
+    const VoltageBiasSettings before = settings;
+    owner.answer = 1;
+    bool timed = false, others = true, ticked = false;
+    SYSTEMTIME start{}, end{};
+    std::string okText;
+    const int result = Voltage(settings, [&](HWND dialog, int) {
+        timed = IsDlgButtonChecked(dialog, 4014) == BST_CHECKED;
+        others = IsDlgButtonChecked(dialog, 4012) == BST_CHECKED || IsDlgButtonChecked(dialog, 4013) == BST_CHECKED;
+        ticked = IsDlgButtonChecked(dialog, 3205) == BST_CHECKED;
+        start = PickerTime(dialog, 4017);
+        end = PickerTime(dialog, 4018);
+        okText = Text(dialog, IDOK);
+        Click(dialog, IDOK);
+        return true;
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_TRUE(timed);
+    EXPECT_FALSE(others);
+    EXPECT_TRUE(ticked);
+    EXPECT_EQ(okText, "OK");
+    EXPECT_EQ(start.wHour, 22);
+    EXPECT_EQ(start.wMinute, 0);
+    EXPECT_EQ(end.wHour, 6);
+    EXPECT_EQ(end.wMinute, 30);
+    EXPECT_EQ(std::memcmp(&settings, &before, 16), 0);
+    EXPECT_EQ(owner.asked, 1);
+    EXPECT_TRUE(owner.askedWithAddress);
+    EXPECT_EQ(owner.told, std::vector<WPARAM>{1});
+}
+
+TEST_F(SupplyUiTest, TimesWithoutLeadingZerosComeBackWithTwoDigits)
+{
+    VoltageBiasSettings settings = Settings(1, "7:5 6:3");
+    owner.answer = 0;
+    bool ticked = true;
+    const int result = Voltage(settings, [&](HWND dialog, int) {
+        ticked = IsDlgButtonChecked(dialog, 3205) == BST_CHECKED;
+        Click(dialog, IDOK);
+        return true;
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_FALSE(ticked);
+    EXPECT_STREQ(settings.TimeWindow, "07:05 06:03");
+    EXPECT_EQ(settings.MidnightMode, 1u);
+    EXPECT_EQ(owner.told, std::vector<WPARAM>{0});
+}
+
+TEST_F(SupplyUiTest, CancelAfterChangingEverythingLeavesRecordAndOwnerAlone)
+{
+    VoltageBiasSettings settings = Settings(2, "22:00 06:30");
+    const VoltageBiasSettings before = settings;
+    owner.answer = 1;
+    const int result = Voltage(settings, [&](HWND dialog, int) {
+        CheckRadioButton(dialog, 4012, 4014, 4012);
+        CheckDlgButton(dialog, 3205, BST_UNCHECKED);
+        SYSTEMTIME t{};
+        t.wYear = 1899;
+        t.wMonth = 12;
+        t.wDay = 30;
+        t.wHour = 3;
+        t.wMinute = 15;
+        SendDlgItemMessageA(dialog, 4017, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&t));
+        SendDlgItemMessageA(dialog, 4018, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&t));
+        Click(dialog, IDCANCEL);
+        return true;
+    });
+    EXPECT_EQ(result, 2);
+    EXPECT_EQ(std::memcmp(&settings, &before, sizeof settings), 0);
+    EXPECT_TRUE(owner.told.empty());
+}
+
+TEST_F(SupplyUiTest, ImpossibleTimesLeaveTheCurrentTime)
+{
+    VoltageBiasSettings settings = Settings(7, "24:00 xx");
+    bool anyMode = true;
+    const int result = Voltage(settings, [&](HWND dialog, int) {
+        anyMode = IsDlgButtonChecked(dialog, 4012) || IsDlgButtonChecked(dialog, 4013) ||
+                  IsDlgButtonChecked(dialog, 4014);
+        Click(dialog, IDOK);
+        return true;
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_FALSE(anyMode);
+    EXPECT_EQ(static_cast<std::int32_t>(settings.MidnightMode), -1);
+    // Both pickers kept the current time, which OK then writes.
+    int h1 = -1, m1 = -1, h2 = -1, m2 = -1;
+    ASSERT_EQ(std::sscanf(settings.TimeWindow, "%d:%d %d:%d", &h1, &m1, &h2, &m2), 4);
+    EXPECT_EQ(std::strlen(settings.TimeWindow), 11u);
+}
