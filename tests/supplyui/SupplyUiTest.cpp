@@ -350,7 +350,7 @@ TEST_F(SupplyUiTest, SecondCallActivatesTheOpenWindowAndReturnsZero)
 {
     TonerLevelInfo info = Info(40, 20);
     int second = -1, windows = 0;
-    bool restored = false;
+    bool restored = false, active = false;
     const int result = Toner(info, [&](HWND dialog, int step) {
         if (step == 0) {
             ShowWindow(dialog, SW_MINIMIZE);
@@ -359,6 +359,7 @@ TEST_F(SupplyUiTest, SecondCallActivatesTheOpenWindowAndReturnsZero)
         TonerLevelInfo other = Info(10, 5);
         second = toner(&other);
         restored = bed::WaitFor([&] { return !IsIconic(dialog); }, 3000);
+        active = bed::WaitFor([&] { return GetForegroundWindow() == dialog; }, 3000);
         for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
             char caption[64] = {};
             GetWindowTextA(w, caption, sizeof caption);
@@ -369,6 +370,7 @@ TEST_F(SupplyUiTest, SecondCallActivatesTheOpenWindowAndReturnsZero)
     });
     EXPECT_EQ(second, 0);
     EXPECT_TRUE(restored);
+    EXPECT_TRUE(active);
     EXPECT_EQ(windows, 1);
     EXPECT_EQ(result, 20);
 }
