@@ -5,26 +5,20 @@
 
 #include <windows.h>
 
-#include <cstdint>
-#include <list>
-#include <vector>
-
-#include "../app/ActivePrinter.h"
 #include "../spooler/PlatformKind.h"
+#include "DatabaseBuild.h"
 #include "UninstallProfile.h"
 
-struct UninstallDatabase {
-    std::uint32_t RestartRequired = 0;
-    std::uint32_t RemovedPrinterCount = 0;
-    std::uint32_t KeptPrinterCount = 0;
-    UninstallProfile BaseWorkList;
-    UninstallProfile KeepList;
-    UninstallProfile Merged;
-    std::list<CActivePrinter> Printers;
-    std::uint32_t VeltropeSpared = 0;
-    std::vector<UninstallProfile> Profiles;
+// The content and its build are pure logic (DatabaseBuild.h); the platform
+// is what the machine adds.
+struct UninstallDatabase : DatabaseContent {
     PlatformKind Platform;
 };
+
+inline bool BuildDatabase(UninstallDatabase& database)
+{
+    return BuildDatabase(database, database.Platform.isWin32s());
+}
 
 // Reads one script into the database's profile list. False, leaving the
 // database as it was, when the file can't be read or has no starter section.

@@ -1,0 +1,47 @@
+#pragma once
+// The uninstall database's content and the build that turns the user's
+// choice of printers into the merged profile the removal takes away: every
+// item some script names, less what a printer that stays, a catch-all
+// profile or an ignore profile still needs. Pure logic, no platform calls.
+
+#include <cstdint>
+#include <list>
+#include <string_view>
+#include <vector>
+
+#include "../app/ActivePrinter.h"
+#include "UninstallProfile.h"
+
+struct DatabaseContent {
+    std::uint32_t RestartRequired = 0;
+    std::uint32_t RemovedPrinterCount = 0;
+    std::uint32_t KeptPrinterCount = 0;
+    UninstallProfile BaseWorkList;
+    UninstallProfile KeepList;
+    UninstallProfile Merged;
+    std::list<CActivePrinter> Printers;
+    std::uint32_t VeltropeSpared = 0;
+    std::vector<UninstallProfile> Profiles;
+};
+
+// A copy of the first profile of that name (A-Z folded); false and a cleared
+// output when there is none.
+bool FindProfile(const DatabaseContent& db, UninstallProfile& out, std::string_view name);
+
+// A copy of the last manufacturer profile whose first word is the driver
+// name's first word; false and a cleared output when there is none.
+bool FindManufacturerProfile(const DatabaseContent& db, UninstallProfile& out, std::string_view driverName);
+
+// Every profile but the ignore profiles merged into `target`; true when any was.
+bool FillBaseWorkList(DatabaseContent& db, UninstallProfile& target);
+
+// The masking product: with "UNVELT" only its items are candidates, without
+// it its items stay on the machine.
+void AdjustForVeltrope(DatabaseContent& db, bool unvelt);
+
+// Rebuilds the keep list, the merged profile, the counts and the
+// Veltrope-spared flag from the inventory's Skip flags.
+bool BuildDatabase(DatabaseContent& db, bool win32s);
+
+// Printers that may appear on the selection page.
+int CountOfferedPrinters(const DatabaseContent& db);
