@@ -2,6 +2,8 @@
 
 #include "ScriptReader.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr char kVeltrope[] = "Veltrope";
@@ -43,13 +45,52 @@ void AddCommonItems(DatabaseContent& db)
 
 } // namespace
 
+namespace {
+
+bool NameLess(const UninstallProfile& a, const UninstallProfile& b) { return text::FoldCompare(a.Name, b.Name) < 0; }
+
+// The first profile of that name; by binary search when the list is sorted
+// by name, as the readers and the build leave it.
+const UninstallProfile* Lookup(const std::vector<UninstallProfile>& profiles, std::string_view name, bool sorted)
+{
+    if (sorted) {
+        auto it = std::lower_bound(profiles.begin(), profiles.end(), name,
+                                   [](const UninstallProfile& p, std::string_view n) {
+                                       return text::FoldCompare(p.Name, n) < 0;
+                                   });
+        return it != profiles.end() && text::FoldEqual(it->Name, name) ? &*it : nullptr;
+    }
+    for (const UninstallProfile& profile : profiles) {
+        if (text::FoldEqual(profile.Name, name))
+            return &profile;
+    }
+    return nullptr;
+}
+
+bool SortedByName(const std::vector<UninstallProfile>& profiles)
+{
+    return std::is_sorted(profiles.begin(), profiles.end(), NameLess);
+}
+
+// The last manufacturer profile whose first word is the driver's.
+const UninstallProfile* LookupManufacturer(const std::vector<UninstallProfile>& profiles, std::string_view driver)
+{
+    const std::string_view word = FirstWord(driver);
+    const UninstallProfile* match = nullptr;
+    for (const UninstallProfile& profile : profiles) {
+        if (profile.IsManufacturer && text::FoldEqual(FirstWord(profile.Name), word))
+            match = &profile;
+    }
+    return match;
+}
+
+} // namespace
+
 bool FindProfile(const DatabaseContent& db, UninstallProfile& out, std::string_view name)
 {
-    for (const UninstallProfile& profile : db.Profiles) {
-        if (text::FoldEqual(profile.Name, name)) {
-            out = profile;
-            return true;
-        }
+    if (const UninstallProfile* found = Lookup(db.Profiles, name, false)) {
+        out = *found;
+        return true;
     }
     out.Clear();
     return false;
@@ -58,12 +99,7 @@ bool FindProfile(const DatabaseContent& db, UninstallProfile& out, std::string_v
 bool FindManufacturerProfile(const DatabaseContent& db, UninstallProfile& out, std::string_view driverName)
 {
     out.Clear();
-    const std::string_view word = FirstWord(driverName);
-    const UninstallProfile* match = nullptr;
-    for (const UninstallProfile& profile : db.Profiles) {
-        if (profile.IsManufacturer && text::FoldEqual(FirstWord(profile.Name), word))
-            match = &profile;
-    }
+    const UninstallProfile* match = LookupManufacturer(db.Profiles, driverName);
     if (match)
         out = *match;
     return match != nullptr;
@@ -113,19 +149,28 @@ bool BuildDatabase(DatabaseContent& db, bool win32s)
         }
     }
 
-    UninstallProfile profile;
+    // What must stay: the profiles of staying printers in inventory order,
+    // then every catch-all and ignore profile, merged in that order. Each
+    // profile counts once: merging it again would change nothing.
+    const bool sorted = SortedByName(db.Profiles);
+    std::vector<const UninstallProfile*> keep;
+    auto keepProfile = [&](const UninstallProfile* profile) {
+        if (std::find(keep.begin(), keep.end(), profile) == keep.end())
+            keep.push_back(profile);
+    };
     for (const CActivePrinter& p : db.Printers) {
         if (p.Foreign || p.Removed)
             continue;
-        const bool found =
-            FindProfile(db, profile, p.DriverName) || FindManufacturerProfile(db, profile, p.DriverName);
-        if (p.Skip) {
-            ++db.KeptPrinterCount;
-            if (found)
-                db.KeepList.Merge(profile);
-        } else {
+        if (!p.Skip) {
             ++db.RemovedPrinterCount;
+            continue;
         }
+        ++db.KeptPrinterCount;
+        const UninstallProfile* found = Lookup(db.Profiles, p.DriverName, sorted);
+        if (!found)
+            found = LookupManufacturer(db.Profiles, p.DriverName);
+        if (found)
+            keepProfile(found);
     }
 
     if (db.KeptPrinterCount == 0)
@@ -133,8 +178,9 @@ bool BuildDatabase(DatabaseContent& db, bool win32s)
 
     for (const UninstallProfile& p : db.Profiles) {
         if (p.IsCatchAll || p.IsIgnore)
-            db.KeepList.Merge(p);
+            keepProfile(&p);
     }
+    MergeInOrder(db.KeepList, keep);
 
     db.Merged.Assign(db.BaseWorkList);
     db.Merged.Subtract(db.KeepList);

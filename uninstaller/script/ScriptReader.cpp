@@ -105,9 +105,11 @@ void FillProfile(UninstallProfile& profile, const IniModel& script, std::string_
 
 void SortAndUniqueProfiles(std::vector<UninstallProfile>& profiles)
 {
-    std::stable_sort(profiles.begin(), profiles.end(), [](const UninstallProfile& a, const UninstallProfile& b) {
+    const auto byName = [](const UninstallProfile& a, const UninstallProfile& b) {
         return text::FoldCompare(a.Name, b.Name) < 0;
-    });
+    };
+    if (!std::is_sorted(profiles.begin(), profiles.end(), byName))
+        std::stable_sort(profiles.begin(), profiles.end(), byName);
     profiles.erase(std::unique(profiles.begin(), profiles.end(),
                                [](const UninstallProfile& a, const UninstallProfile& b) {
                                    return text::FoldEqual(a.Name, b.Name);

@@ -1,6 +1,7 @@
 #include "UninstallProfile.h"
 
 #include <algorithm>
+#include <queue>
 
 void SortItems(ItemList& items)
 {
@@ -131,6 +132,65 @@ void UninstallProfile::Merge(const UninstallProfile& source)
     }
 }
 
+namespace {
+
+// Merges sorted lists into one sorted list without equal items; among equal
+// items the one of the earliest list (and within it the first) is kept.
+ItemList MergeSortedLists(const std::vector<const ItemList*>& lists)
+{
+    struct Head {
+        const std::string* item;
+        std::size_t list;
+        std::size_t index;
+    };
+    auto later = [](const Head& a, const Head& b) {
+        const int order = text::FoldCompare(*a.item, *b.item);
+        if (order != 0)
+            return order > 0;
+        return a.list != b.list ? a.list > b.list : a.index > b.index;
+    };
+    std::priority_queue<Head, std::vector<Head>, decltype(later)> heads(later);
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < lists.size(); ++i) {
+        total += lists[i]->size();
+        if (!lists[i]->empty())
+            heads.push({&lists[i]->front(), i, 0});
+    }
+    ItemList out;
+    out.reserve(total);
+    while (!heads.empty()) {
+        const Head head = heads.top();
+        heads.pop();
+        if (out.empty() || !text::FoldEqual(out.back(), *head.item))
+            out.push_back(*head.item);
+        const ItemList& list = *lists[head.list];
+        if (head.index + 1 < list.size())
+            heads.push({&list[head.index + 1], head.list, head.index + 1});
+    }
+    return out;
+}
+
+} // namespace
+
+void MergeInOrder(UninstallProfile& target, const std::vector<const UninstallProfile*>& sources)
+{
+    for (auto member : kAllLists) {
+        std::vector<const ItemList*> lists{&(target.*member)};
+        for (const UninstallProfile* source : sources)
+            lists.push_back(&(source->*member));
+        const bool sorted = std::all_of(lists.begin(), lists.end(), [](const ItemList* list) {
+            return std::is_sorted(list->begin(), list->end(), ItemLess);
+        });
+        if (sorted) {
+            target.*member = MergeSortedLists(lists);
+            continue;
+        }
+        // Out of order somewhere: merge one after the other, as defined.
+        for (const UninstallProfile* source : sources)
+            MergeList(target.*member, source->*member);
+    }
+}
+
 void UninstallProfile::Subtract(const UninstallProfile& source)
 {
     for (auto list : kAllLists) {
@@ -138,6 +198,21 @@ void UninstallProfile::Subtract(const UninstallProfile& source)
         ItemList& ours = this->*list;
         if (theirs.empty() || ours.empty())
             continue;
+        if (std::is_sorted(ours.begin(), ours.end(), ItemLess) &&
+            std::is_sorted(theirs.begin(), theirs.end(), ItemLess)) {
+            // Both in order: one walk along the two lists.
+            ItemList kept;
+            kept.reserve(ours.size());
+            auto other = theirs.begin();
+            for (std::string& item : ours) {
+                while (other != theirs.end() && ItemLess(*other, item))
+                    ++other;
+                if (other == theirs.end() || !text::FoldEqual(*other, item))
+                    kept.push_back(std::move(item));
+            }
+            ours = std::move(kept);
+            continue;
+        }
         ItemList sortedCopy;
         const ItemList* lookup = &theirs;
         if (!std::is_sorted(theirs.begin(), theirs.end(), ItemLess)) {

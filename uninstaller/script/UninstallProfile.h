@@ -75,6 +75,10 @@ constexpr ProfileCategory kProfileCategories[] = {
     {"Directorys", &UninstallProfile::Directorys},
 };
 
+// The same as merging each source into `target` in turn, in one k-way merge
+// per list when every source list is sorted (as lists read from scripts are).
+void MergeInOrder(UninstallProfile& target, const std::vector<const UninstallProfile*>& sources);
+
 // Item order: bytes compared with A-Z folded; equal items are the same item.
 inline bool ItemLess(const std::string& a, const std::string& b) { return text::FoldCompare(a, b) < 0; }
 
