@@ -63,6 +63,14 @@ int main()
             BuildDatabase(db, false);
             best = std::min(best, Now() - t0);
         }
+        {
+            const double c0 = Now();
+            UninstallProfile copy = db.BaseWorkList;
+            const double c1 = Now();
+            copy.Subtract(db.KeepList);
+            const double c2 = Now();
+            std::printf("  copy of the base work list %.1f ms, subtract %.1f ms\n", c1 - c0, c2 - c1);
+        }
         std::size_t merged = 0;
         for (auto list : kAllLists)
             merged += (db.Merged.*list).size();
