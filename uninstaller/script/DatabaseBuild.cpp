@@ -1,5 +1,6 @@
 #include "DatabaseBuild.h"
 
+#include "PathParts.h"
 #include "ScriptReader.h"
 
 #include <algorithm>
@@ -16,14 +17,6 @@ void SortAndUnique(UninstallProfile& p)
     p.UniqueAll();
 }
 
-bool HasUnmExtension(std::string_view path, std::string_view& fileName)
-{
-    const std::size_t slash = path.find_last_of("\\/:");
-    fileName = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    const std::size_t dot = fileName.rfind('.');
-    return dot != std::string_view::npos && text::FoldEqual(fileName.substr(dot), ".unm");
-}
-
 // The maker's common items, added when no printer of the maker stays.
 void AddCommonItems(DatabaseContent& db)
 {
@@ -31,9 +24,10 @@ void AddCommonItems(DatabaseContent& db)
     if (FindProfile(db, veltrope, kVeltrope))
         db.BaseWorkList.Merge(veltrope);
     for (const UninstallProfile& profile : db.Profiles) {
-        std::string_view fileName;
-        if (HasUnmExtension(profile.ScriptPath, fileName))
-            db.BaseWorkList.Files.emplace_back(fileName);
+        PathParts script;
+        script.Split(profile.ScriptPath);
+        if (text::FoldEqual(script.extension, ".unm"))
+            db.BaseWorkList.Files.push_back(std::string(script.name) + script.extension);
         if (profile.IsCatchAll)
             db.BaseWorkList.Merge(profile);
     }
