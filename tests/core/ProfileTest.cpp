@@ -222,7 +222,9 @@ Items ReferenceSubtract(const Items& ours, const Items& theirs)
 
 Items RandomItems(std::mt19937& rng, bool sorted)
 {
-    static const char* const words[] = {"a", "A", "b", "B.dll", "b.DLL", "_x", "ab", "Ab", "c", "z", "a_", "\xE9"};
+    static const char* const words[] = {"a", "A", "b", "B.dll", "b.DLL", "_x", "ab", "Ab", "c", "z", "a_", "\xE9",
+                                        // past the first eight bytes
+                                        "QL2400UI.DLL", "ql2400ui.dll", "QL2400UI.DL", "QL2400UI_DLL", "QL2400UI.DLL\xE9"};
     Items items(rng() % 12);
     for (auto& item : items)
         item = words[rng() % std::size(words)];
@@ -251,5 +253,31 @@ TEST(ProfileSets, MergeAndSubtractMatchTheirDefinitionsOnRandomLists)
         target.Files = ours;
         target.Subtract(source);
         ASSERT_EQ(target.Files, ReferenceSubtract(ours, theirs)) << "round " << round;
+
+        UninstallProfile difference, base, minus;
+        base.Files = ours;
+        minus.Files = theirs;
+        AssignDifference(difference, base, minus);
+        ASSERT_EQ(difference.Files, ReferenceSubtract(ours, theirs)) << "round " << round;
+    }
+}
+
+TEST(ProfileSets, MergingManyAtOnceEqualsMergingOneAfterTheOther)
+{
+    std::mt19937 rng(7);
+    for (int round = 0; round < 1000; ++round) {
+        std::vector<UninstallProfile> sources(rng() % 9);
+        std::vector<const UninstallProfile*> pointers;
+        for (auto& source : sources) {
+            source.Files = RandomItems(rng, round % 5 != 0);
+            pointers.push_back(&source);
+        }
+        UninstallProfile target;
+        target.Files = RandomItems(rng, true);
+        Items expected = target.Files;
+        for (const auto& source : sources)
+            expected = ReferenceMerge(expected, source.Files);
+        MergeInOrder(target, pointers);
+        ASSERT_EQ(target.Files, expected) << "round " << round;
     }
 }

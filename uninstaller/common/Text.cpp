@@ -4,20 +4,6 @@
 
 namespace text {
 
-int FoldCompare(std::string_view a, std::string_view b)
-{
-    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const auto ca = static_cast<unsigned char>(FoldAscii(a[i]));
-        const auto cb = static_cast<unsigned char>(FoldAscii(b[i]));
-        if (ca != cb)
-            return ca < cb ? -1 : 1;
-    }
-    if (a.size() == b.size())
-        return 0;
-    return a.size() < b.size() ? -1 : 1;
-}
-
 bool FoldEqual(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && FoldCompare(a, b) == 0;

@@ -13,8 +13,8 @@ std::string_view FirstWord(std::string_view s) { return s.substr(0, s.find(' '))
 
 void SortAndUnique(UninstallProfile& p)
 {
-    p.SortAll();
-    p.UniqueAll();
+    for (auto list : kAllLists)
+        SortAndUniqueItems(p.*list);
 }
 
 // The maker's common items, added when no printer of the maker stays.
@@ -176,8 +176,7 @@ bool BuildDatabase(DatabaseContent& db, bool win32s)
     }
     MergeInOrder(db.KeepList, keep);
 
-    db.Merged.Assign(db.BaseWorkList);
-    db.Merged.Subtract(db.KeepList);
+    AssignDifference(db.Merged, db.BaseWorkList, db.KeepList);
 
     const char* program = win32s ? "VELTROPE.EXE" : "VELTRO32.EXE";
     db.VeltropeSpared = 1;

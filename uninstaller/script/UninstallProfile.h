@@ -79,12 +79,20 @@ constexpr ProfileCategory kProfileCategories[] = {
 // per list when every source list is sorted (as lists read from scripts are).
 void MergeInOrder(UninstallProfile& target, const std::vector<const UninstallProfile*>& sources);
 
+// The same as target.Assign(base) followed by target.Subtract(minus), but the
+// items that go are never copied.
+void AssignDifference(UninstallProfile& target, const UninstallProfile& base, const UninstallProfile& minus);
+
 // Item order: bytes compared with A-Z folded; equal items are the same item.
 inline bool ItemLess(const std::string& a, const std::string& b) { return text::FoldCompare(a, b) < 0; }
 
 // Stable sort, then the first of each run of equal items kept.
 void SortItems(ItemList& items);
 void UniqueItems(ItemList& items);
+// Both of the above, skipped when the list is already ascending without
+// equal items (one pass instead of two).
+void SortAndUniqueItems(ItemList& items);
+bool StrictlyAscending(const ItemList& items);
 
 // Appends a registry item: root short name ("HKLM", "HKCR", "HKCU", "HKU"),
 // the quoted key path, the quoted value name and 1 or 0 for the subtree
