@@ -1,6 +1,8 @@
 // Fault table of the test build: which calls fail, with what code, how often.
 #include "Faults.h"
 
+#include <winspool.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -11,11 +13,20 @@ namespace {
 struct Rule {
     DWORD error = 0;
     LONG remaining = 0; // -1: every call
+    LONG skip = 0;      // calls that pass before the failures start
+};
+
+// Printer names compare as the spooler compares them, ignoring case.
+struct NoCase {
+    bool operator()(const std::string& a, const std::string& b) const { return _stricmp(a.c_str(), b.c_str()) < 0; }
 };
 
 struct State {
     std::map<std::string, Rule> rules;
     std::map<std::string, LONG> calls;
+    std::map<std::string, DWORD, NoCase> deniedPrinters;
+    std::map<std::string, std::string, NoCase> serverNames;
+    std::map<std::string, DWORD, NoCase> addedAttributes;
 };
 
 State& Table()
@@ -53,6 +64,10 @@ bool ProxyCallFails(const char* function, LONG& code)
     auto it = state.rules.find(function);
     if (it == state.rules.end() || it->second.remaining == 0)
         return false;
+    if (it->second.skip > 0) {
+        --it->second.skip;
+        return false;
+    }
     if (it->second.remaining > 0)
         --it->second.remaining;
     code = static_cast<LONG>(it->second.error);
@@ -60,18 +75,72 @@ bool ProxyCallFails(const char* function, LONG& code)
     return true;
 }
 
+bool ProxyPrinterDenied(const char* printerName, DWORD& error)
+{
+    const auto& denied = Table().deniedPrinters;
+    auto it = printerName ? denied.find(printerName) : denied.end();
+    if (it == denied.end())
+        return false;
+    error = it->second;
+    SetLastError(error);
+    return true;
+}
+
+void ProxyAlterPrinterInfo(DWORD level, LPBYTE buffer)
+{
+    if (level != 2 || !buffer)
+        return;
+    auto* info = reinterpret_cast<PRINTER_INFO_2A*>(buffer);
+    const auto& servers = Table().serverNames;
+    if (!info->pPrinterName)
+        return;
+    auto server = servers.find(info->pPrinterName);
+    if (server != servers.end())
+        info->pServerName = const_cast<char*>(server->second.c_str());
+    auto attributes = Table().addedAttributes.find(info->pPrinterName);
+    if (attributes != Table().addedAttributes.end())
+        info->Attributes |= attributes->second;
+}
+
 extern "C" {
 
 void WINAPI SplProxyFault_Set(const char* function, DWORD error, LONG times)
 {
     if (function)
-        Table().rules[function] = Rule{error, times};
+        Table().rules[function] = Rule{error, times, 0};
+}
+
+void WINAPI SplProxyFault_SetAfter(const char* function, DWORD error, LONG skip, LONG times)
+{
+    if (function)
+        Table().rules[function] = Rule{error, times, skip};
+}
+
+void WINAPI SplProxyFault_DenyPrinter(const char* printerName, DWORD error)
+{
+    if (printerName)
+        Table().deniedPrinters[printerName] = error;
+}
+
+void WINAPI SplProxyFault_SetServerName(const char* printerName, const char* serverName)
+{
+    if (printerName && serverName)
+        Table().serverNames[printerName] = serverName;
+}
+
+void WINAPI SplProxyFault_AddAttributes(const char* printerName, DWORD attributes)
+{
+    if (printerName)
+        Table().addedAttributes[printerName] = attributes;
 }
 
 void WINAPI SplProxyFault_Clear()
 {
     Table().rules.clear();
     Table().calls.clear();
+    Table().deniedPrinters.clear();
+    Table().serverNames.clear();
+    Table().addedAttributes.clear();
 }
 
 LONG WINAPI SplProxyFault_CallCount(const char* function)

@@ -11,8 +11,19 @@
 // registry functions and GetPrinterDataA, which return it instead.
 bool ProxyCallFails(const char* function, LONG& code);
 
+// True, with the error to report, when the test made this printer
+// unopenable.
+bool ProxyPrinterDenied(const char* printerName, DWORD& error);
+
+// Rewrites what a successful GetPrinterA reported, as the test asked: a
+// server name, so that a local queue reads as a network connection, or
+// attribute flags the platform doesn't report.
+void ProxyAlterPrinterInfo(DWORD level, LPBYTE buffer);
+
 #else
 
 inline bool ProxyCallFails(const char*, LONG&) { return false; }
+inline bool ProxyPrinterDenied(const char*, DWORD&) { return false; }
+inline void ProxyAlterPrinterInfo(DWORD, LPBYTE) {}
 
 #endif

@@ -41,14 +41,18 @@ PROXY BOOL WINAPI Proxy_EnumPrintersA(DWORD flags, LPSTR name, DWORD level, LPBY
 
 PROXY BOOL WINAPI Proxy_OpenPrinterA(LPSTR name, LPHANDLE printer, LPPRINTER_DEFAULTSA defaults)
 {
-    if (Fails("OpenPrinterA")) { if (printer) *printer = nullptr; return FALSE; }
+    DWORD denied = 0;
+    if (Fails("OpenPrinterA") || ProxyPrinterDenied(name, denied)) { if (printer) *printer = nullptr; return FALSE; }
     return ::OpenPrinterA(name, printer, defaults);
 }
 
 PROXY BOOL WINAPI Proxy_GetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed)
 {
     if (Fails("GetPrinterA")) { ClearCounts(needed, nullptr); return FALSE; }
-    return ::GetPrinterA(printer, level, buffer, size, needed);
+    const BOOL ok = ::GetPrinterA(printer, level, buffer, size, needed);
+    if (ok)
+        ProxyAlterPrinterInfo(level, buffer);
+    return ok;
 }
 
 PROXY BOOL WINAPI Proxy_SetPrinterA(HANDLE printer, DWORD level, LPBYTE info, DWORD command)

@@ -11,7 +11,18 @@
 extern "C" {
 // Makes the next `times` calls of `function` fail with `error`; -1 for all.
 __declspec(dllimport) void WINAPI SplProxyFault_Set(const char* function, DWORD error, LONG times);
-// Removes every fault and resets the call counts.
+// Lets `skip` calls of `function` pass, then fails the next `times` (-1: all).
+__declspec(dllimport) void WINAPI SplProxyFault_SetAfter(const char* function, DWORD error, LONG skip, LONG times);
+// OpenPrinterA of that printer (case ignored) fails with `error`, as for a
+// queue whose permissions refuse the user.
+__declspec(dllimport) void WINAPI SplProxyFault_DenyPrinter(const char* printerName, DWORD error);
+// GetPrinterA level 2 of that printer reports `serverName`, as for a
+// connection to a print server.
+__declspec(dllimport) void WINAPI SplProxyFault_SetServerName(const char* printerName, const char* serverName);
+// GetPrinterA level 2 of that printer reports these attribute flags too
+// (PRINTER_ATTRIBUTE_DEFAULT, which this platform never reports).
+__declspec(dllimport) void WINAPI SplProxyFault_AddAttributes(const char* printerName, DWORD attributes);
+// Removes every fault and alteration and resets the call counts.
 __declspec(dllimport) void WINAPI SplProxyFault_Clear();
 // Calls of `function` since the last clear, failed ones included.
 __declspec(dllimport) LONG WINAPI SplProxyFault_CallCount(const char* function);

@@ -27,7 +27,7 @@ bool RegisterMainWindowClass(HINSTANCE instance)
     return RegisterClassA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-MainDlg::MainDlg() : switches_(GetCommandLineA()) {}
+MainDlg::MainDlg() = default;
 
 MainDlg::~MainDlg() = default;
 
@@ -118,14 +118,29 @@ void MainDlg::RunLoadingStep()
 {
     EnableButton(IDC_BTN_UNINSTALL, false);
     EnableButton(IDC_BTN_EXIT, false);
+    loading_.SetDatabase(&database_);
+    select_.SetDatabase(&database_);
+    remove_.SetDatabase(&database_);
 
-    if (switches_.FindSwitch("MFG") < 0 && switches_.FindSwitch("UNVELT") < 0 && switches_.FindSwitch("PRN") < 0)
+    const INT_PTR loaded = DialogBoxParamA(instance_, MAKEINTRESOURCEA(IDD_LOADING), hwnd, CDlg::StaticDlgProc,
+                                           reinterpret_cast<LPARAM>(&loading_));
+    if (loaded != 1) {
+        EndDialog(hwnd, 1);
+        return;
+    }
+
+    if (!SwitchGiven("MFG") && !SwitchGiven("UNVELT") && !SwitchGiven("PRN")) {
         ShowWindow(remove_.hwnd, SW_HIDE);
+    } else if (SwitchGiven("NOPICK")) {
+        ShowWindow(hwnd, SW_SHOW);
+        EnableButton(IDC_BTN_UNINSTALL, true);
+    }
 
     ShowWindow(select_.hwnd, SW_SHOW);
     ShowWindow(hwnd, SW_SHOW);
-    // The Uninstall button waits for the inventory: it is enabled by the
-    // selection page once printers are listed and one is selected.
+    // With no printer to choose, the removal can still take away what the
+    // scripts left behind; otherwise the selection page enables the button.
+    EnableButton(IDC_BTN_UNINSTALL, CountOfferedPrinters(database_) == 0);
     EnableButton(IDC_BTN_EXIT, true);
 }
 
@@ -192,8 +207,9 @@ void MainDlg::StartRemoval()
 
 void MainDlg::OnRemovalDone()
 {
-    ShowWindow(select_.hwnd, SW_HIDE);
-    ShowWindow(remove_.hwnd, SW_SHOW);
+    const bool backToSelection = CountOfferedPrinters(database_) >= 1 && database_.RestartRequired == 0;
+    ShowWindow(select_.hwnd, backToSelection ? SW_SHOW : SW_HIDE);
+    ShowWindow(remove_.hwnd, backToSelection ? SW_HIDE : SW_SHOW);
     EnableButton(IDC_BTN_EXIT, true);
 }
 

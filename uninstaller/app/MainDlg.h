@@ -4,11 +4,12 @@
 
 #include "../common/Handles.h"
 #include "../script/TextCatalogue.h"
+#include "../script/UninstallDatabase.h"
 #include "../spooler/PlatformKind.h"
 #include "Dlg.h"
+#include "LoadingDlg.h"
 #include "RemovePage.h"
 #include "SelectPage.h"
-#include "SwitchList.h"
 
 class MainDlg : public CDlg {
 public:
@@ -18,6 +19,8 @@ public:
     INT_PTR DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
 
     CSelectDlg& SelectPage() { return select_; }
+    CLoadingDlg& Loading() { return loading_; }
+    UninstallDatabase& Database() { return database_; }
     CRemoveDlg& RemovePage() { return remove_; }
 
 private:
@@ -29,6 +32,7 @@ private:
     void SetUpSystemMenu();
     HWND CreatePage(CDlg& page, const char* templateName, bool show);
     void RunLoadingStep();
+    bool SwitchGiven(const char* name) const { return loading_.Switches().FindSwitch(name) >= 0; }
     void StartRemoval();
     void OnRemovalDone();
     void EnableButton(int id, bool enable);
@@ -36,7 +40,8 @@ private:
     HINSTANCE instance_ = nullptr;
     TextCatalogue texts_;
     PlatformKind platform_;
-    SwitchList switches_;
+    UninstallDatabase database_;
+    CLoadingDlg loading_;
     CSelectDlg select_;
     CRemoveDlg remove_;
     BitmapHandle sidePicture_;

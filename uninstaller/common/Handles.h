@@ -52,6 +52,14 @@ struct KernelHandleTraits {
 };
 using KernelHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
 
+struct FindTraits {
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool Valid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static bool Close(HANDLE h) { return FindClose(h) != FALSE; }
+};
+// A FindFirstFileA search.
+using FindHandle = UniqueHandle<HANDLE, FindTraits>;
+
 struct ModuleTraits {
     static HMODULE Invalid() { return nullptr; }
     static bool Valid(HMODULE h) { return h != nullptr; }

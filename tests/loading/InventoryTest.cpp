@@ -1,0 +1,257 @@
+// The inventory against real queues of the bed. What this platform can't
+// produce (a refused open, a network connection, the default attribute, a
+// silent spooler) comes from the test build of the spooler proxy.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <winspool.h>
+
+#include <list>
+#include <string>
+#include <vector>
+
+#include "SplProxyFaults.h"
+#include "app/LoadingDlg.h"
+#include "machine/Machine.h"
+#include "script/MessageBox.h"
+#include "support/WineBed.h"
+
+namespace {
+
+constexpr char kLumenta[] = "QUORVEL Lumenta 2400";
+constexpr char kLumentaPs[] = "QUORVEL Lumenta 3100 PS";
+constexpr char kOther[] = "Acme LaserWriter 9";
+
+class InventoryTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        SplProxyFault_Clear();
+        SetMessageAnswerer([this](const char* text, const char* title, UINT) {
+            messages.push_back(std::string(title) + "|" + text);
+            return IDOK;
+        });
+        ASSERT_TRUE(machine.InstallPrinter({"Lumenta A", kLumenta}));
+        ASSERT_TRUE(machine.InstallPrinter({"Lumenta B", kLumenta, true, "", "QRV-0002"}));
+        ASSERT_TRUE(machine.InstallPrinter({"Masked C", kLumentaPs, false, "Lumenta A"}));
+        ASSERT_TRUE(machine.InstallPrinter({"Plain D", kOther, false}));
+    }
+    void TearDown() override
+    {
+        SplProxyFault_Clear();
+        SetMessageAnswerer(nullptr);
+    }
+
+    std::list<CActivePrinter> Build(const char* commandLine, int* opened = nullptr)
+    {
+        CLoadingDlg loading(commandLine);
+        std::list<CActivePrinter> printers;
+        const int count = loading.BuildListOfInstalledPrinters(printers);
+        if (opened)
+            *opened = count;
+        lastError = loading.LastInventoryError();
+        return printers;
+    }
+
+    machine::Machine machine;
+    std::vector<std::string> messages;
+    std::string lastError;
+};
+
+const CActivePrinter* Find(const std::list<CActivePrinter>& printers, const char* name)
+{
+    for (const CActivePrinter& p : printers) {
+        if (std::string(p.PrinterName) == name)
+            return &p;
+    }
+    return nullptr;
+}
+
+std::vector<std::string> Offered(const std::list<CActivePrinter>& printers)
+{
+    std::vector<std::string> names;
+    for (const CActivePrinter& p : printers) {
+        if (p.IsOffered())
+            names.push_back(p.PrinterName);
+    }
+    return names;
+}
+
+} // namespace
+
+TEST_F(InventoryTest, MarkersDriverNamesAndForeignPrinters)
+{
+    int opened = 0;
+    const auto printers = Build("prnuninst.exe", &opened);
+    EXPECT_EQ(opened, 4);
+    ASSERT_EQ(printers.size(), 4u);
+
+    const CActivePrinter* a = Find(printers, "Lumenta A");
+    const CActivePrinter* c = Find(printers, "Masked C");
+    const CActivePrinter* d = Find(printers, "Plain D");
+    ASSERT_TRUE(a && c && d);
+    EXPECT_STREQ(a->DriverName, kLumenta);
+    EXPECT_EQ(a->IsMakerDriver, 1u);
+    EXPECT_STREQ(a->MaskedName, "");
+    EXPECT_EQ(a->Foreign, 0u);
+
+    // Masked by the other product: not the maker's driver, but not foreign.
+    EXPECT_EQ(c->IsMakerDriver, 0u);
+    EXPECT_STREQ(c->MaskedName, "Lumenta A");
+    EXPECT_EQ(c->Foreign, 0u);
+    EXPECT_TRUE(c->IsOffered());
+
+    EXPECT_EQ(d->Foreign, 1u);
+    EXPECT_FALSE(d->IsOffered());
+    EXPECT_EQ(Offered(printers), (std::vector<std::string>{"Lumenta A", "Lumenta B", "Masked C"}));
+    for (const CActivePrinter& p : printers) {
+        EXPECT_STREQ(p.ServerName, "") << p.PrinterName;
+        EXPECT_EQ(p.IsDefault, 0u) << p.PrinterName;
+        EXPECT_EQ(p.Skip, 0u) << p.PrinterName;
+        EXPECT_EQ(p.Removed, 0u) << p.PrinterName;
+    }
+}
+
+TEST_F(InventoryTest, DefaultPrinterByProfileEntryAndByAttribute)
+{
+    ASSERT_TRUE(machine.MakeDefault("Lumenta B"));
+    auto printers = Build("prnuninst.exe");
+    ASSERT_TRUE(Find(printers, "Lumenta B"));
+    EXPECT_EQ(Find(printers, "Lumenta B")->IsDefault, 1u);
+    EXPECT_EQ(Find(printers, "Lumenta A")->IsDefault, 0u);
+
+    SplProxyFault_AddAttributes("Lumenta A", PRINTER_ATTRIBUTE_DEFAULT);
+    printers = Build("prnuninst.exe");
+    EXPECT_EQ(Find(printers, "Lumenta A")->IsDefault, 1u);
+    EXPECT_EQ(Find(printers, "Masked C")->IsDefault, 0u);
+}
+
+TEST_F(InventoryTest, ANetworkConnectionGetsItsServerName)
+{
+    char computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD length = sizeof computer;
+    ASSERT_TRUE(GetComputerNameA(computer, &length));
+    SplProxyFault_SetServerName("Lumenta A", "\\\\PRINTSRV");
+    // This computer's own name, in other letter case, is no server.
+    std::string own = computer;
+    for (char& ch : own)
+        ch = (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
+    SplProxyFault_SetServerName("Lumenta B", own.c_str());
+
+    const auto printers = Build("prnuninst.exe");
+    EXPECT_STREQ(Find(printers, "Lumenta A")->ServerName, "\\\\PRINTSRV");
+    EXPECT_STREQ(Find(printers, "Lumenta B")->ServerName, "");
+    EXPECT_STREQ(Find(printers, "Masked C")->ServerName, "");
+}
+
+TEST_F(InventoryTest, APrinterThatCannotBeOpenedIsLeftOutAndNotCounted)
+{
+    SplProxyFault_DenyPrinter("lumenta b", ERROR_ACCESS_DENIED);
+    int opened = 0;
+    const auto printers = Build("prnuninst.exe", &opened);
+    EXPECT_EQ(opened, 3);
+    EXPECT_EQ(printers.size(), 3u);
+    EXPECT_EQ(Find(printers, "Lumenta B"), nullptr);
+}
+
+TEST_F(InventoryTest, CommandLineFilters)
+{
+    SCOPED_TRACE("MFG: driver-name prefixes, case ignored");
+    auto printers = Build("prnuninst.exe /mfg:quorvel");
+    EXPECT_EQ(Offered(printers), (std::vector<std::string>{"Lumenta A", "Lumenta B", "Masked C"}));
+    printers = Build("prnuninst.exe /MFG:Acme,\"QUORVEL Lumenta 3\"");
+    EXPECT_EQ(Offered(printers), (std::vector<std::string>{"Masked C"}));
+    EXPECT_EQ(Find(printers, "Lumenta A")->Skip, 1u);
+    EXPECT_EQ(Find(printers, "Lumenta A")->Offered, 0u);
+    EXPECT_EQ(Find(printers, "Masked C")->Skip, 0u);
+
+    SCOPED_TRACE("PRN: whole driver names, quotes stripped");
+    printers = Build("prnuninst.exe -prn:\"quorvel lumenta 2400\"");
+    EXPECT_EQ(Offered(printers), (std::vector<std::string>{"Lumenta A", "Lumenta B"}));
+    printers = Build("prnuninst.exe /PRN:QUORVEL");
+    EXPECT_TRUE(Offered(printers).empty());
+
+    SCOPED_TRACE("MFG or PRN");
+    printers = Build("prnuninst.exe /PRN:\"QUORVEL Lumenta 3100 PS\" /MFG:QUORVEL Lumenta 24");
+    EXPECT_EQ(Offered(printers), (std::vector<std::string>{"Lumenta A", "Lumenta B", "Masked C"}));
+
+    SCOPED_TRACE("UNVELT: masked printers only, whatever MFG and PRN say");
+    printers = Build("prnuninst.exe /UNVELT /PRN:\"QUORVEL Lumenta 2400\"");
+    EXPECT_EQ(Offered(printers), (std::vector<std::string>{"Masked C"}));
+
+    SCOPED_TRACE("values that overflow the 256-byte buffer match nothing");
+    const std::string longValue(200, 'Q');
+    printers = Build(("prnuninst.exe /MFG:QUORVEL," + longValue + "," + longValue).c_str());
+    EXPECT_TRUE(Offered(printers).empty());
+
+    SCOPED_TRACE("a foreign printer is never offered");
+    printers = Build("prnuninst.exe /MFG:Acme");
+    EXPECT_TRUE(Offered(printers).empty());
+    EXPECT_EQ(Find(printers, "Plain D")->Foreign, 1u);
+}
+
+TEST_F(InventoryTest, ASilentSpoolerEndsTheLoadingWithItsMessage)
+{
+    SplProxyFault_Set("EnumPrintersA", RPC_S_SERVER_UNAVAILABLE, -1);
+    int opened = -1;
+    const auto printers = Build("prnuninst.exe", &opened);
+    EXPECT_EQ(opened, 0);
+    EXPECT_TRUE(printers.empty());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], bed::Ansi("アンインストール|印刷スプーラー サブシステムから反応がありません。\n"
+                                     "アンインストールを再実行してください。\n"
+                                     "この問題が繰り返し起こる場合は、Windows を再起動してからアンインストールを実行してください。"));
+
+    SCOPED_TRACE("any other failure is silent");
+    messages.clear();
+    SplProxyFault_Set("EnumPrintersA", ERROR_ACCESS_DENIED, -1);
+    EXPECT_TRUE(Build("prnuninst.exe", &opened).empty());
+    EXPECT_EQ(opened, 0);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(InventoryTest, AFailedRecordReadIsCaughtAndComposedIntoTheDiagnosticText)
+{
+    // The first printer's record read (after the size query) fails.
+    SplProxyFault_SetAfter("GetPrinterA", ERROR_INVALID_HANDLE, 1, 1);
+    int opened = -1;
+    const auto printers = Build("prnuninst.exe", &opened);
+    EXPECT_EQ(opened, 0);
+    EXPECT_TRUE(printers.empty());
+    EXPECT_EQ(lastError.rfind("CLoadingDlg::BuildListOfInstalledPrinters failed \nFunction: GetPrinter \n"
+                              "Last Error Code: 6 \nDesc: unable to GetPrinter level 2 data \nhPrinter: ",
+                              0),
+              0u)
+        << lastError;
+    EXPECT_NE(lastError.find(" \nBuffer: "), std::string::npos) << lastError;
+    EXPECT_TRUE(messages.empty());
+
+    SCOPED_TRACE("a record the spooler gives no bytes for is counted, not listed");
+    SplProxyFault_Set("GetPrinterA", ERROR_INVALID_HANDLE, -1);
+    const auto none = Build("prnuninst.exe", &opened);
+    EXPECT_EQ(opened, 4);
+    EXPECT_TRUE(none.empty());
+}
+
+TEST_F(InventoryTest, OlderPlatformsEnumerateAtTheirLevels)
+{
+    SCOPED_TRACE("Windows 9x: level 5");
+    OSVERSIONINFOA v{sizeof v, 4, 10, 1998, VER_PLATFORM_WIN32_WINDOWS, ""};
+    CLoadingDlg win9x("prnuninst.exe");
+    win9x.SetPlatform(PlatformKind(&v));
+    std::list<CActivePrinter> printers;
+    EXPECT_EQ(win9x.BuildListOfInstalledPrinters(printers), 4);
+    EXPECT_EQ(Offered(printers), (std::vector<std::string>{"Lumenta A", "Lumenta B", "Masked C"}));
+
+    SCOPED_TRACE("Win32s: level 2, every printer counts as the maker's, no server names");
+    SplProxyFault_SetServerName("Lumenta A", "\\\\PRINTSRV");
+    OSVERSIONINFOA w{sizeof w, 3, 11, 0, VER_PLATFORM_WIN32s, ""};
+    CLoadingDlg win32s("prnuninst.exe");
+    win32s.SetPlatform(PlatformKind(&w));
+    printers.clear();
+    EXPECT_EQ(win32s.BuildListOfInstalledPrinters(printers), 4);
+    for (const CActivePrinter& p : printers) {
+        EXPECT_EQ(p.IsMakerDriver, 1u) << p.PrinterName;
+        EXPECT_STREQ(p.ServerName, "") << p.PrinterName;
+    }
+}

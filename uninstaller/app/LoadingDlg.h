@@ -1,0 +1,77 @@
+#pragma once
+// The loading dialog: checks the user's rights, restarts the spooler, reads
+// the uninstall scripts and builds the inventory of installed printers, one
+// small step per timer tick behind a progress bar.
+
+#include <list>
+#include <string_view>
+
+#include "../script/TextCatalogue.h"
+#include "../script/UninstallDatabase.h"
+#include "../spooler/PlatformKind.h"
+#include "ActivePrinter.h"
+#include "Dlg.h"
+#include "InventoryError.h"
+#include "SwitchList.h"
+
+class CLoadingDlg : public CDlg {
+public:
+    // Parses the process's command line.
+    CLoadingDlg();
+    // Parses the given command line instead.
+    explicit CLoadingDlg(std::string_view commandLine);
+
+    INT_PTR DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    void SetDatabase(UninstallDatabase* database) { database_ = database; }
+    // The platform the steps are chosen by; the running system's by default.
+    void SetPlatform(const PlatformKind& platform) { platform_ = platform; }
+
+    // Appends the installed printers to `printers`. Returns the number of
+    // printers that could be opened; 0 on failure.
+    int BuildListOfInstalledPrinters(std::list<CActivePrinter>& printers);
+
+    // Asks the maker's companion programs to close. Always 1.
+    int CloseCompanionWindows();
+
+    const SwitchList& Switches() const { return switches_; }
+    const ItemList& Scripts() const { return scripts_; }
+    int Step() const { return step_; }
+    // How the dialog ended: 1 when every step ran, 0 when cancelled or
+    // stopped by a fatal condition, -1 while it runs.
+    int Result() const { return result_; }
+    // The diagnostic text of the last failed inventory build, empty when
+    // none failed. It also goes to the debugger output.
+    const char* LastInventoryError() const { return inventoryError_; }
+
+    // Timer periods of the steps and of the resumption after Cancel; tests
+    // shorten them.
+    static void SetTickPeriods(UINT tick, UINT resume);
+    // The one-tick wait and the single retry are once per run of the
+    // program; a test that loads many times starts each as the first.
+    static void ForgetEarlierLoading();
+
+private:
+    enum class Next { Advance, Stay };
+
+    BOOL OnInitDialog();
+    void OnShowWindow(bool shown);
+    void OnTimer();
+    void OnCancel();
+    Next RunStep(UINT& failure);
+    void FindScripts();
+    void BuildInventory();
+    void End(int result);
+    LRESULT Progress(UINT message, WPARAM wParam, LPARAM lParam = 0);
+    int BuildInventoryOrThrow(std::list<CActivePrinter>& printers);
+
+    UninstallDatabase* database_ = nullptr;
+    SwitchList switches_;
+    int step_ = 0;
+    bool ended_ = false;
+    int result_ = -1;
+    PlatformKind platform_;
+    ItemList scripts_;
+    TextCatalogue texts_;
+    char inventoryError_[256] = {};
+};
