@@ -94,12 +94,15 @@ up() {
     check_sandbox
 
     # The dialogs ask for "ＭＳ Ｐゴシック"; the bed has the IPA fonts instead.
+    # Xvfb has no window manager: Wine would wait 2 s for one on every
+    # hidden top-level window unless its windows are unmanaged.
     local reg="$bed/fonts.reg"
     {
         printf '%s\n' 'Windows Registry Editor Version 5.00' '' \
             '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
             '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' \
-            '"MS UI Gothic"="IPAPGothic"' '"MS Shell Dlg"="IPAPGothic"'
+            '"MS UI Gothic"="IPAPGothic"' '"MS Shell Dlg"="IPAPGothic"' \
+            '' '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"'
         desktop_entries
     } | sed 's/$/\r/' | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$reg"
     cp "$reg" "$prefix/drive_c/windows/temp/fonts.reg"

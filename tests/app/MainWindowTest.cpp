@@ -2,9 +2,12 @@
 
 #include <string>
 
+#include "SplProxyFaults.h"
 #include "app/MainDlg.h"
 #include "app/Messages.h"
+#include "machine/Machine.h"
 #include "res/resource.h"
+#include "script/MessageBox.h"
 #include "support/WineBed.h"
 
 namespace {
@@ -16,27 +19,51 @@ std::string Text(HWND window)
     return buffer;
 }
 
-class MainWindowTest : public testing::Test {
+constexpr char kScript[] = "[UnPrinterDrivers]\r\n\"QUORVEL Lumenta 2400\",Lum2400,3\r\n"
+                           "[Lum2400.Files]\r\nQL2400.DLL\r\n";
+
+// Every main window runs the loading dialog first: with a script on the
+// machine and short ticks it completes without a question.
+class LoadedMachine : public testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_EQ(GetACP(), 932u) << "the test bed runs with code page 932";
         instance = GetModuleHandleA(nullptr);
         ASSERT_TRUE(RegisterMainWindowClass(instance));
-        window = CreateDialogParamA(instance, "IDD_MAIN_NOBMP", nullptr, CDlg::StaticDlgProc,
-                                    reinterpret_cast<LPARAM>(&main));
-        ASSERT_NE(window, nullptr);
-        bed::Pump(50);
+        CLoadingDlg::ForgetEarlierLoading();
+        CLoadingDlg::SetTickPeriods(10, 200);
+        ASSERT_TRUE(machine.PutScript(machine::DriverDirectory(), kScript));
     }
     void TearDown() override
     {
         if (window)
             DestroyWindow(window);
+        CLoadingDlg::SetTickPeriods(300, 200);
+        SplProxyFault_Clear();
     }
+    void Open(MainDlg& main)
+    {
+        window = CreateDialogParamA(instance, "IDD_MAIN_NOBMP", nullptr, CDlg::StaticDlgProc,
+                                    reinterpret_cast<LPARAM>(&main));
+        ASSERT_NE(window, nullptr);
+        bed::Pump(50);
+    }
+    bool UninstallEnabled() { return IsWindowEnabled(GetDlgItem(window, IDC_BTN_UNINSTALL)) != FALSE; }
 
     HINSTANCE instance = nullptr;
-    MainDlg main;
+    machine::Machine machine;
     HWND window = nullptr;
+};
+
+class MainWindowTest : public LoadedMachine {
+protected:
+    void SetUp() override
+    {
+        LoadedMachine::SetUp();
+        Open(main);
+    }
+    MainDlg main{"prnuninst.exe"};
 };
 
 } // namespace
@@ -154,4 +181,81 @@ TEST(SharedDialogProcedure, BeforeInitDialogOnlyOkAndCancelAct)
     EXPECT_EQ(CDlg::StaticDlgProc(window, WM_COMMAND, MAKEWPARAM(2008, 0), 0), FALSE);
     EXPECT_EQ(CDlg::StaticDlgProc(window, WM_PAINT, 0, 0), FALSE);
     DestroyWindow(window);
+}
+
+TEST_F(LoadedMachine, WithoutOfferedPrintersUninstallIsEnabledAtOnce)
+{
+    ASSERT_TRUE(machine.InstallPrinter({"Plain", "Acme LaserWriter 9", false}));
+    MainDlg main("prnuninst.exe");
+    Open(main);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(main.Database().Printers.size(), 1u) << "the foreign printer is in the inventory";
+    EXPECT_TRUE(UninstallEnabled());
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, IDC_BTN_EXIT)));
+}
+
+TEST_F(LoadedMachine, WithOfferedPrintersUninstallWaitsForASelection)
+{
+    ASSERT_TRUE(machine.InstallPrinter({"Lumenta A", "QUORVEL Lumenta 2400"}));
+    MainDlg main("prnuninst.exe");
+    Open(main);
+    EXPECT_EQ(CountOfferedPrinters(main.Database()), 1);
+    EXPECT_FALSE(UninstallEnabled());
+    EXPECT_EQ(main.Database().BaseWorkList.Files, (ItemList{"QL2400.DLL"}));
+}
+
+TEST_F(LoadedMachine, FilterSwitchesKeepTheRemovalPageAndNopickAloneChangesNothingLater)
+{
+    ASSERT_TRUE(machine.InstallPrinter({"Lumenta A", "QUORVEL Lumenta 2400"}));
+    MainDlg main("prnuninst.exe /MFG:QUORVEL /NOPICK");
+    Open(main);
+    EXPECT_TRUE(IsWindowVisible(main.RemovePage().hwnd));
+    EXPECT_TRUE(IsWindowVisible(main.SelectPage().hwnd));
+    // NOPICK enables the button early; the usual rule then sets it again.
+    EXPECT_FALSE(UninstallEnabled());
+}
+
+TEST_F(LoadedMachine, BackFromTheRemovalToTheSelectionOnlyWhenPrintersRemainAndNoRestartIsDue)
+{
+    ASSERT_TRUE(machine.InstallPrinter({"Lumenta A", "QUORVEL Lumenta 2400"}));
+    MainDlg main("prnuninst.exe /MFG:QUORVEL");
+    Open(main);
+    SendMessageA(window, UM_STARTREMOVAL, 0, 0);
+    SendMessageA(window, UM_REMOVALDONE, 0, 0);
+    EXPECT_TRUE(IsWindowVisible(main.SelectPage().hwnd));
+    EXPECT_FALSE(IsWindowVisible(main.RemovePage().hwnd));
+
+    main.Database().RestartRequired = 1;
+    SendMessageA(window, UM_STARTREMOVAL, 0, 0);
+    SendMessageA(window, UM_REMOVALDONE, 0, 0);
+    EXPECT_FALSE(IsWindowVisible(main.SelectPage().hwnd));
+    EXPECT_TRUE(IsWindowVisible(main.RemovePage().hwnd));
+
+    main.Database().RestartRequired = 0;
+    main.Database().Printers.front().Removed = 1;
+    SendMessageA(window, UM_STARTREMOVAL, 0, 0);
+    SendMessageA(window, UM_REMOVALDONE, 0, 0);
+    EXPECT_FALSE(IsWindowVisible(main.SelectPage().hwnd));
+    EXPECT_TRUE(IsWindowVisible(main.RemovePage().hwnd));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, IDC_BTN_EXIT)));
+}
+
+TEST_F(LoadedMachine, AFailedLoadingEndsTheMainDialogWithOneUnseen)
+{
+    SplProxyFault_Set("EnumPrintersA", RPC_S_SERVER_UNAVAILABLE, -1);
+    bool mainWindowShown = true;
+    SetMessageAnswerer([&](const char*, const char*, UINT) {
+        HWND found = FindWindowA(kMainWindowClass, nullptr);
+        mainWindowShown = found && IsWindowVisible(found);
+        return IDOK;
+    });
+    MainDlg main("prnuninst.exe");
+    const INT_PTR result =
+        DialogBoxParamA(instance, "IDD_MAIN_NOBMP", nullptr, CDlg::StaticDlgProc, reinterpret_cast<LPARAM>(&main));
+    SetMessageAnswerer([](const char* text, const char*, UINT) {
+        ADD_FAILURE() << "unexpected message box: " << text;
+        return IDCANCEL;
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_FALSE(mainWindowShown);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/Messages.h"
+#include "machine/Machine.h"
 #include "res/resource.h"
 #include "support/WineBed.h"
 
@@ -25,6 +26,9 @@ int CountMainWindows()
 
 TEST(SingleInstance, SecondStartBringsTheFirstForwardAndExitsWithZero)
 {
+    // A script on the machine, so that the loading asks nothing.
+    machine::Machine machine;
+    ASSERT_TRUE(machine.PutScript(machine::DriverDirectory(), "[UnPrinterDrivers]\r\nQUORVEL Lumenta 2400,L\r\n"));
     std::string program = bed::Deliverable("prnuninst.exe");
     program.insert(0, 1, '"').push_back('"');
     bed::Process first(program);

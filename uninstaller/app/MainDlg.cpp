@@ -29,6 +29,8 @@ bool RegisterMainWindowClass(HINSTANCE instance)
 
 MainDlg::MainDlg() = default;
 
+MainDlg::MainDlg(std::string_view commandLine) : loading_(commandLine) {}
+
 MainDlg::~MainDlg() = default;
 
 INT_PTR MainDlg::DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

@@ -2,6 +2,8 @@
 // The main window: two buttons and a frame that hosts the selection page and
 // the removal page.
 
+#include <string_view>
+
 #include "../common/Handles.h"
 #include "../script/TextCatalogue.h"
 #include "../script/UninstallDatabase.h"
@@ -13,7 +15,10 @@
 
 class MainDlg : public CDlg {
 public:
+    // Reads the process's command line.
     MainDlg();
+    // Reads the given command line instead.
+    explicit MainDlg(std::string_view commandLine);
     ~MainDlg() override;
 
     INT_PTR DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
