@@ -180,6 +180,15 @@ bool Machine::PutScript(const std::string& directory, const std::string& content
     return true;
 }
 
+void Machine::Keep()
+{
+    printers_.clear();
+    drivers_.clear();
+    scripts_.clear();
+    directories_.clear();
+    savedDevice_ = DeviceEntry();
+}
+
 void Machine::Clear()
 {
     for (const std::string& name : printers_) {

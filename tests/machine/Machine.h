@@ -66,6 +66,8 @@ public:
     // Removes every printer and driver this machine added, its scripts and
     // the default-printer entry. Also done on destruction.
     void Clear();
+    // Leaves everything made so far on the machine (for the demo).
+    void Keep();
 
     const std::vector<std::string>& Printers() const { return printers_; }
 
