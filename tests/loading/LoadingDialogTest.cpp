@@ -200,6 +200,15 @@ TEST_F(LoadingDialogTest, AMachineWithoutPrintersLoadsTwiceThenCompletes)
     EXPECT_TRUE(messages.empty());
 }
 
+TEST_F(LoadingDialogTest, WithoutPrintersAndScriptsTheSecondRoundWarnsNoMore)
+{
+    Open();
+    EXPECT_EQ(RunToEnd(), 10 + 10);
+    EXPECT_EQ(loading.Result(), 1);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].step, 5);
+}
+
 TEST_F(LoadingDialogTest, ASilentSpoolerEndsTheLoadingWithZero)
 {
     PutScript();

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 #include "../res/resource.h"
 #include "../script/MessageBox.h"
 #include "../script/ScriptSearch.h"
@@ -21,6 +23,8 @@ bool TickGuard = false;
 bool spoolerWaitDone = false;
 // Failed inventory builds; only the first sends the loading round again.
 int inventoryFailures = 0;
+// The round that runs again finds the same scripts: one warning is enough.
+bool missingScriptsTold = false;
 
 UINT tickPeriod = 300;
 UINT resumePeriod = 200;
@@ -40,6 +44,7 @@ void CLoadingDlg::ForgetEarlierLoading()
     TickGuard = false;
     spoolerWaitDone = false;
     inventoryFailures = 0;
+    missingScriptsTold = false;
 }
 
 CLoadingDlg::CLoadingDlg() : CLoadingDlg(GetCommandLineA()) {}
@@ -189,7 +194,7 @@ CLoadingDlg::Next CLoadingDlg::RunStep(UINT& failure)
 void CLoadingDlg::FindScripts()
 {
     FindUninstallScripts(scripts_);
-    if (scripts_.empty())
+    if (scripts_.empty() && !std::exchange(missingScriptsTold, true))
         ShowMessage(hwnd, texts_.GetText(IDS_NO_SCRIPT), texts_.GetText(IDS_TITLE), MB_OK | MB_ICONSTOP);
     Progress(PBM_SETPOS, 20);
     Progress(PBM_SETSTEP, scripts_.empty() ? 10 : 10 / static_cast<int>(scripts_.size()));
