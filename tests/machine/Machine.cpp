@@ -3,7 +3,9 @@
 #include <winspool.h>
 
 #include <algorithm>
-#include <cstdio>
+
+#include "common/Handles.h"
+#include "support/WineBed.h"
 
 namespace machine {
 
@@ -25,7 +27,7 @@ struct RealSpooler {
     template <typename Fn>
     Fn Get(const char* name)
     {
-        return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+        return ProcAddress<Fn>(module, name);
     }
 };
 
@@ -46,15 +48,6 @@ std::string Tag(const std::string& driverName)
             tag += c;
     }
     return tag.substr(tag.size() > 8 ? tag.size() - 8 : 0);
-}
-
-bool WriteText(const std::string& path, const std::string& content)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    const bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();
-    return std::fclose(f) == 0 && ok;
 }
 
 bool SetPrinterText(HANDLE printer, const char* value, const std::string& text)
@@ -115,7 +108,7 @@ bool Machine::InstallDriver(const Driver& driver)
     std::string paths[3];
     for (int i = 0; i < 3; ++i) {
         paths[i] = kStaging + files[i];
-        if (!WriteText(paths[i], "driver file of " + driver.name + "\r\n"))
+        if (!bed::WriteFile(paths[i], "driver file of " + driver.name + "\r\n"))
             return false;
     }
     DRIVER_INFO_3A info{};
@@ -174,7 +167,7 @@ bool Machine::PutScript(const std::string& directory, const std::string& content
         directories_.push_back(folder);
     }
     const std::string path = folder + kScriptName;
-    if (!WriteText(path, content))
+    if (!bed::WriteFile(path, content))
         return false;
     scripts_.push_back(path);
     return true;
