@@ -16,6 +16,7 @@
 #include "machine/Machine.h"
 #include "res/resource.h"
 #include "script/MessageBox.h"
+#include "spooler/SpoolerService.h"
 #include "support/WineBed.h"
 
 namespace {
@@ -288,4 +289,14 @@ TEST_F(LoadingDialogTest, CancelAnsweredNoResumesAfter200msWhereItStopped)
     const int stopped = loading.Step();
     bed::Pump(300);
     EXPECT_EQ(loading.Step(), stopped);
+}
+
+TEST(SpoolerService, StopThenStartAndStartingARunningSpoolerSucceeds)
+{
+    EXPECT_EQ(StopSpooler(), 1);
+    EXPECT_TRUE(bed::WaitFor([] { return SpoolerState() == SERVICE_STOPPED; }, 10000));
+    EXPECT_EQ(StopSpooler(), 0) << "a stopped service takes no stop request";
+    EXPECT_EQ(StartSpooler(), 1);
+    EXPECT_TRUE(bed::WaitFor([] { return SpoolerState() == SERVICE_RUNNING; }, 10000));
+    EXPECT_EQ(StartSpooler(), 1) << "already running";
 }
