@@ -50,10 +50,7 @@ INT_PTR CAboutDlg::DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM)
     case WM_INITDIALOG:
         return OnInitDialog();
     case WM_COMMAND:
-        if (!IsCloseCommand(wParam))
-            return FALSE;
-        EndDialog(window, 1);
-        return TRUE;
+        return EndOnCloseCommand(wParam);
     default:
         return FALSE;
     }
@@ -76,7 +73,7 @@ void CAboutDlg::AddRow(int row, const char* label, const char* value)
 
 BOOL CAboutDlg::OnInitDialog()
 {
-    texts_.SetModule(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(hwnd, GWLP_HINSTANCE)));
+    texts_.SetModule(Instance());
     texts_.SetWindowTextById(hwnd, IDS_ABOUT_TITLE);
     texts_.SetItemTextById(hwnd, IDC_ABOUT_LEGAL, IDS_ABOUT_LEGAL);
     texts_.SetItemTextById(hwnd, IDC_ABOUT_TITLE, IDS_TOOL_NAME);

@@ -27,6 +27,19 @@ protected:
         return id == IDOK || id == IDCANCEL || id == kExitButtonId;
     }
 
+    // WM_COMMAND of a dialog that only closes: ends it with 1 on a close
+    // command (TRUE), leaves every other command alone (FALSE).
+    INT_PTR EndOnCloseCommand(WPARAM wParam)
+    {
+        if (!IsCloseCommand(wParam))
+            return FALSE;
+        EndDialog(hwnd, 1);
+        return TRUE;
+    }
+
+    // The module the dialog's template came from.
+    HINSTANCE Instance() const { return reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(hwnd, GWLP_HINSTANCE)); }
+
 private:
     static constexpr int kExitButtonId = 2008;
 };

@@ -77,7 +77,7 @@ INT_PTR CLoadingDlg::DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM)
 
 BOOL CLoadingDlg::OnInitDialog()
 {
-    texts_.SetModule(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(hwnd, GWLP_HINSTANCE)));
+    texts_.SetModule(Instance());
     step_ = 0;
     ended_ = false;
     result_ = -1;

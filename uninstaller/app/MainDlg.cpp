@@ -72,7 +72,7 @@ INT_PTR MainDlg::DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 
 BOOL MainDlg::OnInitDialog()
 {
-    instance_ = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(hwnd, GWLP_HINSTANCE));
+    instance_ = Instance();
     texts_.SetModule(instance_);
 
     ShowWindow(GetDlgItem(hwnd, IDC_PAGE_FRAME), SW_HIDE);

@@ -27,16 +27,13 @@ constexpr ProgressRowEntry kRows[] = {
 
 } // namespace
 
-INT_PTR CRemoveDlg::DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CRemoveDlg::DlgProc(HWND, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG:
         return OnInitDialog();
     case WM_COMMAND:
-        if (!IsCloseCommand(wParam))
-            return FALSE;
-        EndDialog(window, 1);
-        return TRUE;
+        return EndOnCloseCommand(wParam);
     default:
         return FALSE;
     }
@@ -44,7 +41,7 @@ INT_PTR CRemoveDlg::DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM)
 
 BOOL CRemoveDlg::OnInitDialog()
 {
-    texts_.SetModule(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(hwnd, GWLP_HINSTANCE)));
+    texts_.SetModule(Instance());
     for (const ProgressRowEntry* row = kRows; row->inUse; ++row)
         texts_.SetItemTextById(hwnd, row->labelId, row->textId);
     return TRUE;

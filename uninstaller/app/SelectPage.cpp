@@ -13,10 +13,7 @@ INT_PTR CSelectDlg::DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM)
         visible_ = wParam != 0;
         return FALSE;
     case WM_COMMAND:
-        if (!IsCloseCommand(wParam))
-            return FALSE;
-        EndDialog(window, 1);
-        return TRUE;
+        return EndOnCloseCommand(wParam);
     default:
         return FALSE;
     }
@@ -24,7 +21,7 @@ INT_PTR CSelectDlg::DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM)
 
 BOOL CSelectDlg::OnInitDialog()
 {
-    texts_.SetModule(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(hwnd, GWLP_HINSTANCE)));
+    texts_.SetModule(Instance());
     texts_.SetItemTextById(hwnd, IDC_SELECT_LABEL, IDS_SELECT_LABEL);
     texts_.SetItemTextById(hwnd, IDC_SELECT_WARNING, IDS_SELECT_WARNING);
     return TRUE;
