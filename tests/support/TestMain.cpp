@@ -4,10 +4,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "common/AnsiLeadByte.h"
 #include "script/MessageBox.h"
 
 int main(int argc, char** argv)
 {
+    UseAnsiCodePage();
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
     SetMessageAnswerer([](const char* text, const char* title, UINT) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "common/AnsiLeadByte.h"
 #include "script/DatabaseBuild.h"
 
 namespace {
@@ -55,6 +56,7 @@ DatabaseContent Machine(int itemsPerCategory)
 
 int main()
 {
+    UseAnsiCodePage();
     for (int items : {20, 200}) {
         DatabaseContent db = Machine(items);
         double best = 1e300;

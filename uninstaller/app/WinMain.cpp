@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "../common/AnsiLeadByte.h"
 #include "MainDlg.h"
 #include "Messages.h"
 #include "SingleInstance.h"
@@ -9,6 +10,7 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     try {
+        UseAnsiCodePage();
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
         InitCommonControlsEx(&controls);
 

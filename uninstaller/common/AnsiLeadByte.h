@@ -3,4 +3,10 @@
 
 #include <windows.h>
 
+#include "Text.h"
+
 inline bool AnsiLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
+
+// Every comparison of names and items must know the code page's double-byte
+// characters; called once when the program starts.
+inline void UseAnsiCodePage() { text::SetLeadBytes(AnsiLeadByte); }

@@ -4,6 +4,20 @@
 
 namespace text {
 
+namespace detail {
+LeadBytes leadBytes;
+}
+
+void SetLeadBytes(LeadByteTest isLead)
+{
+    detail::leadBytes.any = false;
+    for (int c = 0; c < 256; ++c) {
+        const bool lead = isLead && isLead(static_cast<unsigned char>(c));
+        detail::leadBytes.lead[c] = lead;
+        detail::leadBytes.any = detail::leadBytes.any || lead;
+    }
+}
+
 bool FoldEqual(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && FoldCompare(a, b) == 0;

@@ -17,7 +17,37 @@ constexpr char FoldAscii(char c)
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// Tells whether a byte starts a double-byte character of the code page in
+// use (the platform's IsDBCSLeadByte); nullptr for a single-byte code page.
+using LeadByteTest = bool (*)(unsigned char);
+
+// The lead bytes of the process's code page, for the comparisons below. The
+// program sets them once at start; until then every byte is a character of
+// its own.
+void SetLeadBytes(LeadByteTest isLead);
+
+namespace detail {
+struct LeadBytes {
+    bool any = false;
+    bool lead[256] = {};
+};
+extern LeadBytes leadBytes;
+
+// Whether s[i] is the second byte of a double-byte character. The byte
+// before a non-lead byte always ends a character, so only the run of lead
+// bytes right before i matters: an odd run makes s[i] a trail byte.
+inline bool IsTrailByte(std::string_view s, std::size_t i)
+{
+    std::size_t run = 0;
+    while (run < i && leadBytes.lead[static_cast<unsigned char>(s[i - run - 1])])
+        ++run;
+    return (run & 1) != 0;
+}
+} // namespace detail
+
 // <0, 0, >0 like strcmp, with A-Z folded to a-z and bytes compared unsigned.
+// A trail byte of a double-byte character is never folded: under code page
+// 932 two different Japanese names may differ only in a trail byte 'A' or 'a'.
 // Inline: every sort, merge and lookup of the item lists runs on it.
 inline int FoldCompare(std::string_view a, std::string_view b)
 {
@@ -34,8 +64,15 @@ inline int FoldCompare(std::string_view a, std::string_view b)
     for (; i < n; ++i) {
         if (a[i] == b[i])
             continue;
+        const auto ra = static_cast<unsigned char>(a[i]);
+        const auto rb = static_cast<unsigned char>(b[i]);
         const auto ca = static_cast<unsigned char>(FoldAscii(a[i]));
         const auto cb = static_cast<unsigned char>(FoldAscii(b[i]));
+        // Folding changed one of them: it counts only for a character of its
+        // own. The bytes before i are alike in both texts (equal, or letters,
+        // which are never lead bytes), so either text tells.
+        if ((ca != ra || cb != rb) && detail::leadBytes.any && detail::IsTrailByte(a, i))
+            return ra < rb ? -1 : 1;
         if (ca != cb)
             return ca < cb ? -1 : 1;
     }
@@ -59,10 +96,6 @@ bool AppendWhole(char* dest, std::size_t size, std::string_view source);
 
 template <std::size_t N>
 bool AppendWhole(char (&dest)[N], std::string_view source) { return AppendWhole(dest, N, source); }
-
-// Tells whether a byte starts a double-byte character of the code page in
-// use (the platform's IsDBCSLeadByte); nullptr for a single-byte code page.
-using LeadByteTest = bool (*)(unsigned char);
 
 // Byte offsets of the characters of `s`, stepping over trail bytes, so that
 // a Shift-JIS trail byte equal to '\\' is never taken for a separator.
