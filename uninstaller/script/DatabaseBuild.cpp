@@ -1,5 +1,6 @@
 #include "DatabaseBuild.h"
 
+#include "ItemNames.h"
 #include "PathParts.h"
 #include "ScriptReader.h"
 
@@ -17,24 +18,87 @@ void SortAndUnique(UninstallProfile& p)
         SortAndUniqueItems(p.*list);
 }
 
-// The maker's common items, added when no printer of the maker stays.
-void AddCommonItems(DatabaseContent& db)
+// The maker's common items, removed when no printer of the maker stays.
+// They go into this build's own list, never into the base work list: a later
+// build in which a printer stays must not find them there.
+UninstallProfile CommonItems(const DatabaseContent& db)
 {
+    UninstallProfile common;
     UninstallProfile veltrope;
     if (FindProfile(db, veltrope, kVeltrope))
-        db.BaseWorkList.Merge(veltrope);
+        common.Merge(veltrope);
     for (const UninstallProfile& profile : db.Profiles) {
         PathParts script;
         script.Split(profile.ScriptPath);
         if (text::FoldEqual(script.extension, ".unm"))
-            db.BaseWorkList.Files.push_back(std::string(script.name) + script.extension);
+            common.Files.push_back(std::string(script.name) + script.extension);
         if (profile.IsCatchAll)
-            db.BaseWorkList.Merge(profile);
+            common.Merge(profile);
     }
-    AppendRegistryItem(db.BaseWorkList, "HKLM", "SOFTWARE\\QUORVEL\\OEM_Q", "", true);
-    AppendRegistryItem(db.BaseWorkList, "HKLM", "SOFTWARE\\QUORVEL\\QRS64__Q", "", true);
-    AppendRegistryItem(db.BaseWorkList, "HKLM", "SOFTWARE\\QUORVEL\\Filters", "", true);
-    AppendRegistryItem(db.BaseWorkList, "HKLM", "SOFTWARE\\QUORVEL", "", false);
+    AppendRegistryItem(common, "HKLM", "SOFTWARE\\QUORVEL\\OEM_Q", "", true);
+    AppendRegistryItem(common, "HKLM", "SOFTWARE\\QUORVEL\\QRS64__Q", "", true);
+    AppendRegistryItem(common, "HKLM", "SOFTWARE\\QUORVEL\\Filters", "", true);
+    AppendRegistryItem(common, "HKLM", "SOFTWARE\\QUORVEL", "", false);
+    SortAndUnique(common);
+    return common;
+}
+
+// The items of `base` and `extra` together, in item order without
+// duplicates (the base's first among equals), each given to `take`.
+template <typename Take>
+void ForEachCandidate(const ItemList& base, const ItemList& extra, Take take)
+{
+    if (StrictlyAscending(base) && StrictlyAscending(extra)) {
+        auto a = base.begin();
+        auto b = extra.begin();
+        while (a != base.end() || b != extra.end()) {
+            const int order = a == base.end() ? 1 : b == extra.end() ? -1 : text::FoldCompare(*a, *b);
+            if (order <= 0) {
+                take(*a++);
+                if (order == 0)
+                    ++b;
+            } else {
+                take(*b++);
+            }
+        }
+        return;
+    }
+    std::vector<const std::string*> all;
+    all.reserve(base.size() + extra.size());
+    for (const std::string& item : base)
+        all.push_back(&item);
+    for (const std::string& item : extra)
+        all.push_back(&item);
+    std::stable_sort(all.begin(), all.end(), [](const std::string* x, const std::string* y) { return ItemLess(*x, *y); });
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        if (i == 0 || !text::FoldEqual(*all[i - 1], *all[i]))
+            take(*all[i]);
+    }
+}
+
+// `target` becomes the items of `base` and `extra` that remove nothing
+// `kept` names.
+void AssignRemovable(UninstallProfile& target, const UninstallProfile& base, const UninstallProfile& extra,
+                     KeptNames& kept)
+{
+    target.Clear();
+    text::CopyWhole(target.Name, base.Name);
+    text::CopyWhole(target.SectionBase, base.SectionBase);
+    text::CopyWhole(target.ScriptPath, base.ScriptPath);
+    target.IsManufacturer = base.IsManufacturer;
+    target.IsCatchAll = base.IsCatchAll;
+    target.IsIgnore = base.IsIgnore;
+    target.Number = base.Number;
+    for (std::size_t index = 0; index < std::size(kAllLists); ++index) {
+        const auto list = kAllLists[index];
+        const ItemKind kind = KindOf(list);
+        ItemList& out = target.*list;
+        out.reserve((base.*list).size());
+        ForEachCandidate(base.*list, extra.*list, [&](const std::string& item) {
+            if (!kept.Protects(index, kind, item))
+                out.push_back(item);
+        });
+    }
 }
 
 } // namespace
@@ -120,10 +184,14 @@ void AdjustForVeltrope(DatabaseContent& db, bool unvelt)
     UninstallProfile veltrope;
     if (!FindProfile(db, veltrope, kVeltrope))
         return;
-    if (unvelt)
+    if (unvelt) {
         db.BaseWorkList.Assign(veltrope);
-    else
-        db.BaseWorkList.Subtract(veltrope);
+        return;
+    }
+    // What the product names stays, however another script spells it.
+    KeptNames kept(veltrope);
+    const UninstallProfile base = db.BaseWorkList;
+    AssignRemovable(db.BaseWorkList, base, UninstallProfile{}, kept);
 }
 
 bool BuildDatabase(DatabaseContent& db, bool win32s)
@@ -133,42 +201,54 @@ bool BuildDatabase(DatabaseContent& db, bool win32s)
     db.KeptPrinterCount = 0;
     db.RemovedPrinterCount = 0;
 
-    // Removal follows masked printers, in one pass in inventory order.
-    for (const CActivePrinter& p : db.Printers) {
-        if (p.Skip || p.Foreign || p.Removed)
+    // Removal follows masked printers, in one pass in inventory order, on
+    // this build's own copy of the selection: the selection page alone
+    // writes Skip, so a printer deselected later is not still marked.
+    std::vector<CActivePrinter*> printers;
+    std::vector<std::uint32_t> skip;
+    for (CActivePrinter& p : db.Printers) {
+        printers.push_back(&p);
+        skip.push_back(p.Skip);
+    }
+    for (std::size_t i = 0; i < printers.size(); ++i) {
+        const CActivePrinter& p = *printers[i];
+        if (skip[i] || p.Foreign || p.Removed)
             continue;
-        for (CActivePrinter& q : db.Printers) {
-            if (q.MaskedName[0] != '\0' && text::FoldEqual(q.MaskedName, p.PrinterName))
-                q.Skip = 0;
+        for (std::size_t j = 0; j < printers.size(); ++j) {
+            if (printers[j]->MaskedName[0] != '\0' && text::FoldEqual(printers[j]->MaskedName, p.PrinterName))
+                skip[j] = 0;
         }
     }
 
     // What must stay: the profiles of staying printers in inventory order,
     // then every catch-all and ignore profile, merged in that order. Each
-    // profile counts once: merging it again would change nothing.
+    // profile counts once: merging it again would change nothing. A foreign
+    // printer is never removed, so whatever its driver's profile names stays
+    // too, and it counts as kept when the scripts know its driver.
     const bool sorted = SortedByName(db.Profiles);
     std::vector<const UninstallProfile*> keep;
     auto keepProfile = [&](const UninstallProfile* profile) {
         if (std::find(keep.begin(), keep.end(), profile) == keep.end())
             keep.push_back(profile);
     };
-    for (const CActivePrinter& p : db.Printers) {
-        if (p.Foreign || p.Removed)
+    for (std::size_t i = 0; i < printers.size(); ++i) {
+        CActivePrinter& p = *printers[i];
+        p.ToRemove = 0;
+        if (p.Removed)
             continue;
-        if (!p.Skip) {
+        if (!skip[i] && !p.Foreign) {
+            p.ToRemove = 1;
             ++db.RemovedPrinterCount;
             continue;
         }
-        ++db.KeptPrinterCount;
         const UninstallProfile* found = Lookup(db.Profiles, p.DriverName, sorted);
         if (!found)
             found = LookupManufacturer(db.Profiles, p.DriverName);
         if (found)
             keepProfile(found);
+        if (!p.Foreign || found)
+            ++db.KeptPrinterCount;
     }
-
-    if (db.KeptPrinterCount == 0)
-        AddCommonItems(db);
 
     for (const UninstallProfile& p : db.Profiles) {
         if (p.IsCatchAll || p.IsIgnore)
@@ -176,12 +256,17 @@ bool BuildDatabase(DatabaseContent& db, bool win32s)
     }
     MergeInOrder(db.KeepList, keep);
 
-    AssignDifference(db.Merged, db.BaseWorkList, db.KeepList);
+    // Everything named, less whatever would take away something kept: items
+    // are compared by what they name, not by their text.
+    const UninstallProfile common = db.KeptPrinterCount == 0 ? CommonItems(db) : UninstallProfile{};
+    KeptNames kept(db.KeepList);
+    AssignRemovable(db.Merged, db.BaseWorkList, common, kept);
 
-    const char* program = win32s ? "VELTROPE.EXE" : "VELTRO32.EXE";
+    ItemNamer namer;
+    const std::string program(namer.Names(ItemKind::File, 0, win32s ? "VELTROPE.EXE" : "VELTRO32.EXE")[0].text);
     db.VeltropeSpared = 1;
     for (const std::string& file : db.Merged.Files) {
-        if (text::FoldEqual(file, program))
+        if (namer.Names(ItemKind::File, 0, file)[0].text == program)
             db.VeltropeSpared = 0;
     }
 
