@@ -150,9 +150,12 @@ TEST_F(IniTest, FindKeySkipsACommentedKeyAndStaysInTheSection)
     EXPECT_EQ(CIni::FindKey(path.c_str(), "S", "Key"), 0u);
     EXPECT_EQ(CIni::FindKey(path.c_str(), "T", "Key"), 18u);
     EXPECT_EQ(CIni::FindKey(path.c_str(), "U", "Key"), 0u);
-    // A key is found as text, also inside a longer word.
+    // Only a whole key at the start of its line: not inside or at the head
+    // of a longer word, not in a value.
+    ASSERT_TRUE(bed::WriteFile(path, "[S]\r\nMyKey=1\r\nKeys=2\r\nx=Key\r\n \tkey \t= 3\r\n"));
+    EXPECT_EQ(CIni::FindKey(path.c_str(), "S", "Key"), 31u);
     ASSERT_TRUE(bed::WriteFile(path, "[S]\r\nMyKey=1\r\n"));
-    EXPECT_EQ(CIni::FindKey(path.c_str(), "S", "Key"), 7u);
+    EXPECT_EQ(CIni::FindKey(path.c_str(), "S", "Key"), 0u);
     ASSERT_TRUE(bed::WriteFile(path, ""));
     EXPECT_EQ(CIni::FindKey(path.c_str(), "S", "Key"), 0u);
     EXPECT_EQ(CIni::FindKey((bed::TestDirectory() + "no-such.ini").c_str(), "S", "Key"), 0u);
@@ -174,4 +177,54 @@ TEST_F(IniTest, DeleteKeyLineCutsOnlyTheKeysLine)
     EXPECT_FALSE(CIni::DeleteKeyLine(path.c_str(), "S", "Key"));
     EXPECT_FALSE(CIni::DeleteKeyLine(path.c_str(), "U", "Key"));
     EXPECT_EQ(FileText(), "[S]\r\n;Key=1\r\n[T]\r\n");
+}
+
+TEST_F(IniTest, DeleteKeyLineCutsTheWholeKeyOnly)
+{
+    ASSERT_TRUE(bed::WriteFile(path, "[Devices]\r\nQUORVEL Lumenta 24000=winspool,Ne00:\r\n"
+                                     "QUORVEL Lumenta 2400=winspool,Ne01:\r\n"));
+    ASSERT_TRUE(CIni::DeleteKeyLine(path.c_str(), "devices", "QUORVEL Lumenta 2400"));
+    EXPECT_EQ(FileText(), "[Devices]\r\nQUORVEL Lumenta 24000=winspool,Ne00:\r\n");
+
+    // The key's line goes whole, the blanks before the key too; a key alone
+    // on its line counts.
+    ASSERT_TRUE(bed::WriteFile(path, "[S]\r\nb=a\r\n\t a = 1\r\nc=2\r\nd\r\n"));
+    ASSERT_TRUE(CIni::DeleteKeyLine(path.c_str(), "S", "a"));
+    EXPECT_EQ(FileText(), "[S]\r\nb=a\r\nc=2\r\nd\r\n");
+    ASSERT_TRUE(CIni::DeleteKeyLine(path.c_str(), "S", "d"));
+    EXPECT_EQ(FileText(), "[S]\r\nb=a\r\nc=2\r\n");
+
+    // Headers after blanks count, text after "]" doesn't matter, and of two
+    // sections of one name the first that holds the key gives its line.
+    const std::string twice = "[S]\r\nx=1\r\n [T]\r\na=0\r\n  [s] old\r\na=1\r\n[S]\r\na=2\r\n";
+    ASSERT_TRUE(bed::WriteFile(path, twice));
+    EXPECT_EQ(CIni::FindKey(path.c_str(), "S", "a"), twice.find("a=1"));
+    ASSERT_TRUE(CIni::DeleteKeyLine(path.c_str(), "S", "a"));
+    EXPECT_EQ(FileText(), "[S]\r\nx=1\r\n [T]\r\na=0\r\n  [s] old\r\n[S]\r\na=2\r\n");
+}
+
+TEST_F(IniTest, KeySearchTakesEveryLineEndAndSkipsAByteOrderMark)
+{
+    // A lone CR ends a line; the line takes exactly its own line end along.
+    ASSERT_TRUE(bed::WriteFile(path, "[S]\r\na=1\rb=2\r[T]\ra=3\r"));
+    EXPECT_EQ(CIni::FindKey(path.c_str(), "S", "a"), 5u);
+    ASSERT_TRUE(CIni::DeleteKeyLine(path.c_str(), "S", "a"));
+    EXPECT_EQ(FileText(), "[S]\r\nb=2\r[T]\ra=3\r");
+    ASSERT_TRUE(bed::WriteFile(path, "[S]\na=1\n\rb=2\r\r\nc=3\r\n\n"));
+    ASSERT_TRUE(CIni::DeleteKeyLine(path.c_str(), "S", "a"));
+    EXPECT_EQ(FileText(), "[S]\n\rb=2\r\r\nc=3\r\n\n");
+    ASSERT_TRUE(CIni::DeleteKeyLine(path.c_str(), "S", "b"));
+    EXPECT_EQ(FileText(), "[S]\n\r\r\nc=3\r\n\n");
+
+    // The key in the next section is not the key of this one.
+    const std::string other = "[S]\rx=1\r[T]\r\na=2\r\n";
+    ASSERT_TRUE(bed::WriteFile(path, other));
+    EXPECT_EQ(CIni::FindKey(path.c_str(), "S", "a"), 0u);
+    EXPECT_FALSE(CIni::DeleteKeyLine(path.c_str(), "S", "a"));
+    EXPECT_EQ(FileText(), other);
+
+    ASSERT_TRUE(bed::WriteFile(path, "\xEF\xBB\xBF[S]\r\na=1\r\nb=2"));
+    EXPECT_EQ(CIni::FindKey(path.c_str(), "S", "b"), 13u);
+    ASSERT_TRUE(CIni::DeleteKeyLine(path.c_str(), "S", "b"));
+    EXPECT_EQ(FileText(), "\xEF\xBB\xBF[S]\r\na=1\r\n");
 }

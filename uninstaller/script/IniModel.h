@@ -65,12 +65,19 @@ private:
     std::uint64_t sectionCount_ = 0;
 };
 
-// Offset (1 or more) of `key` in the section `section` of the file's bytes,
-// skipping an occurrence right after ';'; 0 when it isn't there.
+// The key searches of WIN.INI-type files. A line ends at CR LF, LF or a lone
+// CR. A line whose first non-blank (space or tab) character is '[' is a
+// header; it opens the section when it starts "[section]" (A-Z case folded).
+// The key's line is the first line, in any section of that name in file
+// order, that holds `key` as a whole key: after blanks, `key` (A-Z folded),
+// then blanks and '=' or the line end. A line starting with ';' never holds
+// it. A UTF-8 byte-order mark at the start is skipped.
+
+// Offset (1 or more) of the key's first byte on the key's line; 0 when there
+// is none.
 std::size_t FindKeyInText(std::string_view file, std::string_view section, std::string_view key);
 
-// The file's bytes without the line that holds `key` in `section`, found as
-// FindKeyInText finds it (but never on the header's own line); nothing when
-// the key isn't there.
+// The file's bytes without the key's line and its one line end; nothing when
+// there is no such line.
 std::optional<std::string> DeleteKeyLineInText(std::string_view file, std::string_view section,
                                                std::string_view key);
