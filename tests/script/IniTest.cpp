@@ -70,13 +70,14 @@ TEST_F(IniTest, LineEndsOfEveryKindAndALastLineWithoutOne)
 TEST_F(IniTest, EntryLinesSplitAtTheFirstEqualsAndEndAtASemicolon)
 {
     ASSERT_TRUE(Load("ignored=before any header\r\n[S]\r\na=b=c\r\nkey = value ; note\r\n"
-                     "  key2=value2\r\n;key3=3\r\n\tkey4=4\r\nkey;x=1\r\n=empty key\r\nalone\r\n"
+                     "  key2=value2\r\n;key3=3\r\n\tkey4=4\r\nkey;x=1\r\n=empty key\r\n=\r\nalone\r\n"
                      "q=\"x, y\\z\"\r\n"));
+    // An empty string would end the double-NUL list: it is left out, and
+    // the entries after it are still listed.
     EXPECT_EQ(Lines("S"),
               (Lines_{"a=b=c", "key=value", "\tkey4=4", "key", "=empty key", "alone", "q=\"x, y\\z\""}));
-    // Read as keys, the empty key looks like the end of the double-NUL list.
-    EXPECT_EQ(Keys("s", 260), (Lines_{"a", "key", "\tkey4", "key"}));
-    EXPECT_EQ(ini.GetEntryCount("S"), 7u);
+    EXPECT_EQ(Keys("s", 260), (Lines_{"a", "key", "\tkey4", "key", "alone", "q"}));
+    EXPECT_EQ(ini.GetEntryCount("S"), 8u);
 }
 
 TEST_F(IniTest, HeadersKeepTheirTextAndRepeatsAreUnreachable)
@@ -97,7 +98,8 @@ TEST_F(IniTest, HeadersKeepTheirTextAndRepeatsAreUnreachable)
 
 TEST_F(IniTest, ListBufferRuleCountsEveryStringAndWritesThoseThatFit)
 {
-    ASSERT_TRUE(Load("[S]\r\nab=1\r\nc\r\n"));
+    // The empty key counts for nothing.
+    ASSERT_TRUE(Load("[S]\r\nab=1\r\n=\r\nc\r\n"));
     std::int32_t n = 0;
     EXPECT_EQ(Keys("S", 6, &n), (Lines_{"ab", "c"}));
     EXPECT_EQ(n, 5);
@@ -124,14 +126,15 @@ TEST_F(IniTest, LoadRefusesEmptyMissingAndSecondFiles)
     EXPECT_EQ(ini.SectionCount(), 1u);
 }
 
-TEST_F(IniTest, OverlongNamesKeysAndValuesAreLeftOutNotCut)
+TEST_F(IniTest, OverlongNamesAndKeysAreLeftOutNotCutValuesAreKept)
 {
     const std::string longText(260, 'k');
     ASSERT_TRUE(Load("[S]\r\n" + longText + "=1\r\nok=" + std::string(259, 'v') + "\r\nv=" + longText +
                      "\r\n[" + longText + "]\r\nlost=1\r\n"));
-    EXPECT_EQ(Keys("S", 4096), (Lines_{"ok"}));
+    EXPECT_EQ(Keys("S", 4096), (Lines_{"ok", "v"}));
     // The entries under an overlong header don't join the section before it.
-    EXPECT_EQ(ini.GetEntryCount("S"), 1u);
+    ASSERT_EQ(ini.GetEntryCount("S"), 2u);
+    EXPECT_EQ(ini.Sections()[0].entries[1].value, longText);
     EXPECT_EQ(ini.SectionCount(), 2u);
 }
 

@@ -71,7 +71,7 @@ void IniModel::Clear()
 void IniModel::Parse(const char* text, std::size_t length)
 {
     std::string_view all(text, strnlen(text, length));
-    std::size_t i = 0;
+    std::size_t i = TextStart(all);
     while (i < all.size()) {
         while (i < all.size() && (all[i] == '\r' || all[i] == '\n'))
             ++i;
@@ -107,12 +107,14 @@ void IniModel::ParseLine(std::string_view line)
     const std::string_view key = TrimBlanks(line.substr(0, eq));
     const std::string_view value = eq == std::string_view::npos ? std::string_view() : TrimBlanks(line.substr(eq + 1));
     IniEntry entry;
-    // An entry too long to hold is left out rather than cut: a cut file or
-    // key name could name something else.
-    if (!text::CopyWhole(entry.key, key) || !text::CopyWhole(entry.value, value))
+    // A key too long to hold is left out rather than cut: a cut file or key
+    // name could name something else. Values are kept whole; their readers
+    // check the lengths they need.
+    if (!text::CopyWhole(entry.key, key))
         return;
+    entry.value = value;
     IniSection& last = sections_.back();
-    last.entries.push_back(entry);
+    last.entries.push_back(std::move(entry));
     ++last.entryCount;
 }
 
@@ -145,6 +147,8 @@ std::int32_t IniModel::FillList(const char* name, char* buffer, std::int32_t siz
     std::string s;
     for (const IniEntry& entry : section->entries) {
         emit(entry, s);
+        if (s.empty())
+            continue;
         total += static_cast<std::int64_t>(s.size()) + 1;
         if (all && total < size) {
             std::memcpy(buffer + written, s.c_str(), s.size() + 1);
@@ -168,7 +172,7 @@ std::int32_t IniModel::GetSectionLines(const char* name, char* buffer, std::int3
 {
     return FillList(name, buffer, size, [](const IniEntry& e, std::string& s) {
         s = e.key;
-        if (e.value[0] != '\0')
+        if (!e.value.empty())
             s.append("=").append(e.value);
     });
 }
@@ -181,7 +185,7 @@ std::string IniModel::Serialize(std::size_t& entries) const
         out.append("[").append(section.name).append("]\r\n");
         for (const IniEntry& entry : section.entries) {
             out.append(entry.key);
-            if (entry.value[0] != '\0')
+            if (!entry.value.empty())
                 out.append("=").append(entry.value);
             out.append("\r\n");
             ++entries;

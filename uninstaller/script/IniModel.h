@@ -3,10 +3,11 @@
 // in file order, with the enumeration questions the script reader asks, and
 // the two key searches that work on a file's bytes. Pure logic, no platform.
 //
-// Rules: any run of CR and LF ends a line; a line that starts with a blank or
-// ';' is a comment; "[name]" starts a section (repeated names give separate
-// sections, the first is found); an entry line ends at its first ';' and
-// splits at its first '='; keys and values are trimmed of blanks only.
+// Rules: a UTF-8 byte-order mark at the start is skipped; any run of CR and
+// LF ends a line; a line that starts with a blank or ';' is a comment;
+// "[name]" starts a section (repeated names give separate sections, the first
+// is found); an entry line ends at its first ';' and splits at its first '=';
+// keys and values are trimmed of blanks only. Values may be of any length.
 
 #include <cstddef>
 #include <cstdint>
@@ -19,7 +20,7 @@
 
 struct IniEntry {
     char key[text::kMaxText] = {};
-    char value[text::kMaxText] = {};
+    std::string value;
 };
 
 struct IniSection {
@@ -40,9 +41,11 @@ public:
     std::uint64_t GetEntryCount(const char* name) const;
 
     // Double-NUL lists of a section's keys, or of its lines ("key=value", or
-    // the key alone when the value is empty). A string is written while the
-    // running total of lengths-plus-one stays below `size`; the result is that
-    // total, negated when some string did not fit; 0 for no section or entry.
+    // the key alone when the value is empty). An empty string would end the
+    // list, so such an entry is neither written nor counted. A string is
+    // written while the running total of lengths-plus-one stays below `size`;
+    // the result is that total, negated when some string did not fit; 0 for
+    // no section or entry.
     std::int32_t GetKeys(const char* name, char* buffer, std::int32_t size) const;
     std::int32_t GetSectionLines(const char* name, char* buffer, std::int32_t size) const;
 
