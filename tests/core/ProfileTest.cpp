@@ -122,14 +122,46 @@ TEST(ScriptProfiles, OnlyIgnoreProfilesIsValidAndNoStarterIsNot)
     EXPECT_EQ(profiles.size(), 2u);
 }
 
-TEST(ScriptProfiles, StarterEntriesBeyond260BytesAreIgnored)
+TEST(ScriptProfiles, StarterAndCategorySectionsAreReadWhole)
 {
-    std::string text = "[UnPrinterDrivers]\r\n";
+    std::string text = "[Unx_Ignore]\r\n";
     for (int i = 0; i < 30; ++i)
-        text += "Driver number " + std::to_string(100 + i) + "\r\n";  // 18 bytes each with the NUL
+        text += "Keep number " + std::to_string(100 + i) + ",Keep" + std::to_string(i) + "\r\n";
+    text += "[Keep0.Files]\r\n";
+    for (int i = 0; i < 400; ++i)
+        text += "file" + std::to_string(1000 + i) + ".dll\r\n";
     std::vector<UninstallProfile> profiles;
     ASSERT_TRUE(ReadScriptProfiles(profiles, Parse(text), "s"));
-    EXPECT_EQ(profiles.size(), 14u);  // 14 * 18 = 252 < 260; a 15th would reach 270
+    ASSERT_EQ(profiles.size(), 30u);
+    EXPECT_STREQ(profiles.back().Name, "Keep number 129");
+    const Items& files = Named(profiles, "Keep number 100")->Files;
+    ASSERT_EQ(files.size(), 400u);
+    EXPECT_EQ(files.back(), "file1399.dll");
+}
+
+TEST(ScriptProfiles, EmptyAndLongEntriesCostNoOtherEntry)
+{
+    const std::string v300(300, 'v');
+    const std::string text = "[Unx_Ignore]\r\nKeep A\r\n=x\r\nKeep B\r\nKeep C,KeepC=" + v300 + "\r\n"
+                             "[UnPrinterMfgs]\r\nQUORVEL,Mfg,7=" + v300 + "\r\nLong,Base=" + v300 +
+                             "\r\n\"\",Mfg\r\n"
+                             "[KeepC.Files]\r\na.dll=" + v300 + "\r\n=\r\nb.dll\r\n=" + v300 + "\r\n"
+                             "[KeepC.Services]\r\nsvc=" + v300 + "\r\nlong=" + std::string(255, 'v') +
+                             "\r\nfits=" + std::string(254, 'v') + "\r\n";
+    std::vector<UninstallProfile> profiles;
+    ASSERT_TRUE(ReadScriptProfiles(profiles, Parse(text), "s"));
+    // A manufacturer's name and section base must fit, and its name must not be empty.
+    ASSERT_EQ(profiles.size(), 4u);
+    EXPECT_STREQ(profiles[0].Name, "Keep A");
+    EXPECT_STREQ(profiles[1].Name, "Keep B");
+    EXPECT_STREQ(profiles[2].Name, "Keep C");
+    EXPECT_STREQ(profiles[3].Name, "QUORVEL");
+    EXPECT_STREQ(profiles[3].SectionBase, "Mfg");
+    EXPECT_EQ(profiles[3].Number, 7);
+
+    // Items hold 259 characters; a Files line too long names its file alone.
+    EXPECT_EQ(profiles[2].Files, (Items{"a.dll", "b.dll"}));
+    EXPECT_EQ(profiles[2].Services, (Items{"fits=" + std::string(254, 'v')}));
 }
 
 TEST(ProfileSets, MergeKeepsTheTargetFirstAndSubtractLeavesTheRest)

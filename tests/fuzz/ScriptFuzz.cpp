@@ -10,6 +10,48 @@
 #include "script/ScriptReader.h"
 #include "script/UninstallProfile.h"
 
+namespace {
+
+bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+// FindKey's offset lies on the line DeleteKeyLine cuts, after blanks only;
+// the cut is that whole line with its one line end, and nothing else changes.
+void CheckKeySearch(std::string_view file, std::string_view section, std::string_view key)
+{
+    const std::size_t at = FindKeyInText(file, section, key);
+    const auto rest = DeleteKeyLineInText(file, section, key);
+    if ((at == 0) != !rest)
+        __builtin_trap();
+    if (!rest)
+        return;
+    if (at >= file.size() || rest->size() >= file.size() || !text::FoldEqual(file.substr(at, key.size()), key))
+        __builtin_trap();
+    std::size_t start = at;
+    while (start > 0 && !IsLineEnd(file[start - 1]))
+        --start;
+    const std::size_t cut = file.size() - rest->size();
+    if (start == 0 || *rest != std::string(file.substr(0, start)).append(file.substr(start + cut)))
+        __builtin_trap();
+    for (std::size_t i = start; i < at; ++i) {
+        if (file[i] != ' ' && file[i] != '\t')
+            __builtin_trap();
+    }
+    const std::string_view line = file.substr(start, cut);
+    const std::size_t end = line.find_first_of("\r\n");
+    if (end == std::string_view::npos) {
+        if (start + cut != file.size())
+            __builtin_trap();
+        return;
+    }
+    const std::string_view lineEnd = line.substr(end);
+    const bool lfNext = start + cut < file.size() && file[start + cut] == '\n';
+    if (at + key.size() > start + end ||
+        !(lineEnd == "\n" || lineEnd == "\r\n" || (lineEnd == "\r" && !lfNext)))
+        __builtin_trap();
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
@@ -18,6 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     model.Parse(bytes.data(), bytes.size());
 
     char buffer[300];
+    std::size_t searched = 0;
     for (const IniSection& section : model.Sections()) {
         for (std::int32_t bufferSize : {0, 1, 5, 260, 300}) {
             const std::int32_t keys = model.GetKeys(section.name, buffer, bufferSize);
@@ -25,12 +68,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (keys > bufferSize || lines > bufferSize)
                 __builtin_trap();
         }
-        for (const IniEntry& entry : section.entries) {
-            const std::size_t at = FindKeyInText(bytes, section.name, entry.key);
-            const auto rest = DeleteKeyLineInText(bytes, section.name, entry.key);
-            if (at > bytes.size() || (rest && rest->size() > bytes.size()))
-                __builtin_trap();
-            break;
+        if (searched++ < 8) {
+            for (std::size_t i = 0; i < section.entries.size() && i < 2; ++i) {
+                const std::string_view key = section.entries[i].key;
+                CheckKeySearch(bytes, section.name, key);
+                CheckKeySearch(bytes, section.name, key.substr(0, key.size() / 2));
+            }
         }
     }
 

@@ -36,6 +36,15 @@ TEST_F(ScriptFileTest, TwoScriptsNamingTheSameDriverKeepTheFirstRead)
     EXPECT_EQ(p.Drivers, (ItemList{"QUORVEL Lumenta 2400"}));
 }
 
+TEST_F(ScriptFileTest, AByteOrderMarkBeforeTheFirstHeaderIsSkipped)
+{
+    ASSERT_TRUE(bed::WriteFile(first, "\xEF\xBB\xBF[UnPrinterDrivers]\r\nQUORVEL Lumenta 2400,Lum2400\r\n"
+                                      "[Lum2400.Files]\r\nlum.dll\r\n"));
+    ASSERT_TRUE(ReadScript(db, first.c_str()));
+    ASSERT_EQ(db.Profiles.size(), 1u);
+    EXPECT_EQ(db.Profiles.front().Files, (ItemList{"lum.dll"}));
+}
+
 TEST_F(ScriptFileTest, UnreadableOrStarterlessScriptsAddNothing)
 {
     EXPECT_FALSE(ReadScript(db, (bed::TestDirectory() + "missing.unm").c_str()));

@@ -1,49 +1,63 @@
 #include "IniModel.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
 
+// Editors put one before the first header.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+std::size_t TextStart(std::string_view file) { return file.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0; }
+
 // Tabs are part of keys and values; only blanks are trimmed.
 std::string_view TrimBlanks(std::string_view s) { return text::TrimAll(s, ' '); }
 
-bool HeaderAt(std::string_view file, std::size_t i, std::string_view header)
+// The key searches, unlike the parser, take tabs for blanks too.
+std::string_view SkipBlanks(std::string_view s) { return s.substr(std::min(s.find_first_not_of(" \t"), s.size())); }
+
+struct FileLine {
+    std::size_t start; // first byte
+    std::size_t end;   // its line end, or the end of the file
+    std::size_t next;  // past its one line end: CR LF, LF or CR
+};
+
+FileLine LineAt(std::string_view file, std::size_t start)
 {
-    return file.size() - i >= header.size() && text::FoldEqual(file.substr(i, header.size()), header);
+    const std::size_t end = file.find_first_of("\r\n", start);
+    if (end == std::string_view::npos)
+        return {start, file.size(), file.size()};
+    const bool crlf = file[end] == '\r' && end + 1 < file.size() && file[end + 1] == '\n';
+    return {start, end, end + (crlf ? 2 : 1)};
 }
 
-std::string Header(std::string_view section)
-{
-    std::string header = "[";
-    header.append(section).append("]");
-    return header;
-}
+struct KeyLine {
+    FileLine line;
+    std::size_t key;
+};
 
-// Where `key` stands in the first section named `section` that holds it,
-// looking from `fromLineEnd` ? the end of each header's line : right after
-// the header. npos when not found.
-std::size_t FindKeyPosition(std::string_view file, std::string_view section, std::string_view key, bool fromLineEnd)
+// One search for FindKey and DeleteKeyLine, so that the line FindKey finds is
+// the line that goes.
+std::optional<KeyLine> FindKeyLine(std::string_view file, std::string_view section, std::string_view key)
 {
     if (key.empty())
-        return std::string_view::npos;
-    const std::string header = Header(section);
-    for (std::size_t i = file.find('['); i != std::string_view::npos; i = file.find('[', i + 1)) {
-        if (!HeaderAt(file, i, header))
-            continue;
-        std::size_t j = i + header.size();
-        if (fromLineEnd) {
-            const std::size_t lf = file.find('\n', i);
-            if (lf == std::string_view::npos)
-                continue;
-            j = lf + 1;
+        return std::nullopt;
+    std::string header = "[";
+    header.append(section).append("]");
+    bool inSection = false;
+    for (std::size_t at = TextStart(file); at < file.size();) {
+        const FileLine line = LineAt(file, at);
+        const std::string_view content = SkipBlanks(file.substr(line.start, line.end - line.start));
+        if (content.starts_with('[')) {
+            inSection = text::FoldStartsWith(content, header);
+        } else if (inSection && !content.starts_with(';') && text::FoldStartsWith(content, key)) {
+            const std::string_view after = SkipBlanks(content.substr(key.size()));
+            if (after.empty() || after.front() == '=')
+                return KeyLine{line, static_cast<std::size_t>(content.data() - file.data())};
         }
-        for (; j < file.size() && file[j] != '['; ++j) {
-            if (file.size() - j >= key.size() && text::FoldEqual(file.substr(j, key.size()), key) &&
-                (j == 0 || file[j - 1] != ';'))
-                return j;
-        }
+        at = line.next;
     }
-    return std::string_view::npos;
+    return std::nullopt;
 }
 
 } // namespace
@@ -57,7 +71,7 @@ void IniModel::Clear()
 void IniModel::Parse(const char* text, std::size_t length)
 {
     std::string_view all(text, strnlen(text, length));
-    std::size_t i = 0;
+    std::size_t i = TextStart(all);
     while (i < all.size()) {
         while (i < all.size() && (all[i] == '\r' || all[i] == '\n'))
             ++i;
@@ -93,12 +107,14 @@ void IniModel::ParseLine(std::string_view line)
     const std::string_view key = TrimBlanks(line.substr(0, eq));
     const std::string_view value = eq == std::string_view::npos ? std::string_view() : TrimBlanks(line.substr(eq + 1));
     IniEntry entry;
-    // An entry too long to hold is left out rather than cut: a cut file or
-    // key name could name something else.
-    if (!text::CopyWhole(entry.key, key) || !text::CopyWhole(entry.value, value))
+    // A key too long to hold is left out rather than cut: a cut file or key
+    // name could name something else. Values are kept whole; their readers
+    // check the lengths they need.
+    if (!text::CopyWhole(entry.key, key))
         return;
+    entry.value = value;
     IniSection& last = sections_.back();
-    last.entries.push_back(entry);
+    last.entries.push_back(std::move(entry));
     ++last.entryCount;
 }
 
@@ -131,6 +147,8 @@ std::int32_t IniModel::FillList(const char* name, char* buffer, std::int32_t siz
     std::string s;
     for (const IniEntry& entry : section->entries) {
         emit(entry, s);
+        if (s.empty())
+            continue;
         total += static_cast<std::int64_t>(s.size()) + 1;
         if (all && total < size) {
             std::memcpy(buffer + written, s.c_str(), s.size() + 1);
@@ -154,7 +172,7 @@ std::int32_t IniModel::GetSectionLines(const char* name, char* buffer, std::int3
 {
     return FillList(name, buffer, size, [](const IniEntry& e, std::string& s) {
         s = e.key;
-        if (e.value[0] != '\0')
+        if (!e.value.empty())
             s.append("=").append(e.value);
     });
 }
@@ -167,7 +185,7 @@ std::string IniModel::Serialize(std::size_t& entries) const
         out.append("[").append(section.name).append("]\r\n");
         for (const IniEntry& entry : section.entries) {
             out.append(entry.key);
-            if (entry.value[0] != '\0')
+            if (!entry.value.empty())
                 out.append("=").append(entry.value);
             out.append("\r\n");
             ++entries;
@@ -179,19 +197,17 @@ std::string IniModel::Serialize(std::size_t& entries) const
 
 std::size_t FindKeyInText(std::string_view file, std::string_view section, std::string_view key)
 {
-    const std::size_t at = FindKeyPosition(file, section, key, false);
-    return at == std::string_view::npos ? 0 : at;
+    const auto found = FindKeyLine(file, section, key);
+    return found ? found->key : 0;
 }
 
 std::optional<std::string> DeleteKeyLineInText(std::string_view file, std::string_view section,
                                                std::string_view key)
 {
-    const std::size_t at = FindKeyPosition(file, section, key, true);
-    if (at == std::string_view::npos)
+    const auto found = FindKeyLine(file, section, key);
+    if (!found)
         return std::nullopt;
-    std::string out(file.substr(0, at));
-    const std::size_t lf = file.find('\n', at);
-    if (lf != std::string_view::npos)
-        out.append(file.substr(lf + 1));
+    std::string out(file.substr(0, found->line.start));
+    out.append(file.substr(found->line.next));
     return out;
 }

@@ -1,14 +1,9 @@
 #include "ScriptReader.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 
 namespace {
-
-// Starter sections are read through 260 bytes, category sections through 4096.
-constexpr std::int32_t kStarterBuffer = 260;
-constexpr std::int32_t kCategoryBuffer = 4096;
 
 constexpr char kMfgs[] = "UnPrinterMfgs";
 constexpr char kDrivers[] = "UnPrinterDrivers";
@@ -20,22 +15,13 @@ struct ScriptError {
     const char* what;
 };
 
-std::vector<std::string> Strings(const char* list)
+// What the reader takes from an entry: the key, or the whole line.
+std::string EntryText(const IniEntry& entry, bool wholeLine)
 {
-    std::vector<std::string> out;
-    for (const char* p = list; *p; p += std::strlen(p) + 1)
-        out.emplace_back(p);
-    return out;
-}
-
-std::vector<std::string> SectionStrings(const IniModel& script, const char* name, std::int32_t size, bool lines)
-{
-    std::vector<char> buffer(static_cast<std::size_t>(size) + 1, '\0');
-    const std::int32_t n =
-        lines ? script.GetSectionLines(name, buffer.data(), size) : script.GetKeys(name, buffer.data(), size);
-    if (n == 0)
-        return {};
-    return Strings(buffer.data());
+    std::string s = entry.key;
+    if (wholeLine && !entry.value.empty())
+        s.append("=").append(entry.value);
+    return s;
 }
 
 std::int32_t LeadingNumber(std::string_view s)
@@ -58,20 +44,48 @@ std::int32_t LeadingNumber(std::string_view s)
 void ReadStarter(std::vector<UninstallProfile>& out, const IniModel& script, const char* path, const char* section,
                  bool wholeLines, void (*kind)(UninstallProfile&))
 {
-    if (script.GetEntryCount(section) == 0)
+    const IniSection* starters = script.FindSection(section);
+    if (!starters)
         return;
-    for (const std::string& line : SectionStrings(script, section, kStarterBuffer, wholeLines)) {
+    // Every entry counts: one left out of a keep profile would make its
+    // items removable.
+    for (const IniEntry& entry : starters->entries) {
+        const std::string line = EntryText(entry, wholeLines);
+        if (line.empty())
+            continue;
         UninstallProfile profile;
         text::CopyWhole(profile.ScriptPath, path);
         kind(profile);
-        FillProfile(profile, script, line);
+        if (!FillProfile(profile, script, line))
+            continue;
+        // A manufacturer without a name would match drivers by an empty first word.
+        if (profile.IsManufacturer && profile.Name[0] == '\0')
+            continue;
         out.push_back(std::move(profile));
     }
 }
 
+// The items of one category section, whole sections of any size.
+ItemList CategoryItems(const IniSection& section, bool files)
+{
+    ItemList items;
+    for (const IniEntry& entry : section.entries) {
+        std::string item = EntryText(entry, true);
+        // The file removal uses only the name before the first '=', so a
+        // line too long to hold still names its file.
+        if (files && item.size() >= text::kMaxText)
+            item = entry.key;
+        // A line too long for an item is left out rather than cut.
+        if (item.empty() || item.size() >= text::kMaxText)
+            continue;
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
 } // namespace
 
-void FillProfile(UninstallProfile& profile, const IniModel& script, std::string_view starterLine)
+bool FillProfile(UninstallProfile& profile, const IniModel& script, std::string_view starterLine)
 {
     const std::size_t first = starterLine.find(',');
     const std::string_view name = starterLine.substr(0, first);
@@ -83,24 +97,25 @@ void FillProfile(UninstallProfile& profile, const IniModel& script, std::string_
         if (second != std::string_view::npos)
             number = rest.substr(second + 1);
     }
-    text::CopyWhole(profile.Name, text::TrimAll(name, '"'));
-    text::CopyWhole(profile.SectionBase, base);
+    // A cut name or section base would name another driver or other sections.
+    if (!text::CopyWhole(profile.Name, text::TrimAll(name, '"')) || !text::CopyWhole(profile.SectionBase, base))
+        return false;
     profile.Number = LeadingNumber(number);
 
     for (const ProfileCategory& category : kProfileCategories) {
-        std::string section(profile.SectionBase);
-        section.append(".").append(category.suffix);
-        std::vector<std::string> items = SectionStrings(script, section.c_str(), kCategoryBuffer, true);
+        std::string sectionName(profile.SectionBase);
+        sectionName.append(".").append(category.suffix);
+        const IniSection* section = script.FindSection(sectionName.c_str());
+        if (!section)
+            continue;
+        ItemList items = CategoryItems(*section, category.list == &UninstallProfile::Files);
         if (items.empty())
             continue;
-        // A line too long for an item is left out rather than cut.
-        items.erase(std::remove_if(items.begin(), items.end(),
-                                   [](const std::string& item) { return item.size() >= text::kMaxText; }),
-                    items.end());
         SortItems(items);
         UniqueItems(items);
         profile.*category.list = std::move(items);
     }
+    return true;
 }
 
 void SortAndUniqueProfiles(std::vector<UninstallProfile>& profiles)

@@ -10,8 +10,9 @@
 
 // Fills name, section base, number and the category lists of `profile` (kind
 // flags and ScriptPath already set) from a starter line
-// "name,section base,number".
-void FillProfile(UninstallProfile& profile, const IniModel& script, std::string_view starterLine);
+// "name,section base,number". False, with the lists untouched, when the name
+// or the section base is too long to hold.
+bool FillProfile(UninstallProfile& profile, const IniModel& script, std::string_view starterLine);
 
 // Appends the profiles of a parsed script to `profiles`, then keeps the list
 // sorted by name with each name once (the first read wins). False, changing
