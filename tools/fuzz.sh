@@ -17,6 +17,9 @@ clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-reco
     "$src/uninstaller/script/IniModel.cpp" \
     "$src/uninstaller/script/UninstallProfile.cpp" \
     "$src/uninstaller/script/ScriptReader.cpp" \
+    "$src/uninstaller/script/ItemNames.cpp" \
+    "$src/uninstaller/script/PathParts.cpp" \
+    "$src/uninstaller/script/DatabaseBuild.cpp" \
     -o "$work/script_fuzz"
 
 cd "$work"

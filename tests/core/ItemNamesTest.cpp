@@ -52,6 +52,9 @@ TEST(KeptNames, IniStartupAndHookEntries)
                                                 {"\"App\",b.exe", "App,app.exe", true},
                                                 {"B,b.exe", "App,app.exe", false},
                                             });
+    // A registry item without a root is read by no step, but a kept one
+    // still keeps its twin.
+    Check(&UninstallProfile::RegistryKeys, {{",Ports,QRV1:", ",ports,\"QRV1:\"", true}});
     Check(&UninstallProfile::Hooks, {
                                         {"ADDON.DLL,UninstallB", "addon.dll,UninstallA", true},
                                         {"other.dll,UninstallA", "addon.dll,UninstallA", false},

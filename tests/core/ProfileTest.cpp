@@ -285,12 +285,6 @@ TEST(ProfileSets, MergeAndSubtractMatchTheirDefinitionsOnRandomLists)
         target.Files = ours;
         target.Subtract(source);
         ASSERT_EQ(target.Files, ReferenceSubtract(ours, theirs)) << "round " << round;
-
-        UninstallProfile difference, base, minus;
-        base.Files = ours;
-        minus.Files = theirs;
-        AssignDifference(difference, base, minus);
-        ASSERT_EQ(difference.Files, ReferenceSubtract(ours, theirs)) << "round " << round;
     }
 }
 

@@ -1,11 +1,13 @@
 // libFuzzer target: arbitrary bytes as an uninstall script, through the INI
-// parser, the list queries, the key searches and the script reader.
+// parser, the list queries, the key searches, the script reader and the
+// database build, with and without the double-byte characters of code page 932.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "script/DatabaseBuild.h"
 #include "script/IniModel.h"
 #include "script/ScriptReader.h"
 #include "script/UninstallProfile.h"
@@ -50,11 +52,42 @@ void CheckKeySearch(std::string_view file, std::string_view section, std::string
         __builtin_trap();
 }
 
+bool ShiftJisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// A build over the script's profiles, every other printer staying: whatever
+// the keep list holds is never in the merged profile.
+void CheckBuild(const std::vector<UninstallProfile>& profiles)
+{
+    DatabaseContent db;
+    db.Profiles = profiles;
+    bool stays = false;
+    for (const UninstallProfile& p : profiles) {
+        CActivePrinter printer;
+        text::CopyWhole(printer.PrinterName, p.Name);
+        text::CopyWhole(printer.DriverName, p.Name);
+        printer.Skip = stays;
+        stays = !stays;
+        db.Printers.push_back(printer);
+    }
+    FillBaseWorkList(db, db.BaseWorkList);
+    AdjustForVeltrope(db, false);
+    BuildDatabase(db, false);
+    for (auto list : kAllLists) {
+        for (const std::string& kept : db.KeepList.*list) {
+            for (const std::string& item : db.Merged.*list) {
+                if (text::FoldEqual(kept, item))
+                    __builtin_trap();
+            }
+        }
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    text::SetLeadBytes(size > 0 && (data[0] & 1) ? ShiftJisLead : nullptr);
 
     IniModel model;
     model.Parse(bytes.data(), bytes.size());
@@ -86,6 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if ((all.*list).size() > 1 && text::FoldCompare((all.*list)[0], (all.*list)[1]) >= 0)
                 __builtin_trap();
         }
+        CheckBuild(profiles);
         all.Subtract(profiles.front());
         all.Subtract(all);
         for (auto list : kAllLists) {

@@ -192,11 +192,11 @@ const std::vector<ItemName>& ItemNamer::Names(ItemKind kind, char tag, std::stri
         const std::string_view value = Clean(NextField(rest));
         const std::string_view shortRoot = ShortRoot(root);
         // HKCR is a view of the classes of the machine and of the user.
-        const std::string_view roots[2] = {shortRoot == "hkcr" ? "hklm\x01software\x01" "classes" : shortRoot,
-                                           shortRoot == "hkcr" ? "hkcu\x01software\x01" "classes" : ""};
-        for (std::string_view base : roots) {
-            if (base.empty())
-                continue;
+        const bool classes = shortRoot == "hkcr";
+        const std::string_view roots[2] = {classes ? "hklm\x01software\x01" "classes" : shortRoot,
+                                           "hkcu\x01software\x01" "classes"};
+        for (std::size_t r = 0; r < (classes ? 2u : 1u); ++r) {
+            const std::string_view base = roots[r];
             std::string& keyName = Start(tag);
             keyName.append(base);
             AppendPath(keyName, key);

@@ -267,38 +267,6 @@ void UninstallProfile::Subtract(const UninstallProfile& source)
     }
 }
 
-void AssignDifference(UninstallProfile& target, const UninstallProfile& base, const UninstallProfile& minus)
-{
-    UninstallProfile result;
-    text::CopyWhole(result.Name, base.Name);
-    text::CopyWhole(result.SectionBase, base.SectionBase);
-    text::CopyWhole(result.ScriptPath, base.ScriptPath);
-    result.IsManufacturer = base.IsManufacturer;
-    result.IsCatchAll = base.IsCatchAll;
-    result.IsIgnore = base.IsIgnore;
-    result.Number = base.Number;
-    for (auto list : kAllLists) {
-        const ItemList& from = base.*list;
-        const ItemList& without = minus.*list;
-        ItemList& out = result.*list;
-        if (!std::is_sorted(from.begin(), from.end(), ItemLess) ||
-            !std::is_sorted(without.begin(), without.end(), ItemLess)) {
-            out = from;
-            SubtractList(out, without);
-            continue;
-        }
-        out.reserve(from.size());
-        auto other = without.begin();
-        for (const std::string& item : from) {
-            while (other != without.end() && ItemLess(*other, item))
-                ++other;
-            if (other == without.end() || !text::FoldEqual(*other, item))
-                out.push_back(item);
-        }
-    }
-    target = std::move(result);
-}
-
 bool AppendRegistryItem(UninstallProfile& profile, std::string_view root, std::string_view keyPath,
                         std::string_view valueName, bool deleteTree)
 {

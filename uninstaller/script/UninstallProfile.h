@@ -79,10 +79,6 @@ constexpr ProfileCategory kProfileCategories[] = {
 // per list when every source list is sorted (as lists read from scripts are).
 void MergeInOrder(UninstallProfile& target, const std::vector<const UninstallProfile*>& sources);
 
-// The same as target.Assign(base) followed by target.Subtract(minus), but the
-// items that go are never copied.
-void AssignDifference(UninstallProfile& target, const UninstallProfile& base, const UninstallProfile& minus);
-
 // Item order: bytes compared with A-Z folded; equal items are the same item.
 inline bool ItemLess(const std::string& a, const std::string& b) { return text::FoldCompare(a, b) < 0; }
 
