@@ -360,18 +360,46 @@ bool NameSet::Contains(std::string_view name) const
     return slots_[Find(name, Hash(name))].offset != kEmpty;
 }
 
+namespace {
+
+enum : unsigned char { kEquals = 1, kSeparator = 2, kComma = 4 };
+
+struct SpecialBytes {
+    unsigned char of[256] = {};
+    constexpr SpecialBytes()
+    {
+        of[static_cast<unsigned char>('=')] = kEquals;
+        of[static_cast<unsigned char>('\\')] = kSeparator;
+        of[static_cast<unsigned char>('/')] = kSeparator;
+        of[static_cast<unsigned char>(',')] = kComma;
+    }
+};
+constexpr SpecialBytes kSpecial;
+
+// True when no byte of `item` is of the kinds in `mask`; a trail byte that
+// looks like '\\' only makes an item look less plain than it is.
+bool NoneOf(std::string_view item, unsigned char mask)
+{
+    for (char c : item) {
+        if (kSpecial.of[static_cast<unsigned char>(c)] & mask)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool IsPlainItem(ItemKind kind, std::string_view item)
 {
-    if (item.empty() || Clean(item).size() != item.size())
+    if (item.empty() || IsBlank(item.front()) || item.front() == '"' || IsBlank(item.back()) || item.back() == '"')
         return false;
-    auto none = [&](std::string_view bytes) { return item.find_first_of(bytes) == std::string_view::npos; };
     switch (kind) {
     case ItemKind::Whole:
         return true;
     case ItemKind::File:
-        return none("=\\/");
+        return NoneOf(item, kEquals | kSeparator);
     case ItemKind::Hook:
-        return none(",\\/");
+        return NoneOf(item, kComma | kSeparator);
     case ItemKind::Registry:
     case ItemKind::IniEntry:
         return Commas(item) < 2; // read whole: no removal step takes it
@@ -385,46 +413,62 @@ KeptNames::KeptNames(const UninstallProfile& keep)
     for (std::size_t index = 0; index < std::size(kAllLists); ++index) {
         const ItemKind kind = KindOf(kAllLists[index]);
         const ItemList& items = keep.*kAllLists[index];
-        std::vector<const std::string*>& plain = plain_[index].items;
-        for (const std::string& item : items) {
-            if (IsPlainItem(kind, item)) {
-                plain.push_back(&item);
+        bool ordered = true;
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            const std::string& item = items[i];
+            if (i > 0 && ordered)
+                ordered = text::FoldCompare(items[i - 1], item) < 0;
+            if (IsPlainItem(kind, item))
                 continue;
-            }
             for (const ItemName& name : namer_.Names(kind, ListTag(index), item)) {
                 kept_.Insert(name.text);
                 ++otherNames_[index];
                 // Every key, directory or group above it holds it.
-                for (std::size_t i = name.text.size(); i-- > 1;) {
-                    if (name.text[i] == kNameSeparator)
-                        holdsKept_.Insert(name.text.substr(0, i));
+                for (std::size_t at = name.text.size(); at-- > 1;) {
+                    if (name.text[at] == kNameSeparator)
+                        holdsKept_.Insert(name.text.substr(0, at));
                 }
             }
         }
-        if (!StrictlyAscending(items))
-            std::stable_sort(plain.begin(), plain.end(),
-                             [](const std::string* a, const std::string* b) { return ItemLess(*a, *b); });
+        // A plain item can only equal a plain one, so the whole list serves.
+        PlainItems& plain = plain_[index];
+        if (ordered) {
+            plain.list = &items;
+            continue;
+        }
+        for (const std::string& item : items)
+            plain.sorted.push_back(&item);
+        std::stable_sort(plain.sorted.begin(), plain.sorted.end(),
+                         [](const std::string* a, const std::string* b) { return ItemLess(*a, *b); });
     }
 }
 
 bool KeptNames::HasPlain(PlainItems& plain, std::string_view folded)
 {
-    const auto& items = plain.items;
-    auto less = [](const std::string* a, std::string_view b) { return text::FoldCompare(*a, b) < 0; };
+    const std::size_t size = plain.Size();
+    auto less = [&](std::size_t i) { return text::FoldCompare(plain.At(i), folded) < 0; };
     // Candidates come in item order: search onwards from the last place,
-    // in growing strides, and from the start only when the order broke.
+    // one step, then in growing strides, and from the start only when the
+    // order broke.
     std::size_t from = plain.cursor;
-    if (from > items.size() || (from > 0 && text::FoldCompare(*items[from - 1], folded) >= 0))
+    if (from > size || (from > 0 && !less(from - 1)))
         from = 0;
     std::size_t to = from;
-    for (std::size_t stride = 1; to < items.size() && less(items[to], folded); stride *= 2) {
+    for (std::size_t stride = 1; to < size && less(to); stride *= 2) {
         from = to + 1;
-        to = std::min(items.size(), to + stride);
+        to = std::min(size, from + stride - 1);
     }
-    const auto at = std::lower_bound(items.begin() + static_cast<std::ptrdiff_t>(from),
-                                     items.begin() + static_cast<std::ptrdiff_t>(to), folded, less);
-    plain.cursor = static_cast<std::size_t>(at - items.begin());
-    return at != items.end() && text::FoldEqual(**at, folded);
+    // Now the answer lies in [from, to]: before `from` all are less, and
+    // `to` is the end or not less.
+    while (from < to) {
+        const std::size_t middle = from + (to - from) / 2;
+        if (less(middle))
+            from = middle + 1;
+        else
+            to = middle;
+    }
+    plain.cursor = from;
+    return from < size && text::FoldEqual(plain.At(from), folded);
 }
 
 bool KeptNames::Protects(std::size_t index, ItemKind kind, std::string_view item)

@@ -99,9 +99,14 @@ public:
     bool Protects(std::size_t index, ItemKind kind, std::string_view item);
 
 private:
+    // A kept list in item order, for the plain look-ups: the list itself
+    // when it is in order, else a sorted view of it.
     struct PlainItems {
-        std::vector<const std::string*> items; // in item order
-        std::size_t cursor = 0;                // where the last look-up ended
+        const ItemList* list = nullptr;
+        std::vector<const std::string*> sorted;
+        std::size_t cursor = 0; // where the last look-up ended
+        std::size_t Size() const { return list ? list->size() : sorted.size(); }
+        const std::string& At(std::size_t i) const { return list ? (*list)[i] : *sorted[i]; }
     };
     bool HasPlain(PlainItems& plain, std::string_view folded);
 
