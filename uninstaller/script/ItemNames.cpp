@@ -58,13 +58,23 @@ std::string_view LastComponent(std::string_view s)
     return s.substr(start);
 }
 
+std::string_view TrimBlanks(std::string_view s)
+{
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
 // The path's components, folded, each after a separator. Empty components
-// and blanks around them don't count: "A\\\\B\\" is "A\\B".
+// and blanks around them don't count: a path with doubled or trailing
+// separators names the same key or directory as without them.
 void AppendPath(std::string& out, std::string_view path)
 {
     std::size_t begin = 0;
     auto component = [&](std::size_t end) {
-        const std::string_view part = text::TrimAll(text::TrimAll(path.substr(begin, end - begin), ' '), '\t');
+        const std::string_view part = TrimBlanks(path.substr(begin, end - begin));
         if (!part.empty()) {
             out.push_back(kNameSeparator);
             AppendFolded(out, part);
