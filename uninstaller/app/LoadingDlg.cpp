@@ -175,7 +175,7 @@ CLoadingDlg::Next CLoadingDlg::RunStep(UINT& failure)
         }
         break;
     case 8:
-        BuildInventory();
+        BuildInventory(failure);
         break;
     case 9:
         CloseCompanionWindows();
@@ -200,7 +200,7 @@ void CLoadingDlg::FindScripts()
     Progress(PBM_SETSTEP, scripts_.empty() ? 10 : 10 / static_cast<int>(scripts_.size()));
 }
 
-void CLoadingDlg::BuildInventory()
+void CLoadingDlg::BuildInventory(UINT& failure)
 {
     if (!database_)
         return;
@@ -208,13 +208,15 @@ void CLoadingDlg::BuildInventory()
     const std::size_t before = printers.size();
     if (BuildListOfInstalledPrinters(printers) != 0 || ended_)
         return;
+    // What a failed attempt appended goes: the round that runs again lists
+    // those printers anew, and no removal may follow a partial list.
+    while (printers.size() > before)
+        printers.pop_back();
     if (inventoryFailures++ == 0) {
-        // The round runs again from step 1; what this attempt appended goes,
-        // so that no printer is listed twice.
-        while (printers.size() > before)
-            printers.pop_back();
         step_ = 0;
         Progress(PBM_SETPOS, 5);
+    } else if (inventoryFailed_) {
+        failure = IDS_SPOOLER_NO_ANSWER;
     }
 }
 
