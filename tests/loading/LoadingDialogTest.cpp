@@ -335,12 +335,31 @@ TEST_F(LoadingDialogTest, CancelAnsweredNoResumesAfter200msWhereItStopped)
     EXPECT_EQ(loading.Step(), stopped);
 }
 
-TEST(SpoolerService, StopThenStartAndStartingARunningSpoolerSucceeds)
+TEST_F(LoadingDialogTest, TheSpoolerRunsAgainWhenTheLoadingEndsWhileItIsStopped)
 {
-    EXPECT_EQ(StopSpooler(), 1);
-    EXPECT_TRUE(bed::WaitFor([] { return SpoolerState() == SERVICE_STOPPED; }, 10000));
-    EXPECT_EQ(StopSpooler(), 0) << "a stopped service takes no stop request";
-    EXPECT_EQ(StartSpooler(), 1);
-    EXPECT_TRUE(bed::WaitFor([] { return SpoolerState() == SERVICE_RUNNING; }, 10000));
-    EXPECT_EQ(StartSpooler(), 1) << "already running";
+    PutScript();
+    Open();
+    for (int i = 0; i < 3; ++i) // up to the spooler stopped
+        Tick();
+    ASSERT_EQ(loading.Step(), 3);
+    ASSERT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_STOPPED));
+    onMessage = [] { return IDYES; };
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    EXPECT_EQ(loading.Result(), 0);
+    EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING)) << "after Cancel answered Yes";
+
+    SCOPED_TRACE("the dialog destroyed before the spooler's start");
+    CLoadingDlg::ForgetEarlierLoading();
+    CLoadingDlg second{"prnuninst.exe"};
+    HWND other = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_LOADING), nullptr,
+                                    CDlg::StaticDlgProc, reinterpret_cast<LPARAM>(&second));
+    ASSERT_NE(other, nullptr);
+    for (int i = 0; i < 4; ++i) // up to the one-tick wait
+        SendMessageA(other, WM_TIMER, IDT_LOADING, 0);
+    ASSERT_EQ(second.Step(), 3);
+    ASSERT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_STOPPED));
+    DestroyWindow(other);
+    EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(second.Result(), -1);
+    StartSpooler(); // whatever happened above, the next test finds it running
 }

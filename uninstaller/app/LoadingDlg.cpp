@@ -51,6 +51,8 @@ CLoadingDlg::CLoadingDlg() : CLoadingDlg(GetCommandLineA()) {}
 
 CLoadingDlg::CLoadingDlg(std::string_view commandLine) : switches_(commandLine) {}
 
+CLoadingDlg::~CLoadingDlg() { RestartStoppedSpooler(); }
+
 INT_PTR CLoadingDlg::DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM)
 {
     ApplyDialogFont(window, message);
@@ -59,6 +61,9 @@ INT_PTR CLoadingDlg::DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM)
         return OnInitDialog();
     case WM_SHOWWINDOW:
         OnShowWindow(wParam != 0);
+        return FALSE;
+    case WM_DESTROY:
+        RestartStoppedSpooler();
         return FALSE;
     case WM_TIMER:
         if (wParam != IDT_LOADING)
@@ -146,8 +151,10 @@ CLoadingDlg::Next CLoadingDlg::RunStep(UINT& failure)
         CloseCompanionWindows();
         break;
     case 2:
-        if (nt)
+        if (nt) {
+            spoolerStopped_ = true;
             StopSpooler();
+        }
         break;
     case 3:
         if (!spoolerWaitDone) {
@@ -156,8 +163,12 @@ CLoadingDlg::Next CLoadingDlg::RunStep(UINT& failure)
         }
         break;
     case 4:
-        if (nt && !StartSpooler())
-            failure = IDS_SPOOLER_UNSTABLE;
+        if (nt) {
+            if (StartSpooler())
+                spoolerStopped_ = false;
+            else
+                failure = IDS_SPOOLER_UNSTABLE;
+        }
         break;
     case 5:
         FindScripts();
@@ -229,7 +240,14 @@ void CLoadingDlg::End(int result)
     ended_ = true;
     result_ = result;
     KillTimer(hwnd, IDT_LOADING);
+    RestartStoppedSpooler();
     EndDialog(hwnd, result);
+}
+
+void CLoadingDlg::RestartStoppedSpooler()
+{
+    if (std::exchange(spoolerStopped_, false))
+        StartSpooler();
 }
 
 LRESULT CLoadingDlg::Progress(UINT message, WPARAM wParam, LPARAM lParam)

@@ -22,6 +22,8 @@ public:
     CLoadingDlg();
     // Parses the given command line instead.
     explicit CLoadingDlg(std::string_view commandLine);
+    // Starts the spooler again if the loading stopped it and went no further.
+    ~CLoadingDlg() override;
 
     INT_PTR DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -72,6 +74,7 @@ private:
     void FindScripts();
     void BuildInventory(UINT& failure);
     void End(int result);
+    void RestartStoppedSpooler();
     LRESULT Progress(UINT message, WPARAM wParam, LPARAM lParam = 0);
     int BuildInventoryOrThrow(std::list<CActivePrinter>& printers);
     void NoteKeptPrinter(const char* printer, const char* call, DWORD error, const char* what, const char* driver);
@@ -81,6 +84,9 @@ private:
     int step_ = 0;
     bool ended_ = false;
     int result_ = -1;
+    // Set once the spooler was stopped, until it runs again: every way out
+    // of the loading starts it, or printing stays down for the machine.
+    bool spoolerStopped_ = false;
     PlatformKind platform_;
     ItemList scripts_;
     TextCatalogue texts_;
