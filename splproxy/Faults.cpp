@@ -27,6 +27,7 @@ struct State {
     std::map<std::string, DWORD, NoCase> deniedPrinters;
     std::map<std::string, std::string, NoCase> serverNames;
     std::map<std::string, DWORD, NoCase> addedAttributes;
+    std::map<std::string, std::string, NoCase> driverNames;
 };
 
 State& Table()
@@ -86,6 +87,27 @@ bool ProxyPrinterDenied(const char* printerName, DWORD& error)
     return true;
 }
 
+namespace {
+
+void AlterDriverName(PRINTER_INFO_2A& info)
+{
+    const auto& drivers = Table().driverNames;
+    auto driver = info.pPrinterName ? drivers.find(info.pPrinterName) : drivers.end();
+    if (driver != drivers.end())
+        info.pDriverName = const_cast<char*>(driver->second.c_str());
+}
+
+} // namespace
+
+void ProxyAlterEnumeratedPrinters(DWORD level, LPBYTE buffer, DWORD count)
+{
+    if (level != 2 || !buffer)
+        return;
+    auto* info = reinterpret_cast<PRINTER_INFO_2A*>(buffer);
+    for (DWORD i = 0; i < count; ++i)
+        AlterDriverName(info[i]);
+}
+
 void ProxyAlterPrinterInfo(DWORD level, LPBYTE buffer)
 {
     if (level != 2 || !buffer)
@@ -100,6 +122,7 @@ void ProxyAlterPrinterInfo(DWORD level, LPBYTE buffer)
     auto attributes = Table().addedAttributes.find(info->pPrinterName);
     if (attributes != Table().addedAttributes.end())
         info->Attributes |= attributes->second;
+    AlterDriverName(*info);
 }
 
 extern "C" {
@@ -134,6 +157,12 @@ void WINAPI SplProxyFault_AddAttributes(const char* printerName, DWORD attribute
         Table().addedAttributes[printerName] = attributes;
 }
 
+void WINAPI SplProxyFault_SetDriverName(const char* printerName, const char* driverName)
+{
+    if (printerName && driverName)
+        Table().driverNames[printerName] = driverName;
+}
+
 void WINAPI SplProxyFault_Clear()
 {
     Table().rules.clear();
@@ -141,6 +170,7 @@ void WINAPI SplProxyFault_Clear()
     Table().deniedPrinters.clear();
     Table().serverNames.clear();
     Table().addedAttributes.clear();
+    Table().driverNames.clear();
 }
 
 LONG WINAPI SplProxyFault_CallCount(const char* function)

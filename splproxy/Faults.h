@@ -20,10 +20,15 @@ bool ProxyPrinterDenied(const char* printerName, DWORD& error);
 // attribute flags the platform doesn't report.
 void ProxyAlterPrinterInfo(DWORD level, LPBYTE buffer);
 
+// Rewrites the driver names of a successful level-2 enumeration as the test
+// asked; the other alterations stay with GetPrinterA.
+void ProxyAlterEnumeratedPrinters(DWORD level, LPBYTE buffer, DWORD count);
+
 #else
 
 inline bool ProxyCallFails(const char*, LONG&) { return false; }
 inline bool ProxyPrinterDenied(const char*, DWORD&) { return false; }
 inline void ProxyAlterPrinterInfo(DWORD, LPBYTE) {}
+inline void ProxyAlterEnumeratedPrinters(DWORD, LPBYTE, DWORD) {}
 
 #endif

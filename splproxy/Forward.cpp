@@ -36,7 +36,10 @@ PROXY BOOL WINAPI Proxy_EnumPrintersA(DWORD flags, LPSTR name, DWORD level, LPBY
                                       DWORD size, LPDWORD needed, LPDWORD returned)
 {
     if (Fails("EnumPrintersA")) { ClearCounts(needed, returned); return FALSE; }
-    return ::EnumPrintersA(flags, name, level, buffer, size, needed, returned);
+    const BOOL ok = ::EnumPrintersA(flags, name, level, buffer, size, needed, returned);
+    if (ok && returned)
+        ProxyAlterEnumeratedPrinters(level, buffer, *returned);
+    return ok;
 }
 
 PROXY BOOL WINAPI Proxy_OpenPrinterA(LPSTR name, LPHANDLE printer, LPPRINTER_DEFAULTSA defaults)

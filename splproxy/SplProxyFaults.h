@@ -22,6 +22,9 @@ __declspec(dllimport) void WINAPI SplProxyFault_SetServerName(const char* printe
 // GetPrinterA level 2 of that printer reports these attribute flags too
 // (PRINTER_ATTRIBUTE_DEFAULT, which this platform never reports).
 __declspec(dllimport) void WINAPI SplProxyFault_AddAttributes(const char* printerName, DWORD attributes);
+// GetPrinterA level 2 and EnumPrintersA level 2 report `driverName` as that
+// printer's driver ("" for a record that names none).
+__declspec(dllimport) void WINAPI SplProxyFault_SetDriverName(const char* printerName, const char* driverName);
 // Removes every fault and alteration and resets the call counts.
 __declspec(dllimport) void WINAPI SplProxyFault_Clear();
 // Calls of `function` since the last clear, failed ones included.

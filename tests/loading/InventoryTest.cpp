@@ -14,6 +14,7 @@
 #include "app/LoadingDlg.h"
 #include "machine/Machine.h"
 #include "script/MessageBox.h"
+#include "script/UninstallDatabase.h"
 #include "support/WineBed.h"
 
 namespace {
@@ -50,12 +51,16 @@ protected:
         if (opened)
             *opened = count;
         lastError = loading.LastInventoryError();
+        failed = loading.LastBuildFailed();
+        notes = loading.KeptPrinterNotes();
         return printers;
     }
 
     machine::Machine machine;
     std::vector<std::string> messages;
     std::string lastError;
+    bool failed = false;
+    std::vector<std::string> notes;
 };
 
 const CActivePrinter* Find(const std::list<CActivePrinter>& printers, const char* name)
@@ -144,14 +149,54 @@ TEST_F(InventoryTest, ANetworkConnectionGetsItsServerName)
     EXPECT_STREQ(Find(printers, "Masked C")->ServerName, "");
 }
 
-TEST_F(InventoryTest, APrinterThatCannotBeOpenedIsLeftOutAndNotCounted)
+TEST_F(InventoryTest, UnopenableAndUnreadablePrintersStayWithTheirDriversAndAreNeverOffered)
 {
     SplProxyFault_DenyPrinter("lumenta b", ERROR_ACCESS_DENIED);
+    // The first record read is Lumenta A's, the first printer listed.
+    SplProxyFault_Set("GetPrinterA", ERROR_INVALID_HANDLE, 1);
     int opened = 0;
     const auto printers = Build("prnuninst.exe", &opened);
-    EXPECT_EQ(opened, 3);
-    EXPECT_EQ(printers.size(), 3u);
-    EXPECT_EQ(Find(printers, "Lumenta B"), nullptr);
+    EXPECT_FALSE(failed) << lastError;
+    EXPECT_EQ(opened, 4);
+    ASSERT_EQ(printers.size(), 4u);
+    for (const char* name : {"Lumenta A", "Lumenta B"}) {
+        SCOPED_TRACE(name);
+        const CActivePrinter* kept = Find(printers, name);
+        ASSERT_TRUE(kept);
+        EXPECT_STREQ(kept->DriverName, kLumenta);
+        EXPECT_EQ(kept->Skip, 1u);
+        EXPECT_EQ(kept->Offered, 0u);
+        EXPECT_EQ(kept->Foreign, 0u);
+        EXPECT_EQ(kept->IsMakerDriver, 0u);
+        EXPECT_STREQ(kept->MaskedName, "");
+    }
+    EXPECT_EQ(Offered(printers), (std::vector<std::string>{"Masked C"}));
+    // Both drivers' names came from one level-2 enumeration.
+    EXPECT_EQ(SplProxyFault_CallCount("EnumPrintersA"), 2 + 2);
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_NE(notes[0].find("Lumenta A"), std::string::npos) << notes[0];
+    EXPECT_NE(notes[0].find("GetPrinter"), std::string::npos) << notes[0];
+    EXPECT_NE(notes[0].find("error 6"), std::string::npos) << notes[0];
+    EXPECT_NE(notes[1].find("Lumenta B"), std::string::npos) << notes[1];
+    EXPECT_NE(notes[1].find("OpenPrinter"), std::string::npos) << notes[1];
+    EXPECT_NE(notes[1].find("error 5"), std::string::npos) << notes[1];
+
+    SCOPED_TRACE("their driver's files and the maker's common items stay when the others go");
+    ASSERT_TRUE(machine.PutScript(machine::DriverDirectory(), "[UnPrinterDrivers]\r\n\"QUORVEL Lumenta 2400\",L,3\r\n"
+                                                              "[L.Files]\r\nQL2400.DLL\r\n"));
+    UninstallDatabase database;
+    ASSERT_TRUE(ReadScript(database, (machine::DriverDirectory() + "Xrmv___Q.unm").c_str()));
+    FillBaseWorkList(database, database.BaseWorkList);
+    database.Printers = printers;
+    BuildDatabase(database);
+    EXPECT_TRUE(database.Merged.Files.empty()) << database.Merged.Files.front();
+
+    SCOPED_TRACE("no second enumeration when every record reads");
+    SplProxyFault_Clear();
+    Build("prnuninst.exe", &opened);
+    EXPECT_EQ(opened, 4);
+    EXPECT_TRUE(notes.empty());
+    EXPECT_EQ(SplProxyFault_CallCount("EnumPrintersA"), 2);
 }
 
 TEST_F(InventoryTest, CommandLineFilters)
@@ -202,35 +247,53 @@ TEST_F(InventoryTest, ASilentSpoolerEndsTheLoadingWithItsMessage)
                                      "アンインストールを再実行してください。\n"
                                      "この問題が繰り返し起こる場合は、Windows を再起動してからアンインストールを実行してください。"));
 
-    SCOPED_TRACE("any other failure is silent");
-    messages.clear();
-    SplProxyFault_Set("EnumPrintersA", ERROR_ACCESS_DENIED, -1);
-    EXPECT_TRUE(Build("prnuninst.exe", &opened).empty());
-    EXPECT_EQ(opened, 0);
-    EXPECT_TRUE(messages.empty());
+    SCOPED_TRACE("any other error fails the build; the loading tells");
+    for (LONG skip : {0, 1}) { // the size query, then the enumeration itself
+        messages.clear();
+        SplProxyFault_Clear();
+        SplProxyFault_SetAfter("EnumPrintersA", ERROR_ACCESS_DENIED, skip, -1);
+        EXPECT_TRUE(Build("prnuninst.exe", &opened).empty());
+        EXPECT_EQ(opened, 0);
+        EXPECT_TRUE(failed) << skip;
+        EXPECT_NE(lastError.find("Function: EnumPrinters \nLast Error Code: 5 \n"), std::string::npos) << lastError;
+        EXPECT_TRUE(messages.empty());
+    }
 }
 
-TEST_F(InventoryTest, AFailedRecordReadIsCaughtAndComposedIntoTheDiagnosticText)
+TEST_F(InventoryTest, APrinterWhoseDriverNoCallNamesFailsTheBuildAndTheTextNamesIt)
 {
-    // The first printer's record read (after the size query) fails.
-    SplProxyFault_SetAfter("GetPrinterA", ERROR_INVALID_HANDLE, 1, 1);
+    SplProxyFault_DenyPrinter("Lumenta B", ERROR_ACCESS_DENIED);
+    SplProxyFault_SetDriverName("Lumenta B", "");
     int opened = -1;
-    const auto printers = Build("prnuninst.exe", &opened);
+    Build("prnuninst.exe", &opened);
     EXPECT_EQ(opened, 0);
-    EXPECT_TRUE(printers.empty());
-    EXPECT_EQ(lastError.rfind("CLoadingDlg::BuildListOfInstalledPrinters failed \nFunction: GetPrinter \n"
-                              "Last Error Code: 6 \nDesc: unable to GetPrinter level 2 data \nhPrinter: ",
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(lastError.rfind("CLoadingDlg::BuildListOfInstalledPrinters failed \nFunction: OpenPrinter \n"
+                              "Last Error Code: 5 \n",
                               0),
               0u)
         << lastError;
-    EXPECT_NE(lastError.find(" \nBuffer: "), std::string::npos) << lastError;
+    EXPECT_NE(lastError.find(" \nPrinter: Lumenta B"), std::string::npos) << lastError;
     EXPECT_TRUE(messages.empty());
 
-    SCOPED_TRACE("a record the spooler gives no bytes for is counted, not listed");
+    SCOPED_TRACE("a record without a driver name, and the level-2 list without one either");
+    SplProxyFault_Clear();
+    SplProxyFault_SetDriverName("Masked C", "");
+    Build("prnuninst.exe", &opened);
+    EXPECT_EQ(opened, 0);
+    EXPECT_TRUE(failed);
+    EXPECT_NE(lastError.find("Function: GetPrinter \n"), std::string::npos) << lastError;
+    EXPECT_NE(lastError.find(" \nPrinter: Masked C"), std::string::npos) << lastError;
+
+    SCOPED_TRACE("the level-2 enumeration fails");
+    SplProxyFault_Clear();
     SplProxyFault_Set("GetPrinterA", ERROR_INVALID_HANDLE, -1);
-    const auto none = Build("prnuninst.exe", &opened);
-    EXPECT_EQ(opened, 4);
-    EXPECT_TRUE(none.empty());
+    SplProxyFault_SetAfter("EnumPrintersA", ERROR_NOT_ENOUGH_MEMORY, 2, -1);
+    Build("prnuninst.exe", &opened);
+    EXPECT_EQ(opened, 0);
+    EXPECT_TRUE(failed);
+    EXPECT_NE(lastError.find("Function: EnumPrinters \nLast Error Code: 8 \n"), std::string::npos) << lastError;
+    EXPECT_NE(lastError.find(" \nPrinter: Lumenta A"), std::string::npos) << lastError;
 }
 
 TEST_F(InventoryTest, OlderPlatformsEnumerateAtTheirLevels)

@@ -171,22 +171,26 @@ TEST_F(LoadingDialogTest, AFailedBuildRunsTheRoundOnceMoreWithoutListingAPrinter
     PutScript();
     ASSERT_TRUE(machine.InstallPrinter({"Lumenta A", "QUORVEL Lumenta 2400"}));
     ASSERT_TRUE(machine.InstallPrinter({"Lumenta B on the second floor", "QUORVEL Lumenta 2400"}));
-    // The second printer's record is larger: its read after the buffer has
-    // grown fails, when the first printer is already in the list.
-    SplProxyFault_SetAfter("GetPrinterA", ERROR_INVALID_HANDLE, 3, 1);
+    // The second printer can't be opened, so its driver name is looked up in
+    // the level-2 list, whose size query fails once: when the first printer
+    // is already in the list.
+    SplProxyFault_DenyPrinter("Lumenta B on the second floor", ERROR_ACCESS_DENIED);
+    SplProxyFault_SetAfter("EnumPrintersA", ERROR_INVALID_HANDLE, 2, 1);
     Open();
     for (int i = 0; i < 10; ++i) // steps 0 to 8 with the one-tick wait
         Tick();
     EXPECT_EQ(loading.Step(), 1) << "back to the companion programs";
     EXPECT_EQ(Position(), 15); // position 5, then one step of 10 (one script)
-    EXPECT_NE(std::string(loading.LastInventoryError()).find("GetPrinter"), std::string::npos);
+    EXPECT_NE(std::string(loading.LastInventoryError()).find("EnumPrinters"), std::string::npos);
     EXPECT_TRUE(database.Printers.empty());
+    EXPECT_TRUE(messages.empty());
 
     RunToEnd();
     EXPECT_EQ(loading.Result(), 1);
     ASSERT_EQ(database.Printers.size(), 2u);
     EXPECT_STREQ(database.Printers.front().PrinterName, "Lumenta A");
     EXPECT_STREQ(database.Printers.back().PrinterName, "Lumenta B on the second floor");
+    EXPECT_FALSE(database.Printers.back().IsOffered());
     EXPECT_EQ(database.Profiles.size(), 1u) << "reading the scripts again adds nothing";
 }
 
@@ -222,6 +226,46 @@ TEST_F(LoadingDialogTest, ASilentSpoolerEndsTheLoadingWithZero)
     EXPECT_EQ(messages[0].style & MB_ICONMASK, static_cast<UINT>(MB_ICONSTOP));
     EXPECT_EQ(messages[0].text.rfind(bed::Ansi("印刷スプーラー サブシステムから反応がありません。"), 0), 0u);
 }
+
+// A build that fails in both rounds: nothing may be removed on its word.
+struct FailedBuild {
+    const char* name;
+    std::function<void()> provoke;
+};
+
+void PrintTo(const FailedBuild& build, std::ostream* out) { *out << build.name; }
+
+class FailedBuildTest : public LoadingDialogTest, public testing::WithParamInterface<FailedBuild> {};
+
+TEST_P(FailedBuildTest, RunsTheRoundOnceMoreThenEndsTheLoadingWithZero)
+{
+    PutScript();
+    ASSERT_TRUE(machine.InstallPrinter({"Lumenta A", "QUORVEL Lumenta 2400"}));
+    ASSERT_TRUE(machine.InstallPrinter({"Lumenta B", "QUORVEL Lumenta 2400"}));
+    GetParam().provoke();
+    Open();
+    // Steps 0 to 8 with the one-tick wait, then steps 1 to 8 once more.
+    EXPECT_EQ(RunToEnd(), 10 + 8);
+    EXPECT_EQ(loading.Result(), 0);
+    EXPECT_EQ(loading.Step(), 8);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].style & MB_ICONMASK, static_cast<UINT>(MB_ICONSTOP));
+    EXPECT_EQ(messages[0].text.rfind(bed::Ansi("印刷スプーラー サブシステムから反応がありません。"), 0), 0u);
+    EXPECT_TRUE(database.Printers.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LoadingDialogTest, FailedBuildTest,
+    testing::Values(
+        FailedBuild{"SizeQueryRefused", [] { SplProxyFault_Set("EnumPrintersA", ERROR_ACCESS_DENIED, -1); }},
+        FailedBuild{"EnumerationFails",
+                    [] { SplProxyFault_SetAfter("EnumPrintersA", ERROR_NOT_ENOUGH_MEMORY, 1, -1); }},
+        FailedBuild{"NoCallGivesTheDriver",
+                    [] {
+                        SplProxyFault_DenyPrinter("Lumenta B", ERROR_ACCESS_DENIED);
+                        SplProxyFault_SetDriverName("Lumenta B", "");
+                    }}),
+    [](const testing::TestParamInfo<FailedBuild>& info) { return std::string(info.param.name); });
 
 TEST_F(LoadingDialogTest, ASpoolerThatCannotStartEndsTheLoadingWithItsMessage)
 {
@@ -291,12 +335,31 @@ TEST_F(LoadingDialogTest, CancelAnsweredNoResumesAfter200msWhereItStopped)
     EXPECT_EQ(loading.Step(), stopped);
 }
 
-TEST(SpoolerService, StopThenStartAndStartingARunningSpoolerSucceeds)
+TEST_F(LoadingDialogTest, TheSpoolerRunsAgainWhenTheLoadingEndsWhileItIsStopped)
 {
-    EXPECT_EQ(StopSpooler(), 1);
-    EXPECT_TRUE(bed::WaitFor([] { return SpoolerState() == SERVICE_STOPPED; }, 10000));
-    EXPECT_EQ(StopSpooler(), 0) << "a stopped service takes no stop request";
-    EXPECT_EQ(StartSpooler(), 1);
-    EXPECT_TRUE(bed::WaitFor([] { return SpoolerState() == SERVICE_RUNNING; }, 10000));
-    EXPECT_EQ(StartSpooler(), 1) << "already running";
+    PutScript();
+    Open();
+    for (int i = 0; i < 3; ++i) // up to the spooler stopped
+        Tick();
+    ASSERT_EQ(loading.Step(), 3);
+    ASSERT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_STOPPED));
+    onMessage = [] { return IDYES; };
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    EXPECT_EQ(loading.Result(), 0);
+    EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING)) << "after Cancel answered Yes";
+
+    SCOPED_TRACE("the dialog destroyed before the spooler's start");
+    CLoadingDlg::ForgetEarlierLoading();
+    CLoadingDlg second{"prnuninst.exe"};
+    HWND other = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_LOADING), nullptr,
+                                    CDlg::StaticDlgProc, reinterpret_cast<LPARAM>(&second));
+    ASSERT_NE(other, nullptr);
+    for (int i = 0; i < 4; ++i) // up to the one-tick wait
+        SendMessageA(other, WM_TIMER, IDT_LOADING, 0);
+    ASSERT_EQ(second.Step(), 3);
+    ASSERT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_STOPPED));
+    DestroyWindow(other);
+    EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(second.Result(), -1);
+    StartSpooler(); // whatever happened above, the next test finds it running
 }

@@ -2,8 +2,10 @@
 
 #include <string>
 
+#include "SplProxyFaults.h"
 #include "app/AdminCheck.h"
 #include "machine/Machine.h"
+#include "script/FileSpec.h"
 #include "script/ScriptSearch.h"
 #include "support/WineBed.h"
 
@@ -30,6 +32,7 @@ TEST(ScriptSearch, FilesOfThatNameOnlyAndTheProgramDirectoryIsCurrentAfterwards)
 {
     machine::Machine machine;
     ASSERT_TRUE(machine.PutScript("C:\\search-a", "[UnPrinterDrivers]\r\nX,Y\r\n"));
+    ASSERT_TRUE(machine.PutScript("C:\\search-a\\inner", "[UnPrinterDrivers]\r\nX,Y\r\n"));
     // A directory of the script's name is no script.
     CreateDirectoryA("C:\\search-b", nullptr);
     CreateDirectoryA("C:\\search-b\\Xrmv___Q.unm", nullptr);
@@ -37,17 +40,46 @@ TEST(ScriptSearch, FilesOfThatNameOnlyAndTheProgramDirectoryIsCurrentAfterwards)
 
     ItemList scripts;
     SearchScripts(scripts, "C:\\search-a\\", kUninstallScriptName);
-    SearchScripts(scripts, "C:\\search-b", kUninstallScriptName);
+    SearchScripts(scripts, "C:\\search-b\\", kUninstallScriptName);
+    // Without its trailing backslash the directory itself is searched, not
+    // its parent.
+    SearchScripts(scripts, "C:\\search-a\\inner", kUninstallScriptName);
     // A directory that doesn't exist finds nothing, even when the current
     // directory holds a script.
     SetCurrentDirectoryA("C:\\search-a");
     SearchScripts(scripts, "C:\\search-missing\\", kUninstallScriptName);
     SearchScripts(scripts, "", kUninstallScriptName);
-    EXPECT_EQ(scripts, (ItemList{"C:\\search-a\\Xrmv___Q.unm"}));
+    EXPECT_EQ(scripts, (ItemList{"C:\\search-a\\Xrmv___Q.unm", "C:\\search-a\\inner\\Xrmv___Q.unm"}));
     EXPECT_EQ(CurrentDirectory(), bed::TestDirectory());
 
     RemoveDirectoryA("C:\\search-b\\Xrmv___Q.unm");
     RemoveDirectoryA("C:\\search-b");
+}
+
+TEST(ScriptSearch, NothingButFullPathsIsSearchedNotEvenWhenTheDriverDirectoryIsUnknown)
+{
+    // A script at the root of drive C:, where any user may make a folder.
+    machine::Machine machine;
+    ASSERT_TRUE(machine.PutScript("C:\\3", "[UnPrinterDrivers]\r\nX,Y\r\n"));
+    SetCurrentDirectoryA("C:\\");
+
+    ItemList scripts;
+    for (const char* relative : {"\\3\\", "3\\", "3", "C:3\\"}) {
+        SearchScripts(scripts, relative, kUninstallScriptName);
+        SetCurrentDirectoryA("C:\\");
+    }
+    EXPECT_TRUE(scripts.empty()) << scripts.front();
+
+    SCOPED_TRACE("the driver directory unresolved: no \"3\" of the current drive");
+    SplProxyFault_Set("GetPrinterDriverDirectoryA", ERROR_INVALID_ENVIRONMENT, -1);
+    FileSpec spec;
+    spec.Resolve(location::PrinterDriverDirectory);
+    EXPECT_STREQ(spec.AppendSubdirectory("3"), "");
+    EXPECT_STREQ(spec.directory, "");
+    SetCurrentDirectoryA("C:\\");
+    FindUninstallScripts(scripts);
+    SplProxyFault_Clear();
+    EXPECT_TRUE(scripts.empty()) << scripts.front();
 }
 
 TEST(ScriptSearch, TheFourDirectoriesSortedWithoutDuplicates)

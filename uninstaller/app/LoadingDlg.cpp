@@ -51,6 +51,8 @@ CLoadingDlg::CLoadingDlg() : CLoadingDlg(GetCommandLineA()) {}
 
 CLoadingDlg::CLoadingDlg(std::string_view commandLine) : switches_(commandLine) {}
 
+CLoadingDlg::~CLoadingDlg() { RestartStoppedSpooler(); }
+
 INT_PTR CLoadingDlg::DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM)
 {
     ApplyDialogFont(window, message);
@@ -59,6 +61,9 @@ INT_PTR CLoadingDlg::DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM)
         return OnInitDialog();
     case WM_SHOWWINDOW:
         OnShowWindow(wParam != 0);
+        return FALSE;
+    case WM_DESTROY:
+        RestartStoppedSpooler();
         return FALSE;
     case WM_TIMER:
         if (wParam != IDT_LOADING)
@@ -146,8 +151,10 @@ CLoadingDlg::Next CLoadingDlg::RunStep(UINT& failure)
         CloseCompanionWindows();
         break;
     case 2:
-        if (nt)
+        if (nt) {
+            spoolerStopped_ = true;
             StopSpooler();
+        }
         break;
     case 3:
         if (!spoolerWaitDone) {
@@ -156,8 +163,12 @@ CLoadingDlg::Next CLoadingDlg::RunStep(UINT& failure)
         }
         break;
     case 4:
-        if (nt && !StartSpooler())
-            failure = IDS_SPOOLER_UNSTABLE;
+        if (nt) {
+            if (StartSpooler())
+                spoolerStopped_ = false;
+            else
+                failure = IDS_SPOOLER_UNSTABLE;
+        }
         break;
     case 5:
         FindScripts();
@@ -175,7 +186,7 @@ CLoadingDlg::Next CLoadingDlg::RunStep(UINT& failure)
         }
         break;
     case 8:
-        BuildInventory();
+        BuildInventory(failure);
         break;
     case 9:
         CloseCompanionWindows();
@@ -200,7 +211,7 @@ void CLoadingDlg::FindScripts()
     Progress(PBM_SETSTEP, scripts_.empty() ? 10 : 10 / static_cast<int>(scripts_.size()));
 }
 
-void CLoadingDlg::BuildInventory()
+void CLoadingDlg::BuildInventory(UINT& failure)
 {
     if (!database_)
         return;
@@ -208,13 +219,15 @@ void CLoadingDlg::BuildInventory()
     const std::size_t before = printers.size();
     if (BuildListOfInstalledPrinters(printers) != 0 || ended_)
         return;
+    // What a failed attempt appended goes: the round that runs again lists
+    // those printers anew, and no removal may follow a partial list.
+    while (printers.size() > before)
+        printers.pop_back();
     if (inventoryFailures++ == 0) {
-        // The round runs again from step 1; what this attempt appended goes,
-        // so that no printer is listed twice.
-        while (printers.size() > before)
-            printers.pop_back();
         step_ = 0;
         Progress(PBM_SETPOS, 5);
+    } else if (inventoryFailed_) {
+        failure = IDS_SPOOLER_NO_ANSWER;
     }
 }
 
@@ -227,7 +240,14 @@ void CLoadingDlg::End(int result)
     ended_ = true;
     result_ = result;
     KillTimer(hwnd, IDT_LOADING);
+    RestartStoppedSpooler();
     EndDialog(hwnd, result);
+}
+
+void CLoadingDlg::RestartStoppedSpooler()
+{
+    if (std::exchange(spoolerStopped_, false))
+        StartSpooler();
 }
 
 LRESULT CLoadingDlg::Progress(UINT message, WPARAM wParam, LPARAM lParam)

@@ -4,7 +4,9 @@
 // small step per timer tick behind a progress bar.
 
 #include <list>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "../script/TextCatalogue.h"
 #include "../script/UninstallDatabase.h"
@@ -20,6 +22,8 @@ public:
     CLoadingDlg();
     // Parses the given command line instead.
     explicit CLoadingDlg(std::string_view commandLine);
+    // Starts the spooler again if the loading stopped it and went no further.
+    ~CLoadingDlg() override;
 
     INT_PTR DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -27,9 +31,17 @@ public:
     // The platform the steps are chosen by; the running system's by default.
     void SetPlatform(const PlatformKind& platform) { platform_ = platform; }
 
-    // Appends the installed printers to `printers`. Returns the number of
-    // printers that could be opened; 0 on failure.
+    // Appends the installed printers to `printers`: those it could read, and
+    // those it couldn't as printers that stay. Returns the number appended;
+    // 0 when there were none or the build failed (LastBuildFailed tells).
     int BuildListOfInstalledPrinters(std::list<CActivePrinter>& printers);
+    // The last build could not list every printer with its driver: nothing
+    // may be removed on its word.
+    bool LastBuildFailed() const { return inventoryFailed_; }
+    // One line for each printer of the last build that is kept because its
+    // record could not be read: which call failed with which error, and
+    // where its driver name came from.
+    const std::vector<std::string>& KeptPrinterNotes() const { return keptNotes_; }
 
     // Asks the maker's companion programs to close. Always 1.
     int CloseCompanionWindows();
@@ -60,18 +72,25 @@ private:
     void OnCancel();
     Next RunStep(UINT& failure);
     void FindScripts();
-    void BuildInventory();
+    void BuildInventory(UINT& failure);
     void End(int result);
+    void RestartStoppedSpooler();
     LRESULT Progress(UINT message, WPARAM wParam, LPARAM lParam = 0);
     int BuildInventoryOrThrow(std::list<CActivePrinter>& printers);
+    void NoteKeptPrinter(const char* printer, const char* call, DWORD error, const char* what, const char* driver);
 
     UninstallDatabase* database_ = nullptr;
     SwitchList switches_;
     int step_ = 0;
     bool ended_ = false;
     int result_ = -1;
+    // Set once the spooler was stopped, until it runs again: every way out
+    // of the loading starts it, or printing stays down for the machine.
+    bool spoolerStopped_ = false;
     PlatformKind platform_;
     ItemList scripts_;
     TextCatalogue texts_;
-    char inventoryError_[256] = {};
+    char inventoryError_[kInventoryErrorTextSize] = {};
+    bool inventoryFailed_ = false;
+    std::vector<std::string> keptNotes_;
 };

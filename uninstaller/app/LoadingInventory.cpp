@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "../res/resource.h"
@@ -63,46 +64,148 @@ bool ReadPrinterText(HANDLE printer, const char* value, char* out, DWORD size)
     return true;
 }
 
+constexpr DWORD kEnumFlags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
+
+InventoryError ErrorFor(const char* printer, InventoryError error)
+{
+    text::CopyWhole(error.PrinterName, printer ? printer : "");
+    return error;
+}
+
+// The driver names of the level-2 enumeration, for printers whose own record
+// can't be read. Enumerated at most once per build, and only when asked.
+class Level2Drivers {
+public:
+    // The driver the enumeration gives `printer`, empty when it lists none.
+    // Throws when the enumeration fails.
+    std::string_view DriverOf(const char* printer)
+    {
+        if (!enumerated_)
+            Enumerate(printer);
+        const auto* info = reinterpret_cast<const PRINTER_INFO_2A*>(entries_.data());
+        for (DWORD i = 0; i < count_; ++i) {
+            if (info[i].pPrinterName && text::FoldEqual(info[i].pPrinterName, printer))
+                return info[i].pDriverName ? info[i].pDriverName : "";
+        }
+        return {};
+    }
+
+private:
+    void Enumerate(const char* printer)
+    {
+        enumerated_ = true;
+        DWORD needed = 0;
+        DWORD returned = 0;
+        if (!EnumPrintersA(kEnumFlags, nullptr, 2, nullptr, 0, &needed, &returned)) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_INSUFFICIENT_BUFFER || needed == 0)
+                throw ErrorFor(printer, {error, "EnumPrinters", "failed to size the level 2 printer list",
+                                         "Bytes needed", needed});
+        }
+        if (needed == 0)
+            return;
+        try {
+            entries_.resize(needed);
+        } catch (const std::bad_alloc&) {
+            throw ErrorFor(printer, {GetLastError(), "_alloca", "FAILED to ALLOCA!!!", "Bytes needed", needed});
+        }
+        if (!EnumPrintersA(kEnumFlags, nullptr, 2, entries_.data(), needed, &needed, &returned))
+            throw ErrorFor(printer, {GetLastError(), "EnumPrinters", "failed to enum printers at level 2",
+                                     "Bytes needed", needed, "bytes returned", returned});
+        count_ = returned;
+    }
+
+    bool enumerated_ = false;
+    std::vector<BYTE> entries_;
+    DWORD count_ = 0;
+};
+
+// What reading a printer's level-2 record gave: the record, or the call that
+// failed and how.
+struct RecordRead {
+    const PRINTER_INFO_2A* details = nullptr;
+    DWORD error = 0;
+    const char* what = nullptr;
+};
+
+// Reads into the build's one buffer, grown whenever the spooler asks for more.
+RecordRead ReadLevel2(HANDLE printer, std::vector<BYTE>& info)
+{
+    DWORD needed = 0;
+    BOOL ok = GetPrinterA(printer, 2, info.data(), static_cast<DWORD>(info.size()), &needed);
+    if (!ok && needed > info.size()) {
+        info.resize(needed);
+        ok = GetPrinterA(printer, 2, info.data(), static_cast<DWORD>(info.size()), &needed);
+    }
+    if (!ok) {
+        const DWORD error = GetLastError();
+        return {nullptr, error, needed == 0 ? "asked for no bytes" : "failed"};
+    }
+    const auto* details = reinterpret_cast<const PRINTER_INFO_2A*>(info.data());
+    if (!details->pDriverName || details->pDriverName[0] == '\0')
+        return {nullptr, 0, "gave no driver name"};
+    return {details, 0, nullptr};
+}
+
 } // namespace
 
 void ComposeInventoryErrorText(const InventoryError& error, char* out, std::size_t size)
 {
-    std::snprintf(out, size, "%s \n%s%s \n%s%i \n%s%s \n%s: %i \n%s: %i",
-                  "CLoadingDlg::BuildListOfInstalledPrinters failed", "Function: ", error.Function,
-                  "Last Error Code: ", static_cast<int>(error.LastError), "Desc: ", error.Description,
-                  error.FirstLabel, static_cast<int>(error.FirstValue), error.SecondLabel,
-                  static_cast<int>(error.SecondValue));
+    const int n = std::snprintf(out, size, "%s \n%s%s \n%s%i \n%s%s \n%s: %i \n%s: %i",
+                                "CLoadingDlg::BuildListOfInstalledPrinters failed", "Function: ", error.Function,
+                                "Last Error Code: ", static_cast<int>(error.LastError), "Desc: ", error.Description,
+                                error.FirstLabel, static_cast<int>(error.FirstValue), error.SecondLabel,
+                                static_cast<int>(error.SecondValue));
+    if (error.PrinterName[0] != '\0' && n > 0 && static_cast<std::size_t>(n) < size)
+        std::snprintf(out + n, size - n, " \nPrinter: %s", error.PrinterName);
 }
 
 int CLoadingDlg::BuildListOfInstalledPrinters(std::list<CActivePrinter>& printers)
 {
+    inventoryFailed_ = false;
+    keptNotes_.clear();
     try {
         return BuildInventoryOrThrow(printers);
     } catch (const InventoryError& error) {
         // Printers appended before the failure stay in the list.
+        inventoryFailed_ = true;
         ComposeInventoryErrorText(error, inventoryError_, sizeof inventoryError_);
         OutputDebugStringA(inventoryError_);
+        if (error.LastError == RPC_S_SERVER_UNAVAILABLE) {
+            ShowMessage(hwnd, texts_.GetText(IDS_SPOOLER_NO_ANSWER), texts_.GetText(IDS_TITLE), MB_OK | MB_ICONSTOP);
+            End(0);
+        }
         return 0;
     }
+}
+
+void CLoadingDlg::NoteKeptPrinter(const char* printer, const char* call, DWORD error, const char* what,
+                                  const char* driver)
+{
+    char note[kInventoryErrorTextSize] = {};
+    std::snprintf(note, sizeof note,
+                  "Printer \"%s\" kept: %s %s (error %lu); driver \"%s\" from EnumPrinters level 2",
+                  printer, call, what, static_cast<unsigned long>(error), driver);
+    keptNotes_.emplace_back(note);
+    OutputDebugStringA(note);
 }
 
 int CLoadingDlg::BuildInventoryOrThrow(std::list<CActivePrinter>& printers)
 {
     const bool win32s = platform_.isWin32s();
     const DWORD level = platform_.isNT() ? 4 : platform_.isWin9x() ? 5 : 2;
-    const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
 
+    // A spooler that fails to answer is no machine without printers.
     DWORD needed = 0;
     DWORD returned = 0;
     SetLastError(ERROR_SUCCESS);
-    EnumPrintersA(flags, nullptr, level, nullptr, 0, &needed, &returned);
-    if (needed == 0) {
-        if (GetLastError() == RPC_S_SERVER_UNAVAILABLE) {
-            ShowMessage(hwnd, texts_.GetText(IDS_SPOOLER_NO_ANSWER), texts_.GetText(IDS_TITLE), MB_OK | MB_ICONSTOP);
-            End(0);
-        }
-        return 0;
+    if (!EnumPrintersA(kEnumFlags, nullptr, level, nullptr, 0, &needed, &returned)) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_INSUFFICIENT_BUFFER || needed == 0)
+            throw InventoryError{error, "EnumPrinters", "failed to size the printer list", "Bytes needed", needed};
     }
+    if (needed == 0)
+        return 0;
 
     std::vector<BYTE> entries;
     try {
@@ -110,7 +213,7 @@ int CLoadingDlg::BuildInventoryOrThrow(std::list<CActivePrinter>& printers)
     } catch (const std::bad_alloc&) {
         throw InventoryError{GetLastError(), "_alloca", "FAILED to ALLOCA!!!", "Bytes needed", needed};
     }
-    if (!EnumPrintersA(flags, nullptr, level, entries.data(), needed, &needed, &returned))
+    if (!EnumPrintersA(kEnumFlags, nullptr, level, entries.data(), needed, &needed, &returned))
         throw InventoryError{GetLastError(), "EnumPrinters", "failed to enum printers", "Bytes needed", needed,
                              "bytes returned", returned};
 
@@ -122,51 +225,63 @@ int CLoadingDlg::BuildInventoryOrThrow(std::list<CActivePrinter>& printers)
         if (!GetComputerNameA(computer, &length))
             computer[0] = '\0';
     }
+    auto isDefault = [&](const char* name) {
+        return defaultPrinter[0] != '\0' && std::strcmp(name, defaultPrinter) == 0;
+    };
 
-    // One buffer for every printer's level-2 record, grown on demand.
+    // A printer whose record can't be read stays, with the driver another
+    // call names, so that its driver's files and the maker's common items
+    // stay too. When no call names the driver, nothing is known enough.
+    int appended = 0;
+    Level2Drivers level2;
+    auto keepUnreadable = [&](const char* name, const char* call, DWORD error, const char* what) {
+        const std::string_view driver = level2.DriverOf(name);
+        if (driver.empty())
+            throw ErrorFor(name, {error, call, "no call gives the printer's driver name", "Printers listed", returned});
+        CActivePrinter record;
+        text::CopyWhole(record.PrinterName, name);
+        text::CopyWhole(record.DriverName, driver);
+        record.IsDefault = isDefault(name) ? 1 : 0;
+        record.Skip = 1;
+        record.Offered = 0;
+        printers.push_back(record);
+        ++appended;
+        NoteKeptPrinter(name, call, error, what, record.DriverName);
+    };
+
     std::vector<BYTE> info;
-    int opened = 0;
     for (DWORD i = 0; i < returned; ++i) {
         const char* name = EnumeratedName(entries, level, i);
-        if (!name)
-            continue;
+        if (!name || name[0] == '\0')
+            throw InventoryError{ERROR_INVALID_PRINTER_NAME, "EnumPrinters", "a printer without a name", "Entry", i};
         PrinterHandle printer = OpenPrinterFor(name, PRINTER_READ);
-        if (!printer)
+        if (!printer) {
+            keepUnreadable(name, "OpenPrinter", GetLastError(), "failed");
             continue;
-        ++opened;
+        }
+        const RecordRead read = ReadLevel2(printer.Get(), info);
+        if (!read.details) {
+            keepUnreadable(name, "GetPrinter", read.error, read.what);
+            continue;
+        }
+        const PRINTER_INFO_2A* details = read.details;
 
         CActivePrinter record;
         if (win32s || ReadPrinterText(printer.Get(), kMakerMarker, nullptr, 0))
             record.IsMakerDriver = 1;
         ReadPrinterText(printer.Get(), kMaskedMarker, record.MaskedName, sizeof record.MaskedName);
 
-        DWORD infoNeeded = 0;
-        BOOL ok = GetPrinterA(printer.Get(), 2, info.data(), static_cast<DWORD>(info.size()), &infoNeeded);
-        if (!ok && infoNeeded == 0)
-            continue; // the spooler has no record to give: counted, not listed
-        if (!ok && infoNeeded > info.size()) {
-            info.resize(infoNeeded);
-            ok = GetPrinterA(printer.Get(), 2, info.data(), static_cast<DWORD>(info.size()), &infoNeeded);
-        }
-        if (!ok)
-            throw InventoryError{GetLastError(), "GetPrinter", "unable to GetPrinter level 2 data", "hPrinter",
-                                 static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(printer.Get())), "Buffer",
-                                 static_cast<std::uint32_t>(info.size())};
-        const auto* details = reinterpret_cast<const PRINTER_INFO_2A*>(info.data());
-
         const char* printerName = details->pPrinterName ? details->pPrinterName : "";
-        record.IsDefault = ((details->Attributes & PRINTER_ATTRIBUTE_DEFAULT) != 0 ||
-                            (defaultPrinter[0] != '\0' && std::strcmp(printerName, defaultPrinter) == 0))
-                               ? 1
-                               : 0;
+        record.IsDefault = ((details->Attributes & PRINTER_ATTRIBUTE_DEFAULT) != 0 || isDefault(printerName)) ? 1 : 0;
         text::CopyWhole(record.PrinterName, printerName);
-        text::CopyWhole(record.DriverName, details->pDriverName ? details->pDriverName : "");
+        text::CopyWhole(record.DriverName, details->pDriverName);
         if (!win32s && details->pServerName && details->pServerName[0] != '\0' &&
             !text::FoldEqual(details->pServerName, computer))
             text::CopyWhole(record.ServerName, details->pServerName);
 
         ClassifyPrinter(switches_, record);
         printers.push_back(record);
+        ++appended;
     }
-    return opened;
+    return appended;
 }

@@ -256,6 +256,12 @@ bool FileSpec::Exists()
 
 const char* FileSpec::AppendSubdirectory(const char* subdirectory)
 {
+    // A location that resolved empty has no subdirectory: "3" alone would
+    // compose "\3\" at the root of whatever drive is current.
+    if (directory[0] == '\0') {
+        path[0] = '\0';
+        return path;
+    }
     if (subdirectory && subdirectory[0] != '\0') {
         char joined[text::kMaxText] = {};
         bool ok = text::AppendWhole(joined, directory);

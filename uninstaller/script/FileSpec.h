@@ -69,6 +69,7 @@ struct FileSpec : PathParts {
     bool Exists();
 
     // Appends a directory name to the directory field; returns the path.
+    // A record without a directory stays so and gives an empty path.
     const char* AppendSubdirectory(const char* subdirectory);
 
     // Composes the path field from the four parts; empty when too long.

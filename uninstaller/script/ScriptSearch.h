@@ -7,8 +7,10 @@
 inline constexpr char kUninstallScriptName[] = "Xrmv___Q.unm";
 
 // Appends the full path of every file (not directory) in `directory` that
-// matches `fileName`. The program's directory is the current directory
-// again afterwards.
+// matches `fileName`. `directory` must be a full path ("X:\..." or
+// "\\server\..."), with or without its trailing backslash; any other text
+// is not searched. The program's directory is the current directory again
+// afterwards.
 void SearchScripts(ItemList& scripts, const char* directory, const char* fileName);
 
 // The scripts of the printer-driver directory, its subdirectory "3", the

@@ -1,0 +1,116 @@
+// Stopping and starting the spooler through Wine's service manager: its own
+// spooler, and a stand-in service (slow_service.exe) that takes about a
+// second for each change, so that the pending states show.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "spooler/ServiceHandle.h"
+#include "spooler/SpoolerService.h"
+#include "support/WineBed.h"
+
+namespace {
+
+DWORD StateOf(SC_HANDLE service)
+{
+    SERVICE_STATUS status{};
+    return QueryServiceStatus(service, &status) ? status.dwCurrentState : 0;
+}
+
+DWORD SpoolerState()
+{
+    ServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    ServiceHandle spooler(manager ? OpenServiceA(manager.Get(), "Spooler", SERVICE_QUERY_STATUS) : nullptr);
+    return spooler ? StateOf(spooler.Get()) : 0;
+}
+
+// Stops the service, whatever it is doing, and removes it.
+void StopAndDelete(SC_HANDLE service)
+{
+    const auto settled = [&] {
+        const DWORD state = StateOf(service);
+        return state != SERVICE_START_PENDING && state != SERVICE_STOP_PENDING;
+    };
+    bed::WaitFor(settled, 5000);
+    SERVICE_STATUS status{};
+    if (StateOf(service) == SERVICE_RUNNING)
+        ControlService(service, SERVICE_CONTROL_STOP, &status);
+    bed::WaitFor([&] { return StateOf(service) == SERVICE_STOPPED; }, 5000);
+    DeleteService(service);
+}
+
+// The stand-in, registered in the bed's prefix for one test, chosen as the
+// spooler, and stopped and removed again after it.
+class SlowService {
+public:
+    static constexpr char kName[] = "QrvSlowSpoolerTest";
+
+    SlowService()
+    {
+        manager_.Attach(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+        if (!manager_)
+            return;
+        // One left by an earlier run that was cut short.
+        if (ServiceHandle earlier{OpenServiceA(manager_.Get(), kName, SERVICE_ALL_ACCESS)})
+            StopAndDelete(earlier.Get());
+        const std::string program = bed::TestDirectory() + "slow_service.exe";
+        bed::WaitFor(
+            [&] {
+                service_.Attach(CreateServiceA(manager_.Get(), kName, kName, SERVICE_ALL_ACCESS,
+                                               SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
+                                               program.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+                return static_cast<bool>(service_) || GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE;
+            },
+            5000);
+        UseServiceAsSpooler(kName);
+    }
+    ~SlowService()
+    {
+        UseServiceAsSpooler(nullptr);
+        if (service_)
+            StopAndDelete(service_.Get());
+    }
+    SlowService(const SlowService&) = delete;
+    SlowService& operator=(const SlowService&) = delete;
+
+    bool Registered() const { return static_cast<bool>(service_); }
+    SC_HANDLE Handle() const { return service_.Get(); }
+    DWORD State() const { return StateOf(service_.Get()); }
+
+private:
+    ServiceHandle manager_;
+    ServiceHandle service_;
+};
+
+} // namespace
+
+TEST(SpoolerService, StopThenStartAndStartingARunningSpoolerSucceeds)
+{
+    EXPECT_EQ(StopSpooler(), 1);
+    EXPECT_TRUE(bed::WaitFor([] { return SpoolerState() == SERVICE_STOPPED; }, 10000));
+    EXPECT_EQ(StopSpooler(), 0) << "a stopped service takes no stop request";
+    EXPECT_EQ(StartSpooler(), 1);
+    EXPECT_TRUE(bed::WaitFor([] { return SpoolerState() == SERVICE_RUNNING; }, 10000));
+    EXPECT_EQ(StartSpooler(), 1) << "already running";
+}
+
+TEST(SpoolerService, ASlowServiceIsWaitedForUntilItHasStoppedOrRuns)
+{
+    SlowService slow;
+    ASSERT_TRUE(slow.Registered()) << GetLastError();
+
+    EXPECT_EQ(StartSpooler(), 1);
+    EXPECT_EQ(slow.State(), static_cast<DWORD>(SERVICE_RUNNING)) << "running, not still starting";
+    EXPECT_EQ(StopSpooler(), 1);
+    EXPECT_EQ(slow.State(), static_cast<DWORD>(SERVICE_STOPPED)) << "stopped, not still stopping";
+
+    SCOPED_TRACE("started while a stop is still pending");
+    ASSERT_EQ(StartSpooler(), 1);
+    SERVICE_STATUS status{};
+    ASSERT_TRUE(ControlService(slow.Handle(), SERVICE_CONTROL_STOP, &status));
+    ASSERT_EQ(slow.State(), static_cast<DWORD>(SERVICE_STOP_PENDING));
+    EXPECT_EQ(StartSpooler(), 1);
+    EXPECT_EQ(slow.State(), static_cast<DWORD>(SERVICE_RUNNING));
+}
