@@ -36,11 +36,14 @@ bool FindManufacturerProfile(const DatabaseContent& db, UninstallProfile& out, s
 bool FillBaseWorkList(DatabaseContent& db, UninstallProfile& target);
 
 // The masking product: with "UNVELT" only its items are candidates, without
-// it its items stay on the machine.
+// it whatever its items name stays on the machine.
 void AdjustForVeltrope(DatabaseContent& db, bool unvelt);
 
 // Rebuilds the keep list, the merged profile, the counts and the
-// Veltrope-spared flag from the inventory's Skip flags.
+// Veltrope-spared flag from the inventory's Skip flags, and sets each
+// printer's ToRemove. Skip is left as the selection made it, and nothing of
+// one build stays behind for the next: the same selection gives the same
+// result however often it is built.
 bool BuildDatabase(DatabaseContent& db, bool win32s);
 
 // Printers that may appear on the selection page.
