@@ -2,6 +2,8 @@
 // One installed print queue of the inventory.
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "../common/Text.h"
 
@@ -20,6 +22,12 @@ struct CActivePrinter {
     // printer away, by its own selection or by following the printer its
     // masked name names. The removal reads this, never Skip.
     std::uint32_t ToRemove = 0;
+    // What the spooler says the queue uses, whatever the scripts say: the
+    // names (name and extension, no directory) of its driver's files in this
+    // platform's environment, and its print processor. A printer that stays
+    // keeps them, so that a script naming a shared file can't take it away.
+    std::vector<std::string> DriverFiles;
+    char PrintProcessor[text::kMaxText] = {};
 
     // Listed on the selection page, and counted as offered.
     bool IsOffered() const { return Foreign == 0 && Removed == 0 && Offered == 1; }
