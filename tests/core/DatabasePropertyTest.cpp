@@ -3,8 +3,9 @@
 // the generated items stand for rather than on their text:
 //   - a file goes unless a needed item names the same file;
 //   - a registry value goes unless a needed item names the same value of the
-//     same key; a key goes unless a needed item names that key or one below;
-//   - a directory goes unless a needed directory is it or lies below it;
+//     same key, or that key or one above it; a key goes unless a needed item
+//     names that key, one below or one above it;
+//   - a directory goes unless a needed directory is it, lies below or above it;
 //   - a service or a driver goes unless a needed item names it;
 // where "needed" is what the profile of a staying printer (by driver, else by
 // manufacturer), a catch-all or an ignore profile lists. The maker's common
@@ -47,7 +48,8 @@ bool StartsWith(const std::vector<std::string>& path, const std::vector<std::str
     return path.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), path.begin());
 }
 
-// Would removing `goes` take away what `needed` stands for?
+// Do removing `goes` and removing `needed` take anything in common? A value
+// is a leaf of its key; a key or directory takes its whole subtree.
 bool TakesAway(const Meaning& goes, const Meaning& needed)
 {
     if (goes.category != needed.category)
@@ -56,11 +58,15 @@ bool TakesAway(const Meaning& goes, const Meaning& needed)
     case kRegistry:
         if (goes.root != needed.root)
             return false;
-        if (!goes.name.empty())
+        if (!goes.name.empty() && !needed.name.empty())
             return goes.path == needed.path && goes.name == needed.name;
-        return StartsWith(needed.path, goes.path);
+        if (!goes.name.empty())
+            return StartsWith(goes.path, needed.path);
+        if (!needed.name.empty())
+            return StartsWith(needed.path, goes.path);
+        return StartsWith(needed.path, goes.path) || StartsWith(goes.path, needed.path);
     case kDirectory:
-        return StartsWith(needed.path, goes.path);
+        return StartsWith(needed.path, goes.path) || StartsWith(goes.path, needed.path);
     default:
         return goes.name == needed.name;
     }
@@ -100,10 +106,13 @@ public:
         case 0: {
             meaning = {kFile, "", {}, "f" + std::to_string(Pick(6)) + ".dll"};
             std::string text = Cased(meaning.name);
-            switch (Pick(4)) {
+            // Windows reads "C:f1.dll" and "f1.dll." as f1.dll too.
+            switch (Pick(6)) {
             case 0: return {&UninstallProfile::Files, text + "=" + std::to_string(Pick(3))};
             case 1: return {&UninstallProfile::Files, "\"" + text + "\""};
             case 2: return {&UninstallProfile::Files, "sub\\" + text};
+            case 3: return {&UninstallProfile::Files, "C:" + text};
+            case 4: return {&UninstallProfile::Files, text + "."};
             default: return {&UninstallProfile::Files, text};
             }
         }
@@ -115,7 +124,7 @@ public:
                 meaning.name = values[Pick(2)];
             std::string key = "SOFTWARE\\QUORVEL";
             for (std::size_t i = 2; i < meaning.path.size(); ++i)
-                key += "\\" + Cased(meaning.path[i]);
+                key += (Pick(4) == 0 ? "\\\\" : "\\") + Cased(meaning.path[i]);
             if (Coin())
                 key += "\\";
             const std::string quote = Coin() ? "\"" : "";

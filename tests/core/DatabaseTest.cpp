@@ -238,6 +238,29 @@ TEST_F(DatabaseTest, ItemsAreKeptByWhatTheyNameNotByTheirText)
     EXPECT_TRUE(db.Merged.Services.empty());
 }
 
+TEST_F(DatabaseTest, WhatWindowsItselfNeedsIsNeverRemovedWhateverAScriptSays)
+{
+    UninstallProfile goes = Profile("Goes", {"QUORVE~1.DLL", "qrv.dll"});
+    goes.RegistryKeys = {"HKLM,\"\",,1", "HKCR,,,1", "HKU,\".DEFAULT\",,1", "HKLM,SOFTWARE,,1",
+                         "HKLM,SOFTWARE\\Microsoft,,1", "HKLM,SYSTEM\\CurrentControlSet\\Services,,1",
+                         "HKLM,SYSTEM\\CurrentControlSet\\Services\\QrvSvc,,1"};
+    goes.Directorys = {"\\", "Quorvel"};
+    goes.Shortcuts = {"Startup", "Quorvel"};
+    goes.SortAll();
+    db.Profiles = {goes};
+    db.Printers = {Printer("G", "Goes", false)};
+    Load();
+    BuildDatabase(db, false);
+    EXPECT_EQ(db.Merged.Files, (Items{"qrv.dll", "Xrmv___Q.unm"}));
+    // The maker's four keys and the service's own key only.
+    EXPECT_EQ(db.Merged.RegistryKeys,
+              (Items{"HKLM,\"SOFTWARE\\QUORVEL\",\"\",0", "HKLM,\"SOFTWARE\\QUORVEL\\Filters\",\"\",1",
+                     "HKLM,\"SOFTWARE\\QUORVEL\\OEM_Q\",\"\",1", "HKLM,\"SOFTWARE\\QUORVEL\\QRS64__Q\",\"\",1",
+                     "HKLM,SYSTEM\\CurrentControlSet\\Services\\QrvSvc,,1"}));
+    EXPECT_EQ(db.Merged.Directorys, (Items{"Quorvel"}));
+    EXPECT_EQ(db.Merged.Shortcuts, (Items{"Quorvel"}));
+}
+
 TEST_F(DatabaseTest, JapaneseNamesDifferingInATrailByteAreDifferentProfiles)
 {
     // Under code page 932 "\x83\x41" and "\x83\x61" are two katakana whose

@@ -2,8 +2,10 @@
 // several fields. Expected answers follow from what each step removes: a
 // bare program group takes its items with it, a shortcut is sought as itself,
 // ".LNK" and ".PIF" (and, marked STARTUP, in the start-up folders of every
-// group), an INI entry is its file's name, section and key, a start-up entry
-// is both its Run value and its "load" word, a hook runs its library.
+// group; the Startup group is that folder, everyone's), an INI entry is its
+// file's name, section and key, a start-up entry is both its Run value and
+// its "load" word, a hook runs its library. An item is kept when what it
+// takes and what a kept item would take meet.
 #include <gtest/gtest.h>
 
 #include "script/ItemNames.h"
@@ -34,9 +36,11 @@ TEST(KeptNames, ShortcutsAndProgramGroups)
                                             {"Quorvel,Utility", "Quorvel", true},
                                             {"Quorvel\\Tools,Utility", "\"Quorvel\"", true},
                                             {"quorvel,\"utility.lnk\"", "\"Quorvel\",\"Utility.PIF\"", true},
-                                            {"Quorvel", "Quorvel,Readme", false},
+                                            {"Quorvel", "Quorvel,Readme", true},
                                             {"Other,Monitor,STARTUP", "Quorvel,monitor,startup", true},
+                                            {"Quorvel,Monitor,STARTUP", "Startup,Monitor.lnk", true},
                                             {"Other,Monitor", "Quorvel,Monitor", false},
+                                            {"Other,Monitor", "Startup", true},
                                         });
 }
 
@@ -54,7 +58,16 @@ TEST(KeptNames, IniStartupAndHookEntries)
                                             });
     // A registry item without a root is read by no step, but a kept one
     // still keeps its twin.
-    Check(&UninstallProfile::RegistryKeys, {{",Ports,QRV1:", ",ports,\"QRV1:\"", true}});
+    Check(&UninstallProfile::RegistryKeys,
+          {
+              {",Ports,QRV1:", ",ports,\"QRV1:\"", true},
+              // One key, two ways to reach it.
+              {"HKLM,SYSTEM\\ControlSet001\\Services\\QrvSvc,,1",
+               "HKLM,SYSTEM\\CurrentControlSet\\Services\\QrvSvc\\Parameters,,1", true},
+              {"HKCU,Software\\Quorvel,,0", "HKU,S-1-5-21-7\\Software\\Quorvel\\Tool,,1", true},
+              {"HKLM,SOFTWARE\\Classes\\.qrv,,0", "HKCR,.qrv,\"Content Type\",0", true},
+              {"HKLM,SOFTWARE\\Quorvel\\A,,0", "HKLM,SOFTWARE\\Quorvel\\B,,1", false},
+          });
     Check(&UninstallProfile::Hooks, {
                                         {"ADDON.DLL,UninstallB", "addon.dll,UninstallA", true},
                                         {"other.dll,UninstallA", "addon.dll,UninstallA", false},

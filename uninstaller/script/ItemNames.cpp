@@ -67,14 +67,24 @@ std::string_view TrimBlanks(std::string_view s)
     return s;
 }
 
-// The path's components, folded, each after a separator. Empty components
-// and blanks around them don't count: a path with doubled or trailing
-// separators names the same key or directory as without them.
+// Windows drops dots and blanks at the end of a file or directory name:
+// "a.dll." is "a.dll". Neither byte is ever the second of a double-byte
+// character.
+std::string_view TrimNameEnd(std::string_view s)
+{
+    while (!s.empty() && (s.back() == '.' || IsBlank(s.back())))
+        s.remove_suffix(1);
+    return TrimBlanks(s);
+}
+
+// The path's components, folded, each after a separator. Empty components,
+// blanks around them and dots at their ends don't count: a path with doubled
+// or trailing separators names the same key or directory as without them.
 void AppendPath(std::string& out, std::string_view path)
 {
     std::size_t begin = 0;
     auto component = [&](std::size_t end) {
-        const std::string_view part = TrimBlanks(path.substr(begin, end - begin));
+        const std::string_view part = TrimNameEnd(path.substr(begin, end - begin));
         if (!part.empty()) {
             out.push_back(kNameSeparator);
             AppendFolded(out, part);
@@ -87,6 +97,49 @@ void AppendPath(std::string& out, std::string_view path)
         }
     });
     component(path.size());
+}
+
+// A file name as the file system takes it: no directory, no drive ("C:a.dll"
+// is a.dll of the current directory), no dots or blanks at its end.
+std::string_view FileName(std::string_view s)
+{
+    s = Clean(LastComponent(Clean(s)));
+    if (s.size() >= 2 && s[1] == ':')
+        s.remove_prefix(2);
+    return TrimNameEnd(s);
+}
+
+// "~" and a digit: perhaps the short 8.3 name of a longer one.
+bool MaybeShortName(std::string_view s)
+{
+    for (std::size_t i = 0; i + 1 < s.size(); ++i) {
+        if (s[i] == '~' && s[i + 1] >= '0' && s[i + 1] <= '9')
+            return true;
+    }
+    return false;
+}
+
+// The removal steps of these lists work on a copy of at most 255 characters.
+constexpr std::size_t kWorkingCopy = 255;
+
+// The first 255 bytes, not ending inside a double-byte character.
+std::string_view WorkingCopy(std::string_view s)
+{
+    std::size_t end = 0;
+    Characters(s, [&](std::size_t i, std::size_t length) {
+        if (i + length <= kWorkingCopy)
+            end = i + length;
+    });
+    return s.substr(0, end);
+}
+
+// The start-up folder, as a program group: Programs\Startup.
+bool IsStartupGroup(std::string_view folded)
+{
+    const std::size_t last = folded.rfind(kNameSeparator);
+    const std::string_view name = last == std::string_view::npos ? folded : folded.substr(last + 1);
+    // "スタートアップ" in code page 932.
+    return name == "startup" || name == "\x83\x58\x83\x5e\x81\x5b\x83\x67\x83\x41\x83\x62\x83\x76";
 }
 
 // The text up to the next comma, and the rest after it.
@@ -151,15 +204,21 @@ std::size_t ListIndex(ItemList UninstallProfile::* list)
 
 std::string& ItemNamer::Start(char tag)
 {
-    std::string& out = texts_[used_];
+    // Never more names than kMostNames; the last slot is reused rather than
+    // overrun should that ever change.
+    std::string& out = texts_[used_ < kMostNames ? used_ : kMostNames - 1];
     out.clear();
     out.push_back(tag);
     return out;
 }
 
-void ItemNamer::Finish(bool subtree, bool neededOnly)
+void ItemNamer::Finish(bool subtree, bool neededOnly, bool untouchable)
 {
-    names_.push_back({texts_[used_], subtree, neededOnly});
+    if (used_ >= kMostNames) {
+        names_.back().untouchable = true; // a name lost: keep the item
+        return;
+    }
+    names_.push_back({texts_[used_], subtree, neededOnly, untouchable});
     ++used_;
 }
 
@@ -167,6 +226,18 @@ const std::vector<ItemName>& ItemNamer::Names(ItemKind kind, char tag, std::stri
 {
     names_.clear();
     used_ = 0;
+    Add(kind, tag, item);
+    // The removal of these lists reads the item cut to its working copy:
+    // then it names that too.
+    const bool cut = kind == ItemKind::Registry || kind == ItemKind::Shortcut || kind == ItemKind::IniEntry ||
+                     kind == ItemKind::StartupEntry || kind == ItemKind::Hook;
+    if (cut && item.size() > kWorkingCopy)
+        Add(kind, tag, WorkingCopy(item));
+    return names_;
+}
+
+void ItemNamer::Add(ItemKind kind, char tag, std::string_view item)
+{
     auto whole = [&] {
         AppendFolded(Start(tag), Clean(item));
         Finish(false);
@@ -176,93 +247,34 @@ const std::vector<ItemName>& ItemNamer::Names(ItemKind kind, char tag, std::stri
     case ItemKind::Whole:
         whole();
         break;
-    case ItemKind::File:
-        AppendFolded(Start(tag), Clean(LastComponent(Clean(item.substr(0, item.find('='))))));
-        Finish(false);
+    case ItemKind::File: {
+        const std::string_view name = FileName(item.substr(0, item.find('=')));
+        AppendFolded(Start(tag), name);
+        Finish(false, false, MaybeShortName(name));
         break;
+    }
     case ItemKind::Hook: {
         std::string_view rest = item;
-        AppendFolded(Start(tag), Clean(LastComponent(Clean(NextField(rest)))));
+        AppendFolded(Start(tag), FileName(NextField(rest)));
         Finish(false);
         break;
     }
-    case ItemKind::Directory:
-        AppendPath(Start(tag), Clean(item));
-        Finish(true);
-        break;
-    case ItemKind::Registry: {
-        if (Commas(item) < 2) {
-            whole(); // no removal step reads it
-            break;
-        }
-        std::string_view rest = item;
-        std::string root;
-        AppendFolded(root, Clean(NextField(rest)));
-        const std::string_view key = Clean(NextField(rest));
-        const std::string_view value = Clean(NextField(rest));
-        const std::string_view shortRoot = ShortRoot(root);
-        // HKCR is a view of the classes of the machine and of the user.
-        const bool classes = shortRoot == "hkcr";
-        const std::string_view roots[2] = {classes ? "hklm\x01software\x01" "classes" : shortRoot,
-                                           "hkcu\x01software\x01" "classes"};
-        for (std::size_t r = 0; r < (classes ? 2u : 1u); ++r) {
-            const std::string_view base = roots[r];
-            std::string& keyName = Start(tag);
-            keyName.append(base);
-            AppendPath(keyName, key);
-            if (value.empty()) {
-                Finish(true);
-                continue;
-            }
-            // The value, and the key that must stay to hold it.
-            Finish(false, true);
-            std::string& valueName = Start(tag);
-            valueName = texts_[used_ - 1];
-            valueName.push_back('\x02');
-            AppendFolded(valueName, value);
-            Finish(false);
-        }
-        break;
-    }
-    case ItemKind::Shortcut: {
-        std::string_view rest = item;
-        const std::string_view group = Clean(NextField(rest));
-        const std::string_view entry = Clean(NextField(rest));
-        const std::string_view marker = Clean(rest);
-        if (group.empty()) {
-            whole();
-            break;
-        }
+    case ItemKind::Directory: {
         std::string& name = Start(tag);
-        AppendPath(name, group);
-        if (entry.empty()) {
-            Finish(true); // the whole program group
-            break;
-        }
-        // The item is deleted as itself, ".LNK" and ".PIF": its name without
-        // the extension is what it takes.
-        std::string_view base = LastComponent(entry);
-        if (const std::size_t dot = base.rfind('.'); dot != std::string_view::npos)
-            base = base.substr(0, dot);
-        base = Clean(base);
-        name.push_back(kNameSeparator);
-        AppendFolded(name, base);
-        Finish(false);
-        std::string folded;
-        AppendFolded(folded, marker);
-        if (folded == "startup") {
-            // Also sought in the start-up folders, whatever the group.
-            std::string& startup = Start(tag);
-            startup.push_back('\x04');
-            startup.push_back(kNameSeparator);
-            AppendFolded(startup, base);
-            Finish(false);
-        }
+        AppendPath(name, Clean(item));
+        // No directory at all is the driver directory itself.
+        Finish(true, false, name.size() == 1);
         break;
     }
+    case ItemKind::Registry:
+        AddRegistry(tag, item);
+        break;
+    case ItemKind::Shortcut:
+        AddShortcut(tag, item);
+        break;
     case ItemKind::IniEntry: {
         std::string_view rest = item;
-        const std::string_view file = Clean(LastComponent(Clean(NextField(rest))));
+        const std::string_view file = FileName(NextField(rest));
         const std::string_view section = Clean(NextField(rest));
         const std::string_view key = Clean(NextField(rest));
         if (file.empty() || section.empty() || key.empty()) {
@@ -281,7 +293,7 @@ const std::vector<ItemName>& ItemNamer::Names(ItemKind kind, char tag, std::stri
     case ItemKind::StartupEntry: {
         std::string_view rest = item;
         const std::string_view display = Clean(NextField(rest));
-        const std::string_view file = Clean(LastComponent(Clean(rest)));
+        const std::string_view file = FileName(rest);
         if (display.empty() && file.empty()) {
             whole();
             break;
@@ -303,7 +315,145 @@ const std::vector<ItemName>& ItemNamer::Names(ItemKind kind, char tag, std::stri
         break;
     }
     }
-    return names_;
+}
+
+namespace {
+
+// A key whose removal would break Windows whatever a script says: a hive, its
+// first level (SOFTWARE, SYSTEM, a user's identifier), a control set and its
+// first level (Services, Control, Enum), and the keys of the system's own
+// under SOFTWARE.
+bool IsSystemKey(std::string_view path)
+{
+    std::vector<std::string_view> parts;
+    for (std::size_t at = 0; at <= path.size();) {
+        const std::size_t end = std::min(path.find(kNameSeparator, at), path.size());
+        parts.push_back(path.substr(at, end - at));
+        at = end + 1;
+    }
+    const std::string_view root = parts[0];
+    const std::size_t depth = parts.size() - 1;
+    if (depth == 0 || (root != "hku" && depth == 1) || (root == "hku" && depth <= 2))
+        return true;
+    const std::size_t software = root == "hku" ? 2 : 1; // below the user's identifier
+    if (root == "hklm" && parts[1] == "system")
+        return depth <= 3;
+    if (depth == software + 1 && parts[software] == "software") {
+        const std::string_view below = parts[software + 1];
+        return below == "microsoft" || below == "classes" || below == "policies" || below == "wow6432node";
+    }
+    return false;
+}
+
+} // namespace
+
+void ItemNamer::AddRegistry(char tag, std::string_view item)
+{
+    if (Commas(item) < 2) {
+        AppendFolded(Start(tag), Clean(item)); // no removal step reads it
+        Finish(false);
+        return;
+    }
+    std::string_view rest = item;
+    std::string root;
+    AppendFolded(root, Clean(NextField(rest)));
+    const std::string_view key = Clean(NextField(rest));
+    const std::string_view value = Clean(NextField(rest));
+    const std::string_view shortRoot = ShortRoot(root);
+
+    // The same key may be reached from two roots: HKCR shows the classes of
+    // the machine and of the user, and HKU holds every user's HKCU under the
+    // user's identifier.
+    std::string paths[2];
+    std::size_t count = 1;
+    bool wholeRoot = false;
+    if (shortRoot == "hkcr") {
+        paths[0] = "hklm\x01software\x01" "classes";
+        paths[1] = "hkcu\x01software\x01" "classes";
+        AppendPath(paths[0], key);
+        AppendPath(paths[1], key);
+        wholeRoot = paths[0].size() == std::string_view("hklm\x01software\x01" "classes").size();
+        count = 2;
+    } else {
+        paths[0] = shortRoot;
+        AppendPath(paths[0], key);
+        if (shortRoot == "hku") {
+            const std::size_t user = paths[0].find(kNameSeparator);
+            const std::size_t below = user == std::string::npos ? user : paths[0].find(kNameSeparator, user + 1);
+            paths[1] = "hkcu";
+            if (below != std::string::npos)
+                paths[1].append(paths[0], below);
+            count = 2;
+        }
+    }
+    // CurrentControlSet is one of the numbered control sets.
+    constexpr std::string_view system = "hklm\x01system\x01";
+    for (std::string& path : paths) {
+        if (!path.starts_with(system))
+            continue;
+        const std::size_t end = std::min(path.find(kNameSeparator, system.size()), path.size());
+        const std::string_view set = std::string_view(path).substr(system.size(), end - system.size());
+        const bool numbered = set.size() == 13 && set.starts_with("controlset") &&
+                              std::all_of(set.begin() + 10, set.end(), [](char c) { return c >= '0' && c <= '9'; });
+        if (numbered || set == "currentcontrolset")
+            path.replace(system.size(), set.size(), "controlset");
+    }
+
+    for (std::size_t r = 0; r < count; ++r) {
+        std::string& keyName = Start(tag);
+        keyName.append(paths[r]);
+        if (value.empty()) {
+            Finish(true, false, wholeRoot || IsSystemKey(paths[r]));
+            continue;
+        }
+        // The value, and the key that must stay to hold it.
+        Finish(false, true);
+        std::string& valueName = Start(tag);
+        valueName = texts_[used_ - 1];
+        valueName.push_back('\x02');
+        AppendFolded(valueName, value);
+        Finish(false);
+    }
+}
+
+void ItemNamer::AddShortcut(char tag, std::string_view item)
+{
+    std::string_view rest = item;
+    const std::string_view group = Clean(NextField(rest));
+    const std::string_view entry = Clean(NextField(rest));
+    std::string marker;
+    AppendFolded(marker, Clean(rest));
+    if (group.empty()) {
+        AppendFolded(Start(tag), Clean(item)); // no removal step reads it
+        Finish(false);
+        return;
+    }
+    std::string& name = Start(tag);
+    AppendPath(name, group);
+    const bool startupGroup = IsStartupGroup(std::string_view(name).substr(1));
+    if (entry.empty()) {
+        // The whole program group; the start-up folder is everyone's.
+        Finish(true, false, startupGroup);
+        return;
+    }
+    // The item is deleted as itself, ".LNK" and ".PIF": its name without
+    // the extension is what it takes.
+    std::string_view base = LastComponent(entry);
+    if (const std::size_t dot = base.rfind('.'); dot != std::string_view::npos)
+        base = base.substr(0, dot);
+    base = TrimNameEnd(Clean(base));
+    name.push_back(kNameSeparator);
+    AppendFolded(name, base);
+    Finish(false);
+    // Marked STARTUP it is also sought in the start-up folders, whatever
+    // its group; and the Startup group is that folder.
+    if (marker != "startup" && !startupGroup)
+        return;
+    std::string& startup = Start(tag);
+    startup.push_back('\x04');
+    startup.push_back(kNameSeparator);
+    AppendFolded(startup, base);
+    Finish(false);
 }
 
 namespace {
@@ -372,7 +522,7 @@ bool NameSet::Contains(std::string_view name) const
 
 namespace {
 
-enum : unsigned char { kEquals = 1, kSeparator = 2, kComma = 4 };
+enum : unsigned char { kEquals = 1, kSeparator = 2, kComma = 4, kFileSystem = 8 };
 
 struct SpecialBytes {
     unsigned char of[256] = {};
@@ -382,12 +532,15 @@ struct SpecialBytes {
         of[static_cast<unsigned char>('\\')] = kSeparator;
         of[static_cast<unsigned char>('/')] = kSeparator;
         of[static_cast<unsigned char>(',')] = kComma;
+        // A drive and a short name change what a file name names.
+        of[static_cast<unsigned char>(':')] = kFileSystem;
+        of[static_cast<unsigned char>('~')] = kFileSystem;
     }
 };
 constexpr SpecialBytes kSpecial;
 
 // True when no byte of `item` is of the kinds in `mask`; a trail byte that
-// looks like '\\' only makes an item look less plain than it is.
+// looks like one only makes an item look less plain than it is.
 bool NoneOf(std::string_view item, unsigned char mask)
 {
     for (char c : item) {
@@ -407,9 +560,9 @@ bool IsPlainItem(ItemKind kind, std::string_view item)
     case ItemKind::Whole:
         return true;
     case ItemKind::File:
-        return NoneOf(item, kEquals | kSeparator);
+        return item.back() != '.' && NoneOf(item, kEquals | kSeparator | kFileSystem);
     case ItemKind::Hook:
-        return NoneOf(item, kComma | kSeparator);
+        return item.back() != '.' && NoneOf(item, kComma | kSeparator | kFileSystem);
     case ItemKind::Registry:
     case ItemKind::IniEntry:
         return Commas(item) < 2; // read whole: no removal step takes it
@@ -432,6 +585,8 @@ KeptNames::KeptNames(const UninstallProfile& keep)
                 continue;
             for (const ItemName& name : namer_.Names(kind, ListTag(index), item)) {
                 kept_.Insert(name.text);
+                if (name.subtree)
+                    keptTrees_.Insert(name.text);
                 ++otherNames_[index];
                 // Every key, directory or group above it holds it.
                 for (std::size_t at = name.text.size(); at-- > 1;) {
@@ -492,9 +647,16 @@ bool KeptNames::Protects(std::size_t index, ItemKind kind, std::string_view item
     for (const ItemName& name : namer_.Names(kind, ListTag(index), item)) {
         if (name.neededOnly)
             continue;
-        if (kept_.Contains(name.text) || (name.subtree && holdsKept_.Contains(name.text)) ||
+        if (name.untouchable || kept_.Contains(name.text) || (name.subtree && holdsKept_.Contains(name.text)) ||
             HasPlain(plain_[index], name.text.substr(1)))
             return true;
+        // Below a kept key, directory or group: the staying item would take
+        // this away with it, so it counts as its own.
+        for (std::size_t at = 1; at < name.text.size(); ++at) {
+            if ((name.text[at] == kNameSeparator || name.text[at] == '\x02') &&
+                keptTrees_.Contains(name.text.substr(0, at)))
+                return true;
+        }
     }
     return false;
 }

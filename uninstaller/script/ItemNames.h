@@ -36,6 +36,10 @@ struct ItemName {
     // A name the item needs without removing it: the key that holds a
     // registry value.
     bool neededOnly = false;
+    // Removing it would take a whole hive, the driver directory, the
+    // start-up folder, or a file the name can't tell (a short 8.3 name):
+    // never removed, whatever the scripts say.
+    bool untouchable = false;
 };
 
 // Turns items into their names; one object is reused for many items.
@@ -46,10 +50,17 @@ public:
     const std::vector<ItemName>& Names(ItemKind kind, char tag, std::string_view item);
 
 private:
+    void Add(ItemKind kind, char tag, std::string_view item);
+    void AddRegistry(char tag, std::string_view item);
+    void AddShortcut(char tag, std::string_view item);
     std::string& Start(char tag);
-    void Finish(bool subtree, bool neededOnly = false);
+    void Finish(bool subtree, bool neededOnly = false, bool untouchable = false);
 
-    std::string texts_[4];
+    // Enough for the most names one item has: a registry value under HKCR
+    // or HKU (two keys, each with its value), twice for an item the removal
+    // reads cut to 255 characters.
+    static constexpr std::size_t kMostNames = 8;
+    std::string texts_[kMostNames];
     std::size_t used_ = 0;
     std::vector<ItemName> names_;
 };
@@ -92,8 +103,10 @@ class KeptNames {
 public:
     explicit KeptNames(const UninstallProfile& keep);
 
-    // True when a name of `item` is a kept name, or is a registry key,
-    // directory or program group that holds a kept name below it.
+    // True when what removing `item` takes and what a kept item would take
+    // meet: the same name, a key, directory or group holding a kept name
+    // below it, or a name below a kept key, directory or group. Also true
+    // for what is never removed.
     bool Protects(ItemList UninstallProfile::* list, std::string_view item);
     // The same, for the list at `index` of kAllLists read as `kind`.
     bool Protects(std::size_t index, ItemKind kind, std::string_view item);
@@ -114,6 +127,7 @@ private:
     std::size_t otherNames_[std::size(kAllLists)] = {};
     NameSet kept_;      // the names of the kept items that are not plain
     NameSet holdsKept_; // every key, directory and group above such a name
+    NameSet keptTrees_; // the kept keys, directories and groups themselves
     ItemNamer namer_;
 };
 
