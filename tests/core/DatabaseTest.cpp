@@ -190,6 +190,27 @@ TEST_F(DatabaseTest, AForeignPrinterOnAMakerDriverKeepsWhatItsDriverNeeds)
     EXPECT_EQ(db.KeptPrinterCount, 1u);
 }
 
+TEST_F(DatabaseTest, WhatTheSpoolerSaysAStayingQueueUsesStays)
+{
+    UninstallProfile goes = Profile("QUORVEL Lumenta 2400", {"lum.dll", "UNIDRV.DLL", "unires.dll", "QRVUI.DLL"});
+    goes.PrintProcessors = {"QrvProc", "winprint"};
+    db.Profiles = {goes};
+    db.Printers = {Printer("Goes", "QUORVEL Lumenta 2400", false), Printer("Stays", "Acme Unidrv 5", true),
+                   Printer("Also goes", "QUORVEL Lumenta 2400", false)};
+    auto stays = ++db.Printers.begin();
+    stays->Foreign = 1;
+    stays->DriverFiles = {"unidrv.dll", "UNIDRVUI.DLL", "ACME5.GPD"};
+    text::CopyWhole(stays->PrintProcessor, "WinPrint");
+    // What a printer that goes uses protects nothing.
+    db.Printers.back().DriverFiles = {"qrvui.dll"};
+    text::CopyWhole(db.Printers.back().PrintProcessor, "QrvProc");
+    Load();
+    BuildDatabase(db, false);
+    // No printer of the maker stays: the script goes too.
+    EXPECT_EQ(db.Merged.Files, (Items{"lum.dll", "QRVUI.DLL", "unires.dll", "Xrmv___Q.unm"}));
+    EXPECT_EQ(db.Merged.PrintProcessors, (Items{"QrvProc"}));
+}
+
 TEST_F(DatabaseTest, CommonItemsBelongToTheBuildThatRemovesEveryMakerPrinter)
 {
     db.Profiles = {Profile("QUORVEL Lumenta 2400", {"lum.dll"}), Profile("QUORVEL Other", {"oth.dll"})};

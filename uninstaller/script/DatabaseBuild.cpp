@@ -231,6 +231,10 @@ bool BuildDatabase(DatabaseContent& db, bool win32s)
         if (std::find(keep.begin(), keep.end(), profile) == keep.end())
             keep.push_back(profile);
     };
+    // And what the spooler says a staying queue uses, whether or not a
+    // script of its own names it: a shared driver file or print processor
+    // named by the script of a printer that goes still stays.
+    UninstallProfile inUse;
     for (std::size_t i = 0; i < printers.size(); ++i) {
         CActivePrinter& p = *printers[i];
         p.ToRemove = 0;
@@ -241,6 +245,11 @@ bool BuildDatabase(DatabaseContent& db, bool win32s)
             ++db.RemovedPrinterCount;
             continue;
         }
+        inUse.Files.insert(inUse.Files.end(), p.DriverFiles.begin(), p.DriverFiles.end());
+        if (p.PrintProcessor[0] != '\0')
+            inUse.PrintProcessors.emplace_back(p.PrintProcessor);
+        if (p.DriverName[0] != '\0')
+            inUse.Drivers.emplace_back(p.DriverName);
         const UninstallProfile* found = Lookup(db.Profiles, p.DriverName, sorted);
         if (!found)
             found = LookupManufacturer(db.Profiles, p.DriverName);
@@ -254,6 +263,8 @@ bool BuildDatabase(DatabaseContent& db, bool win32s)
         if (p.IsCatchAll || p.IsIgnore)
             keepProfile(&p);
     }
+    SortAndUnique(inUse);
+    keep.push_back(&inUse);
     MergeInOrder(db.KeepList, keep);
 
     // Everything named, less whatever would take away something kept: items
