@@ -1,6 +1,7 @@
 // Stopping and starting the spooler through Wine's service manager: its own
 // spooler, and a stand-in service (slow_service.exe) that takes about a
-// second for each change, so that the pending states show.
+// second for each change, so that the pending states show, or longer to stop
+// when it is registered with an argument.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -41,13 +42,13 @@ void StopAndDelete(SC_HANDLE service)
     DeleteService(service);
 }
 
-// The stand-in, registered in the bed's prefix for one test, chosen as the
-// spooler, and stopped and removed again after it.
+// The stand-in, registered in the bed's prefix for one test with the given
+// argument, chosen as the spooler, and stopped and removed again after it.
 class SlowService {
 public:
     static constexpr char kName[] = "QrvSlowSpoolerTest";
 
-    SlowService()
+    explicit SlowService(const char* argument = nullptr)
     {
         manager_.Attach(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
         if (!manager_)
@@ -55,7 +56,9 @@ public:
         // One left by an earlier run that was cut short.
         if (ServiceHandle earlier{OpenServiceA(manager_.Get(), kName, SERVICE_ALL_ACCESS)})
             StopAndDelete(earlier.Get());
-        const std::string program = bed::TestDirectory() + "slow_service.exe";
+        std::string program = bed::TestDirectory() + "slow_service.exe";
+        if (argument)
+            program = program + " " + argument;
         bed::WaitFor(
             [&] {
                 service_.Attach(CreateServiceA(manager_.Get(), kName, kName, SERVICE_ALL_ACCESS,
@@ -113,4 +116,29 @@ TEST(SpoolerService, ASlowServiceIsWaitedForUntilItHasStoppedOrRuns)
     ASSERT_EQ(slow.State(), static_cast<DWORD>(SERVICE_STOP_PENDING));
     EXPECT_EQ(StartSpooler(), 1);
     EXPECT_EQ(slow.State(), static_cast<DWORD>(SERVICE_RUNNING));
+}
+
+// The stand-in's slow stops report a wait hint of 1 s, which counts as 5 s.
+TEST(SpoolerService, AStopIsWaitedForAsLongAsItsCheckpointAdvances)
+{
+    SlowService slow{"long-stop"}; // 7 s, a new checkpoint every 500 ms
+    ASSERT_TRUE(slow.Registered()) << GetLastError();
+    ASSERT_EQ(StartSpooler(), 1);
+    const ULONGLONG asked = GetTickCount64();
+    EXPECT_EQ(StopSpooler(), 1);
+    EXPECT_EQ(slow.State(), static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_GE(GetTickCount64() - asked, 6000u) << "the stand-in stopped sooner than it should";
+}
+
+TEST(SpoolerService, AStopWhoseCheckpointStandsStillIsGivenUpAfterTheWaitHint)
+{
+    SlowService slow{"frozen-stop"}; // 6.5 s with the same checkpoint
+    ASSERT_TRUE(slow.Registered()) << GetLastError();
+    ASSERT_EQ(StartSpooler(), 1);
+    const ULONGLONG asked = GetTickCount64();
+    EXPECT_EQ(StopSpooler(), 0);
+    const ULONGLONG waited = GetTickCount64() - asked;
+    EXPECT_EQ(slow.State(), static_cast<DWORD>(SERVICE_STOP_PENDING)) << "given up while it still stops";
+    EXPECT_GE(waited, 5000u);
+    EXPECT_LT(waited, 6000u);
 }

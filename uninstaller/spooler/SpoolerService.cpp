@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "../common/Text.h"
 #include "ServiceHandle.h"
 
@@ -10,10 +12,15 @@ namespace {
 constexpr char kSpoolerService[] = "Spooler";
 char serviceName[257] = "Spooler";
 
-// A slow machine takes a while to stop or start its spooler; the next step
-// must not run before it has.
-constexpr DWORD kStateWaitMs = 5000;
-constexpr DWORD kPollMs = 100;
+// A print server with many queues takes a while to stop or start its
+// spooler, and the next step must not run before it has. The service reports
+// how far it has got; a wait ends when that report stops advancing within its
+// own wait hint (never taken as less than kLeastHintMs), and after
+// kLongestWaitMs whatever it reports.
+constexpr DWORD kLeastHintMs = 5000;
+constexpr ULONGLONG kLongestWaitMs = 2 * 60 * 1000;
+constexpr DWORD kShortestPollMs = 100;
+constexpr DWORD kLongestPollMs = 1000;
 
 // The spooler service, opened with full access; empty when either open fails.
 ServiceHandle OpenSpooler(ServiceHandle& manager)
@@ -31,16 +38,33 @@ DWORD CurrentState(SC_HANDLE service)
     return QueryServiceStatus(service, &status) ? status.dwCurrentState : 0;
 }
 
-bool WaitForState(SC_HANDLE service, DWORD wanted)
+// True once the service is in `wanted`; false as soon as it is in neither
+// `wanted` nor `pending`, or its progress stalls.
+bool WaitForState(SC_HANDLE service, DWORD pending, DWORD wanted)
 {
-    const ULONGLONG end = GetTickCount64() + kStateWaitMs;
+    SERVICE_STATUS status{};
+    if (!QueryServiceStatus(service, &status))
+        return false;
+    const ULONGLONG start = GetTickCount64();
+    ULONGLONG progressed = start;
+    DWORD checkPoint = status.dwCheckPoint;
     for (;;) {
-        const DWORD state = CurrentState(service);
-        if (state == wanted)
+        if (status.dwCurrentState == wanted)
             return true;
-        if (state == 0 || GetTickCount64() >= end)
+        if (status.dwCurrentState != pending)
             return false;
-        Sleep(kPollMs);
+        const ULONGLONG now = GetTickCount64();
+        if (status.dwCheckPoint > checkPoint) {
+            checkPoint = status.dwCheckPoint;
+            progressed = now;
+        } else if (now - progressed > std::max(status.dwWaitHint, kLeastHintMs)) {
+            return false;
+        }
+        if (now - start >= kLongestWaitMs)
+            return false;
+        Sleep(std::clamp(status.dwWaitHint / 10, kShortestPollMs, kLongestPollMs));
+        if (!QueryServiceStatus(service, &status))
+            return false;
     }
 }
 
@@ -64,7 +88,7 @@ int StopSpooler()
         if (GetLastError() != ERROR_SERVICE_CANNOT_ACCEPT_CTRL || CurrentState(spooler.Get()) != SERVICE_STOP_PENDING)
             return 0;
     }
-    return WaitForState(spooler.Get(), SERVICE_STOPPED) ? 1 : 0;
+    return WaitForState(spooler.Get(), SERVICE_STOP_PENDING, SERVICE_STOPPED) ? 1 : 0;
 }
 
 int StartSpooler()
@@ -80,9 +104,10 @@ int StartSpooler()
         // after all. Wait for that, then start it.
         const DWORD state = CurrentState(spooler.Get());
         if (state == SERVICE_STOP_PENDING || state == SERVICE_STOPPED) {
-            if (!WaitForState(spooler.Get(), SERVICE_STOPPED) || !StartServiceA(spooler.Get(), 0, nullptr))
+            if (!WaitForState(spooler.Get(), SERVICE_STOP_PENDING, SERVICE_STOPPED) ||
+                !StartServiceA(spooler.Get(), 0, nullptr))
                 return 0;
         }
     }
-    return WaitForState(spooler.Get(), SERVICE_RUNNING) ? 1 : 0;
+    return WaitForState(spooler.Get(), SERVICE_START_PENDING, SERVICE_RUNNING) ? 1 : 0;
 }

@@ -1,14 +1,14 @@
 #pragma once
 // Stopping and starting the print spooler through the service manager.
 
-// Asks the "Spooler" service to stop and waits, a few seconds at most, for
-// it to have stopped. 1 when it stopped, else 0 (also when it was not
-// running).
+// Asks the "Spooler" service to stop and waits for it to have stopped, as
+// long as the service reports progress (two minutes at most). 1 when it
+// stopped, else 0 (also when it was not running).
 int StopSpooler();
 
-// Starts the "Spooler" service and waits, a few seconds at most, for it to
-// run; a service that is still stopping is first waited for. 1 when it
-// runs.
+// Starts the "Spooler" service and waits for it to run, as long as it
+// reports progress; a service that is still stopping is first waited for in
+// the same way. 1 when it runs.
 int StartSpooler();
 
 // Tests only: the service the two calls control instead of "Spooler", or
