@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include <algorithm>
 #include <list>
 #include <string>
 #include <vector>
@@ -23,6 +24,21 @@ constexpr char kLumenta[] = "QUORVEL Lumenta 2400";
 constexpr char kLumentaPs[] = "QUORVEL Lumenta 3100 PS";
 constexpr char kOther[] = "Acme LaserWriter 9";
 
+// The files the drivers are installed with, in byte order.
+const std::vector<std::string> kLumentaFiles{"LUM24.DLL", "LUM24.GPD", "LUM24UI.DLL"};
+const std::vector<std::string> kOtherFiles{"ACME9.DLL", "ACME9.PPD", "ACME9UI.DLL"};
+
+machine::Driver DriverWith(const char* name, const char* driverFile, const char* configFile, const char* dataFile,
+                           std::vector<std::string> dependentFiles = {})
+{
+    machine::Driver driver(name);
+    driver.driverFile = driverFile;
+    driver.configFile = configFile;
+    driver.dataFile = dataFile;
+    driver.dependentFiles = std::move(dependentFiles);
+    return driver;
+}
+
 class InventoryTest : public testing::Test {
 protected:
     void SetUp() override
@@ -32,6 +48,12 @@ protected:
             messages.push_back(std::string(title) + "|" + text);
             return IDOK;
         });
+        ASSERT_TRUE(machine.InstallDriver(DriverWith(kLumenta, "LUM24.DLL", "LUM24UI.DLL", "LUM24.GPD")));
+        // A shared file, a name whose double-byte character ends in the byte
+        // of '\\', and the driver file again in other letter case.
+        ASSERT_TRUE(machine.InstallDriver(DriverWith(kLumentaPs, "QLPS31.DLL", "QLPS31UI.DLL", "QLPS31.PPD",
+                                                     {"QUNIDRV.DLL", "\x95\x5C" "PS.DLL", "qlps31.dll"})));
+        ASSERT_TRUE(machine.InstallDriver(DriverWith(kOther, "ACME9.DLL", "ACME9UI.DLL", "ACME9.PPD")));
         ASSERT_TRUE(machine.InstallPrinter({"Lumenta A", kLumenta}));
         ASSERT_TRUE(machine.InstallPrinter({"Lumenta B", kLumenta, true, "", "QRV-0002"}));
         ASSERT_TRUE(machine.InstallPrinter({"Masked C", kLumentaPs, false, "Lumenta A"}));
@@ -70,6 +92,12 @@ const CActivePrinter* Find(const std::list<CActivePrinter>& printers, const char
             return &p;
     }
     return nullptr;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> names)
+{
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::vector<std::string> Offered(const std::list<CActivePrinter>& printers)
@@ -115,6 +143,66 @@ TEST_F(InventoryTest, MarkersDriverNamesAndForeignPrinters)
         EXPECT_EQ(p.Skip, 0u) << p.PrinterName;
         EXPECT_EQ(p.Removed, 0u) << p.PrinterName;
     }
+}
+
+TEST_F(InventoryTest, EveryPrinterGetsTheFileNamesOfItsDriverAndItsPrintProcessor)
+{
+    const auto printers = Build("prnuninst.exe");
+    ASSERT_EQ(printers.size(), 4u);
+    EXPECT_TRUE(notes.empty());
+    EXPECT_EQ(Sorted(Find(printers, "Lumenta A")->DriverFiles), kLumentaFiles);
+    EXPECT_EQ(Sorted(Find(printers, "Lumenta B")->DriverFiles), kLumentaFiles);
+    EXPECT_EQ(Sorted(Find(printers, "Plain D")->DriverFiles), kOtherFiles) << "a foreign printer too";
+    EXPECT_EQ(Sorted(Find(printers, "Masked C")->DriverFiles),
+              Sorted({"QLPS31.DLL", "QLPS31UI.DLL", "QLPS31.PPD", "QUNIDRV.DLL", "\x95\x5C" "PS.DLL"}));
+    for (const CActivePrinter& p : printers)
+        EXPECT_STREQ(p.PrintProcessor, "winprint") << p.PrinterName;
+    EXPECT_EQ(SplProxyFault_CallCount("EnumPrinterDriversA"), 2) << "one sized list for the whole build";
+
+    SCOPED_TRACE("no printer, no driver list");
+    machine.Clear();
+    SplProxyFault_Clear();
+    EXPECT_TRUE(Build("prnuninst.exe").empty());
+    EXPECT_EQ(SplProxyFault_CallCount("EnumPrinterDriversA"), 0);
+}
+
+TEST_F(InventoryTest, PrintersWhoseDriverFilesAreUnknownStayAsTheyAreWithANote)
+{
+    for (LONG skip : {0, 1}) { // the size query, then the list itself
+        SCOPED_TRACE(skip);
+        SplProxyFault_Clear();
+        SplProxyFault_SetAfter("EnumPrinterDriversA", ERROR_ACCESS_DENIED, skip, -1);
+        int opened = 0;
+        const auto printers = Build("prnuninst.exe", &opened);
+        EXPECT_FALSE(failed) << lastError;
+        EXPECT_EQ(opened, 4);
+        ASSERT_EQ(printers.size(), 4u);
+        EXPECT_EQ(Offered(printers), (std::vector<std::string>{"Lumenta A", "Lumenta B", "Masked C"}));
+        for (const CActivePrinter& p : printers) {
+            EXPECT_TRUE(p.DriverFiles.empty()) << p.PrinterName;
+            EXPECT_STREQ(p.PrintProcessor, "winprint") << p.PrinterName;
+        }
+        ASSERT_EQ(notes.size(), 4u);
+        for (const char* name : {"Lumenta A", "Lumenta B", "Masked C", "Plain D"}) {
+            EXPECT_TRUE(std::any_of(notes.begin(), notes.end(), [&](const std::string& note) {
+                return note.find(std::string("\"") + name + "\"") != std::string::npos &&
+                       note.find("error 5") != std::string::npos;
+            })) << name;
+        }
+    }
+
+    SCOPED_TRACE("a driver the list does not hold");
+    SplProxyFault_Clear();
+    SplProxyFault_SetDriverName("Lumenta A", "QUORVEL Phantom 1");
+    const auto printers = Build("prnuninst.exe");
+    EXPECT_FALSE(failed) << lastError;
+    ASSERT_TRUE(Find(printers, "Lumenta A"));
+    EXPECT_STREQ(Find(printers, "Lumenta A")->DriverName, "QUORVEL Phantom 1");
+    EXPECT_TRUE(Find(printers, "Lumenta A")->DriverFiles.empty());
+    EXPECT_EQ(Sorted(Find(printers, "Lumenta B")->DriverFiles), kLumentaFiles);
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_NE(notes[0].find("\"Lumenta A\""), std::string::npos) << notes[0];
+    EXPECT_NE(notes[0].find("QUORVEL Phantom 1"), std::string::npos) << notes[0];
 }
 
 TEST_F(InventoryTest, DefaultPrinterByProfileEntryAndByAttribute)
@@ -169,6 +257,8 @@ TEST_F(InventoryTest, UnopenableAndUnreadablePrintersStayWithTheirDriversAndAreN
         EXPECT_EQ(kept->Foreign, 0u);
         EXPECT_EQ(kept->IsMakerDriver, 0u);
         EXPECT_STREQ(kept->MaskedName, "");
+        EXPECT_EQ(Sorted(kept->DriverFiles), kLumentaFiles);
+        EXPECT_STREQ(kept->PrintProcessor, "winprint");
     }
     EXPECT_EQ(Offered(printers), (std::vector<std::string>{"Masked C"}));
     // Both drivers' names came from one level-2 enumeration.

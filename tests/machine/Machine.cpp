@@ -111,6 +111,15 @@ bool Machine::InstallDriver(const Driver& driver)
         if (!bed::WriteFile(paths[i], "driver file of " + driver.name + "\r\n"))
             return false;
     }
+    std::string dependents; // double-NUL list of paths
+    for (const std::string& file : driver.dependentFiles) {
+        const std::string path = kStaging + file;
+        if (!bed::WriteFile(path, "file used by " + driver.name + "\r\n"))
+            return false;
+        dependents += path;
+        dependents += '\0';
+    }
+    dependents += '\0';
     DRIVER_INFO_3A info{};
     info.cVersion = 3;
     info.pName = const_cast<char*>(driver.name.c_str());
@@ -118,6 +127,8 @@ bool Machine::InstallDriver(const Driver& driver)
     info.pDriverPath = paths[0].data();
     info.pConfigFile = paths[1].data();
     info.pDataFile = paths[2].data();
+    if (!driver.dependentFiles.empty())
+        info.pDependentFiles = dependents.data();
     if (!AddPrinterDriverExA(nullptr, 3, reinterpret_cast<BYTE*>(&info), APD_COPY_NEW_FILES))
         return false;
     if (std::find(drivers_.begin(), drivers_.end(), driver.name) == drivers_.end())

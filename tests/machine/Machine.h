@@ -21,6 +21,8 @@ struct Driver {
     std::string driverFile;
     std::string configFile;
     std::string dataFile;
+    // Further files the driver shares or loads, none by default.
+    std::vector<std::string> dependentFiles;
     std::string environment = "Windows x64";
 };
 

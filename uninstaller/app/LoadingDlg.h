@@ -16,6 +16,8 @@
 #include "InventoryError.h"
 #include "SwitchList.h"
 
+class DriverFileNames;
+
 class CLoadingDlg : public CDlg {
 public:
     // Parses the process's command line.
@@ -38,9 +40,10 @@ public:
     // The last build could not list every printer with its driver: nothing
     // may be removed on its word.
     bool LastBuildFailed() const { return inventoryFailed_; }
-    // One line for each printer of the last build that is kept because its
-    // record could not be read: which call failed with which error, and
-    // where its driver name came from.
+    // One line for each printer of the last build that is listed knowing
+    // less than usual: its record could not be read, so it stays (which call
+    // failed with which error, and where its driver name came from), or its
+    // driver's files are unknown (why).
     const std::vector<std::string>& KeptPrinterNotes() const { return keptNotes_; }
 
     // Asks the maker's companion programs to close. Always 1.
@@ -78,6 +81,7 @@ private:
     LRESULT Progress(UINT message, WPARAM wParam, LPARAM lParam = 0);
     int BuildInventoryOrThrow(std::list<CActivePrinter>& printers);
     void NoteKeptPrinter(const char* printer, const char* call, DWORD error, const char* what, const char* driver);
+    void NoteUnknownDriverFiles(const char* printer, const char* driver, const DriverFileNames& files);
 
     UninstallDatabase* database_ = nullptr;
     SwitchList switches_;

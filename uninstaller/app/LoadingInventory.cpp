@@ -1,6 +1,7 @@
 // The inventory of installed printers: every queue and connection the
 // spooler lists, with the maker's and the masking product's markers, the
-// default printer and the command line's verdict.
+// default printer, what the queue uses (its driver's files and its print
+// processor) and the command line's verdict.
 #include <windows.h>
 #include <winspool.h>
 
@@ -13,6 +14,7 @@
 #include "../res/resource.h"
 #include "../script/MessageBox.h"
 #include "../spooler/PrinterHandle.h"
+#include "DriverFileNames.h"
 #include "LoadingDlg.h"
 #include "PrinterFilter.h"
 
@@ -72,22 +74,23 @@ InventoryError ErrorFor(const char* printer, InventoryError error)
     return error;
 }
 
-// The driver names of the level-2 enumeration, for printers whose own record
-// can't be read. Enumerated at most once per build, and only when asked.
-class Level2Drivers {
+// The level-2 enumeration, for the driver and print processor of printers
+// whose own record can't be read. Enumerated at most once per build, and
+// only when asked.
+class Level2Printers {
 public:
-    // The driver the enumeration gives `printer`, empty when it lists none.
+    // The entry the enumeration gives `printer`, nullptr when it lists none.
     // Throws when the enumeration fails.
-    std::string_view DriverOf(const char* printer)
+    const PRINTER_INFO_2A* EntryOf(const char* printer)
     {
         if (!enumerated_)
             Enumerate(printer);
         const auto* info = reinterpret_cast<const PRINTER_INFO_2A*>(entries_.data());
         for (DWORD i = 0; i < count_; ++i) {
             if (info[i].pPrinterName && text::FoldEqual(info[i].pPrinterName, printer))
-                return info[i].pDriverName ? info[i].pDriverName : "";
+                return &info[i];
         }
-        return {};
+        return nullptr;
     }
 
 private:
@@ -190,6 +193,23 @@ void CLoadingDlg::NoteKeptPrinter(const char* printer, const char* call, DWORD e
     OutputDebugStringA(note);
 }
 
+void CLoadingDlg::NoteUnknownDriverFiles(const char* printer, const char* driver, const DriverFileNames& files)
+{
+    char note[kInventoryErrorTextSize] = {};
+    if (files.Listed())
+        std::snprintf(note, sizeof note,
+                      "Printer \"%s\": files of driver \"%s\" unknown, EnumPrinterDrivers level 3 lists no such "
+                      "driver",
+                      printer, driver);
+    else
+        std::snprintf(note, sizeof note,
+                      "Printer \"%s\": files of driver \"%s\" unknown, EnumPrinterDrivers level 3 failed (error "
+                      "%lu)",
+                      printer, driver, static_cast<unsigned long>(files.Error()));
+    keptNotes_.emplace_back(note);
+    OutputDebugStringA(note);
+}
+
 int CLoadingDlg::BuildInventoryOrThrow(std::list<CActivePrinter>& printers)
 {
     const bool win32s = platform_.isWin32s();
@@ -229,24 +249,35 @@ int CLoadingDlg::BuildInventoryOrThrow(std::list<CActivePrinter>& printers)
         return defaultPrinter[0] != '\0' && std::strcmp(name, defaultPrinter) == 0;
     };
 
+    // What the queue uses, whatever the scripts say, so that a printer that
+    // stays keeps it. Unknown files leave the list empty: the printer still
+    // stays, and the note tells.
+    DriverFileNames driverFiles;
+    auto recordUses = [&](CActivePrinter& record, const char* processor) {
+        text::CopyWhole(record.PrintProcessor, processor ? processor : "");
+        if (!driverFiles.FilesOf(record.DriverName, record.DriverFiles))
+            NoteUnknownDriverFiles(record.PrinterName, record.DriverName, driverFiles);
+    };
+
     // A printer whose record can't be read stays, with the driver another
     // call names, so that its driver's files and the maker's common items
     // stay too. When no call names the driver, nothing is known enough.
     int appended = 0;
-    Level2Drivers level2;
+    Level2Printers level2;
     auto keepUnreadable = [&](const char* name, const char* call, DWORD error, const char* what) {
-        const std::string_view driver = level2.DriverOf(name);
-        if (driver.empty())
+        const PRINTER_INFO_2A* entry = level2.EntryOf(name);
+        if (!entry || !entry->pDriverName || entry->pDriverName[0] == '\0')
             throw ErrorFor(name, {error, call, "no call gives the printer's driver name", "Printers listed", returned});
         CActivePrinter record;
         text::CopyWhole(record.PrinterName, name);
-        text::CopyWhole(record.DriverName, driver);
+        text::CopyWhole(record.DriverName, entry->pDriverName);
         record.IsDefault = isDefault(name) ? 1 : 0;
         record.Skip = 1;
         record.Offered = 0;
-        printers.push_back(record);
-        ++appended;
         NoteKeptPrinter(name, call, error, what, record.DriverName);
+        recordUses(record, entry->pPrintProcessor);
+        printers.push_back(std::move(record));
+        ++appended;
     };
 
     std::vector<BYTE> info;
@@ -279,8 +310,9 @@ int CLoadingDlg::BuildInventoryOrThrow(std::list<CActivePrinter>& printers)
             !text::FoldEqual(details->pServerName, computer))
             text::CopyWhole(record.ServerName, details->pServerName);
 
+        recordUses(record, details->pPrintProcessor);
         ClassifyPrinter(switches_, record);
-        printers.push_back(record);
+        printers.push_back(std::move(record));
         ++appended;
     }
     return appended;

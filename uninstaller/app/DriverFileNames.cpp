@@ -1,0 +1,92 @@
+#include "DriverFileNames.h"
+
+#include <winspool.h>
+
+#include <cstring>
+#include <new>
+
+#include "../common/AnsiLeadByte.h"
+#include "../common/Text.h"
+
+namespace {
+
+// What follows the last '\\' or '/'. A trail byte of a double-byte character
+// may be 0x5C, so the path is walked by characters.
+std::string_view FileNameOf(std::string_view path)
+{
+    std::size_t start = 0;
+    text::ForEachChar(path, AnsiLeadByte, [&](std::size_t i) {
+        if (path[i] == '\\' || path[i] == '/')
+            start = i + 1;
+    });
+    return path.substr(start);
+}
+
+void AddName(std::vector<std::string>& files, const char* path)
+{
+    if (!path)
+        return;
+    const std::string_view name = FileNameOf(path);
+    if (name.empty())
+        return;
+    for (const std::string& file : files) {
+        if (text::FoldEqual(file, name))
+            return;
+    }
+    files.emplace_back(name);
+}
+
+} // namespace
+
+bool DriverFileNames::FilesOf(std::string_view driver, std::vector<std::string>& files)
+{
+    if (!enumerated_)
+        Enumerate();
+    bool found = false;
+    const auto* info = reinterpret_cast<const DRIVER_INFO_3A*>(entries_.data());
+    for (DWORD i = 0; i < count_; ++i) {
+        if (!info[i].pName || !text::FoldEqual(info[i].pName, driver))
+            continue;
+        // Every version of the driver in this environment counts.
+        found = true;
+        AddName(files, info[i].pDriverPath);
+        AddName(files, info[i].pDataFile);
+        AddName(files, info[i].pConfigFile);
+        AddName(files, info[i].pHelpFile);
+        for (const char* dependent = info[i].pDependentFiles; dependent && *dependent;
+             dependent += std::strlen(dependent) + 1)
+            AddName(files, dependent);
+    }
+    return found;
+}
+
+void DriverFileNames::Enumerate()
+{
+    enumerated_ = true;
+    DWORD needed = 0;
+    DWORD returned = 0;
+    if (!EnumPrinterDriversA(nullptr, nullptr, 3, nullptr, 0, &needed, &returned)) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_INSUFFICIENT_BUFFER || needed == 0) {
+            error_ = error;
+            return;
+        }
+    }
+    if (needed == 0) {
+        listed_ = true; // no driver installed at all
+        return;
+    }
+    try {
+        entries_.resize(needed);
+    } catch (const std::bad_alloc&) {
+        error_ = ERROR_NOT_ENOUGH_MEMORY;
+        return;
+    }
+    if (!EnumPrinterDriversA(nullptr, nullptr, 3, entries_.data(), needed, &needed, &returned)) {
+        error_ = GetLastError();
+        entries_.clear();
+        return;
+    }
+    count_ = returned;
+    listed_ = true;
+}

@@ -1,0 +1,32 @@
+#pragma once
+// The files the spooler reports for each printer driver of this platform's
+// environment, by name and extension, so that the inventory can tell which
+// files a printer that stays really uses.
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+class DriverFileNames {
+public:
+    // Appends to `files` the names of the files of every listed driver called
+    // `driver` (case ignored): driver, data, configuration and help file and
+    // the dependent files, each name once. False when the list could not be
+    // read or holds no such driver. The list is read on the first call only.
+    bool FilesOf(std::string_view driver, std::vector<std::string>& files);
+
+    // False when the list could not be read; Error() then tells why.
+    bool Listed() const { return listed_; }
+    DWORD Error() const { return error_; }
+
+private:
+    void Enumerate();
+
+    bool enumerated_ = false;
+    bool listed_ = false;
+    DWORD error_ = 0;
+    std::vector<BYTE> entries_;
+    DWORD count_ = 0;
+};
