@@ -21,6 +21,7 @@ constexpr DWORD kLeastHintMs = 5000;
 constexpr ULONGLONG kLongestWaitMs = 2 * 60 * 1000;
 constexpr DWORD kShortestPollMs = 100;
 constexpr DWORD kLongestPollMs = 1000;
+constexpr DWORD kRetryPauseMs = 1000;
 
 // The spooler service, opened with full access; empty when either open fails.
 ServiceHandle OpenSpooler(ServiceHandle& manager)
@@ -91,23 +92,43 @@ int StopSpooler()
     return WaitForState(spooler.Get(), SERVICE_STOP_PENDING, SERVICE_STOPPED) ? 1 : 0;
 }
 
+namespace {
+
+// One start: refused with 1056 while a stop is pending, the stop is waited
+// for and the start made again.
+bool StartOnce(SC_HANDLE spooler)
+{
+    if (!StartServiceA(spooler, 0, nullptr)) {
+        if (GetLastError() != ERROR_SERVICE_ALREADY_RUNNING)
+            return false;
+        // "Already running" while a stop is pending: the service would stop
+        // after all. Wait for that, then start it.
+        const DWORD state = CurrentState(spooler);
+        if (state == SERVICE_STOP_PENDING || state == SERVICE_STOPPED) {
+            if (!WaitForState(spooler, SERVICE_STOP_PENDING, SERVICE_STOPPED) || !StartServiceA(spooler, 0, nullptr))
+                return false;
+        }
+    }
+    return WaitForState(spooler, SERVICE_START_PENDING, SERVICE_RUNNING);
+}
+
+} // namespace
+
 int StartSpooler()
 {
     ServiceHandle manager;
     ServiceHandle spooler = OpenSpooler(manager);
     if (!spooler)
         return 0;
-    if (!StartServiceA(spooler.Get(), 0, nullptr)) {
-        if (GetLastError() != ERROR_SERVICE_ALREADY_RUNNING)
-            return 0;
-        // "Already running" while a stop is pending: the service would stop
-        // after all. Wait for that, then start it.
-        const DWORD state = CurrentState(spooler.Get());
-        if (state == SERVICE_STOP_PENDING || state == SERVICE_STOPPED) {
-            if (!WaitForState(spooler.Get(), SERVICE_STOP_PENDING, SERVICE_STOPPED) ||
-                !StartServiceA(spooler.Get(), 0, nullptr))
-                return 0;
-        }
+    // A busy machine may refuse the first start (its service process was
+    // slow to come up) or show the service stopped a moment longer: one
+    // more try before the spooler counts as unstable, since the loading
+    // stopped it and must not leave it so.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (attempt > 0)
+            Sleep(kRetryPauseMs);
+        if (StartOnce(spooler.Get()) || CurrentState(spooler.Get()) == SERVICE_RUNNING)
+            return 1;
     }
-    return WaitForState(spooler.Get(), SERVICE_START_PENDING, SERVICE_RUNNING) ? 1 : 0;
+    return 0;
 }
