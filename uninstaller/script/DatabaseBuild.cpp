@@ -206,16 +206,19 @@ bool BuildDatabase(DatabaseContent& db, bool win32s)
     // writes Skip, so a printer deselected later is not still marked.
     std::vector<CActivePrinter*> printers;
     std::vector<std::uint32_t> skip;
+    std::vector<std::size_t> masked; // few, even on a print server
     for (CActivePrinter& p : db.Printers) {
+        if (p.MaskedName[0] != '\0')
+            masked.push_back(printers.size());
         printers.push_back(&p);
         skip.push_back(p.Skip);
     }
-    for (std::size_t i = 0; i < printers.size(); ++i) {
+    for (std::size_t i = 0; i < printers.size() && !masked.empty(); ++i) {
         const CActivePrinter& p = *printers[i];
         if (skip[i] || p.Foreign || p.Removed)
             continue;
-        for (std::size_t j = 0; j < printers.size(); ++j) {
-            if (printers[j]->MaskedName[0] != '\0' && text::FoldEqual(printers[j]->MaskedName, p.PrinterName))
+        for (std::size_t j : masked) {
+            if (text::FoldEqual(printers[j]->MaskedName, p.PrinterName))
                 skip[j] = 0;
         }
     }

@@ -611,23 +611,29 @@ KeptNames::KeptNames(const UninstallProfile& keep)
 bool KeptNames::HasPlain(PlainItems& plain, std::string_view folded)
 {
     const std::size_t size = plain.Size();
-    auto less = [&](std::size_t i) { return text::FoldCompare(plain.At(i), folded) < 0; };
+    auto order = [&](std::size_t i) { return text::FoldCompare(plain.At(i), folded); };
     // Candidates come in item order: search onwards from the last place,
     // one step, then in growing strides, and from the start only when the
     // order broke.
     std::size_t from = plain.cursor;
-    if (from > size || (from > 0 && !less(from - 1)))
+    if (from > size || (from > 0 && order(from - 1) >= 0))
         from = 0;
     std::size_t to = from;
-    for (std::size_t stride = 1; to < size && less(to); stride *= 2) {
+    int last = 1; // the order of `to`, when it was compared
+    for (std::size_t stride = 1; to < size && (last = order(to)) < 0; stride *= 2) {
         from = to + 1;
         to = std::min(size, from + stride - 1);
+        last = 1;
     }
     // Now the answer lies in [from, to]: before `from` all are less, and
     // `to` is the end or not less.
+    if (from == to) {
+        plain.cursor = from;
+        return from < size && last == 0;
+    }
     while (from < to) {
         const std::size_t middle = from + (to - from) / 2;
-        if (less(middle))
+        if (order(middle) < 0)
             from = middle + 1;
         else
             to = middle;
