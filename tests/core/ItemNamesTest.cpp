@@ -41,6 +41,9 @@ TEST(KeptNames, ShortcutsAndProgramGroups)
                                             {"Quorvel,Monitor,STARTUP", "Startup,Monitor.lnk", true},
                                             {"Other,Monitor", "Quorvel,Monitor", false},
                                             {"Other,Monitor", "Startup", true},
+                                            {"Quorvel", "quorvel", true},
+                                            {"Quorvel", "\"Quorvel\\\"", true},
+                                            {"Quorvel", "Other", false},
                                         });
 }
 
@@ -55,6 +58,9 @@ TEST(KeptNames, IniStartupAndHookEntries)
                                                 {"Other,\"app.exe\"", "App,app.exe", true},
                                                 {"\"App\",b.exe", "App,app.exe", true},
                                                 {"B,b.exe", "App,app.exe", false},
+                                                {"App", "app,app.exe", true},
+                                                {"App,app.exe", "APP", true},
+                                                {"app.exe", "Other,app.exe", false},
                                             });
     // A registry item without a root is read by no step, but a kept one
     // still keeps its twin.

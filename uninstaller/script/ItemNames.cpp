@@ -552,6 +552,19 @@ bool NoneOf(std::string_view item, unsigned char mask)
 
 } // namespace
 
+char PlainMark(ItemKind kind)
+{
+    switch (kind) {
+    case ItemKind::Directory:
+    case ItemKind::Shortcut:
+        return kNameSeparator; // one path component: a directory, a group
+    case ItemKind::StartupEntry:
+        return 'd'; // a display name alone
+    default:
+        return 0;
+    }
+}
+
 bool IsPlainItem(ItemKind kind, std::string_view item)
 {
     if (item.empty() || IsBlank(item.front()) || item.front() == '"' || IsBlank(item.back()) || item.back() == '"')
@@ -566,9 +579,19 @@ bool IsPlainItem(ItemKind kind, std::string_view item)
     case ItemKind::Registry:
     case ItemKind::IniEntry:
         return Commas(item) < 2; // read whole: no removal step takes it
-    default:
-        return false;
+    case ItemKind::Directory:
+        return item.back() != '.' && NoneOf(item, kSeparator);
+    case ItemKind::Shortcut: {
+        if (item.back() == '.' || !NoneOf(item, kComma | kSeparator))
+            return false;
+        std::string folded;
+        AppendFolded(folded, item);
+        return !IsStartupGroup(folded);
     }
+    case ItemKind::StartupEntry:
+        return NoneOf(item, kComma);
+    }
+    return false;
 }
 
 KeptNames::KeptNames(const UninstallProfile& keep)
@@ -642,6 +665,20 @@ bool KeptNames::HasPlain(PlainItems& plain, std::string_view folded)
     return from < size && text::FoldEqual(plain.At(from), folded);
 }
 
+bool KeptNames::MatchesPlain(std::size_t index, char mark, std::string_view name)
+{
+    std::string_view text = name.substr(1);
+    if (mark != 0) {
+        if (text.empty() || text.front() != mark)
+            return false;
+        text.remove_prefix(1);
+        // A plain directory or group is a single component.
+        if (mark == kNameSeparator && text.find(kNameSeparator) != std::string_view::npos)
+            return false;
+    }
+    return !text.empty() && HasPlain(plain_[index], text);
+}
+
 bool KeptNames::Protects(std::size_t index, ItemKind kind, std::string_view item)
 {
     if (IsPlainItem(kind, item)) {
@@ -650,17 +687,20 @@ bool KeptNames::Protects(std::size_t index, ItemKind kind, std::string_view item
         if (otherNames_[index] == 0)
             return false;
     }
+    const char mark = PlainMark(kind);
     for (const ItemName& name : namer_.Names(kind, ListTag(index), item)) {
         if (name.neededOnly)
             continue;
         if (name.untouchable || kept_.Contains(name.text) || (name.subtree && holdsKept_.Contains(name.text)) ||
-            HasPlain(plain_[index], name.text.substr(1)))
+            MatchesPlain(index, mark, name.text))
             return true;
         // Below a kept key, directory or group: the staying item would take
         // this away with it, so it counts as its own.
         for (std::size_t at = 1; at < name.text.size(); ++at) {
-            if ((name.text[at] == kNameSeparator || name.text[at] == '\x02') &&
-                keptTrees_.Contains(name.text.substr(0, at)))
+            if (name.text[at] != kNameSeparator && name.text[at] != '\x02')
+                continue;
+            const std::string_view above = name.text.substr(0, at);
+            if (keptTrees_.Contains(above) || MatchesPlain(index, mark, above))
                 return true;
         }
     }

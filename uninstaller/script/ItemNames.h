@@ -122,6 +122,8 @@ private:
         const std::string& At(std::size_t i) const { return list ? (*list)[i] : *sorted[i]; }
     };
     bool HasPlain(PlainItems& plain, std::string_view folded);
+    // Whether `name` is the name of a plain kept item of the list.
+    bool MatchesPlain(std::size_t index, char mark, std::string_view name);
 
     PlainItems plain_[std::size(kAllLists)];
     std::size_t otherNames_[std::size(kAllLists)] = {};
@@ -131,8 +133,11 @@ private:
     ItemNamer namer_;
 };
 
-// True when the item's only name is its own text, folded.
+// True when the item's only name is its own text, folded, after the tag and
+// the kind's mark: nothing for most lists, a separator for a directory or
+// group of one component, 'd' for a start-up entry of a display name alone.
 bool IsPlainItem(ItemKind kind, std::string_view item);
+char PlainMark(ItemKind kind);
 
 // The tag of the list at `index` of kAllLists.
 constexpr char ListTag(std::size_t index) { return static_cast<char>('A' + index); }
