@@ -4,8 +4,9 @@
 
 std::string LoadLibraryString(UINT id)
 {
-    static thread_local char ring[4][160];
-    static thread_local int next = 0;
+    // Only the caller's user-interface thread calls in: no per-thread ring.
+    static char ring[4][160];
+    static int next = 0;
     char* slot = ring[next];
     next = (next + 1) % 4;
     if (LoadStringA(CurrentResourceModule(), id, slot, sizeof ring[0]) <= 0)

@@ -1,8 +1,10 @@
 #include "ModuleState.h"
 
 namespace {
-// Per thread: each caller's user-interface thread has its own state.
-thread_local HINSTANCE g_current = nullptr;
+// The exports run on the caller's user-interface thread only, so one state
+// does. Not thread_local: MinGW emulates that with a TLS slot that each load
+// of the library takes and no unload gives back.
+HINSTANCE g_current = nullptr;
 HINSTANCE g_library = nullptr;
 } // namespace
 

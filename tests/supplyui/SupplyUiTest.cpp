@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Handles.h"
 #include "support/WineBed.h"
 
 namespace {
@@ -249,6 +250,26 @@ void Spin(HWND dialog, int delta)
     SendMessageA(dialog, WM_NOTIFY, 3020, reinterpret_cast<LPARAM>(&change));
 }
 
+// A top-level window of ours, hidden, destroyed on scope exit.
+class HiddenWindow {
+public:
+    explicit HiddenWindow(const char* title)
+        : hwnd_(CreateWindowA("STATIC", title, WS_POPUP, 0, 0, 20, 20, nullptr, nullptr, nullptr, nullptr))
+    {
+    }
+    ~HiddenWindow()
+    {
+        if (hwnd_)
+            DestroyWindow(hwnd_);
+    }
+    HiddenWindow(const HiddenWindow&) = delete;
+    HiddenWindow& operator=(const HiddenWindow&) = delete;
+    HWND Get() const { return hwnd_; }
+
+private:
+    HWND hwnd_;
+};
+
 SYSTEMTIME PickerTime(HWND dialog, int id)
 {
     SYSTEMTIME t{};
@@ -257,6 +278,37 @@ SYSTEMTIME PickerTime(HWND dialog, int id)
 }
 
 } // namespace
+
+// Property pages load the library, call it and unload it again, many times
+// in one process: no cycle may keep a thread-local storage slot.
+TEST(SupplyUiLoadTest, LoadCallUnloadCyclesKeepNoTlsSlot)
+{
+    // With a "Maintenance" window open the export returns at once, through the
+    // same entry as a dialog (module state, string lookup); a dialog in each
+    // cycle would take minutes.
+    HiddenWindow open("Maintenance");
+    ASSERT_NE(open.Get(), nullptr);
+    auto lowestFreeSlot = [] {
+        const DWORD slot = TlsAlloc();
+        TlsFree(slot);
+        return slot;
+    };
+    const DWORD before = lowestFreeSlot();
+    for (int cycle = 1; cycle <= 2000; ++cycle) {
+        LoadedModule library(LoadLibraryA(bed::Deliverable("SUPPLYUI64_Q.dll").c_str()));
+        ASSERT_TRUE(library);
+        auto voltage = ProcAddress<VoltageFn>(library.Get(), "VoltageBiasDialogDoModal");
+        ASSERT_NE(voltage, nullptr);
+        VoltageBiasSettings settings = Settings(1, "08:00 09:00");
+        ASSERT_EQ(voltage(&settings), 0);
+        ASSERT_TRUE(library.Close());
+        // Checked on the way, so that a leak fails here before the slots run
+        // out and the next call takes the process down.
+        if (cycle % 100 == 0) {
+            ASSERT_LE(lowestFreeSlot(), before) << "after " << cycle << " cycles";
+        }
+    }
+}
 
 TEST_F(SupplyUiTest, ExportsAndRegistration)
 {
