@@ -1,6 +1,7 @@
 // The library's exports. Each runs with the library as the current resource
 // module, so templates, strings and icons come from here, never the caller.
 #include <windows.h>
+#include <commctrl.h>
 #include <objbase.h>
 
 #include <memory>
@@ -29,6 +30,13 @@ bool ActivateOpenCopy(UINT titleId)
     return true;
 }
 
+// The templates name common controls that the host need not have registered.
+void RegisterControls(DWORD classes)
+{
+    INITCOMMONCONTROLSEX init{sizeof init, classes};
+    InitCommonControlsEx(&init);
+}
+
 } // namespace
 
 extern "C" {
@@ -44,7 +52,10 @@ int WINAPI TonerLevelDialogDoModal(TonerLevelInfo* info)
     }
     if (ActivateOpenCopy(IDS_SUPPLIES_TITLE))
         return 0;
-    dialog->DoModal();
+    RegisterControls(ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS);
+    // Outside the threshold's 0 to 50: the caller can tell that nothing showed.
+    if (dialog->DoModal() == -1)
+        return -1;
     return dialog->threshold;
 }
 
@@ -54,6 +65,7 @@ int WINAPI VoltageBiasDialogDoModal(VoltageBiasSettings* settings)
     auto dialog = std::make_unique<CVoltageBias>(settings);
     if (ActivateOpenCopy(IDS_MAINTENANCE_TITLE))
         return 0;
+    RegisterControls(ICC_DATE_CLASSES);
     return static_cast<int>(dialog->DoModal());
 }
 

@@ -310,6 +310,24 @@ TEST(SupplyUiLoadTest, LoadCallUnloadCyclesKeepNoTlsSlot)
     }
 }
 
+// A caller that never registered the common controls runs in a process of
+// its own, since this one has: both dialogs open there, and a dialog that
+// can't be created (a hook there refuses the window) is -1 from both
+// exports, never a threshold or an end code.
+TEST(SupplyUiBareHostTest, DialogsOpenWithoutRegisteredControlsAndAFailedOneIsMinusOne)
+{
+    struct Case {
+        const char* arguments;
+        long exitCode; // 1000 plus the export's result
+    };
+    for (const Case& c : {Case{"toner", 1023}, Case{"maintenance", 1001}, Case{"toner refuse", 999},
+                          Case{"maintenance refuse", 999}}) {
+        bed::Process host("\"" + bed::TestDirectory() + "bare_host.exe\" " + c.arguments);
+        ASSERT_TRUE(host.Started());
+        EXPECT_EQ(host.Wait(30000), c.exitCode) << c.arguments;
+    }
+}
+
 TEST_F(SupplyUiTest, ExportsAndRegistration)
 {
     using Hr0 = HRESULT(WINAPI*)();
