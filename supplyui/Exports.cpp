@@ -16,11 +16,23 @@
 
 namespace {
 
+// A top-level window of exactly that title; FindWindowA ignores letter case.
+HWND FindExactTitle(const std::string& title)
+{
+    for (HWND w = FindWindowExA(nullptr, nullptr, nullptr, title.c_str()); w;
+         w = FindWindowExA(nullptr, w, nullptr, title.c_str())) {
+        char found[160] = {};
+        if (GetWindowTextA(w, found, sizeof found) > 0 && title == found)
+            return w;
+    }
+    return nullptr;
+}
+
 // A window of that title is open already: bring it forward instead.
 bool ActivateOpenCopy(UINT titleId)
 {
     const std::string title = LoadLibraryString(titleId);
-    HWND open = FindWindowA(nullptr, title.c_str());
+    HWND open = FindExactTitle(title);
     if (!open)
         return false;
     HWND popup = GetLastActivePopup(open);

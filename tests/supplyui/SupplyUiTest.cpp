@@ -72,13 +72,18 @@ std::string g_title;
 int g_step = 0;
 bool g_done = false;
 
+// Our visible top-level window of exactly that title.
 HWND OurWindow(const char* title)
 {
-    HWND w = FindWindowA(nullptr, title);
-    DWORD pid = 0;
-    if (w)
+    for (HWND w = FindWindowExA(nullptr, nullptr, nullptr, title); w; w = FindWindowExA(nullptr, w, nullptr, title)) {
+        char caption[128] = {};
+        GetWindowTextA(w, caption, sizeof caption);
+        DWORD pid = 0;
         GetWindowThreadProcessId(w, &pid);
-    return pid == GetCurrentProcessId() ? w : nullptr;
+        if (std::strcmp(caption, title) == 0 && pid == GetCurrentProcessId() && IsWindowVisible(w))
+            return w;
+    }
+    return nullptr;
 }
 
 void CALLBACK Tick(HWND, UINT, UINT_PTR timer, DWORD)
@@ -488,6 +493,30 @@ TEST_F(SupplyUiTest, BarPaintsBandsBackgroundAndPercentage)
         const COLORREF face = GetSysColor(COLOR_BTNFACE);
         EXPECT_EQ(count(out, [&](COLORREF c) { return c != face; }), 0) << "level " << cases[i].level;
     }
+}
+
+TEST_F(SupplyUiTest, MaintenanceOpensOnceAndOnlyTheExactTitleCountsAsOpen)
+{
+    HiddenWindow otherCase("MAINTENANCE");
+    ASSERT_NE(otherCase.Get(), nullptr);
+    VoltageBiasSettings settings = Settings(1, "08:00 09:00");
+    VoltageBiasSettings other = Settings(2, "01:00 02:00");
+    const VoltageBiasSettings otherBefore = other;
+    int second = -1, windows = 0;
+    const int result = Voltage(settings, [&](HWND dialog, int) {
+        second = voltage(&other);
+        for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+            char caption[64] = {};
+            GetWindowTextA(w, caption, sizeof caption);
+            windows += std::strcmp(caption, "Maintenance") == 0;
+        }
+        Click(dialog, IDOK);
+        return true;
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(second, 0);
+    EXPECT_EQ(windows, 1);
+    EXPECT_EQ(std::memcmp(&other, &otherBefore, sizeof other), 0);
 }
 
 TEST_F(SupplyUiTest, MaintenanceShowsTheRecordAndOkWritesTheSameBytes)
