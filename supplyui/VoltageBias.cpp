@@ -115,7 +115,10 @@ void CVoltageBias::OnOK()
                       end.wHour % 100, end.wMinute % 100);
         std::memcpy(settings->TimeWindow, window, sizeof settings->TimeWindow);
         settings->TimeWindow[sizeof settings->TimeWindow - 1] = '\0';
-        settings->MidnightMode = static_cast<std::uint32_t>(mode);
+        // A record mode outside the group selected no button; with none
+        // selected the record keeps its mode.
+        if (mode >= 0)
+            settings->MidnightMode = static_cast<std::uint32_t>(mode);
     }
     UpdateData(false);
     EndDialog(IDOK);
