@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -42,6 +43,7 @@ F Export(HMODULE module, const char* name)
 struct Owner {
     HWND hwnd = nullptr;
     int answer = 1;
+    bool answers = true; // false: 1138 goes to the default handling
     int asked = 0;
     bool askedWithAddress = false;
     std::vector<WPARAM> told;
@@ -50,7 +52,7 @@ Owner* g_owner = nullptr;
 
 LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (g_owner && message == WM_USER + 114) {
+    if (g_owner && g_owner->answers && message == WM_USER + 114) {
         ++g_owner->asked;
         g_owner->askedWithAddress = lParam != 0;
         if (lParam)
@@ -244,15 +246,26 @@ VoltageBiasSettings Settings(std::uint32_t mode, const char* window)
 
 void Click(HWND dialog, int id) { PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
 
-void Spin(HWND dialog, int delta)
+// An arrow key pressed and released on the up-down: the control moves its
+// own position and notifies the dialog, as for a user.
+void Press(HWND dialog, UINT key)
 {
-    NMUPDOWN change{};
-    change.hdr.hwndFrom = GetDlgItem(dialog, 3020);
-    change.hdr.idFrom = 3020;
-    change.hdr.code = UDN_DELTAPOS;
-    change.iPos = static_cast<int>(SendMessageA(change.hdr.hwndFrom, UDM_GETPOS32, 0, 0));
-    change.iDelta = delta;
-    SendMessageA(dialog, WM_NOTIFY, 3020, reinterpret_cast<LPARAM>(&change));
+    HWND spin = GetDlgItem(dialog, 3020);
+    SendMessageA(spin, WM_KEYDOWN, key, 0);
+    SendMessageA(spin, WM_KEYUP, key, 0);
+}
+
+int SpinPosition(HWND dialog) { return static_cast<int>(SendDlgItemMessageA(dialog, 3020, UDM_GETPOS32, 0, 0)); }
+
+void SetPicker(HWND dialog, int id, WORD hour, WORD minute)
+{
+    SYSTEMTIME t{};
+    t.wYear = 1899;
+    t.wMonth = 12;
+    t.wDay = 30;
+    t.wHour = hour;
+    t.wMinute = minute;
+    SendDlgItemMessageA(dialog, id, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&t));
 }
 
 // A top-level window of ours, hidden, destroyed on scope exit.
@@ -327,7 +340,10 @@ TEST(SupplyUiBareHostTest, DialogsOpenWithoutRegisteredControlsAndAFailedOneIsMi
     };
     for (const Case& c : {Case{"toner", 1023}, Case{"maintenance", 1001}, Case{"toner refuse", 999},
                           Case{"maintenance refuse", 999}}) {
-        bed::Process host("\"" + bed::TestDirectory() + "bare_host.exe\" " + c.arguments);
+        std::string line = bed::TestDirectory();
+        line.insert(0, 1, '"');
+        line.append("bare_host.exe\" ").append(c.arguments);
+        bed::Process host(line);
         ASSERT_TRUE(host.Started());
         EXPECT_EQ(host.Wait(30000), c.exitCode) << c.arguments;
     }
@@ -373,52 +389,81 @@ TEST_F(SupplyUiTest, UpDownStopsAtZeroAndFifty)
 {
     TonerLevelInfo info = Info(40, 49);
     std::vector<std::string> seen;
+    std::vector<int> positions;
     int lower = -1, upper = -1;
     const int result = Toner(info, [&](HWND dialog, int) {
         SendDlgItemMessageA(dialog, 3020, UDM_GETRANGE32, reinterpret_cast<WPARAM>(&lower),
                             reinterpret_cast<LPARAM>(&upper));
-        Spin(dialog, 1);
-        seen.push_back(Text(dialog, 3021));
-        Spin(dialog, 1);
-        seen.push_back(Text(dialog, 3021));
-        SetDlgItemTextA(dialog, 3021, "1");
-        SendDlgItemMessageA(dialog, 3020, UDM_SETPOS32, 0, 1);
-        Spin(dialog, -1);
-        seen.push_back(Text(dialog, 3021));
-        SendDlgItemMessageA(dialog, 3020, UDM_SETPOS32, 0, 0);
-        Spin(dialog, -1);
-        seen.push_back(Text(dialog, 3021));
+        auto note = [&] {
+            seen.push_back(Text(dialog, 3021));
+            positions.push_back(SpinPosition(dialog));
+        };
+        Press(dialog, VK_UP);
+        note();
+        Press(dialog, VK_UP);
+        note();
+        Press(dialog, VK_UP);
+        note();
+        // From 50 down past 0; then one step back up must give 1.
+        for (int i = 0; i < 52; ++i)
+            Press(dialog, VK_DOWN);
+        note();
+        Press(dialog, VK_UP);
+        note();
         Click(dialog, IDOK);
         return true;
     });
     EXPECT_EQ(lower, 0);
     EXPECT_EQ(upper, 50);
-    EXPECT_EQ(seen, (std::vector<std::string>{"50", "50", "0", "0"}));
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(seen, (std::vector<std::string>{"50", "50", "50", "0", "1"}));
+    EXPECT_EQ(positions, (std::vector<int>{50, 50, 50, 0, 1}));
+    EXPECT_EQ(result, 1);
 }
 
 TEST_F(SupplyUiTest, OutOfRangeThresholdIsReportedAndKept)
 {
+    struct Case {
+        const char* typed;
+        const char* message;
+    };
+    for (const Case& c : {Case{"50", ""}, Case{"51", "Please enter the integer between 0 and 50"}}) {
+        TonerLevelInfo info = Info(40, 30);
+        std::string message;
+        const bool expectBox = *c.message != '\0';
+        const int result = Toner(info, [&](HWND dialog, int step) {
+            if (step == 0) {
+                SetDlgItemTextA(dialog, 3021, c.typed);
+                PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(3021, EN_KILLFOCUS),
+                             reinterpret_cast<LPARAM>(GetDlgItem(dialog, 3021)));
+                return false;
+            }
+            HWND box = MessageBoxOver("Supplies Status", dialog, message);
+            if (!box && step < (expectBox ? 50 : 5))
+                return false;
+            if (box)
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+            // Escape: closes without reading the controls again.
+            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+            return true;
+        });
+        EXPECT_EQ(message, c.message) << c.typed;
+        EXPECT_EQ(result, std::atoi(c.typed)) << "kept as typed";
+    }
+}
+
+TEST_F(SupplyUiTest, EscapeAfterASpinReturnsTheSpunThreshold)
+{
     TonerLevelInfo info = Info(40, 30);
-    std::string message;
-    const int result = Toner(info, [&](HWND dialog, int step) {
-        if (step == 0) {
-            SetDlgItemTextA(dialog, 3021, "60");
-            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(3021, EN_KILLFOCUS),
-                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, 3021)));
-            return false;
-        }
-        HWND box = MessageBoxOver("Supplies Status", dialog, message);
-        if (!box && step < 50)
-            return false;
-        if (box)
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-        // Escape: closes without reading the controls again.
-        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    std::string shown;
+    const int result = Toner(info, [&](HWND dialog, int) {
+        Press(dialog, VK_UP);
+        Press(dialog, VK_UP);
+        shown = Text(dialog, 3021);
+        PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
         return true;
     });
-    EXPECT_EQ(message, "Please enter the integer between 0 and 50");
-    EXPECT_EQ(result, 60);
+    EXPECT_EQ(shown, "32");
+    EXPECT_EQ(result, 32) << "the threshold the dialog held, whatever closed it";
 }
 
 TEST_F(SupplyUiTest, SecondCallActivatesTheOpenWindowAndReturnsZero)
@@ -569,6 +614,60 @@ TEST_F(SupplyUiTest, TimesWithoutLeadingZerosComeBackWithTwoDigits)
     EXPECT_EQ(owner.told, std::vector<WPARAM>{0});
 }
 
+TEST_F(SupplyUiTest, OkAfterChangingEverythingWritesTheChoicesAndTellsTheOwner)
+{
+    VoltageBiasSettings settings = Settings(2, "22:00 06:30");
+    owner.answer = 1;
+    const int result = Voltage(settings, [&](HWND dialog, int) {
+        CheckRadioButton(dialog, 4012, 4014, 4013);
+        CheckDlgButton(dialog, 3205, BST_UNCHECKED);
+        SetPicker(dialog, 4017, 3, 15);
+        SetPicker(dialog, 4018, 23, 5);
+        Click(dialog, IDOK);
+        return true;
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(settings.MidnightMode, 1u);
+    EXPECT_STREQ(settings.TimeWindow, "03:15 23:05");
+    EXPECT_EQ(owner.told, std::vector<WPARAM>{0});
+}
+
+TEST_F(SupplyUiTest, AutoContinueStartsClearWithoutAnAnswerOrWithoutAnOwner)
+{
+    owner.answers = false;
+    VoltageBiasSettings settings = Settings(0, "08:00 09:00");
+    bool ticked = true;
+    int result = Voltage(settings, [&](HWND dialog, int) {
+        ticked = IsDlgButtonChecked(dialog, 3205) == BST_CHECKED;
+        CheckDlgButton(dialog, 3205, BST_CHECKED);
+        Click(dialog, IDOK);
+        return true;
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_FALSE(ticked) << "an owner that ignores the question";
+    EXPECT_EQ(owner.told, std::vector<WPARAM>{1});
+
+    // No window of the caller is active: the dialog has no owner to ask or tell.
+    DestroyWindow(owner.hwnd);
+    owner.hwnd = nullptr;
+    settings = Settings(2, "08:00 09:00");
+    ticked = true;
+    HWND dialogOwner = reinterpret_cast<HWND>(1);
+    result = Voltage(settings, [&](HWND dialog, int) {
+        dialogOwner = GetWindow(dialog, GW_OWNER);
+        ticked = IsDlgButtonChecked(dialog, 3205) == BST_CHECKED;
+        CheckRadioButton(dialog, 4012, 4014, 4012);
+        CheckDlgButton(dialog, 3205, BST_CHECKED);
+        Click(dialog, IDOK);
+        return true;
+    });
+    EXPECT_EQ(dialogOwner, nullptr);
+    EXPECT_EQ(result, 1);
+    EXPECT_FALSE(ticked) << "no owner";
+    EXPECT_EQ(settings.MidnightMode, 0u);
+    EXPECT_STREQ(settings.TimeWindow, "08:00 09:00");
+}
+
 TEST_F(SupplyUiTest, CancelAfterChangingEverythingLeavesRecordAndOwnerAlone)
 {
     VoltageBiasSettings settings = Settings(2, "22:00 06:30");
@@ -577,14 +676,8 @@ TEST_F(SupplyUiTest, CancelAfterChangingEverythingLeavesRecordAndOwnerAlone)
     const int result = Voltage(settings, [&](HWND dialog, int) {
         CheckRadioButton(dialog, 4012, 4014, 4012);
         CheckDlgButton(dialog, 3205, BST_UNCHECKED);
-        SYSTEMTIME t{};
-        t.wYear = 1899;
-        t.wMonth = 12;
-        t.wDay = 30;
-        t.wHour = 3;
-        t.wMinute = 15;
-        SendDlgItemMessageA(dialog, 4017, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&t));
-        SendDlgItemMessageA(dialog, 4018, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&t));
+        SetPicker(dialog, 4017, 3, 15);
+        SetPicker(dialog, 4018, 3, 15);
         Click(dialog, IDCANCEL);
         return true;
     });
