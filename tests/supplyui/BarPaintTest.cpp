@@ -196,3 +196,38 @@ TEST(BarPaint, ClipBoxAwayFromTheOriginGetsTheBarsOwnPixels)
                               }),
               "");
 }
+
+TEST(BarPaint, LargerDcKeepsEverythingAroundTheBar)
+{
+    Bar bar(37);
+    bar.control.showPercentage = false;
+    Canvas canvas(300, 40);
+    const RECT at{40, 10, 40 + kWidth, 10 + kHeight};
+    SetViewportOrgEx(canvas.Dc(), at.left, at.top, nullptr);
+    bar.PrintInto(canvas.Dc());
+    EXPECT_EQ(FirstDifference(canvas,
+                              [&](int x, int y) {
+                                  const POINT p{x, y};
+                                  return PtInRect(&at, p) ? Bands(72, at.left)(x, y) : kMarker;
+                              }),
+              "");
+}
+
+TEST(BarPaint, CallersDcKeepsItsBackgroundModeTextColourAndClip)
+{
+    Bar bar(37);
+    Canvas canvas(300, 40);
+    HDC dc = canvas.Dc();
+    SetBkMode(dc, OPAQUE);
+    SetTextColor(dc, RGB(1, 2, 3));
+    IntersectClipRect(dc, 0, 0, 250, 30);
+    const HGDIOBJ font = GetCurrentObject(dc, OBJ_FONT);
+    bar.PrintInto(dc);
+    EXPECT_EQ(GetBkMode(dc), OPAQUE);
+    EXPECT_EQ(GetTextColor(dc), RGB(1, 2, 3));
+    EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), font);
+    RECT box{};
+    GetClipBox(dc, &box);
+    EXPECT_EQ(box.right, 250);
+    EXPECT_EQ(box.bottom, 30);
+}
