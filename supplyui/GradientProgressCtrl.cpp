@@ -121,7 +121,9 @@ void CGradientProgressCtrl::Paint(HDC target, const RECT& client) const
     {
         MemDC buffer(target);
         HDC dc = buffer.Get();
-        if (bands > 0) {
+        if (bands == 0)
+            Fill(dc, client, background);
+        else {
             const float bandWidth = static_cast<float>(width) / static_cast<float>(bands);
             const COLORREF colour = RGB(startRed, startGreen, startBlue);
             for (int i = 0; i < bands; ++i) {
@@ -150,8 +152,14 @@ void CGradientProgressCtrl::Paint(HDC target, const RECT& client) const
 LRESULT CALLBACK CGradientProgressCtrl::Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                                  DWORD_PTR self)
 {
-    auto* control = reinterpret_cast<const CGradientProgressCtrl*>(self);
+    auto* control = reinterpret_cast<CGradientProgressCtrl*>(self);
     switch (message) {
+    case WM_NCDESTROY:
+        // The last message: the subclass record goes with the window, and
+        // the control no longer refers to it.
+        RemoveWindowSubclass(window, Subclass, 1);
+        control->hwnd_ = nullptr;
+        return DefSubclassProc(window, message, wParam, lParam);
     case WM_ERASEBKGND:
         return TRUE;
     case WM_PRINTCLIENT: {

@@ -231,3 +231,41 @@ TEST(BarPaint, CallersDcKeepsItsBackgroundModeTextColourAndClip)
     EXPECT_EQ(box.right, 250);
     EXPECT_EQ(box.bottom, 30);
 }
+
+TEST(BarPaint, EqualStartAndEndColoursShowOnlyTheBackground)
+{
+    Bar bar(37);
+    bar.control.showPercentage = false;
+    bar.control.startRed = bar.control.endRed = 64;
+    bar.control.startGreen = bar.control.endGreen = 64;
+    bar.control.startBlue = bar.control.endBlue = 64;
+    Canvas canvas(kWidth, kHeight);
+    bar.PrintInto(canvas.Dc());
+    EXPECT_EQ(FirstDifference(canvas, [](int, int) { return kSilver; }), "");
+}
+
+// The bar's subclass record must go with its window: a driver's user interface
+// opens the dialog many times in one process.
+TEST(BarPaint, BarLeavesNoSubclassBehindWhenItsWindowGoes)
+{
+    auto busyBlocks = [] {
+        size_t n = 0;
+        HANDLE heap = GetProcessHeap();
+        HeapLock(heap);
+        PROCESS_HEAP_ENTRY entry{};
+        while (HeapWalk(heap, &entry))
+            n += (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0;
+        HeapUnlock(heap);
+        return n;
+    };
+    for (int i = 0; i < 20; ++i)
+        Bar warmUp(37);
+    const size_t before = busyBlocks();
+    for (int i = 0; i < 100; ++i) {
+        Bar bar(37);
+        ASSERT_NE(bar.Window(), nullptr);
+    }
+    const size_t after = busyBlocks();
+    // Each bar that kept its subclass would leave its records: 100 or more.
+    EXPECT_LT(after, before + 50) << "100 bars made and destroyed";
+}
