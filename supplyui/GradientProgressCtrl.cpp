@@ -6,6 +6,24 @@
 
 namespace {
 
+// A device context's state, put back when this goes: the caller of
+// WM_PRINTCLIENT keeps its clip, colours, mode and font.
+class SavedState {
+public:
+    explicit SavedState(HDC dc) : dc_(dc), saved_(SaveDC(dc)) {}
+    ~SavedState()
+    {
+        if (saved_)
+            RestoreDC(dc_, saved_);
+    }
+    SavedState(const SavedState&) = delete;
+    SavedState& operator=(const SavedState&) = delete;
+
+private:
+    HDC dc_;
+    int saved_;
+};
+
 // An off-screen copy of a device context's clip box, copied back in one
 // transfer when it goes; a printer context is drawn on directly.
 class MemDC {
@@ -88,6 +106,9 @@ void CGradientProgressCtrl::SetPos(int position)
 
 void CGradientProgressCtrl::Paint(HDC target, const RECT& client) const
 {
+    // Whatever the caller's DC covers, only the client area is ours to paint.
+    const SavedState saved(target);
+    IntersectClipRect(target, client.left, client.top, client.right, client.bottom);
     if (position_ < lower_ || position_ > upper_ || upper_ == 0) {
         Fill(target, client, GetSysColor(COLOR_BTNFACE));
         return;
@@ -100,7 +121,9 @@ void CGradientProgressCtrl::Paint(HDC target, const RECT& client) const
     {
         MemDC buffer(target);
         HDC dc = buffer.Get();
-        if (bands > 0) {
+        if (bands == 0)
+            Fill(dc, client, background);
+        else {
             const float bandWidth = static_cast<float>(width) / static_cast<float>(bands);
             const COLORREF colour = RGB(startRed, startGreen, startBlue);
             for (int i = 0; i < bands; ++i) {
@@ -129,8 +152,14 @@ void CGradientProgressCtrl::Paint(HDC target, const RECT& client) const
 LRESULT CALLBACK CGradientProgressCtrl::Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                                  DWORD_PTR self)
 {
-    auto* control = reinterpret_cast<const CGradientProgressCtrl*>(self);
+    auto* control = reinterpret_cast<CGradientProgressCtrl*>(self);
     switch (message) {
+    case WM_NCDESTROY:
+        // The last message: the subclass record goes with the window, and
+        // the control no longer refers to it.
+        RemoveWindowSubclass(window, Subclass, 1);
+        control->hwnd_ = nullptr;
+        return DefSubclassProc(window, message, wParam, lParam);
     case WM_ERASEBKGND:
         return TRUE;
     case WM_PRINTCLIENT: {
