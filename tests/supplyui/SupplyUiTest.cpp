@@ -331,7 +331,10 @@ TEST(SupplyUiLoadTest, LoadCallUnloadCyclesKeepNoTlsSlot)
 // A caller that never registered the common controls runs in a process of
 // its own, since this one has: both dialogs open there, and a dialog that
 // can't be created (a hook there refuses the window) is -1 from both
-// exports, never a threshold or an end code.
+// exports, never a threshold or an end code. Wine's comctl32 registers every
+// control class when it loads, so here the bare host can't show a dialog
+// failing for want of registration; Windows does not, which is why the
+// library registers what each template uses.
 TEST(SupplyUiBareHostTest, DialogsOpenWithoutRegisteredControlsAndAFailedOneIsMinusOne)
 {
     struct Case {
