@@ -10,16 +10,11 @@
 
 namespace {
 
-// What follows the last '\\' or '/'. A trail byte of a double-byte character
-// may be 0x5C, so the path is walked by characters.
+// What follows the last '\\' or '/'.
 std::string_view FileNameOf(std::string_view path)
 {
-    std::size_t start = 0;
-    text::ForEachChar(path, AnsiLeadByte, [&](std::size_t i) {
-        if (path[i] == '\\' || path[i] == '/')
-            start = i + 1;
-    });
-    return path.substr(start);
+    const std::size_t separator = text::LastSeparator(path, AnsiLeadByte);
+    return separator == std::string_view::npos ? path : path.substr(separator + 1);
 }
 
 void AddName(std::vector<std::string>& files, const char* path)

@@ -53,6 +53,16 @@ bool AppendWhole(char* dest, std::size_t size, std::string_view source)
     return true;
 }
 
+std::size_t LastSeparator(std::string_view s, LeadByteTest isLead)
+{
+    std::size_t last = std::string_view::npos;
+    ForEachChar(s, isLead, [&](std::size_t i) {
+        if (s[i] == '\\' || s[i] == '/')
+            last = i;
+    });
+    return last;
+}
+
 bool EndsWithSeparator(std::string_view s, LeadByteTest isLead)
 {
     bool last = false;

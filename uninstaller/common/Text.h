@@ -108,6 +108,13 @@ void ForEachChar(std::string_view s, LeadByteTest isLead, Visit visit)
     }
 }
 
+// Offset of the last '\\' or '/' that is a character of its own, not the
+// second byte of a double-byte one; npos when there is none.
+std::size_t LastSeparator(std::string_view s, LeadByteTest isLead);
+
+// The lead-byte test of the code page SetLeadBytes was given.
+inline bool IsLeadByte(unsigned char c) { return detail::leadBytes.lead[c]; }
+
 // True when the last character of `s` is '\\' or '/'.
 bool EndsWithSeparator(std::string_view s, LeadByteTest isLead);
 

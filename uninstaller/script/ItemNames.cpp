@@ -5,8 +5,6 @@
 
 namespace {
 
-bool IsLead(unsigned char c) { return text::detail::leadBytes.lead[c]; }
-
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // Blanks and double quotes off both ends, in any number and mix: the removal
@@ -26,7 +24,7 @@ template <typename Visit>
 void Characters(std::string_view s, Visit visit)
 {
     for (std::size_t i = 0; i < s.size();) {
-        const std::size_t length = IsLead(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
+        const std::size_t length = text::IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
         visit(i, length);
         i += length;
     }
@@ -50,12 +48,8 @@ bool IsSeparator(std::string_view s, std::size_t i, std::size_t length)
 // The text after the last '\\' or '/': the name and extension of a path.
 std::string_view LastComponent(std::string_view s)
 {
-    std::size_t start = 0;
-    Characters(s, [&](std::size_t i, std::size_t length) {
-        if (IsSeparator(s, i, length))
-            start = i + 1;
-    });
-    return s.substr(start);
+    const std::size_t separator = text::LastSeparator(s, text::IsLeadByte);
+    return separator == std::string_view::npos ? s : s.substr(separator + 1);
 }
 
 std::string_view TrimBlanks(std::string_view s)

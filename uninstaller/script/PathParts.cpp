@@ -14,11 +14,7 @@ void PathParts::Split(std::string_view path, text::LeadByteTest isLead)
         driveText = rest.substr(0, 2);
         rest.remove_prefix(2);
     }
-    std::size_t slash = std::string_view::npos;
-    text::ForEachChar(rest, isLead, [&](std::size_t i) {
-        if (rest[i] == '\\' || rest[i] == '/')
-            slash = i;
-    });
+    const std::size_t slash = text::LastSeparator(rest, isLead);
     std::string_view dirText;
     if (slash != std::string_view::npos) {
         dirText = rest.substr(0, slash + 1);
