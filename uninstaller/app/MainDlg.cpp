@@ -140,6 +140,7 @@ void MainDlg::RunLoadingStep()
 
     ShowWindow(select_.hwnd, SW_SHOW);
     ShowWindow(hwnd, SW_SHOW);
+    select_.Refill();
     // With no printer to choose, the removal can still take away what the
     // scripts left behind; otherwise the selection page enables the button.
     EnableButton(IDC_BTN_UNINSTALL, CountOfferedPrinters(database_) == 0);
@@ -155,6 +156,8 @@ INT_PTR MainDlg::OnCommand(int id)
         EndDialog(hwnd, 1);
         return TRUE;
     case IDC_BTN_UNINSTALL:
+        if (select_.Visible())
+            select_.Commit();
         StartRemoval();
         return TRUE;
     default:
@@ -212,6 +215,8 @@ void MainDlg::OnRemovalDone()
     const bool backToSelection = CountOfferedPrinters(database_) >= 1 && database_.RestartRequired == 0;
     ShowWindow(select_.hwnd, backToSelection ? SW_SHOW : SW_HIDE);
     ShowWindow(remove_.hwnd, backToSelection ? SW_HIDE : SW_SHOW);
+    if (backToSelection)
+        select_.Refill();
     EnableButton(IDC_BTN_EXIT, true);
 }
 

@@ -26,3 +26,7 @@ BOOL CSelectDlg::OnInitDialog()
     texts_.SetItemTextById(hwnd, IDC_SELECT_WARNING, IDS_SELECT_WARNING);
     return TRUE;
 }
+
+void CSelectDlg::Refill() {}
+
+void CSelectDlg::Commit() {}

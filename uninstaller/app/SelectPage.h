@@ -14,10 +14,18 @@ public:
 
     bool Visible() const { return visible_; }
 
+    // Lists the offered printers of the inventory again, in inventory order.
+    void Refill();
+    // Writes the list's selection into the inventory's Skip flags.
+    void Commit();
+    // Selected items at the last commit.
+    int SelectedCount() const { return selectedCount_; }
+
 private:
     BOOL OnInitDialog();
 
     bool visible_ = false;
+    int selectedCount_ = 0;
     TextCatalogue texts_;
     UninstallDatabase* database_ = nullptr;
 };
