@@ -152,6 +152,12 @@ INT_PTR MainDlg::OnCommand(int id)
     switch (id) {
     case IDOK:
     case IDCANCEL:
+        // Escape, and the close request the dialog manager turns into
+        // Cancel, would end the program with the removal half done.
+        if (remove_.Running())
+            return TRUE;
+        EndDialog(hwnd, 1);
+        return TRUE;
     case IDC_BTN_EXIT:
         EndDialog(hwnd, 1);
         return TRUE;
@@ -207,7 +213,7 @@ void MainDlg::StartRemoval()
     if (HMENU menu = GetSystemMenu(hwnd, FALSE))
         EnableMenuItem(menu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
     EnableButton(IDC_BTN_EXIT, false);
-    EnableButton(IDC_BTN_UNINSTALL, false);
+    remove_.Start();
 }
 
 void MainDlg::OnRemovalDone()

@@ -2,6 +2,7 @@
 // Owners for the platform's handles: one owner, no copies, closed on scope exit.
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <utility>
 
@@ -82,3 +83,19 @@ struct GdiTraits {
 };
 using FontHandle = UniqueHandle<HFONT, GdiTraits<HFONT>>;
 using BitmapHandle = UniqueHandle<HBITMAP, GdiTraits<HBITMAP>>;
+
+struct RegistryKeyTraits {
+    static HKEY Invalid() { return nullptr; }
+    static bool Valid(HKEY h) { return h != nullptr; }
+    static bool Close(HKEY h) { return RegCloseKey(h) == ERROR_SUCCESS; }
+};
+// An opened registry key (never one of the predefined roots).
+using RegistryKey = UniqueHandle<HKEY, RegistryKeyTraits>;
+
+struct ImageListTraits {
+    static HIMAGELIST Invalid() { return nullptr; }
+    static bool Valid(HIMAGELIST h) { return h != nullptr; }
+    static bool Close(HIMAGELIST h) { return ImageList_Destroy(h) != FALSE; }
+};
+// An image list of the common controls.
+using ImageList = UniqueHandle<HIMAGELIST, ImageListTraits>;

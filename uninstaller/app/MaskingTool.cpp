@@ -1,0 +1,96 @@
+#include "MaskingTool.h"
+
+namespace {
+
+constexpr char kOemPathsKey[] = "SOFTWARE\\QUORVEL\\OEM\\OEMPaths";
+constexpr char kToolPrograms[][16] = {"VELTRO32.EXE", "VELTROPE.EXE"};
+
+bool Readable(const char* path)
+{
+    KernelHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  0, nullptr));
+    return static_cast<bool>(file);
+}
+
+} // namespace
+
+bool LocateMaskingTool(const char* program, char (&path)[text::kMaxText])
+{
+    path[0] = '\0';
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOemPathsKey, 0, KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS)
+        return false;
+    RegistryKey key(opened);
+    for (DWORD index = 0;; ++index) {
+        char name[256] = {};
+        DWORD nameSize = sizeof name;
+        char folder[text::kMaxText] = {};
+        DWORD folderSize = sizeof folder - 1;
+        DWORD type = 0;
+        const LONG result = RegEnumValueA(key.Get(), index, name, &nameSize, nullptr, &type,
+                                          reinterpret_cast<BYTE*>(folder), &folderSize);
+        if (result == ERROR_MORE_DATA)
+            continue;
+        if (result != ERROR_SUCCESS)
+            return false;
+        if ((type != REG_SZ && type != REG_EXPAND_SZ) || folder[0] == '\0')
+            continue;
+        char candidate[text::kMaxText] = {};
+        bool ok = text::CopyWhole(candidate, folder);
+        if (ok && !text::EndsWithSeparator(candidate, text::IsLeadByte))
+            ok = text::AppendWhole(candidate, "\\");
+        if (ok && text::AppendWhole(candidate, program) && Readable(candidate)) {
+            text::CopyWhole(path, candidate);
+            return true;
+        }
+    }
+}
+
+bool MaskingToolRun::Start(const PlatformKind& platform)
+{
+    for (const char* program : kToolPrograms) {
+        if (!LocateMaskingTool(program, path_))
+            continue;
+        char commandLine[] = " /d";
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started{};
+        if (CreateProcessA(path_, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+            CloseHandle(started.hThread);
+            process_.Attach(started.hProcess);
+            return true;
+        }
+        if (platform.isWin32s()) {
+            placeholder_ = true;
+            return true;
+        }
+        return false;
+    }
+    return false;
+}
+
+bool MaskingToolRun::StillRunning(const PlatformKind& platform)
+{
+    if (!process_ && !placeholder_) {
+        const bool started = Start(platform);
+        if (!started)
+            Forget();
+        return started;
+    }
+    bool running = false;
+    if (platform.isWin32s()) {
+        running = FindWindowA("#32770", "Veltrope") != nullptr;
+    } else if (process_) {
+        DWORD code = 0;
+        running = GetExitCodeProcess(process_.Get(), &code) && code == STILL_ACTIVE;
+    }
+    if (!running)
+        Forget();
+    return running;
+}
+
+void MaskingToolRun::Forget()
+{
+    process_.Close();
+    placeholder_ = false;
+}

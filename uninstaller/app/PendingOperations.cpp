@@ -1,0 +1,21 @@
+// Removal operations whose work is not carried out yet: each step calls its
+// operation, which leaves the machine as it is.
+
+#include "RemovalOperations.h"
+
+void RunHooks(RemovalState&) {}
+void RemovePrinters(RemovalState&) {}
+void RemovePrinterDrivers(RemovalState&, const char*) {}
+void RemoveMonitors(RemovalState&, const char*) {}
+void RemovePrintProcessors(RemovalState&, const char*) {}
+void RemoveServices(RemovalState&) {}
+void ReadOemPaths(RemovalState&) {}
+void RemoveShortcuts(RemovalState&) {}
+void RemoveIniEntries(RemovalState&) {}
+void DeleteLoadRunEntries(RemovalState&) {}
+void PrepareDriverPaths(RemovalState&) {}
+void RemoveScriptFiles(RemovalState&) {}
+void DeleteOemInfFiles(RemovalState&) {}
+void DeleteWin9xOemInfFiles(RemovalState&) {}
+void RemoveDriverSubdirectory(RemovalState&) {}
+void RemoveRegistryKeys(RemovalState&) {}
