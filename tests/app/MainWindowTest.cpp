@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "SplProxyFaults.h"
 #include "app/MainDlg.h"
@@ -258,4 +259,60 @@ TEST_F(LoadedMachine, AFailedLoadingEndsTheMainDialogWithOneUnseen)
     });
     EXPECT_EQ(result, 1);
     EXPECT_FALSE(mainWindowShown);
+}
+
+namespace {
+
+// Clicks Uninstall once the modal main window shows it enabled.
+bool uninstallClicked = false;
+void CALLBACK ClickUninstallWhenReady(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND main = FindWindowA(kMainWindowClass, nullptr);
+    if (uninstallClicked || !main || !IsWindowVisible(main) || !IsWindowEnabled(GetDlgItem(main, IDC_BTN_UNINSTALL)))
+        return;
+    uninstallClicked = true;
+    KillTimer(nullptr, timer);
+    PostMessageA(main, WM_COMMAND, MAKEWPARAM(IDC_BTN_UNINSTALL, BN_CLICKED), 0);
+}
+
+} // namespace
+
+TEST_F(LoadedMachine, EscapeAndCloseDuringTheStepsDoNotEndTheProgram)
+{
+    CRemoveDlg::SetWaits(10, 1);
+    std::vector<int> steps;
+    HWND mainWindow = nullptr;
+    CRemoveDlg::ObserveSteps([&](int step) {
+        steps.push_back(step);
+        mainWindow = FindWindowA(kMainWindowClass, nullptr);
+        if (step == 3) {
+            PostMessageA(mainWindow, WM_KEYDOWN, VK_ESCAPE, 0);
+            PostMessageA(mainWindow, WM_KEYUP, VK_ESCAPE, 0);
+            PostMessageA(mainWindow, WM_CLOSE, 0, 0);
+        }
+        if (step == 17)
+            PostMessageA(mainWindow, WM_COMMAND, MAKEWPARAM(IDC_BTN_EXIT, BN_CLICKED), 0);
+    });
+    std::vector<std::string> boxes;
+    SetMessageAnswerer([&](const char* text, const char*, UINT) {
+        boxes.emplace_back(text);
+        return IDOK;
+    });
+    uninstallClicked = false;
+    SetTimer(nullptr, 0, 100, ClickUninstallWhenReady);
+
+    MainDlg main("prnuninst.exe");
+    const INT_PTR result =
+        DialogBoxParamA(instance, "IDD_MAIN_NOBMP", nullptr, CDlg::StaticDlgProc, reinterpret_cast<LPARAM>(&main));
+    CRemoveDlg::ObserveSteps({});
+    CRemoveDlg::SetWaits(200, 100);
+    SetMessageAnswerer([](const char* text, const char*, UINT) {
+        ADD_FAILURE() << "unexpected message box: " << text;
+        return IDCANCEL;
+    });
+
+    EXPECT_EQ(result, 1);
+    ASSERT_FALSE(steps.empty());
+    EXPECT_EQ(steps.back(), 17) << "the program ended in the middle of the removal";
+    EXPECT_EQ(boxes, (std::vector<std::string>{bed::Ansi("プリンタのアンインストールが完了しました。")}));
 }
