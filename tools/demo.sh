@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The program's main job on a prepared demo machine (a Wine prefix of its
 # own, without the Z: drive, with the maker's printers and their uninstall
-# scripts installed by demo_machine.exe), with a screenshot of the main window saved as
-# BUILD/prnuninst-main.png.
+# scripts installed by demo_machine.exe), played through by demodriver.exe: the
+# loading dialog, the selection page with the printers listed, and the finished
+# removal page are saved as BUILD/prnuninst-loading.png, BUILD/prnuninst-main.png
+# and BUILD/prnuninst-removal.png.
 #   demo.sh BUILD_DIR
 # With DISPLAY set the program shows on that display and stays until closed;
-# otherwise it runs under Xvfb and is closed after the screenshot.
+# otherwise it runs under Xvfb and ends after the removal.
 set -euo pipefail
 build=$(readlink -f "${1:?usage: demo.sh BUILD_DIR}")
 here=$(dirname "$(readlink -f "$0")")
@@ -15,7 +17,7 @@ if [ -n "${DISPLAY:-}" ]; then
     export WINE_BED_DISPLAY="$DISPLAY"
     close=""
 else
-    close="--close"
+    close="--exit"
 fi
 
 WINE_BED_DESKTOP=800x600 "$here/wine-bed.sh" up "$bed" "$build/bin" "$build/tests/bin"
@@ -30,9 +32,11 @@ loadingShot=$!
 "$here/wine-run.sh" "$bed" "$build/bin/prnuninst.exe" &
 program=$!
 
-"$here/wine-run.sh" "$bed" "$build/tests/bin/windowshot.exe" QRVUninstallWindowClass_Q 'T:\prnuninst-main.png' $close
-mv -f "$build/tests/bin/prnuninst-main.png" "$build/prnuninst-main.png"
-echo "demo: main window saved to $build/prnuninst-main.png"
+"$here/wine-run.sh" "$bed" "$build/tests/bin/demodriver.exe" 'T:\prnuninst-main.png' 'T:\prnuninst-removal.png' $close
+for shot in main removal; do
+    mv -f "$build/tests/bin/prnuninst-$shot.png" "$build/prnuninst-$shot.png"
+    echo "demo: $shot window saved to $build/prnuninst-$shot.png"
+done
 if wait "$loadingShot" && [ -f "$build/tests/bin/prnuninst-loading.png" ]; then
     mv -f "$build/tests/bin/prnuninst-loading.png" "$build/prnuninst-loading.png"
     echo "demo: loading dialog saved to $build/prnuninst-loading.png"

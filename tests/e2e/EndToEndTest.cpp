@@ -1,0 +1,98 @@
+// prnuninst.exe as an administrator runs it: its own process on a machine
+// with the maker's printers, driven through its windows as a user would.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+#include "app/Messages.h"
+#include "machine/Machine.h"
+#include "res/resource.h"
+#include "support/WineBed.h"
+
+namespace {
+
+std::string Text(HWND window)
+{
+    char buffer[512] = {};
+    GetWindowTextA(window, buffer, sizeof buffer);
+    return buffer;
+}
+
+HWND PageWith(HWND main, int control)
+{
+    for (HWND page = FindWindowExA(main, nullptr, "#32770", nullptr); page;
+         page = FindWindowExA(main, page, "#32770", nullptr)) {
+        if (GetDlgItem(page, control))
+            return page;
+    }
+    return nullptr;
+}
+
+// A message box of the program: a plain dialog with the program's title.
+HWND MessageBoxWindow() { return FindWindowA("#32770", bed::Ansi("アンインストール").c_str()); }
+
+bool Enabled(HWND main, int id) { return IsWindowEnabled(GetDlgItem(main, id)) != FALSE; }
+
+constexpr char kScript[] = "[UnPrinterDrivers]\r\n"
+                           "\"QUORVEL Lumenta 2400\",Lum2400,3\r\n"
+                           "\"QUORVEL Lumenta 3100\",Lum3100,3\r\n"
+                           "[Lum2400.Files]\r\nQL2400.DLL\r\n"
+                           "[Lum3100.Files]\r\nQL3100.DLL\r\n";
+
+} // namespace
+
+TEST(EndToEnd, OneOfTwoPrintersChosenRunsEveryStepAndComesBackToTheRefilledList)
+{
+    machine::Machine machine;
+    ASSERT_TRUE(machine.PutScript(machine::DriverDirectory(), kScript));
+    ASSERT_TRUE(machine.InstallPrinter({"Lumenta A", "QUORVEL Lumenta 2400"}));
+    ASSERT_TRUE(machine.InstallPrinter({"Lumenta B", "QUORVEL Lumenta 3100"}));
+
+    bed::Process program(bed::Deliverable("prnuninst.exe"));
+    ASSERT_TRUE(program.Started());
+
+    HWND main = nullptr;
+    ASSERT_TRUE(bed::WaitFor(
+        [&] {
+            main = FindWindowA(kMainWindowClass, nullptr);
+            return main && IsWindowVisible(main);
+        },
+        60000))
+        << "the loading never showed the main window";
+    HWND select = PageWith(main, IDC_PRINTER_LIST);
+    ASSERT_NE(select, nullptr);
+    HWND list = GetDlgItem(select, IDC_PRINTER_LIST);
+    ASSERT_TRUE(bed::WaitFor([&] { return SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) == 2; }, 10000));
+    EXPECT_FALSE(Enabled(main, IDC_BTN_UNINSTALL)) << "nothing is chosen yet";
+
+    // Home selects the first printer, as the keyboard does.
+    PostMessageA(list, WM_KEYDOWN, VK_HOME, 0);
+    PostMessageA(list, WM_KEYUP, VK_HOME, 0);
+    ASSERT_TRUE(bed::WaitFor([&] { return Enabled(main, IDC_BTN_UNINSTALL); }, 10000));
+    EXPECT_EQ(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 1);
+
+    PostMessageA(GetDlgItem(main, IDC_BTN_UNINSTALL), BM_CLICK, 0, 0);
+    HWND remove = PageWith(main, IDC_ROW_BUILD);
+    ASSERT_NE(remove, nullptr);
+    ASSERT_TRUE(bed::WaitFor([&] { return IsWindowVisible(remove) != FALSE; }, 10000));
+    EXPECT_FALSE(Enabled(main, IDC_BTN_EXIT)) << "Exit waits for the removal";
+
+    HWND box = nullptr;
+    ASSERT_TRUE(bed::WaitFor([&] { return (box = MessageBoxWindow()) != nullptr; }, 60000))
+        << "the last step never told the removal was complete";
+    EXPECT_EQ(Text(GetDlgItem(box, 0xFFFF)), bed::Ansi("プリンタのアンインストールが完了しました。"));
+    PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+
+    ASSERT_TRUE(bed::WaitFor([&] { return IsWindowVisible(select) && !IsWindowVisible(remove); }, 10000))
+        << "printers remain and nothing waits for a restart: the list comes back";
+    ASSERT_TRUE(bed::WaitFor([&] { return Enabled(main, IDC_BTN_EXIT); }, 10000));
+    EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 2);
+    EXPECT_EQ(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 0) << "the list was filled again";
+    EXPECT_FALSE(Enabled(main, IDC_BTN_UNINSTALL));
+
+    PostMessageA(GetDlgItem(main, IDC_BTN_EXIT), BM_CLICK, 0, 0);
+    EXPECT_EQ(program.Wait(20000), 1);
+}
