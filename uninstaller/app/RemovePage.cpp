@@ -138,6 +138,10 @@ void CRemoveDlg::CreateRowFonts()
 
 void CRemoveDlg::Start()
 {
+    // A second request while the steps run (the button and the menu both
+    // start the removal) would begin them again from the first.
+    if (running_)
+        return;
     EnableWindow(GetDlgItem(GetParent(hwnd), IDC_BTN_UNINSTALL), FALSE);
     FillFolderLists(state_, folderSettle);
     state_.DriverDirectory.Resolve(location::PrinterDriverDirectory);

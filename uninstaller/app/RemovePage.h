@@ -21,7 +21,8 @@ public:
     // The platform the steps are chosen by; the running system's by default.
     void SetPlatform(const PlatformKind& platform) { state_.Platform = platform; }
 
-    // Fills the folder lists and starts the steps from the first.
+    // Fills the folder lists and starts the steps from the first; nothing
+    // while they run.
     void Start();
     // From Start until the last step has begun.
     bool Running() const { return running_; }
