@@ -82,3 +82,11 @@ struct GdiTraits {
 };
 using FontHandle = UniqueHandle<HFONT, GdiTraits<HFONT>>;
 using BitmapHandle = UniqueHandle<HBITMAP, GdiTraits<HBITMAP>>;
+
+struct RegistryKeyTraits {
+    static HKEY Invalid() { return nullptr; }
+    static bool Valid(HKEY h) { return h != nullptr; }
+    static bool Close(HKEY h) { return RegCloseKey(h) == ERROR_SUCCESS; }
+};
+// An opened registry key.
+using RegistryKey = UniqueHandle<HKEY, RegistryKeyTraits>;
