@@ -15,16 +15,17 @@ namespace {
 // The removal page's parent stands in for the main window: it has the
 // Uninstall button and counts the messages the page posts to it.
 int removalDoneCount = 0;
-int closeRequests = 0;
+std::string hostMessages;
 
 LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == UM_REMOVALDONE) {
         ++removalDoneCount;
+        hostMessages += "done;";
         return 0;
     }
     if (message == WM_CLOSE) {
-        ++closeRequests;
+        hostMessages += "close;";
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -62,7 +63,8 @@ class RemovePageTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        removalDoneCount = closeRequests = 0;
+        removalDoneCount = 0;
+        hostMessages.clear();
         instance = GetModuleHandleA(nullptr);
         WNDCLASSA wc{};
         wc.lpfnWndProc = HostProc;
@@ -184,6 +186,7 @@ TEST_F(RemovePageTest, StartFillsTheFolderListsWithTheNtRowsOnlyOnNt)
     const ItemList system{"C:\\windows\\", "C:\\windows\\system32\\", "C:\\windows\\system32\\spool\\drivers\\color\\"};
     EXPECT_EQ(page.State().SpoolerFolders, spooler);
     EXPECT_EQ(page.State().SystemFolders, system);
+    EXPECT_EQ(hostMessages, "done;") << "nothing deferred: no close request";
     EXPECT_STREQ(page.State().DriverDirectory.Compose(), "C:\\windows\\system32\\spool\\drivers\\x64\\");
 
     // A second removal in the same run appends the same folders again.
@@ -191,14 +194,23 @@ TEST_F(RemovePageTest, StartFillsTheFolderListsWithTheNtRowsOnlyOnNt)
     EXPECT_EQ(page.State().SpoolerFolders, spooler);
     EXPECT_EQ(page.State().SystemFolders, system);
 
+    // Windows 9x: no "Windows 4.0" rows, and the spooler step leaves a
+    // restart to do; answered no, the main window still closes, before the
+    // removal's end is told.
     const OSVERSIONINFOA win98 = Version(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
     CRemoveDlg nine;
     nine.SetPlatform(PlatformKind(&win98));
     Open(nine);
+    boxes.clear();
+    hostMessages.clear();
     ASSERT_TRUE(RunToEnd(nine));
     EXPECT_EQ(nine.State().SpoolerFolders, (ItemList{"C:\\windows\\system32\\spool\\drivers\\x64\\",
                                                      "C:\\windows\\system32\\spool\\prtprocs\\x64\\"}));
     EXPECT_EQ(nine.State().SystemFolders, system);
+    EXPECT_EQ(database.RestartRequired, 1u);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].rfind(bed::Ansi("プリンタのアンインストールはほぼ終わりました。"), 0), 0u) << boxes[0];
+    EXPECT_EQ(hostMessages, "close;done;");
 }
 
 TEST_F(RemovePageTest, StepsRunInOrderOnceEachAndATickDuringAStepDoesNothing)

@@ -7,6 +7,7 @@
 #include "../res/resource.h"
 #include "../script/UiSettings.h"
 #include "../spooler/SpoolerService.h"
+#include "../spooler/SpoolerWindow.h"
 #include "../system/Restart.h"
 #include "DialogFont.h"
 #include "FolderLists.h"

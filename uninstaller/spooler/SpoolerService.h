@@ -11,10 +11,6 @@ int StopSpooler();
 // the same way. 1 when it runs.
 int StartSpooler();
 
-// Windows 95: asks the spooler's window to close and gives it a second.
-// 1 when there was one.
-int CloseSpoolerWindow();
-
 // Tests only: the service the two calls control instead of "Spooler", or
 // nullptr for the spooler again.
 void UseServiceAsSpooler(const char* serviceName);
