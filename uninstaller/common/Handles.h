@@ -2,6 +2,7 @@
 // Owners for the platform's handles: one owner, no copies, closed on scope exit.
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <utility>
 
@@ -82,3 +83,37 @@ struct GdiTraits {
 };
 using FontHandle = UniqueHandle<HFONT, GdiTraits<HFONT>>;
 using BitmapHandle = UniqueHandle<HBITMAP, GdiTraits<HBITMAP>>;
+
+struct ImageListTraits {
+    static HIMAGELIST Invalid() { return nullptr; }
+    static bool Valid(HIMAGELIST h) { return h != nullptr; }
+    static bool Close(HIMAGELIST h) { return ImageList_Destroy(h) != FALSE; }
+};
+using ImageListHandle = UniqueHandle<HIMAGELIST, ImageListTraits>;
+
+struct MenuTraits {
+    static HMENU Invalid() { return nullptr; }
+    static bool Valid(HMENU h) { return h != nullptr; }
+    static bool Close(HMENU h) { return DestroyMenu(h) != FALSE; }
+};
+// A loaded menu; its submenus go with it.
+using MenuHandle = UniqueHandle<HMENU, MenuTraits>;
+
+struct RegistryKeyTraits {
+    static HKEY Invalid() { return nullptr; }
+    static bool Valid(HKEY h) { return h != nullptr; }
+    static bool Close(HKEY h) { return RegCloseKey(h) == ERROR_SUCCESS; }
+};
+using RegistryKey = UniqueHandle<HKEY, RegistryKeyTraits>;
+
+// The wait cursor for the life of the object, then the cursor shown before.
+class WaitCursor {
+public:
+    WaitCursor() : previous_(SetCursor(LoadCursorA(nullptr, IDC_WAIT))) {}
+    ~WaitCursor() { SetCursor(previous_); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    HCURSOR previous_;
+};
