@@ -33,7 +33,7 @@ private:
     void InsertColumns();
     void LoadImageLists();
     void InsertPlaceholder();
-    void InsertPrinter(int position, const CActivePrinter& printer);
+    void InsertPrinters();
     void ShowContextMenu();
     void RunExtraInfo();
     DWORD View() const;
