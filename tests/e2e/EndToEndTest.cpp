@@ -68,9 +68,9 @@ TEST(EndToEnd, OneOfTwoPrintersChosenRunsEveryStepAndComesBackToTheRefilledList)
     ASSERT_TRUE(bed::WaitFor([&] { return SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) == 2; }, 10000));
     EXPECT_FALSE(Enabled(main, IDC_BTN_UNINSTALL)) << "nothing is chosen yet";
 
-    // Home selects the first printer, as the keyboard does.
-    PostMessageA(list, WM_KEYDOWN, VK_HOME, 0);
-    PostMessageA(list, WM_KEYUP, VK_HOME, 0);
+    // End selects the last printer, as the keyboard does.
+    PostMessageA(list, WM_KEYDOWN, VK_END, 0);
+    PostMessageA(list, WM_KEYUP, VK_END, 0);
     ASSERT_TRUE(bed::WaitFor([&] { return Enabled(main, IDC_BTN_UNINSTALL); }, 10000));
     EXPECT_EQ(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 1);
 

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "Capture.h"
 
@@ -72,8 +73,12 @@ int main(int argc, char** argv)
     if (!SaveWindowPng(main, argv[1]))
         return 1;
 
-    PostMessageA(list, WM_KEYDOWN, VK_HOME, 0);
-    PostMessageA(list, WM_KEYUP, VK_HOME, 0);
+    // As the keyboard chooses: End moves to the last printer, Home back to
+    // the first, which stays the only one selected.
+    for (WPARAM key : {VK_END, VK_HOME}) {
+        PostMessageA(list, WM_KEYDOWN, key, 0);
+        PostMessageA(list, WM_KEYUP, key, 0);
+    }
     if (!WaitFor([&] { return IsWindowEnabled(GetDlgItem(main, kUninstall)) != FALSE; }, 10))
         return Fail("choosing a printer did not enable Uninstall");
     PostMessageA(GetDlgItem(main, kUninstall), BM_CLICK, 0, 0);

@@ -53,7 +53,7 @@ private:
     RemovalState state_;
     FontHandle normalFont_;
     FontHandle boldFont_;
-    ImageList stateIcons_;
+    ImageListHandle stateIcons_;
     HCURSOR previousCursor_ = nullptr;
     HCURSOR waitCursor_ = nullptr;
     MaskingToolRun maskingTool_;

@@ -98,4 +98,24 @@ struct ImageListTraits {
     static bool Close(HIMAGELIST h) { return ImageList_Destroy(h) != FALSE; }
 };
 // An image list of the common controls.
-using ImageList = UniqueHandle<HIMAGELIST, ImageListTraits>;
+using ImageListHandle = UniqueHandle<HIMAGELIST, ImageListTraits>;
+
+struct MenuTraits {
+    static HMENU Invalid() { return nullptr; }
+    static bool Valid(HMENU h) { return h != nullptr; }
+    static bool Close(HMENU h) { return DestroyMenu(h) != FALSE; }
+};
+// A loaded menu; its submenus go with it.
+using MenuHandle = UniqueHandle<HMENU, MenuTraits>;
+
+// The wait cursor for the life of the object, then the cursor shown before.
+class WaitCursor {
+public:
+    WaitCursor() : previous_(SetCursor(LoadCursorA(nullptr, IDC_WAIT))) {}
+    ~WaitCursor() { SetCursor(previous_); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    HCURSOR previous_;
+};
