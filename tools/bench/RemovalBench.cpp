@@ -91,7 +91,11 @@ int main()
     double finished = 0;
     SetMessageAnswerer([&](const char* text, const char*, UINT) {
         finished = Now();
-        std::printf("message: %s\n", text);
+        wchar_t wide[512] = {};
+        char utf8[1024] = {};
+        MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 512);
+        WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr);
+        std::printf("message: %s\n", utf8);
         return IDNO;
     });
     SetTimer(nullptr, 0, 100, ChooseAndStart);

@@ -230,6 +230,14 @@ void CSelectDlg::Commit()
     selectedCount_ = 0;
     if (!list_ || !database_)
         return;
+    // Every listed printer stays unless its row is found selected: a row
+    // whose name finds no record, or finds an earlier one of the same name
+    // in another letter case, must not leave a printer the user didn't
+    // choose marked for removal by an earlier selection.
+    for (CActivePrinter& printer : database_->Printers) {
+        if (printer.IsOffered())
+            printer.Skip = 1;
+    }
     const int count = static_cast<int>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
         char name[256] = {};
