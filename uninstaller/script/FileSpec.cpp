@@ -297,3 +297,17 @@ void BuildDefaultScriptPath()
     if (!text::AppendWhole(DefaultScriptPath, program) || !text::AppendWhole(DefaultScriptPath, kScriptName))
         DefaultScriptPath[0] = '\0';
 }
+
+bool PathBesideProgram(char (&out)[text::kMaxText], const char* name)
+{
+    FileSpec program;
+    program.Resolve(location::ProgramDirectory);
+    out[0] = '\0';
+    if (program.directory[0] == '\0')
+        return false;
+    if (text::AppendWhole(out, program.drive) && text::AppendWhole(out, program.directory) &&
+        text::AppendWhole(out, name))
+        return true;
+    out[0] = '\0';
+    return false;
+}

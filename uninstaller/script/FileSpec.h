@@ -81,6 +81,10 @@ struct FileSpec : PathParts {
     void Clear();
 };
 
+// `<directory of the running program><name>`; false, leaving `out` empty,
+// when that directory is unknown or the path would not fit.
+bool PathBesideProgram(char (&out)[text::kMaxText], const char* name);
+
 // The default uninstall script beside the program.
 extern char DefaultScriptPath[text::kMaxText];
 void BuildDefaultScriptPath();

@@ -42,23 +42,14 @@ bool EnableShutdownPrivilege()
     return adjusted && GetLastError() == ERROR_SUCCESS;
 }
 
-// `<program directory>ZRESTART.EXE`.
-void RestartProgramPath(char (&path)[text::kMaxText])
-{
-    FileSpec program;
-    program.Resolve(location::ProgramDirectory);
-    path[0] = '\0';
-    if (program.directory[0] == '\0' || !text::AppendWhole(path, program.drive) ||
-        !text::AppendWhole(path, program.directory) || !text::AppendWhole(path, "ZRESTART.EXE"))
-        throw CFileSpecException{};
-}
-
 // Whatever the answer, the restart program goes at the next start and the
 // deleter runs then; with a yes the restart program restarts Windows now.
 bool RestartThroughProgram(bool restartNow, const PlatformKind& platform)
 {
+    // Without the program's own directory nothing can be listed or started.
     char program[text::kMaxText];
-    RestartProgramPath(program);
+    if (!PathBesideProgram(program, "ZRESTART.EXE"))
+        return false;
     AddZwininitDelete(program);
     AddStartupEntry(nullptr, "ZWININIT", platform);
     if (!restartNow)
@@ -93,14 +84,7 @@ void OfferRestart(HWND page, UninstallDatabase& database, const PlatformKind& pl
     bool restarted = false;
     switch (platform.versionKind()) {
     case platform::kKindWin32s:
-        // Without the program's own directory nothing can be listed or
-        // started; the question was asked, so the answer still gets its
-        // report and the window its close request.
-        try {
-            restarted = RestartThroughProgram(yes, platform);
-        } catch (const CFileSpecException&) {
-            restarted = false;
-        }
+        restarted = RestartThroughProgram(yes, platform);
         break;
     case platform::kKindWin95:
     case platform::kKindWin98:
