@@ -19,3 +19,7 @@ void DeleteOemInfFiles(RemovalState&) {}
 void DeleteWin9xOemInfFiles(RemovalState&) {}
 void RemoveDriverSubdirectory(RemovalState&) {}
 void RemoveRegistryKeys(RemovalState&) {}
+
+#include "../system/UsbDevice.h"
+
+void RemoveUsbPrinterDevice(const char*, unsigned, unsigned) {}
