@@ -150,8 +150,9 @@ void RemovePrinterDrivers(RemovalState& state, const char* environment)
     const std::optional<ItemList> installed = InstalledDrivers(environment);
     if (!installed || installed->empty())
         return;
-    // Whatever the scripts say, a driver some queue still uses stays with its
-    // keys and INF files; the spooler of every platform doesn't refuse it.
+    // Whatever the scripts say, a driver some queue still uses (a foreign
+    // printer's too) stays, and so do its keys and INF files: not every
+    // spooler refuses to delete it. Unable to tell, delete nothing.
     const std::optional<ItemList> inUse = DriversOfInstalledPrinters();
     ItemList candidates;
     for (const std::string& name : *installed) {
