@@ -5,7 +5,6 @@
 
 void RunHooks(RemovalState&) {}
 void RemovePrinters(RemovalState&) {}
-void RemovePrinterDrivers(RemovalState&, const char*) {}
 void RemoveMonitors(RemovalState&, const char*) {}
 void RemovePrintProcessors(RemovalState&, const char*) {}
 void RemoveServices(RemovalState&) {}
@@ -15,11 +14,5 @@ void RemoveIniEntries(RemovalState&) {}
 void DeleteLoadRunEntries(RemovalState&) {}
 void PrepareDriverPaths(RemovalState&) {}
 void RemoveScriptFiles(RemovalState&) {}
-void DeleteOemInfFiles(RemovalState&) {}
-void DeleteWin9xOemInfFiles(RemovalState&) {}
 void RemoveDriverSubdirectory(RemovalState&) {}
 void RemoveRegistryKeys(RemovalState&) {}
-
-#include "../system/UsbDevice.h"
-
-void RemoveUsbPrinterDevice(const char*, unsigned, unsigned) {}

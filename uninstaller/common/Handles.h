@@ -119,3 +119,13 @@ public:
 private:
     HCURSOR previous_;
 };
+
+#include <setupapi.h>
+
+struct DeviceInfoSetTraits {
+    static HDEVINFO Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool Valid(HDEVINFO h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static bool Close(HDEVINFO h) { return SetupDiDestroyDeviceInfoList(h) != FALSE; }
+};
+// A device information set of the setup library.
+using DeviceInfoSet = UniqueHandle<HDEVINFO, DeviceInfoSetTraits>;

@@ -2,6 +2,9 @@
 // The OEM INF files that installed the maker's drivers: found by the printer
 // name their "Strings" section declares, and uninstalled.
 
+#include <functional>
+#include <string>
+
 // The file name (at most 19 characters) of the first OEM INF of the INF
 // directory whose "PrinterName" holds `driverName`; empty when none does.
 void FindOemInfForPrinter(char (&result)[20], const char* driverName);
@@ -9,3 +12,14 @@ void FindOemInfForPrinter(char (&result)[20], const char* driverName);
 // Uninstalls one OEM INF by its file name, forcing its deletion. 0 on
 // success, 2 on any failure.
 int UninstallOemInf(const char* infName);
+
+// True when the "PrinterName" of [Strings] in the INF at `path`, read into
+// `valueSize` bytes, is not empty and holds `driverName` (letter case kept).
+bool InfNamesDriver(const char* path, const char* driverName, unsigned valueSize);
+
+// The INF directory's list (names as a double-NUL list) that the search
+// walks; false when there is none. The setup library's own list unless a
+// test sets another: Wine's leaves out the oem<n>.inf files a test puts
+// there. An empty function restores the setup library's.
+using InfLister = std::function<bool(std::string& names)>;
+void SetInfLister(InfLister lister);

@@ -1,7 +1,27 @@
 #pragma once
 // USB printer device nodes, removed with their USB parent device.
 
+#include <windows.h>
+#include <cfgmgr32.h>
+
 // Removes the devices whose hardware identifier begins with `hardwareId`,
 // or, when that is empty, with the identifier of the vendor and product
 // numbers.
 void RemoveUsbPrinterDevice(const char* hardwareId, unsigned vendor, unsigned product);
+
+// A node of the device tree next to a device: its instance identifier, by
+// which the device is found again, and its hardware identifiers.
+struct DeviceNode {
+    char InstanceId[MAX_DEVICE_ID_LEN] = {};
+    char HardwareIds[256] = {};
+};
+
+// The links of the device tree, from the configuration manager. Tests give
+// their own: a device made without hardware below it has no parent or child
+// there, so no USB parent can be made on a test machine.
+struct DeviceTree {
+    bool (*Parent)(DEVINST node, DeviceNode& parent);
+    bool (*FirstChild)(DEVINST node, DeviceNode& child);
+};
+// nullptr restores the configuration manager's.
+void SetDeviceTree(const DeviceTree* tree);

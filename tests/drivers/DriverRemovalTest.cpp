@@ -1,0 +1,269 @@
+// The driver removal against real drivers and queues of the bed. The
+// spooler of this platform deletes a driver a queue still uses and never
+// refuses one, so the refusal comes from the test proxy.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "SplProxyFaults.h"
+#include "app/RemovalOperations.h"
+#include "drivers/DriverFixtures.h"
+#include "machine/Machine.h"
+#include "system/OemInf.h"
+
+namespace {
+
+constexpr char kLumenta[] = "QUORVEL Lumenta 2400";
+constexpr char kOther[] = "QUORVEL Lumenta 5000";
+constexpr char kNtX86[] = "Windows NT x86";
+constexpr char kWin40[] = "Windows 4.0";
+
+std::string NtItem(const char* environment, int version, const char* driver)
+{
+    return std::string("HKLM,\"SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\") + environment +
+           "\\Drivers\\Version-" + std::to_string(version) + "\\" + driver + "\",\"\",0";
+}
+
+std::vector<std::string> NtItems(const char* environment, const char* driver)
+{
+    std::vector<std::string> items;
+    for (int version = 0; version < 4; ++version)
+        items.push_back(NtItem(environment, version, driver));
+    return items;
+}
+
+CActivePrinter Record(const char* name, const char* driver, std::uint32_t toRemove, std::uint32_t foreign = 0)
+{
+    CActivePrinter p;
+    text::CopyWhole(p.PrinterName, name);
+    text::CopyWhole(p.DriverName, driver);
+    p.ToRemove = toRemove;
+    p.Foreign = foreign;
+    return p;
+}
+
+class DriverRemovalTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        SplProxyFault_Clear();
+        // Wine's own list leaves out the oem<n>.inf files written here.
+        SetInfLister([this](std::string& names) {
+            ++listings;
+            for (const std::string& name : drivers::InfDirectoryNames())
+                names.append(name).push_back('\0');
+            return true;
+        });
+        On(drivers::Version(VER_PLATFORM_WIN32_NT, 6, 1));
+    }
+    void TearDown() override
+    {
+        SplProxyFault_Clear();
+        SetInfLister({});
+        for (const std::string& name : otherEnvironmentDrivers) {
+            spooler.DeletePrinterDriverA(nullptr, const_cast<char*>(kNtX86), const_cast<char*>(name.c_str()));
+            spooler.DeletePrinterDriverA(nullptr, const_cast<char*>(kWin40), const_cast<char*>(name.c_str()));
+        }
+    }
+
+    void On(const OSVERSIONINFOA& version)
+    {
+        state.Database = &database;
+        state.Platform = PlatformKind(&version);
+    }
+    bool Install(const char* name, const char* environment = nullptr)
+    {
+        machine::Driver driver(name);
+        if (environment) {
+            driver.environment = environment;
+            otherEnvironmentDrivers.push_back(name);
+        }
+        return machine.InstallDriver(driver);
+    }
+    void RemoveEverywhere()
+    {
+        RemovePrinterDrivers(state, nullptr);
+        RemovePrinterDrivers(state, kNtX86);
+        RemovePrinterDrivers(state, kWin40);
+    }
+
+    machine::Machine machine;
+    drivers::RealSpooler spooler;
+    drivers::InfFiles infs;
+    UninstallDatabase database;
+    RemovalState state;
+    std::vector<std::string> otherEnvironmentDrivers;
+    int listings = 0;
+};
+
+TEST_F(DriverRemovalTest, ListedDriverGoesFromEveryEnvironmentOnceWithItsKeys)
+{
+    ASSERT_TRUE(Install(kLumenta));
+    ASSERT_TRUE(Install(kLumenta, kNtX86));
+    ASSERT_TRUE(Install(kLumenta, kWin40));
+    ASSERT_TRUE(Install(kOther));
+    // Names differing in letter case are one driver.
+    database.Merged.Drivers = {kLumenta, "quorvel LUMENTA 2400"};
+
+    RemoveEverywhere();
+
+    EXPECT_FALSE(spooler.Installed(kLumenta));
+    EXPECT_FALSE(spooler.Installed(kLumenta, kNtX86));
+    EXPECT_FALSE(spooler.Installed(kLumenta, kWin40));
+    EXPECT_TRUE(spooler.Installed(kOther)) << "a driver nothing names stays";
+    EXPECT_EQ(SplProxyFault_CallCount("DeletePrinterDriverA"), 3);
+    // The running environment's keys are named for the x86 one.
+    std::vector<std::string> expected = NtItems(kNtX86, kLumenta);
+    for (const std::string& item : NtItems(kNtX86, kLumenta))
+        expected.push_back(item);
+    for (const std::string& item : NtItems(kWin40, kLumenta))
+        expected.push_back(item);
+    EXPECT_EQ(database.Merged.RegistryKeys, expected);
+}
+
+TEST_F(DriverRemovalTest, PlatformChoosesTheRegistryItems)
+{
+    const std::string win9x = std::string("HKLM,\"System\\CurrentControlSet\\control\\Print\\Environments\\"
+                                          "Windows 4.0\\Drivers\\") + kLumenta + "\",\"\",0";
+    struct Case {
+        const char* name;
+        OSVERSIONINFOA version;
+        std::vector<std::string> items;
+    } cases[] = {
+        {"Windows 98", drivers::Version(VER_PLATFORM_WIN32_WINDOWS, 4, 10), {win9x}},
+        {"Windows 95", drivers::Version(VER_PLATFORM_WIN32_WINDOWS, 4, 0), {win9x}},
+        {"NT 4.0", drivers::Version(VER_PLATFORM_WIN32_NT, 4, 0), NtItems(kNtX86, kLumenta)},
+        {"Win32s", drivers::Version(VER_PLATFORM_WIN32s, 3, 11), {}},
+        {"no known platform", drivers::Version(3, 10, 0), {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(Install(kLumenta));
+        database.Merged = {};
+        database.Merged.Drivers = {kLumenta};
+        On(c.version);
+        RemovePrinterDrivers(state, nullptr);
+        EXPECT_FALSE(spooler.Installed(kLumenta));
+        EXPECT_EQ(database.Merged.RegistryKeys, c.items);
+    }
+}
+
+TEST_F(DriverRemovalTest, PrintersThatGoOrStayDecideTheCandidates)
+{
+    const char kGone[] = "QUORVEL Lumenta 1100";
+    const char kShared[] = "QUORVEL Lumenta 1200";
+    const char kForeign[] = "QUORVEL Lumenta 1300";
+    for (const char* name : {kGone, kShared, kForeign})
+        ASSERT_TRUE(Install(name));
+    // The queues are gone already, as after the printer removal; the
+    // inventory still tells which went and which stay.
+    database.Printers = {Record("Gone A", kGone, 1), Record("Gone B", kShared, 1),
+                         Record("Staying B", "quorvel lumenta 1200", 0), Record("Other C", kForeign, 1, 1)};
+
+    RemovePrinterDrivers(state, nullptr);
+
+    EXPECT_FALSE(spooler.Installed(kGone));
+    EXPECT_TRUE(spooler.Installed(kShared)) << "a printer that stays keeps its driver";
+    EXPECT_TRUE(spooler.Installed(kForeign)) << "a foreign printer's driver is not taken on its account";
+    EXPECT_EQ(database.Merged.RegistryKeys, NtItems(kNtX86, kGone));
+}
+
+TEST_F(DriverRemovalTest, DriverStillInUseKeepsItsKeysAndInf)
+{
+    const std::string inf = infs.Put("inf\\oem9201.inf", std::string(kLumenta) + " PCL");
+    {
+        SCOPED_TRACE("a queue of another maker on a listed driver");
+        ASSERT_TRUE(machine.InstallPrinter({"Acme on Lumenta", kLumenta, false}));
+        database.Printers = {Record("Acme on Lumenta", kLumenta, 0, 1)};
+        database.Merged.Drivers = {kLumenta};
+        RemovePrinterDrivers(state, nullptr);
+        EXPECT_TRUE(spooler.Installed(kLumenta));
+        EXPECT_TRUE(database.Merged.RegistryKeys.empty());
+        EXPECT_TRUE(drivers::Exists(inf));
+    }
+    machine.Clear();
+    database = {};
+    {
+        SCOPED_TRACE("the spooler refuses: in use");
+        ASSERT_TRUE(Install(kLumenta));
+        database.Merged.Drivers = {kLumenta};
+        SplProxyFault_Set("DeletePrinterDriverA", ERROR_PRINTER_DRIVER_IN_USE, 1);
+        RemovePrinterDrivers(state, nullptr);
+        EXPECT_TRUE(database.Merged.RegistryKeys.empty());
+        EXPECT_TRUE(drivers::Exists(inf));
+    }
+    {
+        SCOPED_TRACE("the spooler can't list its printers");
+        SplProxyFault_Set("EnumPrintersA", RPC_S_SERVER_UNAVAILABLE, -1);
+        RemovePrinterDrivers(state, nullptr);
+        EXPECT_TRUE(spooler.Installed(kLumenta));
+        EXPECT_EQ(SplProxyFault_CallCount("DeletePrinterDriverA"), 1) << "no further deletion tried";
+        EXPECT_TRUE(database.Merged.RegistryKeys.empty());
+        EXPECT_TRUE(drivers::Exists(inf));
+    }
+}
+
+TEST_F(DriverRemovalTest, PscriptDriversGoWithTheMaskingTool)
+{
+    const char kPs[] = "QUORVEL Veltrope (PSCRIPT)";
+    const char kPsLower[] = "QUORVEL Mono (pscript)";
+    const char kPsQueue[] = "QUORVEL Mask (PSCRIPT)";
+    for (const char* name : {kPs, kPsLower, kPsQueue})
+        ASSERT_TRUE(Install(name));
+    // A queue named as the driver, though on another driver, keeps it.
+    ASSERT_TRUE(machine.InstallPrinter({kPsQueue, kOther}));
+
+    database.VeltropeSpared = 1;
+    RemovePrinterDrivers(state, nullptr);
+    EXPECT_TRUE(spooler.Installed(kPs)) << "the masking tool stays, so does its driver";
+
+    database.VeltropeSpared = 0;
+    RemovePrinterDrivers(state, nullptr);
+    EXPECT_FALSE(spooler.Installed(kPs));
+    EXPECT_TRUE(spooler.Installed(kPsLower));
+    EXPECT_TRUE(spooler.Installed(kPsQueue));
+    EXPECT_EQ(database.Merged.RegistryKeys, NtItems(kNtX86, kPs));
+}
+
+TEST_F(DriverRemovalTest, EveryMatchingOemInfIsUninstalled)
+{
+    const std::string first = infs.Put("inf\\oem9301.inf", std::string(kLumenta) + " PCL6");
+    const std::string caseOff = infs.Put("inf\\oem9302.inf", "QUORVEL LUMENTA 2400");
+    const std::string second = infs.Put("inf\\oem9303.inf", std::string("Series ") + kLumenta);
+    ASSERT_TRUE(Install(kLumenta));
+    database.Merged.Drivers = {kLumenta};
+
+    RemovePrinterDrivers(state, nullptr);
+
+    EXPECT_FALSE(drivers::Exists(first));
+    EXPECT_FALSE(drivers::Exists(second));
+    EXPECT_TRUE(drivers::Exists(caseOff)) << "the printer name is matched with its letter case";
+}
+
+TEST_F(DriverRemovalTest, InfThatCannotBeUninstalledEndsTheSearch)
+{
+    const std::string stuck = infs.Put("inf\\oem9304.inf", kLumenta);
+    // Readable, but not deletable while this handle is open.
+    KernelHandle held(CreateFileA(stuck.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    ASSERT_NE(UninstallOemInf("oem9304.inf"), 0);
+    ASSERT_TRUE(Install(kLumenta));
+    database.Merged.Drivers = {kLumenta};
+    // Without an end the same file would be found forever: the list gives
+    // out after a few searches.
+    SetInfLister([this](std::string& names) {
+        if (++listings > 5)
+            return false;
+        for (const std::string& name : drivers::InfDirectoryNames())
+            names.append(name).push_back('\0');
+        return true;
+    });
+
+    RemovePrinterDrivers(state, nullptr);
+
+    EXPECT_EQ(listings, 1);
+    EXPECT_FALSE(spooler.Installed(kLumenta));
+}
+
+} // namespace

@@ -1,0 +1,130 @@
+// The OEM INF search and the INF deletions of the removal's file step, on
+// INF files written into the bed's INF directory.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "SplProxyFaults.h"
+#include "app/RemovalOperations.h"
+#include "drivers/DriverFixtures.h"
+#include "machine/Machine.h"
+#include "system/OemInf.h"
+
+namespace {
+
+constexpr char kLumenta[] = "QUORVEL Lumenta 2400";
+constexpr char kOemNames[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup\\SetupX\\INF\\OEM Name";
+
+class OemInfTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        SplProxyFault_Clear();
+        text::CopyWhole(state.CurrentDriver, kLumenta);
+    }
+    void TearDown() override { SetInfLister({}); }
+
+    // The search walks the given names, in their order.
+    void ListOnly(std::vector<std::string> names)
+    {
+        SetInfLister([names](std::string& list) {
+            for (const std::string& name : names)
+                list.append(name).push_back('\0');
+            return true;
+        });
+    }
+
+    drivers::InfFiles infs;
+    RemovalState state;
+};
+
+TEST_F(OemInfTest, SearchFindsTheFirstOemInfNamingTheDriver)
+{
+    infs.Put("inf\\oem9401.inf", "QUORVEL LUMENTA 2400");
+    infs.Put("inf\\oem9402.inf", std::string(kLumenta) + " PCL");
+    infs.Put("inf\\oem9403.inf", kLumenta);
+    infs.Put("inf\\prn9404.inf", kLumenta);
+    char found[20] = "x";
+
+    ListOnly({"prn9404.inf", "oem9401.inf", "OEM9403.INF", "oem9402.inf"});
+    FindOemInfForPrinter(found, kLumenta);
+    EXPECT_STREQ(found, "OEM9403.INF") << "not another maker's name, nor another letter case";
+
+    ListOnly({"oem9401.inf"});
+    FindOemInfForPrinter(found, kLumenta);
+    EXPECT_STREQ(found, "");
+
+    ListOnly({"oem9405.inf"});
+    FindOemInfForPrinter(found, kLumenta);
+    EXPECT_STREQ(found, "") << "a file that isn't there names nothing";
+
+    EXPECT_EQ(UninstallOemInf("oem9402.inf"), 0);
+    EXPECT_FALSE(drivers::Exists(drivers::WindowsDirectory() + "\\inf\\oem9402.inf"));
+    EXPECT_EQ(UninstallOemInf("oem9402.inf"), 2);
+}
+
+TEST_F(OemInfTest, FileStepDeletesTheInfsOfTheLastDriverUnlessItStaysInstalled)
+{
+    const std::string match = infs.Put("inf\\oem9501.inf", std::string(kLumenta) + " Series");
+    const std::string caseOff = infs.Put("inf\\oem9502.inf", "quorvel lumenta 2400");
+    const std::string compiled = drivers::WindowsDirectory() + "\\inf\\oem9501.pnf";
+    ASSERT_TRUE(bed::WriteFile(compiled, "precompiled"));
+    infs.Track(compiled);
+    {
+        SCOPED_TRACE("the driver is still installed");
+        machine::Machine machine;
+        ASSERT_TRUE(machine.InstallDriver(machine::Driver(kLumenta)));
+        DeleteOemInfFiles(state);
+        EXPECT_TRUE(drivers::Exists(match));
+    }
+    {
+        SCOPED_TRACE("the spooler can't list its drivers");
+        SplProxyFault_Set("EnumPrinterDriversA", RPC_S_SERVER_UNAVAILABLE, -1);
+        DeleteOemInfFiles(state);
+        EXPECT_TRUE(drivers::Exists(match));
+        SplProxyFault_Clear();
+    }
+    {
+        SCOPED_TRACE("no driver recorded");
+        RemovalState none;
+        DeleteOemInfFiles(none);
+        EXPECT_TRUE(drivers::Exists(match));
+    }
+    DeleteOemInfFiles(state);
+    EXPECT_FALSE(drivers::Exists(match));
+    EXPECT_TRUE(drivers::Exists(caseOff));
+    EXPECT_TRUE(drivers::Exists(compiled));
+}
+
+TEST_F(OemInfTest, Windows9xCopiesGoWithTheirOemNameValues)
+{
+    const std::string first = infs.Put("inf\\other\\QUORVELM9x____LUM1.inf", kLumenta);
+    const std::string second = infs.Put("inf\\other\\QUORVELM9x____LUM2.inf", std::string(kLumenta) + " PS");
+    const std::string other = infs.Put("inf\\other\\QUORVELM9x____ACME.inf", "Acme LaserWriter 9");
+    SetFileAttributesA(first.c_str(), FILE_ATTRIBUTE_READONLY);
+    HKEY opened = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kOemNames, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &opened, nullptr),
+              ERROR_SUCCESS);
+    RegistryKey key(opened);
+    for (const std::string& path : {first, second, other})
+        RegSetValueExA(key.Get(), path.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2);
+    auto hasValue = [&](const std::string& name) {
+        return RegQueryValueExA(key.Get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    };
+
+    DeleteWin9xOemInfFiles(state);
+
+    EXPECT_FALSE(drivers::Exists(first)) << "read-only is no protection";
+    EXPECT_FALSE(drivers::Exists(second));
+    EXPECT_TRUE(drivers::Exists(other));
+    EXPECT_FALSE(hasValue(first));
+    EXPECT_FALSE(hasValue(second));
+    EXPECT_TRUE(hasValue(other));
+    key.Close();
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kOemNames);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup\\SetupX\\INF");
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup\\SetupX");
+}
+
+} // namespace

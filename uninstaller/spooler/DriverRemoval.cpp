@@ -1,0 +1,170 @@
+#include "DriverRemoval.h"
+
+#include <windows.h>
+#include <winspool.h>
+
+#include <cstring>
+#include <vector>
+
+#include "../app/RemovalOperations.h"
+#include "../system/OemInf.h"
+#include "PrinterHandle.h"
+
+namespace {
+
+// The environments of the removal step, in its order.
+const char* const kEnvironments[] = {nullptr, "Windows NT x86", "Windows 4.0"};
+
+bool Contains(const ItemList& names, const char* name)
+{
+    for (const std::string& n : names) {
+        if (text::FoldEqual(n, name))
+            return true;
+    }
+    return false;
+}
+
+void AddCandidates(ItemList& candidates, const DatabaseContent& db, const char* enumerated)
+{
+    for (const std::string& d : db.Merged.Drivers)
+        candidates.push_back(d);
+    for (const CActivePrinter& p : db.Printers) {
+        if (p.ToRemove != 1 || p.Foreign)
+            continue;
+        bool staysOnIt = false;
+        for (const CActivePrinter& other : db.Printers) {
+            if (other.ToRemove == 0 && text::FoldEqual(other.DriverName, p.DriverName))
+                staysOnIt = true;
+        }
+        if (!staysOnIt)
+            candidates.push_back(p.DriverName);
+    }
+    // A PostScript driver of the masking product goes with it, unless a queue
+    // of that very name is still there.
+    if (db.VeltropeSpared == 0 && std::strstr(enumerated, "(PSCRIPT)")) {
+        HANDLE printer = nullptr;
+        if (OpenPrinterA(const_cast<char*>(enumerated), &printer, nullptr))
+            ClosePrinter(printer);
+        else
+            candidates.push_back(enumerated);
+    }
+    SortAndUniqueItems(candidates);
+}
+
+void AppendDriverKeys(RemovalState& state, const char* environment, const char* driverName)
+{
+    UninstallProfile& merged = state.Database->Merged;
+    if (state.Platform.isWin9x()) {
+        std::string key = "System\\CurrentControlSet\\control\\Print\\Environments\\Windows 4.0\\Drivers\\";
+        key += driverName;
+        AddRegistryKey(merged, HKEY_LOCAL_MACHINE, key.c_str(), "", false);
+        return;
+    }
+    if (!state.Platform.isNT())
+        return;
+    static const char* const kVersions[] = {"Version-0\\", "Version-1\\", "Version-2\\", "Version-3\\"};
+    for (const char* version : kVersions) {
+        std::string key = "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\";
+        key += (environment && *environment) ? environment : "Windows NT x86";
+        key += "\\Drivers\\";
+        key += version;
+        key += driverName;
+        AddRegistryKey(merged, HKEY_LOCAL_MACHINE, key.c_str(), "", false);
+    }
+}
+
+void UninstallOemInfsOf(const char* driverName)
+{
+    char inf[20] = {};
+    for (FindOemInfForPrinter(inf, driverName); inf[0]; FindOemInfForPrinter(inf, driverName)) {
+        // A file that can't be uninstalled would be found again and again.
+        if (UninstallOemInf(inf) == 2)
+            break;
+    }
+}
+
+} // namespace
+
+std::optional<ItemList> DriversOfInstalledPrinters()
+{
+    const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
+    DWORD needed = 0, returned = 0;
+    if (!EnumPrintersA(flags, nullptr, 2, nullptr, 0, &needed, &returned) && GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+        return std::nullopt;
+    ItemList names;
+    if (needed == 0)
+        return names;
+    std::vector<BYTE> buffer(needed);
+    if (!EnumPrintersA(flags, nullptr, 2, buffer.data(), needed, &needed, &returned))
+        return std::nullopt;
+    const auto* printers = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
+    for (DWORD i = 0; i < returned; ++i) {
+        if (printers[i].pDriverName)
+            names.emplace_back(printers[i].pDriverName);
+    }
+    return names;
+}
+
+std::optional<ItemList> InstalledDrivers(const char* environment)
+{
+    char* env = const_cast<char*>(environment);
+    DWORD needed = 0, returned = 0;
+    if (!EnumPrinterDriversA(nullptr, env, 2, nullptr, 0, &needed, &returned)) {
+        const DWORD error = GetLastError();
+        // A spooler that has no such environment has no driver in it.
+        if (error == ERROR_INVALID_ENVIRONMENT)
+            return ItemList{};
+        if (error != ERROR_INSUFFICIENT_BUFFER)
+            return std::nullopt;
+    }
+    ItemList names;
+    if (needed == 0)
+        return names;
+    std::vector<BYTE> buffer(needed);
+    if (!EnumPrinterDriversA(nullptr, env, 2, buffer.data(), needed, &needed, &returned))
+        return std::nullopt;
+    const auto* drivers = reinterpret_cast<const DRIVER_INFO_2A*>(buffer.data());
+    for (DWORD i = 0; i < returned; ++i) {
+        if (drivers[i].pName)
+            names.emplace_back(drivers[i].pName);
+    }
+    return names;
+}
+
+std::optional<bool> DriverStillInstalled(const char* driverName)
+{
+    for (const char* environment : kEnvironments) {
+        const std::optional<ItemList> names = InstalledDrivers(environment);
+        if (!names)
+            return std::nullopt;
+        if (Contains(*names, driverName))
+            return true;
+    }
+    return false;
+}
+
+void RemovePrinterDrivers(RemovalState& state, const char* environment)
+{
+    if (!state.Database)
+        return;
+    const std::optional<ItemList> installed = InstalledDrivers(environment);
+    if (!installed || installed->empty())
+        return;
+    // Whatever the scripts say, a driver some queue still uses (a foreign
+    // printer's too) stays, and so do its keys and INF files: not every
+    // spooler refuses to delete it. Unable to tell, delete nothing.
+    const std::optional<ItemList> inUse = DriversOfInstalledPrinters();
+    ItemList candidates;
+    for (const std::string& name : *installed) {
+        AddCandidates(candidates, *state.Database, name.c_str());
+        if (!Contains(candidates, name.c_str()))
+            continue;
+        if (!inUse || Contains(*inUse, name.c_str()))
+            continue;
+        if (!DeletePrinterDriverA(nullptr, const_cast<char*>(environment), const_cast<char*>(name.c_str())) &&
+            GetLastError() == ERROR_PRINTER_DRIVER_IN_USE)
+            continue;
+        AppendDriverKeys(state, environment, name.c_str());
+        UninstallOemInfsOf(name.c_str());
+    }
+}

@@ -1,0 +1,94 @@
+#include "OemInf.h"
+
+#include <windows.h>
+#include <setupapi.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "../common/Handles.h"
+#include "../common/Text.h"
+
+namespace {
+
+InfLister& TestLister()
+{
+    static InfLister lister;
+    return lister;
+}
+
+bool SetupLibraryList(HMODULE setupApi, std::string& names)
+{
+    using ListFn = BOOL(WINAPI*)(PCSTR, DWORD, PSTR, DWORD, PDWORD);
+    const auto list = ProcAddress<ListFn>(setupApi, "SetupGetInfFileListA");
+    if (!list)
+        return false;
+    DWORD size = 0;
+    if (!list(nullptr, INF_STYLE_WIN4, nullptr, 0, &size) || size == 0)
+        return false;
+    std::vector<char> buffer(size + 2, '\0');
+    if (!list(nullptr, INF_STYLE_WIN4, buffer.data(), size, &size))
+        return false;
+    names.assign(buffer.data(), buffer.size());
+    return true;
+}
+
+} // namespace
+
+void SetInfLister(InfLister lister) { TestLister() = std::move(lister); }
+
+bool InfNamesDriver(const char* path, const char* driverName, unsigned valueSize)
+{
+    if (!driverName || !*driverName)
+        return false;
+    std::vector<char> value(valueSize, '\0');
+    GetPrivateProfileStringA("Strings", "PrinterName", "", value.data(), valueSize, path);
+    return value[0] != '\0' && std::strstr(value.data(), driverName) != nullptr;
+}
+
+void FindOemInfForPrinter(char (&result)[20], const char* driverName)
+{
+    result[0] = '\0';
+    LoadedModule setupApi(LoadLibraryA("setupapi.dll"));
+    if (!setupApi)
+        return;
+    char windows[MAX_PATH] = {};
+    const UINT length = GetWindowsDirectoryA(windows, sizeof windows);
+    if (length == 0 || length >= sizeof windows)
+        return;
+    std::string names;
+    const bool listed = TestLister() ? TestLister()(names) : SetupLibraryList(setupApi.Get(), names);
+    if (!listed)
+        return;
+    names.push_back('\0');
+    for (const char* name = names.c_str(); *name; name += std::strlen(name) + 1) {
+        if (!text::FoldStartsWith(name, "OEM"))
+            continue;
+        char path[text::kMaxText] = {};
+        const int n = std::snprintf(path, sizeof path, "%s\\INF\\%s", windows, name);
+        if (n <= 0 || static_cast<std::size_t>(n) >= sizeof path)
+            continue;
+        if (InfNamesDriver(path, driverName, 1024)) {
+            text::CopyWhole(result, name);
+            return;
+        }
+    }
+}
+
+int UninstallOemInf(const char* infName)
+{
+    char full[text::kMaxText] = {};
+    char* filePart = nullptr;
+    const DWORD length = GetFullPathNameA(infName, sizeof full, full, &filePart);
+    if (length == 0 || length >= sizeof full || !filePart || !*filePart)
+        return 2;
+    LoadedModule setupApi(LoadLibraryA("setupapi.dll"));
+    if (!setupApi)
+        return 2;
+    using UninstallFn = BOOL(WINAPI*)(PCSTR, DWORD, PVOID);
+    const auto uninstall = ProcAddress<UninstallFn>(setupApi.Get(), "SetupUninstallOEMInfA");
+    if (!uninstall)
+        return 2;
+    return uninstall(filePart, SUOI_FORCEDELETE, nullptr) ? 0 : 2;
+}
