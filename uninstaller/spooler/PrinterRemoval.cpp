@@ -196,6 +196,8 @@ void RemovePrinters(RemovalState& state)
             if (DeletePrinterConnectionA(name)) {
                 printer.Removed = 1;
                 defaultRemoved = defaultRemoved || printer.IsDefault != 0;
+            } else {
+                text::CopyWhole(lastStaying, name);
             }
             continue;
         }
