@@ -7,6 +7,8 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -28,6 +30,9 @@ struct State {
     std::map<std::string, std::string, NoCase> serverNames;
     std::map<std::string, DWORD, NoCase> addedAttributes;
     std::map<std::string, std::string, NoCase> driverNames;
+    std::map<std::string, DWORD, NoCase> jobCounts;
+    std::map<HANDLE, std::string> openedPrinters;
+    std::vector<std::pair<DWORD, DWORD>> setJobCalls;
 };
 
 State& Table()
@@ -125,6 +130,91 @@ void ProxyAlterPrinterInfo(DWORD level, LPBYTE buffer)
     AlterDriverName(*info);
 }
 
+void ProxyNoteOpened(const char* printerName, HANDLE printer)
+{
+    if (printerName && printer)
+        Table().openedPrinters[printer] = printerName;
+}
+
+void ProxyNoteClosed(HANDLE printer)
+{
+    Table().openedPrinters.erase(printer);
+}
+
+namespace {
+
+// Made-up job ids start here, far from any the platform hands out.
+constexpr DWORD kFirstJobId = 7001;
+
+// How many jobs the test gave the printer of this handle; false for none.
+bool JobCountOf(HANDLE printer, DWORD& jobs)
+{
+    const State& state = Table();
+    auto opened = state.openedPrinters.find(printer);
+    if (opened == state.openedPrinters.end())
+        return false;
+    auto it = state.jobCounts.find(opened->second);
+    if (it == state.jobCounts.end())
+        return false;
+    jobs = it->second;
+    return true;
+}
+
+} // namespace
+
+bool ProxyFakeJobs(HANDLE printer, DWORD first, DWORD count, DWORD level, LPBYTE buffer, DWORD size,
+                   LPDWORD needed, LPDWORD returned, BOOL& result)
+{
+    DWORD jobs = 0;
+    if (!JobCountOf(printer, jobs))
+        return false;
+    if (needed) *needed = 0;
+    if (returned) *returned = 0;
+    if (level != 1) {
+        SetLastError(ERROR_INVALID_LEVEL);
+        result = FALSE;
+        return true;
+    }
+    const DWORD listed = first >= jobs ? 0 : (jobs - first < count ? jobs - first : count);
+    const std::string& name = Table().openedPrinters[printer];
+    const DWORD bytes = listed == 0 ? 0 : static_cast<DWORD>(listed * sizeof(JOB_INFO_1A) + name.size() + 1);
+    if (needed) *needed = bytes;
+    if (listed == 0) {
+        result = TRUE;
+        return true;
+    }
+    if (!buffer || size < bytes) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        result = FALSE;
+        return true;
+    }
+    auto* info = reinterpret_cast<JOB_INFO_1A*>(buffer);
+    char* text = reinterpret_cast<char*>(buffer + listed * sizeof(JOB_INFO_1A));
+    std::memcpy(text, name.c_str(), name.size() + 1);
+    for (DWORD i = 0; i < listed; ++i) {
+        info[i] = JOB_INFO_1A{};
+        info[i].JobId = kFirstJobId + first + i;
+        info[i].pPrinterName = text;
+        info[i].Position = first + i + 1;
+        info[i].TotalPages = 1;
+    }
+    if (returned) *returned = listed;
+    result = TRUE;
+    return true;
+}
+
+bool ProxyRecordSetJob(HANDLE printer, DWORD job, DWORD command)
+{
+    Table().setJobCalls.emplace_back(job, command);
+    DWORD jobs = 0;
+    return JobCountOf(printer, jobs);
+}
+
+bool ProxyIsConnection(const char* printerName)
+{
+    return printerName && Table().serverNames.count(printerName) != 0;
+}
+
 extern "C" {
 
 void WINAPI SplProxyFault_Set(const char* function, DWORD error, LONG times)
@@ -163,6 +253,22 @@ void WINAPI SplProxyFault_SetDriverName(const char* printerName, const char* dri
         Table().driverNames[printerName] = driverName;
 }
 
+void WINAPI SplProxyFault_SetJobs(const char* printerName, DWORD jobs)
+{
+    if (printerName)
+        Table().jobCounts[printerName] = jobs;
+}
+
+LONG WINAPI SplProxyFault_SetJobCalls(DWORD* pairs, LONG maxPairs)
+{
+    const auto& calls = Table().setJobCalls;
+    for (LONG i = 0; pairs && i < maxPairs && i < static_cast<LONG>(calls.size()); ++i) {
+        pairs[2 * i] = calls[i].first;
+        pairs[2 * i + 1] = calls[i].second;
+    }
+    return static_cast<LONG>(calls.size());
+}
+
 void WINAPI SplProxyFault_Clear()
 {
     Table().rules.clear();
@@ -171,6 +277,8 @@ void WINAPI SplProxyFault_Clear()
     Table().serverNames.clear();
     Table().addedAttributes.clear();
     Table().driverNames.clear();
+    Table().jobCounts.clear();
+    Table().setJobCalls.clear();
 }
 
 LONG WINAPI SplProxyFault_CallCount(const char* function)

@@ -24,11 +24,29 @@ void ProxyAlterPrinterInfo(DWORD level, LPBYTE buffer);
 // asked; the other alterations stay with GetPrinterA.
 void ProxyAlterEnumeratedPrinters(DWORD level, LPBYTE buffer, DWORD count);
 
+// The test's stand-ins for what this platform can't hold: remembers which
+// printer an opened handle is of, reports made-up jobs for a printer the test
+// gave jobs to, and records every SetJobA.
+void ProxyNoteOpened(const char* printerName, HANDLE printer);
+void ProxyNoteClosed(HANDLE printer);
+bool ProxyFakeJobs(HANDLE printer, DWORD first, DWORD count, DWORD level, LPBYTE buffer, DWORD size,
+                   LPDWORD needed, LPDWORD returned, BOOL& result);
+// Records the call; true when the job is a made-up one, which the platform
+// doesn't know.
+bool ProxyRecordSetJob(HANDLE printer, DWORD job, DWORD command);
+// True for a printer the test gave a server name: its connection is removed.
+bool ProxyIsConnection(const char* printerName);
+
 #else
 
 inline bool ProxyCallFails(const char*, LONG&) { return false; }
 inline bool ProxyPrinterDenied(const char*, DWORD&) { return false; }
 inline void ProxyAlterPrinterInfo(DWORD, LPBYTE) {}
 inline void ProxyAlterEnumeratedPrinters(DWORD, LPBYTE, DWORD) {}
+inline void ProxyNoteOpened(const char*, HANDLE) {}
+inline void ProxyNoteClosed(HANDLE) {}
+inline bool ProxyFakeJobs(HANDLE, DWORD, DWORD, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD, BOOL&) { return false; }
+inline bool ProxyRecordSetJob(HANDLE, DWORD, DWORD) { return false; }
+inline bool ProxyIsConnection(const char*) { return false; }
 
 #endif

@@ -46,7 +46,10 @@ PROXY BOOL WINAPI Proxy_OpenPrinterA(LPSTR name, LPHANDLE printer, LPPRINTER_DEF
 {
     DWORD denied = 0;
     if (Fails("OpenPrinterA") || ProxyPrinterDenied(name, denied)) { if (printer) *printer = nullptr; return FALSE; }
-    return ::OpenPrinterA(name, printer, defaults);
+    const BOOL ok = ::OpenPrinterA(name, printer, defaults);
+    if (ok && printer)
+        ProxyNoteOpened(name, *printer);
+    return ok;
 }
 
 PROXY BOOL WINAPI Proxy_GetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed)
@@ -67,6 +70,7 @@ PROXY BOOL WINAPI Proxy_SetPrinterA(HANDLE printer, DWORD level, LPBYTE info, DW
 PROXY BOOL WINAPI Proxy_ClosePrinter(HANDLE printer)
 {
     if (Fails("ClosePrinter")) return FALSE;
+    ProxyNoteClosed(printer);
     return ::ClosePrinter(printer);
 }
 
@@ -79,6 +83,7 @@ PROXY BOOL WINAPI Proxy_DeletePrinter(HANDLE printer)
 PROXY BOOL WINAPI Proxy_DeletePrinterConnectionA(LPSTR name)
 {
     if (Fails("DeletePrinterConnectionA")) return FALSE;
+    if (ProxyIsConnection(name)) return TRUE;
     return ::DeletePrinterConnectionA(name);
 }
 
@@ -96,12 +101,15 @@ PROXY BOOL WINAPI Proxy_EnumJobsA(HANDLE printer, DWORD first, DWORD count, DWOR
                                   DWORD size, LPDWORD needed, LPDWORD returned)
 {
     if (Fails("EnumJobsA")) { ClearCounts(needed, returned); return FALSE; }
+    BOOL faked = FALSE;
+    if (ProxyFakeJobs(printer, first, count, level, buffer, size, needed, returned, faked)) return faked;
     return ::EnumJobsA(printer, first, count, level, buffer, size, needed, returned);
 }
 
 PROXY BOOL WINAPI Proxy_SetJobA(HANDLE printer, DWORD job, DWORD level, LPBYTE info, DWORD command)
 {
     if (Fails("SetJobA")) return FALSE;
+    if (ProxyRecordSetJob(printer, job, command)) return TRUE;
     return ::SetJobA(printer, job, level, info, command);
 }
 

@@ -17,7 +17,8 @@ __declspec(dllimport) void WINAPI SplProxyFault_SetAfter(const char* function, D
 // queue whose permissions refuse the user.
 __declspec(dllimport) void WINAPI SplProxyFault_DenyPrinter(const char* printerName, DWORD error);
 // GetPrinterA level 2 of that printer reports `serverName`, as for a
-// connection to a print server.
+// connection to a print server; DeletePrinterConnectionA of it then
+// succeeds without the platform, which holds no connections.
 __declspec(dllimport) void WINAPI SplProxyFault_SetServerName(const char* printerName, const char* serverName);
 // GetPrinterA level 2 of that printer reports these attribute flags too
 // (PRINTER_ATTRIBUTE_DEFAULT, which this platform never reports).
@@ -25,6 +26,12 @@ __declspec(dllimport) void WINAPI SplProxyFault_AddAttributes(const char* printe
 // GetPrinterA level 2 and EnumPrintersA level 2 report `driverName` as that
 // printer's driver ("" for a record that names none).
 __declspec(dllimport) void WINAPI SplProxyFault_SetDriverName(const char* printerName, const char* driverName);
+// The printer's queue holds `jobs` made-up jobs, ids 7001 upwards: EnumJobsA
+// (level 1) on a handle of it reports them, and SetJobA of them succeeds.
+__declspec(dllimport) void WINAPI SplProxyFault_SetJobs(const char* printerName, DWORD jobs);
+// The SetJobA calls since the last clear, as (job id, command) pairs: up to
+// `maxPairs` are copied into `pairs`; returns how many there were.
+__declspec(dllimport) LONG WINAPI SplProxyFault_SetJobCalls(DWORD* pairs, LONG maxPairs);
 // Removes every fault and alteration and resets the call counts.
 __declspec(dllimport) void WINAPI SplProxyFault_Clear();
 // Calls of `function` since the last clear, failed ones included.

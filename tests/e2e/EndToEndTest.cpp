@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
 
 #include "app/Messages.h"
@@ -89,7 +90,10 @@ TEST(EndToEnd, OneOfTwoPrintersChosenRunsEveryStepAndComesBackToTheRefilledList)
     ASSERT_TRUE(bed::WaitFor([&] { return IsWindowVisible(select) && !IsWindowVisible(remove); }, 10000))
         << "printers remain and nothing waits for a restart: the list comes back";
     ASSERT_TRUE(bed::WaitFor([&] { return Enabled(main, IDC_BTN_EXIT); }, 10000));
-    EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 2);
+    EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 1) << "the chosen printer is gone";
+    const auto listed = machine::ListedPrinters();
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), "Lumenta A"), 1);
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), "Lumenta B"), 0);
     EXPECT_EQ(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 0) << "the list was filled again";
     EXPECT_FALSE(Enabled(main, IDC_BTN_UNINSTALL));
 

@@ -4,7 +4,6 @@
 #include "RemovalOperations.h"
 
 void RunHooks(RemovalState&) {}
-void RemovePrinters(RemovalState&) {}
 void RemoveMonitors(RemovalState&, const char*) {}
 void RemovePrintProcessors(RemovalState&, const char*) {}
 void RemoveServices(RemovalState&) {}

@@ -1,0 +1,84 @@
+#include "PrinterTraces.h"
+
+#include <winspool.h>
+
+#include <cstring>
+#include <string>
+
+#include "../common/Handles.h"
+
+namespace {
+
+constexpr char kUniqueId[] = "UniqueID";
+constexpr DWORD kUniqueIdBytes = 32;
+
+const char* const kUserPrinterKeys[] = {
+    "Printers\\DevModes2",
+    "Printers\\Settings",
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices",
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\PrinterPorts",
+};
+
+constexpr char kSpoolerPrinterKey[] = "HKLM,\"System\\CurrentControlSet\\control\\Print\\Printers\\";
+
+RegistryKey OpenKey(HKEY root, const char* subKey)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyA(root, subKey, &key) != ERROR_SUCCESS)
+        return RegistryKey{};
+    return RegistryKey{key};
+}
+
+} // namespace
+
+bool IsBracedIdentifier(const char* value)
+{
+    const std::size_t length = std::strlen(value);
+    return length > 2 && value[0] == '{' && value[length - 1] == '}' && std::strchr(value, '\\') == nullptr;
+}
+
+void RemoveUniqueIdKey(HANDLE printer)
+{
+    // One byte more than offered, so a value that fills the buffer stays a text.
+    char id[kUniqueIdBytes + 1] = {};
+    DWORD needed = 0;
+    if (GetPrinterDataA(printer, const_cast<char*>(kUniqueId), nullptr, reinterpret_cast<BYTE*>(id),
+                        kUniqueIdBytes, &needed) != ERROR_SUCCESS)
+        return;
+    if (!IsBracedIdentifier(id))
+        return;
+
+    if (RegistryKey key = OpenKey(HKEY_CLASSES_ROOT, id)) {
+        char subKey[256] = {};
+        // Index 0 again after each deletion; a subkey that can't go would be
+        // found again forever, so the first refusal ends the loop.
+        while (RegEnumKeyA(key.Get(), 0, subKey, sizeof subKey) == ERROR_SUCCESS) {
+            if (RegDeleteKeyA(key.Get(), subKey) != ERROR_SUCCESS)
+                break;
+        }
+    }
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, id);
+}
+
+void RemovePrinterUserTraces(RemovalState& state, const char* printerName)
+{
+    if (state.Platform.isNT()) {
+        for (const char* path : kUserPrinterKeys) {
+            if (RegistryKey key = OpenKey(HKEY_CURRENT_USER, path))
+                RegDeleteValueA(key.Get(), printerName);
+        }
+    }
+    if (state.Platform.isWin9x() && state.Database) {
+        // An unclosed quote and no tree field: the registry step strips
+        // quotes at both ends and deletes exactly that one key.
+        // Items are list texts of at most 259 characters; a cut one would
+        // name another key, so a name too long for them gets none.
+        ItemList& items = state.Database->Merged.RegistryKeys;
+        const std::string key = std::string(kSpoolerPrinterKey) + printerName;
+        const std::string data = key + "\\PrinterDriverData,\"\"";
+        if (data.size() < text::kMaxText) {
+            items.push_back(data);
+            items.push_back(key + ",\"\"");
+        }
+    }
+}

@@ -1,0 +1,18 @@
+#pragma once
+// The registry traces of one printer of this computer, removed with its queue.
+
+#include <windows.h>
+
+#include "../app/RemovalState.h"
+
+// Deletes the key below HKEY_CLASSES_ROOT that the queue's "UniqueID" names,
+// with its direct subkeys, while the queue is still open.
+void RemoveUniqueIdKey(HANDLE printer);
+
+// The printer's values in the user's printer keys on NT; on Windows 9x, the
+// printer's keys of the spooler, deleted by the later registry step.
+void RemovePrinterUserTraces(RemovalState& state, const char* printerName);
+
+// Whether a "UniqueID" value may name a key to delete: a braced identifier
+// as the drivers write it. Anything else could name a key of the system.
+bool IsBracedIdentifier(const char* value);
