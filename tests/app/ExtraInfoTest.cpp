@@ -59,6 +59,10 @@ protected:
     {
         database.Printers = {Printer("Lum", "QUORVEL Lumenta 2400", lumenta), Printer("Nova", "QUORVEL Nova 9", nova),
                              Printer("Acme", "Acme Jet 5", acme), Printer("Stays", "QUORVEL Stays 100", false)};
+        // Last, another maker's printer, which the inventory leaves with Skip 0.
+        CActivePrinter other = Printer("Zeta", "Zeta Laser 1", true);
+        other.Foreign = 1;
+        database.Printers.push_back(other);
         // A dialog object lives for one run of its dialog.
         CExtraInfoDlg& dialog = dialogs.emplace_back();
         dialog.SetDatabase(&database);
@@ -154,7 +158,7 @@ TEST_F(ExtraInfoTest, SeveralPrintersShowWhatTheRemovalTakesForTheSelectionOfThe
     EXPECT_EQ(Title(), "Extra Info - Multiple Printers");
 
     // Every refresh takes the selection as it is then.
-    std::prev(database.Printers.end())->Skip = 0;
+    std::next(database.Printers.begin(), 3)->Skip = 0; // "Stays"
     Click(IDC_CAT_FILES);
     EXPECT_EQ(Shown(), (Rows{{"GONE.DLL"}, {"L2400.DLL"}, {"QMFG.DLL"}, {"SHARED.DLL"}, {"STAY.DLL"}}));
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "app/RemovePage.h"
 #include "res/resource.h"
 #include "script/MessageBox.h"
+#include "spooler/SpoolerService.h"
 #include "support/WineBed.h"
 
 namespace {
@@ -350,4 +352,59 @@ TEST_F(MaskingToolTest, WhenTheMergedProfileSparesTheToolItIsNeitherStartedNorWa
     EXPECT_EQ(database.VeltropeSpared, 1u);
     EXPECT_EQ(stepOneTicks, 1);
     EXPECT_FALSE(Exists(kArgs));
+}
+
+namespace {
+
+DWORD SpoolerState()
+{
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE spooler = manager ? OpenServiceA(manager, "Spooler", SERVICE_QUERY_STATUS) : nullptr;
+    SERVICE_STATUS status{};
+    if (spooler)
+        QueryServiceStatus(spooler, &status);
+    if (spooler)
+        CloseServiceHandle(spooler);
+    if (manager)
+        CloseServiceHandle(manager);
+    return status.dwCurrentState;
+}
+
+} // namespace
+
+TEST_F(RemovePageTest, OnNt4TheSpoolerIsStoppedForTheFilesAndRunsAgainAtTheEnd)
+{
+    ASSERT_EQ(StartSpooler(), 1);
+    const OSVERSIONINFOA nt4 = Version(VER_PLATFORM_WIN32_NT, 4, 0);
+    CRemoveDlg page;
+    page.SetPlatform(PlatformKind(&nt4));
+    Open(page);
+    DWORD duringFiles = 0;
+    CRemoveDlg::ObserveSteps([&](int step) {
+        if (step == 14)
+            duringFiles = SpoolerState();
+    });
+    ASSERT_TRUE(RunToEnd(page));
+    EXPECT_EQ(duringFiles, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
+}
+
+TEST_F(RemovePageTest, AStepThatFailsLeavesTheRestOfTheSequenceToRun)
+{
+    CRemoveDlg page;
+    Open(page);
+    std::vector<int> steps;
+    CRemoveDlg::ObserveSteps([&](int step) {
+        steps.push_back(step);
+        if (step == 9)
+            throw std::runtime_error("a step's own failure");
+    });
+    ASSERT_TRUE(RunToEnd(page)) << "the removal stopped at the failed step";
+    EXPECT_EQ(steps.back(), 17);
+    EXPECT_EQ(steps.size(), 18u);
+
+    // The next removal runs as well: nothing of the failure stays behind.
+    steps.clear();
+    ASSERT_TRUE(RunToEnd(page));
+    EXPECT_EQ(steps.size(), 18u);
 }

@@ -310,15 +310,14 @@ TEST_F(SelectPageTest, ContextMenuOffersOtherDetailsOnlyWithANonEmptyDiagnosticV
     }
 }
 
-TEST_F(SelectPageTest, RemoveCommitsByFirstNameIgnoringCaseThenAsksForTheRemoval)
+TEST_F(SelectPageTest, RemoveCommitsEachRowToItsOwnPrinterThenAsksForTheRemoval)
 {
     CActivePrinter gone = Record("Gone");
     gone.Removed = 1;
     gone.Skip = 0;
     database.Printers = {Record("Alpha"), Record("beta"), Record("BETA"), Record("Delta"), gone};
     auto record = [&](int i) -> CActivePrinter& { return *std::next(database.Printers.begin(), i); };
-    // "BETA" starts as if chosen earlier: only the first of equal names is
-    // ever found by a row.
+    // "BETA" and "Delta" start as if chosen earlier: a commit chooses afresh.
     record(2).Skip = 0;
     record(3).Skip = 0;
 
@@ -332,10 +331,8 @@ TEST_F(SelectPageTest, RemoveCommitsByFirstNameIgnoringCaseThenAsksForTheRemoval
     SendMessageA(page.hwnd, WM_COMMAND, IDM_REMOVE, 0);
 
     EXPECT_EQ(record(0).Skip, 0u) << "Alpha, selected";
-    // "beta" is written twice: selected by its own row, then unselected by
-    // the row of "BETA", whose name it matches first.
-    EXPECT_EQ(record(1).Skip, 1u);
-    EXPECT_EQ(record(2).Skip, 1u) << "BETA, never the first match, stays: it was not chosen";
+    EXPECT_EQ(record(1).Skip, 0u) << "beta, selected";
+    EXPECT_EQ(record(2).Skip, 1u) << "BETA, not selected, stays: a name equal but for letter case is another printer";
     EXPECT_EQ(record(3).Skip, 1u) << "Delta, not selected";
     EXPECT_EQ(record(4).Skip, 0u) << "a record off the list keeps its flag";
     EXPECT_EQ(page.SelectedCount(), 2);
@@ -343,6 +340,15 @@ TEST_F(SelectPageTest, RemoveCommitsByFirstNameIgnoringCaseThenAsksForTheRemoval
     EXPECT_TRUE(g_told.empty()) << "the removal is posted, not sent";
     bed::Pump(50);
     EXPECT_TRUE(ToldLast(UM_STARTREMOVAL, 0));
+
+    // Only the row of "BETA" chosen: "beta", earlier in the inventory, stays.
+    for (int row = 0; row < 4; ++row)
+        SetSelected(list, row, row == 2);
+    page.Commit();
+    EXPECT_EQ(record(1).Skip, 1u);
+    EXPECT_EQ(record(2).Skip, 0u);
+    EXPECT_EQ(page.SelectedCount(), 1);
+    bed::Pump(50);
 }
 
 namespace {

@@ -4,9 +4,11 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <winspool.h>
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/Messages.h"
 #include "machine/Machine.h"
@@ -35,6 +37,21 @@ HWND PageWith(HWND main, int control)
 // A message box of the program: a plain dialog with the program's title.
 HWND MessageBoxWindow() { return FindWindowA("#32770", bed::Ansi("アンインストール").c_str()); }
 
+// The drivers of this platform's environment, by name.
+std::vector<std::string> InstalledDrivers()
+{
+    DWORD needed = 0, count = 0;
+    EnumPrinterDriversA(nullptr, nullptr, 1, nullptr, 0, &needed, &count);
+    std::vector<BYTE> buffer(needed ? needed : 1);
+    std::vector<std::string> names;
+    if (!EnumPrinterDriversA(nullptr, nullptr, 1, buffer.data(), needed, &needed, &count))
+        return names;
+    const auto* info = reinterpret_cast<const DRIVER_INFO_1A*>(buffer.data());
+    for (DWORD i = 0; i < count; ++i)
+        names.emplace_back(info[i].pName);
+    return names;
+}
+
 bool Enabled(HWND main, int id) { return IsWindowEnabled(GetDlgItem(main, id)) != FALSE; }
 
 constexpr char kScript[] = "[UnPrinterDrivers]\r\n"
@@ -45,12 +62,13 @@ constexpr char kScript[] = "[UnPrinterDrivers]\r\n"
 
 } // namespace
 
-TEST(EndToEnd, OneOfTwoPrintersChosenRunsEveryStepAndComesBackToTheRefilledList)
+TEST(EndToEnd, TheChosenDefaultPrinterGoesWithItsDriverAndTheOneThatStaysBecomesTheDefault)
 {
     machine::Machine machine;
     ASSERT_TRUE(machine.PutScript(machine::DriverDirectory(), kScript));
     ASSERT_TRUE(machine.InstallPrinter({"Lumenta A", "QUORVEL Lumenta 2400"}));
     ASSERT_TRUE(machine.InstallPrinter({"Lumenta B", "QUORVEL Lumenta 3100"}));
+    ASSERT_TRUE(machine.MakeDefault("Lumenta B"));
 
     bed::Process program(bed::Deliverable("prnuninst.exe"));
     ASSERT_TRUE(program.Started());
@@ -81,10 +99,18 @@ TEST(EndToEnd, OneOfTwoPrintersChosenRunsEveryStepAndComesBackToTheRefilledList)
     ASSERT_TRUE(bed::WaitFor([&] { return IsWindowVisible(remove) != FALSE; }, 10000));
     EXPECT_FALSE(Enabled(main, IDC_BTN_EXIT)) << "Exit waits for the removal";
 
+    // The default printer went: the one that stays takes its place.
     HWND box = nullptr;
     ASSERT_TRUE(bed::WaitFor([&] { return (box = MessageBoxWindow()) != nullptr; }, 60000))
+        << "the removal of the default printer was never told";
+    EXPECT_EQ(Text(GetDlgItem(box, 0xFFFF)),
+              bed::Ansi("通常使用するプリンタが削除されました。\n 'Lumenta A' が新たに通常使用するプリンタに設定されました。"));
+    PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+
+    const std::string done = bed::Ansi("プリンタのアンインストールが完了しました。");
+    ASSERT_TRUE(bed::WaitFor([&] { return (box = MessageBoxWindow()) && Text(GetDlgItem(box, 0xFFFF)) == done; },
+                             60000))
         << "the last step never told the removal was complete";
-    EXPECT_EQ(Text(GetDlgItem(box, 0xFFFF)), bed::Ansi("プリンタのアンインストールが完了しました。"));
     PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
 
     ASSERT_TRUE(bed::WaitFor([&] { return IsWindowVisible(select) && !IsWindowVisible(remove); }, 10000))
@@ -94,6 +120,12 @@ TEST(EndToEnd, OneOfTwoPrintersChosenRunsEveryStepAndComesBackToTheRefilledList)
     const auto listed = machine::ListedPrinters();
     EXPECT_EQ(std::count(listed.begin(), listed.end(), "Lumenta A"), 1);
     EXPECT_EQ(std::count(listed.begin(), listed.end(), "Lumenta B"), 0);
+    const auto drivers = InstalledDrivers();
+    EXPECT_EQ(std::count(drivers.begin(), drivers.end(), "QUORVEL Lumenta 2400"), 1) << "Lumenta A still uses it";
+    EXPECT_EQ(std::count(drivers.begin(), drivers.end(), "QUORVEL Lumenta 3100"), 0);
+    char device[260] = {};
+    GetProfileStringA("windows", "device", "", device, sizeof device);
+    EXPECT_EQ(std::string(device).substr(0, 10), "Lumenta A,");
     EXPECT_EQ(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 0) << "the list was filled again";
     EXPECT_FALSE(Enabled(main, IDC_BTN_UNINSTALL));
 

@@ -152,16 +152,16 @@ INT_PTR MainDlg::OnCommand(int id)
     switch (id) {
     case IDOK:
     case IDCANCEL:
+    case IDC_BTN_EXIT:
         // Escape, and the close request the dialog manager turns into
         // Cancel, would end the program with the removal half done.
         if (remove_.Running())
             return TRUE;
         EndDialog(hwnd, 1);
         return TRUE;
-    case IDC_BTN_EXIT:
-        EndDialog(hwnd, 1);
-        return TRUE;
     case IDC_BTN_UNINSTALL:
+        if (remove_.Running())
+            return TRUE;
         if (select_.Visible())
             select_.Commit();
         StartRemoval();

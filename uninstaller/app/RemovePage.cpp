@@ -141,7 +141,7 @@ void CRemoveDlg::Start()
 {
     // A second request while the steps run (the button and the menu both
     // start the removal) would begin them again from the first.
-    if (running_)
+    if (running_ || !hwnd)
         return;
     EnableWindow(GetDlgItem(GetParent(hwnd), IDC_BTN_UNINSTALL), FALSE);
     FillFolderLists(state_, folderSettle);
@@ -157,13 +157,23 @@ void CRemoveDlg::OnTimer()
 {
     if (TickGuard || !running_)
         return;
-    TickGuard = true;
+    struct Guard {
+        Guard() { TickGuard = true; }
+        ~Guard() { TickGuard = false; }
+    } guard;
     if (waitCursor_)
         SetCursor(waitCursor_);
-    if (stepObserver)
-        stepObserver(stepCounter_);
-    RunStep();
-    TickGuard = false;
+    const int step = stepCounter_;
+    try {
+        if (stepObserver)
+            stepObserver(step);
+        RunStep();
+    } catch (...) {
+        // A step that fails goes no further, but the sequence does: the
+        // spooler must start again and the program must be able to end.
+        if (running_ && stepCounter_ == step && step < kLastStep)
+            ++stepCounter_;
+    }
 }
 
 void CRemoveDlg::RunStep()
@@ -288,8 +298,12 @@ void CRemoveDlg::Finish()
     KillTimer(hwnd, IDT_REMOVAL);
     running_ = false;
     SetCursor(previousCursor_);
-    if (state_.Database)
-        OfferRestart(hwnd, *state_.Database, state_.Platform, state_.Texts);
+    try {
+        if (state_.Database)
+            OfferRestart(hwnd, *state_.Database, state_.Platform, state_.Texts);
+    } catch (...) {
+    }
+    // Whatever the offer did, the main window gets its buttons back.
     PostMessageA(GetParent(hwnd), UM_REMOVALDONE, 0, 0);
 }
 

@@ -4,6 +4,7 @@
 
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "../res/resource.h"
 #include "../script/ExtraInfoDlg.h"
@@ -230,30 +231,37 @@ void CSelectDlg::Commit()
     selectedCount_ = 0;
     if (!list_ || !database_)
         return;
-    // Every listed printer stays unless its row is found selected: a row
-    // whose name finds no record, or finds an earlier one of the same name
-    // in another letter case, must not leave a printer the user didn't
-    // choose marked for removal by an earlier selection.
+    // Every listed printer stays unless its own row is found selected.
     for (CActivePrinter& printer : database_->Printers) {
         if (printer.IsOffered())
             printer.Skip = 1;
     }
+    // A row knows its record by position (its item data); the name must
+    // still be the record's, or the row chooses nothing. A search by name
+    // alone would let the row of one printer choose another whose name
+    // differs only in letter case.
+    std::vector<CActivePrinter*> records;
+    records.reserve(database_->Printers.size());
+    for (CActivePrinter& printer : database_->Printers)
+        records.push_back(&printer);
     const int count = static_cast<int>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
-        char name[256] = {};
+        char name[text::kMaxText] = {};
         LVITEMA item{};
-        item.iSubItem = 0;
+        item.mask = LVIF_TEXT | LVIF_PARAM;
+        item.iItem = i;
         item.pszText = name;
         item.cchTextMax = sizeof name;
-        SendMessageA(list_, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&item));
-        const bool selected = (SendMessageA(list_, LVM_GETITEMSTATE, i, LVIS_SELECTED) & LVIS_SELECTED) != 0;
-        for (CActivePrinter& printer : database_->Printers) {
-            if (!text::FoldEqual(printer.PrinterName, name))
-                continue;
-            printer.Skip = selected ? 0 : 1;
-            if (selected)
-                ++selectedCount_;
-            break;
+        if (!SendMessageA(list_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
+            continue;
+        if (item.lParam < 0 || static_cast<std::size_t>(item.lParam) >= records.size())
+            continue;
+        CActivePrinter& printer = *records[static_cast<std::size_t>(item.lParam)];
+        if (!printer.IsOffered() || !text::FoldEqual(printer.PrinterName, name))
+            continue;
+        if ((SendMessageA(list_, LVM_GETITEMSTATE, i, LVIS_SELECTED) & LVIS_SELECTED) != 0) {
+            printer.Skip = 0;
+            ++selectedCount_;
         }
     }
 }

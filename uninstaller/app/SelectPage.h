@@ -17,7 +17,8 @@ public:
 
     // Lists the offered printers of the inventory again, in inventory order.
     void Refill();
-    // Writes the list's selection into the inventory's Skip flags.
+    // Writes the list's selection into the inventory's Skip flags: each
+    // listed printer is chosen by its own row, or stays.
     void Commit();
     // Selected items at the last commit.
     int SelectedCount() const { return selectedCount_; }

@@ -131,9 +131,11 @@ const UninstallProfile& CExtraInfoDlg::ChooseProfile(UninstallProfile& found, ch
         std::snprintf(title, sizeof title, "Extra Info - Multiple Printers");
         return database_->Merged;
     }
+    // The chosen printer: another maker's printer, or one already removed,
+    // may have Skip 0 as well but was never on the list to be chosen.
     const char* driver = "";
     for (const CActivePrinter& printer : database_->Printers) {
-        if (printer.Skip == 0)
+        if (printer.Skip == 0 && printer.IsOffered())
             driver = printer.DriverName;
     }
     if (FindProfile(*database_, found, driver)) {
