@@ -17,6 +17,8 @@ namespace {
 constexpr char kLumenta[] = "QUORVEL Lumenta 2400";
 constexpr char kOther[] = "QUORVEL Lumenta 5000";
 constexpr char kNtX86[] = "Windows NT x86";
+// The spooler's own environment of this 64-bit program.
+constexpr char kX64[] = "Windows x64";
 constexpr char kWin40[] = "Windows 4.0";
 
 std::string NtItem(const char* environment, int version, const char* driver)
@@ -113,8 +115,8 @@ TEST_F(DriverRemovalTest, ListedDriverGoesFromEveryEnvironmentOnceWithItsKeys)
     EXPECT_FALSE(spooler.Installed(kLumenta, kWin40));
     EXPECT_TRUE(spooler.Installed(kOther)) << "a driver nothing names stays";
     EXPECT_EQ(SplProxyFault_CallCount("DeletePrinterDriverA"), 3);
-    // The running environment's keys are named for the x86 one.
-    std::vector<std::string> expected = NtItems(kNtX86, kLumenta);
+    // Each pass names the keys of its own environment.
+    std::vector<std::string> expected = NtItems(kX64, kLumenta);
     for (const std::string& item : NtItems(kNtX86, kLumenta))
         expected.push_back(item);
     for (const std::string& item : NtItems(kWin40, kLumenta))
@@ -133,7 +135,7 @@ TEST_F(DriverRemovalTest, PlatformChoosesTheRegistryItems)
     } cases[] = {
         {"Windows 98", drivers::Version(VER_PLATFORM_WIN32_WINDOWS, 4, 10), {win9x}},
         {"Windows 95", drivers::Version(VER_PLATFORM_WIN32_WINDOWS, 4, 0), {win9x}},
-        {"NT 4.0", drivers::Version(VER_PLATFORM_WIN32_NT, 4, 0), NtItems(kNtX86, kLumenta)},
+        {"NT 4.0", drivers::Version(VER_PLATFORM_WIN32_NT, 4, 0), NtItems(kX64, kLumenta)},
         {"Win32s", drivers::Version(VER_PLATFORM_WIN32s, 3, 11), {}},
         {"no known platform", drivers::Version(3, 10, 0), {}},
     };
@@ -166,7 +168,7 @@ TEST_F(DriverRemovalTest, PrintersThatGoOrStayDecideTheCandidates)
     EXPECT_FALSE(spooler.Installed(kGone));
     EXPECT_TRUE(spooler.Installed(kShared)) << "a printer that stays keeps its driver";
     EXPECT_TRUE(spooler.Installed(kForeign)) << "a foreign printer's driver is not taken on its account";
-    EXPECT_EQ(database.Merged.RegistryKeys, NtItems(kNtX86, kGone));
+    EXPECT_EQ(database.Merged.RegistryKeys, NtItems(kX64, kGone));
 }
 
 TEST_F(DriverRemovalTest, DriverStillInUseKeepsItsKeysAndInf)
@@ -223,7 +225,7 @@ TEST_F(DriverRemovalTest, PscriptDriversGoWithTheMaskingTool)
     EXPECT_FALSE(spooler.Installed(kPs));
     EXPECT_TRUE(spooler.Installed(kPsLower));
     EXPECT_TRUE(spooler.Installed(kPsQueue));
-    EXPECT_EQ(database.Merged.RegistryKeys, NtItems(kNtX86, kPs));
+    EXPECT_EQ(database.Merged.RegistryKeys, NtItems(kX64, kPs));
 }
 
 TEST_F(DriverRemovalTest, EveryMatchingOemInfIsUninstalled)
@@ -239,6 +241,21 @@ TEST_F(DriverRemovalTest, EveryMatchingOemInfIsUninstalled)
     EXPECT_FALSE(drivers::Exists(first));
     EXPECT_FALSE(drivers::Exists(second));
     EXPECT_TRUE(drivers::Exists(caseOff)) << "the printer name is matched with its letter case";
+}
+
+TEST_F(DriverRemovalTest, AnInfThatAlsoInstalledADriverThatStaysIsKept)
+{
+    const char kStays[] = "QUORVEL Lumenta 3100";
+    const std::string shared = infs.Put("inf\\oem9305.inf", std::string(kLumenta) + ", " + kStays);
+    ASSERT_TRUE(Install(kLumenta));
+    ASSERT_TRUE(Install(kStays));
+    database.Merged.Drivers = {kLumenta};
+
+    RemovePrinterDrivers(state, nullptr);
+
+    EXPECT_FALSE(spooler.Installed(kLumenta));
+    EXPECT_TRUE(spooler.Installed(kStays));
+    EXPECT_TRUE(drivers::Exists(shared)) << "the driver that stays was installed from it too";
 }
 
 TEST_F(DriverRemovalTest, InfThatCannotBeUninstalledEndsTheSearch)

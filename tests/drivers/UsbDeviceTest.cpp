@@ -191,4 +191,21 @@ TEST_F(UsbDeviceTest, IdentifierThatMatchesNothingFallsBackToVendorAndProduct)
     EXPECT_TRUE(made.Present(other));
 }
 
+TEST_F(UsbDeviceTest, AnIdentifierShorterThanOneProductRemovesNothing)
+{
+    const std::string hub = made.Make({"USB\\ROOT_HUB20&VID8086&PID2934"});
+    const std::string sibling = made.Make({"USB\\VID_0A1B&PID_002C3&REV_0001"});
+    const std::string printer = made.Make({"USBPRINT\\QUORVELLUMENTA_2400C8A1"});
+    ASSERT_FALSE(printer.empty());
+
+    RemoveUsbPrinterDevice("USB", 0, 0);
+    RemoveUsbPrinterDevice("USB\\VID_0A1B", 0, 0);
+    RemoveUsbPrinterDevice("USBPRINT\\", 0, 0);
+    // A product number is matched whole: 002C is not 002C3.
+    RemoveUsbPrinterDevice("USB\\VID_0A1B&PID_002C", 0, 0);
+    EXPECT_TRUE(made.Present(hub));
+    EXPECT_TRUE(made.Present(sibling));
+    EXPECT_TRUE(made.Present(printer));
+}
+
 } // namespace

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -14,6 +15,17 @@ namespace {
 
 // The environments of the removal step, in its order.
 const char* const kEnvironments[] = {nullptr, "Windows NT x86", "Windows 4.0"};
+
+#ifdef _WIN64
+constexpr char kRunningEnvironment[] = "Windows x64";
+#else
+constexpr char kRunningEnvironment[] = "Windows NT x86";
+#endif
+
+// More rounds than any machine has OEM INF files of one driver: an
+// uninstall that reports success but leaves the file must not hold the
+// removal in this tick for ever.
+constexpr int kMaxInfRounds = 64;
 
 bool Contains(const ItemList& names, const char* name)
 {
@@ -42,10 +54,10 @@ void AddCandidates(ItemList& candidates, const DatabaseContent& db, const char* 
     // A PostScript driver of the masking product goes with it, unless a queue
     // of that very name is still there.
     if (db.VeltropeSpared == 0 && std::strstr(enumerated, "(PSCRIPT)")) {
-        HANDLE printer = nullptr;
-        if (OpenPrinterA(const_cast<char*>(enumerated), &printer, nullptr))
-            ClosePrinter(printer);
-        else
+        HANDLE opened = nullptr;
+        const bool queueThere = OpenPrinterA(const_cast<char*>(enumerated), &opened, nullptr) != FALSE;
+        const PrinterHandle queue(queueThere ? opened : nullptr);
+        if (!queueThere)
             candidates.push_back(enumerated);
     }
     SortAndUniqueItems(candidates);
@@ -65,7 +77,9 @@ void AppendDriverKeys(RemovalState& state, const char* environment, const char* 
     static const char* const kVersions[] = {"Version-0\\", "Version-1\\", "Version-2\\", "Version-3\\"};
     for (const char* version : kVersions) {
         std::string key = "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\";
-        key += (environment && *environment) ? environment : "Windows NT x86";
+        // The spooler's own environment is this program's: the keys of the
+        // x86 drivers belong to the x86 pass, whose drivers may stay.
+        key += (environment && *environment) ? environment : kRunningEnvironment;
         key += "\\Drivers\\";
         key += version;
         key += driverName;
@@ -75,11 +89,31 @@ void AppendDriverKeys(RemovalState& state, const char* environment, const char* 
 
 void UninstallOemInfsOf(const char* driverName)
 {
+    // An INF that also names a driver the machine keeps installed its files
+    // too; the search would find it first again, so the search ends there.
+    // A copy of the driver in another environment still needs it too: the
+    // pass that deletes the last copy uninstalls it.
+    const std::optional<ItemList> staying = DriversStillOnMachine();
+    if (!staying || Contains(*staying, driverName))
+        return;
+    char windows[text::kMaxText] = {};
+    const UINT length = GetWindowsDirectoryA(windows, sizeof windows);
+    if (length == 0 || length >= sizeof windows)
+        return;
     char inf[20] = {};
-    for (FindOemInfForPrinter(inf, driverName); inf[0]; FindOemInfForPrinter(inf, driverName)) {
+    char previous[20] = {};
+    for (int round = 0; round < kMaxInfRounds; ++round) {
+        FindOemInfForPrinter(inf, driverName);
+        if (!inf[0] || std::strcmp(inf, previous) == 0)
+            break;
+        char path[text::kMaxText] = {};
+        const int n = std::snprintf(path, sizeof path, "%s\\INF\\%s", windows, inf);
+        if (n <= 0 || static_cast<std::size_t>(n) >= sizeof path || InfNamesAnyOther(path, driverName, *staying, 1024))
+            break;
         // A file that can't be uninstalled would be found again and again.
         if (UninstallOemInf(inf) == 2)
             break;
+        text::CopyWhole(previous, inf);
     }
 }
 
@@ -161,10 +195,26 @@ void RemovePrinterDrivers(RemovalState& state, const char* environment)
             continue;
         if (!inUse || Contains(*inUse, name.c_str()))
             continue;
-        if (!DeletePrinterDriverA(nullptr, const_cast<char*>(environment), const_cast<char*>(name.c_str())) &&
-            GetLastError() == ERROR_PRINTER_DRIVER_IN_USE)
+        // A driver the spooler kept, for whatever reason, keeps its keys and
+        // the INF that installed it.
+        if (!DeletePrinterDriverA(nullptr, const_cast<char*>(environment), const_cast<char*>(name.c_str())))
             continue;
         AppendDriverKeys(state, environment, name.c_str());
         UninstallOemInfsOf(name.c_str());
     }
+}
+
+std::optional<ItemList> DriversStillOnMachine()
+{
+    std::optional<ItemList> names = DriversOfInstalledPrinters();
+    if (!names)
+        return std::nullopt;
+    for (const char* environment : kEnvironments) {
+        const std::optional<ItemList> installed = InstalledDrivers(environment);
+        if (!installed)
+            return std::nullopt;
+        names->insert(names->end(), installed->begin(), installed->end());
+    }
+    SortAndUniqueItems(*names);
+    return names;
 }

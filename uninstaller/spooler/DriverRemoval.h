@@ -17,3 +17,8 @@ std::optional<ItemList> InstalledDrivers(const char* environment);
 // Whether a driver of that name (letter case ignored) is still installed in
 // any environment the removal works on; nothing when the spooler can't tell.
 std::optional<bool> DriverStillInstalled(const char* driverName);
+
+// Every driver the machine keeps: installed in an environment the removal
+// works on, or used by a printer the spooler lists. Nothing when the spooler
+// can't tell.
+std::optional<ItemList> DriversStillOnMachine();

@@ -58,6 +58,16 @@ void RemoveJobs(HANDLE printer)
 // doesn't exist; refused access or a busy spooler leave it where it is.
 enum class LocalOutcome { Deleted, Gone, Kept };
 
+// Some printer that stays uses a driver of that name.
+bool StaysOnDriver(const DatabaseContent& db, const char* driverName)
+{
+    for (const CActivePrinter& other : db.Printers) {
+        if (other.ToRemove == 0 && other.Removed == 0 && text::FoldEqual(other.DriverName, driverName))
+            return true;
+    }
+    return false;
+}
+
 LocalOutcome RemoveLocalPrinter(RemovalState& state, const CActivePrinter& printer, const char* name,
                                 const UsbIdentity& usb)
 {
@@ -69,7 +79,9 @@ LocalOutcome RemoveLocalPrinter(RemovalState& state, const CActivePrinter& print
     RemoveJobs(handle.Get());
     RemoveUniqueIdKey(handle.Get());
     const bool deleted = DeletePrinter(handle.Get()) != FALSE;
-    if (usb.Known())
+    // The identifiers name the whole model: its device goes only with the
+    // queue, and only when no printer that stays is of that model.
+    if (deleted && usb.Known() && !StaysOnDriver(*state.Database, printer.DriverName))
         RemoveUsbPrinterDevice(usb.HardwareId, usb.Vendor, usb.Product);
     return deleted ? LocalOutcome::Deleted : LocalOutcome::Kept;
 }

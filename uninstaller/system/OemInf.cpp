@@ -47,6 +47,30 @@ bool InfNamesDriver(const char* path, const char* driverName, unsigned valueSize
     return value[0] != '\0' && std::strstr(value.data(), driverName) != nullptr;
 }
 
+bool InfNamesAnyOther(const char* path, const char* driverName, const std::vector<std::string>& drivers,
+                      unsigned valueSize)
+{
+    std::vector<char> value(valueSize, '\0');
+    GetPrivateProfileStringA("Strings", "PrinterName", "", value.data(), valueSize, path);
+    // Letter case folded on both sides: an INF that may have installed a
+    // driver that stays is kept.
+    const auto folded = [](std::string s) {
+        for (char& c : s) {
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        }
+        return s;
+    };
+    const std::string names = folded(value.data());
+    for (const std::string& driver : drivers) {
+        if (driver.empty() || text::FoldEqual(driver, driverName ? driverName : ""))
+            continue;
+        if (names.find(folded(driver)) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
 void FindOemInfForPrinter(char (&result)[20], const char* driverName)
 {
     result[0] = '\0';

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // The file name (at most 19 characters) of the first OEM INF of the INF
 // directory whose "PrinterName" holds `driverName`; empty when none does.
@@ -16,6 +17,12 @@ int UninstallOemInf(const char* infName);
 // True when the "PrinterName" of [Strings] in the INF at `path`, read into
 // `valueSize` bytes, is not empty and holds `driverName` (letter case kept).
 bool InfNamesDriver(const char* path, const char* driverName, unsigned valueSize);
+
+// True when that "PrinterName" also holds one of `drivers` other than
+// `driverName` (letter case ignored for "other"): the INF serves a driver
+// that stays as well.
+bool InfNamesAnyOther(const char* path, const char* driverName, const std::vector<std::string>& drivers,
+                      unsigned valueSize);
 
 // The INF directory's list (names as a double-NUL list) that the search
 // walks; false when there is none. The setup library's own list unless a

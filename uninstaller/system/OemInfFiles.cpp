@@ -60,11 +60,12 @@ void ForEachFile(const char* windows, const char* pattern, const char* pathForma
 void DeleteOemInfFiles(RemovalState& state)
 {
     const char* driver = DriverToForget(state);
+    const std::optional<ItemList> staying = DriversStillOnMachine();
     char windows[text::kMaxText] = {};
-    if (!driver || !WindowsDirectory(windows))
+    if (!driver || !staying || !WindowsDirectory(windows))
         return;
     ForEachFile(windows, "%s\\inf\\oem*.inf", "%s\\inf\\%s", [&](const char* path) {
-        if (!InfNamesDriver(path, driver, 255))
+        if (!InfNamesDriver(path, driver, 255) || InfNamesAnyOther(path, driver, *staying, 255))
             return;
         SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(path);
@@ -74,11 +75,12 @@ void DeleteOemInfFiles(RemovalState& state)
 void DeleteWin9xOemInfFiles(RemovalState& state)
 {
     const char* driver = DriverToForget(state);
+    const std::optional<ItemList> staying = DriversStillOnMachine();
     char windows[text::kMaxText] = {};
-    if (!driver || !WindowsDirectory(windows))
+    if (!driver || !staying || !WindowsDirectory(windows))
         return;
     ForEachFile(windows, "%sinf\\other\\QUORVELM9x____*.inf", "%sinf\\other\\%s", [&](const char* path) {
-        if (!InfNamesDriver(path, driver, 255))
+        if (!InfNamesDriver(path, driver, 255) || InfNamesAnyOther(path, driver, *staying, 255))
             return;
         SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(path);

@@ -12,6 +12,9 @@
 namespace {
 
 constexpr DWORD kMaxDevices = 10000;
+// "USB\VID_xxxx&PID_xxxx" and "USBPRINT\".
+constexpr std::size_t kUsbProductIdLength = 21;
+constexpr std::size_t kUsbPrintPrefixLength = 9;
 constexpr int kMaxIdentifiers = 10;
 
 bool Describe(DEVINST node, DeviceNode& out)
@@ -51,12 +54,34 @@ bool HardwareIds(HDEVINFO set, SP_DEVINFO_DATA& device, char (&ids)[512])
                                              sizeof ids - 2, nullptr) != FALSE;
 }
 
-bool AnyIdStartsWith(const char* ids, const char* target)
+// An identifier that can name the devices of one product only: a USB
+// device by its vendor and whole product number, or a printer function by
+// "USBPRINT\" and a model. A shorter one ("USB", "USB\VID_1A2B") would
+// take hubs, keyboards and disks, or every device of a vendor, along.
+bool NamesOneProduct(const char* target, bool usbDevice)
 {
     const std::size_t length = std::strlen(target);
+    if (usbDevice)
+        return StartsWith(target, "USB\\VID_") && length >= kUsbProductIdLength && target[12] == '&' &&
+               StartsWith(target + 13, "PID_");
+    return StartsWith(target, "USBPRINT\\") && length > kUsbPrintPrefixLength;
+}
+
+// After the product number of a USB device's identifier only its revision
+// or interface parts may follow: PID_00C is not PID_00C3.
+bool IdMatches(const char* id, const char* target, bool usbDevice)
+{
+    const std::size_t length = std::strlen(target);
+    if (std::strncmp(id, target, length) != 0)
+        return false;
+    return !usbDevice || id[length] == '\0' || id[length] == '&' || id[length] == '\\';
+}
+
+bool AnyIdMatches(const char* ids, const char* target, bool usbDevice)
+{
     int count = 0;
     for (const char* id = ids; *id && count < kMaxIdentifiers; id += std::strlen(id) + 1, ++count) {
-        if (std::strncmp(id, target, length) == 0)
+        if (IdMatches(id, target, usbDevice))
             return true;
     }
     return false;
@@ -74,9 +99,18 @@ void RemoveUsbPrinterDevice(const char* hardwareId, unsigned vendor, unsigned pr
         if (!text::CopyWhole(target, hardwareId))
             return;
     } else {
+        // Vendor or product 0 is no product: "USB\VID_0000&PID_0000" is
+        // what Windows calls a device it doesn't know.
+        if (vendor == 0 || product == 0 || vendor > 0xFFFF || product > 0xFFFF)
+            return;
         std::snprintf(target, sizeof target, "USB\\VID_%04X&PID_%04X", vendor, product);
     }
     const bool namesUsbDevice = StartsWith(target, "USB\\");
+    if (!NamesOneProduct(target, namesUsbDevice)) {
+        if (given)
+            RemoveUsbPrinterDevice(nullptr, vendor, product);
+        return;
+    }
     bool matched = false;
     {
         DeviceInfoSet set(SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES));
@@ -89,7 +123,7 @@ void RemoveUsbPrinterDevice(const char* hardwareId, unsigned vendor, unsigned pr
                 if (!SetupDiEnumDeviceInfo(set.Get(), i, &device))
                     break;
                 char ids[512];
-                if (!HardwareIds(set.Get(), device, ids) || !AnyIdStartsWith(ids, target))
+                if (!HardwareIds(set.Get(), device, ids) || !AnyIdMatches(ids, target, namesUsbDevice))
                     continue;
                 if (!namesUsbDevice) {
                     DeviceNode node;
