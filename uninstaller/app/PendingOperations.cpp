@@ -3,14 +3,12 @@
 
 #include "RemovalOperations.h"
 
-void RunHooks(RemovalState&) {}
 void RemoveMonitors(RemovalState&, const char*) {}
 void RemovePrintProcessors(RemovalState&, const char*) {}
 void RemoveServices(RemovalState&) {}
 void ReadOemPaths(RemovalState&) {}
 void RemoveShortcuts(RemovalState&) {}
 void RemoveIniEntries(RemovalState&) {}
-void DeleteLoadRunEntries(RemovalState&) {}
 void PrepareDriverPaths(RemovalState&) {}
 void RemoveScriptFiles(RemovalState&) {}
 void RemoveDriverSubdirectory(RemovalState&) {}

@@ -1,0 +1,10 @@
+#pragma once
+// Add-on components of the driver packages remove themselves: each Hooks
+// entry "library,export" names a library and its uninstall entry point,
+// called in the program's own process.
+
+#include <windows.h>
+
+// Tests only: a shorter wait after each hook (never longer than the
+// program's second).
+void SetHookPause(DWORD milliseconds);

@@ -1,0 +1,26 @@
+#pragma once
+// The text work of taking a program out of the start-up lists: splitting a
+// DeleteLoadRun entry and dropping a word from WIN.INI's "load" line. Pure
+// logic; the caller brings the texts in the letter case it compares in.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Display name and file name of an entry "display,file", split at its first
+// comma, each with every leading and trailing double quote removed.
+struct LoadRunEntry {
+    std::string display;
+    std::string file;
+};
+
+// Nothing when there is no comma, or either part is empty before or after
+// its quotes go: an empty display name would name the Run key's default
+// value, an empty file name matches any line.
+std::optional<LoadRunEntry> SplitLoadRunEntry(std::string_view entry);
+
+// The line without the first occurrence of `word`, and without the one space
+// after it when there is one. Only that first occurrence counts, and only
+// as a whole word: it must start the line or follow a space, and end the
+// line or be followed by a space. Nothing when it isn't so.
+std::optional<std::string> RemoveLoadWord(std::string_view line, std::string_view word);

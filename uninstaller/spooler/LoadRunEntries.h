@@ -1,0 +1,11 @@
+#pragma once
+// Programs of the removed drivers taken out of the start-up lists: the Run
+// key of the registry, or on Win32s WIN.INI's "load" line.
+
+#include "../app/RemovalState.h"
+
+// Removes the program `display` names from the machine's Run key (the key's
+// path is text IDS_RUN_KEY), or on Win32s the word `file` from the "load"
+// line, which is then written back in lower case. 1 when something was
+// removed, else 0; a line too long to rewrite whole is left as it is.
+int DeleteLoadRunEntry(RemovalState& state, const char* display, const char* file);
