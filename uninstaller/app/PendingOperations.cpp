@@ -3,9 +3,6 @@
 
 #include "RemovalOperations.h"
 
-void RemoveMonitors(RemovalState&, const char*) {}
-void RemovePrintProcessors(RemovalState&, const char*) {}
-void RemoveServices(RemovalState&) {}
 void ReadOemPaths(RemovalState&) {}
 void RemoveShortcuts(RemovalState&) {}
 void RemoveIniEntries(RemovalState&) {}

@@ -77,6 +77,11 @@ void UseServiceAsSpooler(const char* name)
         text::CopyWhole(serviceName, kSpoolerService);
 }
 
+const char* SpoolerServiceName()
+{
+    return serviceName;
+}
+
 int StopSpooler()
 {
     ServiceHandle manager;

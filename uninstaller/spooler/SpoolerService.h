@@ -11,6 +11,9 @@ int StopSpooler();
 // the same way. 1 when it runs.
 int StartSpooler();
 
+// The service the two calls control: "Spooler" unless a test chose another.
+const char* SpoolerServiceName();
+
 // Tests only: the service the two calls control instead of "Spooler", or
 // nullptr for the spooler again.
 void UseServiceAsSpooler(const char* serviceName);

@@ -1,0 +1,500 @@
+// Monitors, print processors and services against the bed's real spooler,
+// registry and service manager. A printer record that can't be changed and a
+// monitor the spooler refuses to delete come from the test build of the
+// spooler proxy.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <winspool.h>
+
+#include <string>
+#include <vector>
+
+#include "SplProxyFaults.h"
+#include "app/RemovalOperations.h"
+#include "machine/Machine.h"
+#include "spooler/ServiceHandle.h"
+#include "spooler/SpoolerService.h"
+#include "support/WineBed.h"
+
+namespace {
+
+const char* const kStepEnvironments[] = {nullptr, "Windows NT x86", "Windows 4.0"};
+
+OSVERSIONINFOA Version(DWORD platformId, DWORD major, DWORD minor)
+{
+    OSVERSIONINFOA v{};
+    v.dwOSVersionInfoSize = sizeof v;
+    v.dwPlatformId = platformId;
+    v.dwMajorVersion = major;
+    v.dwMinorVersion = minor;
+    return v;
+}
+
+const OSVERSIONINFOA kWindows7 = Version(VER_PLATFORM_WIN32_NT, 6, 1);
+const OSVERSIONINFOA kWindows98 = Version(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
+const OSVERSIONINFOA kWin32s = Version(VER_PLATFORM_WIN32s, 3, 11);
+
+bool KeyExists(const std::string& path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+void MakeKey(const std::string& path)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+class SpoolerSideTest : public testing::Test {
+protected:
+    void SetUp() override { SplProxyFault_Clear(); }
+    void TearDown() override
+    {
+        SplProxyFault_Clear();
+        machine.Clear();
+    }
+    void On(const OSVERSIONINFOA& version)
+    {
+        state.Database = &database;
+        state.Platform = PlatformKind(&version);
+        database.RestartRequired = 0;
+    }
+
+    machine::Machine machine;
+    UninstallDatabase database;
+    RemovalState state;
+};
+
+// ---------------------------------------------------------------- processors
+
+constexpr char kProcessor[] = "QrvSideProc";
+constexpr char kDriver[] = "QUORVEL Lumenta 2400";
+const std::string kNtProcessorKey =
+    std::string("System\\CurrentControlSet\\control\\Print\\Environments\\Windows NT x86\\Print Processors\\") +
+    kProcessor;
+const std::string k9xProcessorKey =
+    std::string("System\\CurrentControlSet\\control\\Print\\Environments\\Windows 4.0\\Print Processors\\") +
+    kProcessor;
+
+const std::string kOwnProcessorKey =
+    std::string("System\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Print Processors\\") +
+    kProcessor;
+
+bool ProcessorListed(const char* name)
+{
+    DWORD needed = 0, returned = 0;
+    EnumPrintProcessorsA(nullptr, nullptr, 1, nullptr, 0, &needed, &returned);
+    std::vector<BYTE> buffer(needed ? needed : 1);
+    if (!EnumPrintProcessorsA(nullptr, nullptr, 1, buffer.data(), needed, &needed, &returned))
+        return false;
+    const auto* info = reinterpret_cast<const PRINTPROCESSOR_INFO_1A*>(buffer.data());
+    for (DWORD i = 0; i < returned; ++i) {
+        if (lstrcmpiA(info[i].pName, name) == 0)
+            return true;
+    }
+    return false;
+}
+
+// The printer's processor and data type as its level-2 record reports them.
+std::pair<std::string, std::string> ProcessorOf(const std::string& printer)
+{
+    HANDLE handle = nullptr;
+    if (!OpenPrinterA(const_cast<char*>(printer.c_str()), &handle, nullptr))
+        return {};
+    DWORD needed = 0;
+    GetPrinterA(handle, 2, nullptr, 0, &needed);
+    std::vector<BYTE> buffer(needed ? needed : 1);
+    std::pair<std::string, std::string> result;
+    if (needed && GetPrinterA(handle, 2, buffer.data(), needed, &needed)) {
+        const auto* info = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
+        result = {info->pPrintProcessor ? info->pPrintProcessor : "", info->pDatatype ? info->pDatatype : ""};
+    }
+    ClosePrinter(handle);
+    return result;
+}
+
+std::string Lower(std::string s)
+{
+    CharLowerA(s.data());
+    return s;
+}
+
+// The platform's spooler only pretends to delete a print processor: that the
+// removal asked for it is read from the proxy's count of the calls.
+class PrintProcessorTest : public SpoolerSideTest {
+protected:
+    void SetUp() override
+    {
+        SpoolerSideTest::SetUp();
+        char directory[MAX_PATH] = {};
+        DWORD needed = 0;
+        ASSERT_TRUE(GetPrintProcessorDirectoryA(nullptr, nullptr, 1, reinterpret_cast<BYTE*>(directory),
+                                                sizeof directory, &needed));
+        file = std::string(directory) + "\\qrvsideproc.dll";
+        ASSERT_TRUE(bed::WriteFile(file, "MZ"));
+    }
+    void TearDown() override
+    {
+        SpoolerSideTest::TearDown();
+        // This platform's spooler answers a deletion without making it; it
+        // lists the processors its registry holds.
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kOwnProcessorKey.c_str());
+        // The bed's other tests need the built-in processor.
+        if (!ProcessorListed("winprint"))
+            AddPrintProcessorA(nullptr, nullptr, const_cast<char*>("winprint.dll"), const_cast<char*>("winprint"));
+        DeleteFileA(file.c_str());
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kNtProcessorKey.c_str());
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, k9xProcessorKey.c_str());
+    }
+    void AddProcessor()
+    {
+        ASSERT_TRUE(AddPrintProcessorA(nullptr, nullptr, const_cast<char*>("qrvsideproc.dll"),
+                                       const_cast<char*>(kProcessor)))
+            << GetLastError();
+        ASSERT_TRUE(ProcessorListed(kProcessor));
+        MakeKey(kNtProcessorKey);
+        MakeKey(k9xProcessorKey);
+    }
+    // A queue of the maker's driver that prints through `processor` with a
+    // data type other than the built-in one's.
+    void AddPrinterOn(const std::string& name, const char* processor)
+    {
+        ASSERT_TRUE(machine.InstallPrinter({name, kDriver}));
+        HANDLE handle = nullptr;
+        PRINTER_DEFAULTSA defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
+        ASSERT_TRUE(OpenPrinterA(const_cast<char*>(name.c_str()), &handle, &defaults));
+        DWORD needed = 0;
+        GetPrinterA(handle, 2, nullptr, 0, &needed);
+        std::vector<BYTE> buffer(needed);
+        ASSERT_TRUE(GetPrinterA(handle, 2, buffer.data(), needed, &needed));
+        auto* info = reinterpret_cast<PRINTER_INFO_2A*>(buffer.data());
+        info->pPrintProcessor = const_cast<char*>(processor);
+        info->pDatatype = const_cast<char*>("NT EMF 1.008");
+        EXPECT_TRUE(SetPrinterA(handle, 2, buffer.data(), 0)) << GetLastError();
+        ClosePrinter(handle);
+        ASSERT_EQ(ProcessorOf(name), std::make_pair(std::string(processor), std::string("NT EMF 1.008")));
+    }
+    void Run()
+    {
+        for (const char* environment : kStepEnvironments)
+            RemovePrintProcessors(state, environment);
+    }
+
+    std::string file;
+};
+
+TEST_F(PrintProcessorTest, AUsedProcessorGoesAfterItsPrintersMovedToTheBuiltInOneWhichStaysThoughListed)
+{
+    AddProcessor();
+    AddPrinterOn("Side A", kProcessor);
+    AddPrinterOn("Side B", kProcessor);
+    AddPrinterOn("Side C", "winprint");
+    database.Merged.PrintProcessors = {"qrvsideproc", "WINPRINT"};
+    On(kWindows7);
+
+    Run();
+
+    EXPECT_EQ(SplProxyFault_CallCount("DeletePrintProcessorA"), 1) << "only the processor of the script";
+    EXPECT_FALSE(KeyExists(kNtProcessorKey));
+    EXPECT_TRUE(KeyExists(k9xProcessorKey)) << "not a key of this platform";
+    for (const char* name : {"Side A", "Side B"}) {
+        SCOPED_TRACE(name);
+        const auto [processor, datatype] = ProcessorOf(name);
+        EXPECT_EQ(Lower(processor), "winprint");
+        EXPECT_EQ(datatype, "RAW");
+    }
+    EXPECT_TRUE(ProcessorListed("winprint"));
+    EXPECT_EQ(Lower(ProcessorOf("Side C").first), "winprint");
+}
+
+TEST_F(PrintProcessorTest, AProcessorAnUnchangeablePrinterStillUsesStaysAndTheOthersAreMoved)
+{
+    AddProcessor();
+    AddPrinterOn("Side A", kProcessor);
+    AddPrinterOn("Side B", kProcessor);
+    database.Merged.PrintProcessors = {kProcessor};
+    On(kWindows7);
+    // Printers come in name order: the first change asked for is Side A's.
+    SplProxyFault_SetAfter("SetPrinterA", ERROR_ACCESS_DENIED, 0, 1);
+
+    Run();
+
+    EXPECT_EQ(SplProxyFault_CallCount("DeletePrintProcessorA"), 0);
+    EXPECT_TRUE(KeyExists(kNtProcessorKey));
+    EXPECT_EQ(ProcessorOf("Side A"), std::make_pair(std::string(kProcessor), std::string("NT EMF 1.008")));
+    const auto [processor, datatype] = ProcessorOf("Side B");
+    EXPECT_EQ(Lower(processor), "winprint");
+    EXPECT_EQ(datatype, "RAW");
+}
+
+TEST_F(PrintProcessorTest, AnUnusedListedProcessorGoesAtOnceWithTheKeyOfItsPlatform)
+{
+    struct Case {
+        const char* name;
+        OSVERSIONINFOA version;
+        bool ntKeyGoes, win9xKeyGoes;
+    };
+    const Case cases[] = {
+        {"NT", kWindows7, true, false},
+        {"Windows 98", kWindows98, false, true},
+        {"Win32s", kWin32s, false, false},
+    };
+    database.Merged.PrintProcessors = {kProcessor};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AddProcessor();
+        SplProxyFault_Clear();
+        On(c.version);
+
+        Run();
+
+        EXPECT_EQ(SplProxyFault_CallCount("DeletePrintProcessorA"), 1);
+        EXPECT_EQ(KeyExists(kNtProcessorKey), !c.ntKeyGoes);
+        EXPECT_EQ(KeyExists(k9xProcessorKey), !c.win9xKeyGoes);
+    }
+}
+
+// ------------------------------------------------------------------ monitors
+
+const std::string kMonitorsKey = "System\\CurrentControlSet\\control\\Print\\Monitors\\";
+
+// The monitor that serves a port, as the platform's spooler reports it.
+std::string MonitorOfPort(const char* port)
+{
+    DWORD needed = 0, returned = 0;
+    EnumPortsA(nullptr, 2, nullptr, 0, &needed, &returned);
+    std::vector<BYTE> buffer(needed ? needed : 1);
+    if (!EnumPortsA(nullptr, 2, buffer.data(), needed, &needed, &returned))
+        return {};
+    const auto* info = reinterpret_cast<const PORT_INFO_2A*>(buffer.data());
+    for (DWORD i = 0; i < returned; ++i) {
+        if (info[i].pPortName && lstrcmpiA(info[i].pPortName, port) == 0 && info[i].pMonitorName)
+            return info[i].pMonitorName;
+    }
+    return {};
+}
+
+// This platform's spooler deletes a monitor's key itself, in use or not:
+// where the test is about the program's own key deletion, the spooler is
+// made to answer as for an unknown monitor instead.
+class MonitorTest : public SpoolerSideTest {
+protected:
+    void TearDown() override
+    {
+        SpoolerSideTest::TearDown();
+        for (const std::string& made : madeKeys)
+            RegDeleteKeyA(HKEY_LOCAL_MACHINE, (kMonitorsKey + made).c_str());
+    }
+    void MakeMonitorKey(const std::string& name)
+    {
+        MakeKey(kMonitorsKey + name);
+        madeKeys.push_back(name);
+    }
+    void Run()
+    {
+        for (const char* environment : kStepEnvironments)
+            RemoveMonitors(state, environment);
+    }
+
+    std::vector<std::string> madeKeys;
+};
+
+TEST_F(MonitorTest, AListedMonitorIsAskedForInEveryEnvironmentAndItsKeyGoesExceptOnWin32s)
+{
+    struct Case {
+        const char* name;
+        OSVERSIONINFOA version;
+        bool keyGoes;
+    };
+    const Case cases[] = {
+        {"NT", kWindows7, true},
+        {"Windows 98", kWindows98, true},
+        {"Win32s", kWin32s, false},
+    };
+    database.Merged.Monitors = {"Qrv Side Monitor"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MakeMonitorKey("Qrv Side Monitor");
+        SplProxyFault_Clear();
+        SplProxyFault_Set("DeleteMonitorA", ERROR_UNKNOWN_PRINT_MONITOR, -1);
+        On(c.version);
+
+        Run();
+
+        EXPECT_EQ(SplProxyFault_CallCount("DeleteMonitorA"), 3);
+        EXPECT_EQ(KeyExists(kMonitorsKey + "Qrv Side Monitor"), !c.keyGoes);
+    }
+}
+
+TEST_F(MonitorTest, AMonitorAPrinterPortUsesOrTheSpoolerRefusesAsInUseKeepsItsKey)
+{
+    ASSERT_TRUE(machine.InstallPrinter({"Side Port", kDriver}));
+    const std::string fileMonitor = MonitorOfPort("FILE:");
+    ASSERT_FALSE(fileMonitor.empty());
+    // Named as the spooler names the monitor; the platform's own key may be
+    // named otherwise and is never touched here.
+    MakeMonitorKey(fileMonitor);
+    MakeMonitorKey("Qrv Idle Monitor");
+    database.Merged.Monitors = {fileMonitor, "Qrv Idle Monitor"};
+    On(kWindows7);
+
+    Run();
+
+    EXPECT_TRUE(KeyExists(kMonitorsKey + fileMonitor)) << "the port of Side Port is served by it";
+    EXPECT_FALSE(KeyExists(kMonitorsKey + "Qrv Idle Monitor"));
+
+    SCOPED_TRACE("refused as in use");
+    MakeMonitorKey("Qrv Busy Monitor");
+    database.Merged.Monitors = {"Qrv Busy Monitor"};
+    SplProxyFault_Set("DeleteMonitorA", ERROR_PRINT_MONITOR_IN_USE, -1);
+
+    Run();
+
+    EXPECT_TRUE(KeyExists(kMonitorsKey + "Qrv Busy Monitor"));
+}
+
+// ------------------------------------------------------------------ services
+
+// Stops the service if it runs, and removes it.
+void StopAndDelete(const char* name)
+{
+    ServiceHandle manager{OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)};
+    ServiceHandle service{OpenServiceA(manager.Get(), name, SERVICE_ALL_ACCESS)};
+    if (!service)
+        return;
+    SERVICE_STATUS status{};
+    ControlService(service.Get(), SERVICE_CONTROL_STOP, &status);
+    bed::WaitFor(
+        [&] { return QueryServiceStatus(service.Get(), &status) && status.dwCurrentState == SERVICE_STOPPED; }, 5000);
+    DeleteService(service.Get());
+}
+
+bool ServiceExists(const char* name)
+{
+    ServiceHandle manager{OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT)};
+    ServiceHandle service{OpenServiceA(manager.Get(), name, SERVICE_QUERY_STATUS)};
+    return static_cast<bool>(service) || GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE;
+}
+
+// A service that is gone, or only waits for its last handle or its stop.
+bool ServiceGoing(const char* name)
+{
+    ServiceHandle manager{OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT)};
+    ServiceHandle service{OpenServiceA(manager.Get(), name, SERVICE_QUERY_CONFIG)};
+    if (!service)
+        return GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST || GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE;
+    // A second request tells whether the first one marked it.
+    ServiceHandle again{OpenServiceA(manager.Get(), name, DELETE)};
+    return again && !DeleteService(again.Get()) && GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE;
+}
+
+class ServiceTest : public SpoolerSideTest {
+protected:
+    void TearDown() override
+    {
+        SpoolerSideTest::TearDown();
+        UseServiceAsSpooler(nullptr);
+        for (const std::string& name : made)
+            StopAndDelete(name.c_str());
+    }
+    // The bed's stand-in service under a name of this test's own.
+    void Register(const char* name, const char* dependencies = nullptr)
+    {
+        ServiceHandle manager{OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)};
+        ASSERT_TRUE(manager);
+        StopAndDelete(name);
+        const std::string program = bed::TestDirectory() + "slow_service.exe";
+        ServiceHandle service;
+        bed::WaitFor(
+            [&] {
+                service.Attach(CreateServiceA(manager.Get(), name, name, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                              SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, program.c_str(), nullptr,
+                                              nullptr, dependencies, nullptr, nullptr));
+                return static_cast<bool>(service) || GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE;
+            },
+            5000);
+        ASSERT_TRUE(service) << GetLastError();
+        made.push_back(name);
+    }
+    void Start(const char* name)
+    {
+        ServiceHandle manager{OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)};
+        ServiceHandle service{OpenServiceA(manager.Get(), name, SERVICE_ALL_ACCESS)};
+        ASSERT_TRUE(StartServiceA(service.Get(), 0, nullptr)) << GetLastError();
+        SERVICE_STATUS status{};
+        ASSERT_TRUE(bed::WaitFor(
+            [&] { return QueryServiceStatus(service.Get(), &status) && status.dwCurrentState == SERVICE_RUNNING; },
+            5000));
+    }
+    void Run(const OSVERSIONINFOA& version = kWindows7)
+    {
+        On(version);
+        RemoveServices(state);
+    }
+
+    std::vector<std::string> made;
+};
+
+TEST_F(ServiceTest, AListedServiceIsDeletedAndARestartIsRequired)
+{
+    Register("QrvSideService");
+    database.Merged.Services = {"QrvSideService"};
+
+    Run(kWindows98);
+    EXPECT_TRUE(ServiceExists("QrvSideService")) << "no services there";
+    EXPECT_EQ(database.RestartRequired, 0u);
+
+    Run();
+    EXPECT_FALSE(ServiceExists("QrvSideService"));
+    EXPECT_EQ(database.RestartRequired, 1u);
+
+    SCOPED_TRACE("an unknown one");
+    database.Merged.Services = {"QrvSideNoSuchService"};
+    Run();
+    EXPECT_EQ(database.RestartRequired, 0u);
+}
+
+TEST_F(ServiceTest, ARunningOrAlreadyMarkedServiceRequiresARestartToo)
+{
+    Register("QrvSideRunning");
+    Start("QrvSideRunning");
+    database.Merged.Services = {"QrvSideRunning"};
+    Run();
+    EXPECT_TRUE(ServiceGoing("QrvSideRunning"));
+    EXPECT_EQ(database.RestartRequired, 1u);
+
+    SCOPED_TRACE("marked by an earlier request, still running");
+    Run();
+    EXPECT_EQ(database.RestartRequired, 1u);
+}
+
+// This platform's service manager reports no dependencies, so only the
+// spooler itself can be shown staying here.
+TEST_F(ServiceTest, TheSpoolerStays)
+{
+    Register("QrvSideSpooler");
+    Register("QrvSideOther");
+    UseServiceAsSpooler("QrvSideSpooler");
+    database.Merged.Services = {"qrvsidespooler", "QrvSideOther"};
+
+    Run();
+
+    EXPECT_TRUE(ServiceExists("QrvSideSpooler"));
+    EXPECT_FALSE(ServiceExists("QrvSideOther"));
+    EXPECT_EQ(database.RestartRequired, 1u);
+
+    SCOPED_TRACE("the platform's spooler, whichever service the spooler calls control");
+    database.Merged.Services = {"sPOOLER"};
+    Run();
+    EXPECT_TRUE(ServiceExists("Spooler"));
+    EXPECT_EQ(database.RestartRequired, 0u);
+}
+
+} // namespace

@@ -1,0 +1,107 @@
+#include "MonitorRemoval.h"
+
+#include <winspool.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "../common/Handles.h"
+
+namespace {
+
+constexpr char kMonitorsKey[] = "System\\CurrentControlSet\\control\\Print\\Monitors\\";
+
+// One level-2 enumeration with the two-call protocol: false when the
+// spooler can't tell; an empty buffer when there is nothing.
+template <typename Enumerate>
+bool EnumerateTwice(std::vector<BYTE>& buffer, DWORD& returned, Enumerate enumerate)
+{
+    DWORD needed = 0;
+    returned = 0;
+    buffer.clear();
+    if (enumerate(nullptr, 0, &needed, &returned))
+        return true;
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed == 0)
+        return false;
+    buffer.assign(needed, 0);
+    return enumerate(buffer.data(), needed, &needed, &returned);
+}
+
+// A printer may print to several ports, named in one text with commas.
+bool NamesPort(const char* portList, std::string_view port)
+{
+    std::string_view rest = portList ? portList : "";
+    while (!rest.empty()) {
+        const std::size_t comma = rest.find(',');
+        std::string_view one = rest.substr(0, comma);
+        while (!one.empty() && one.front() == ' ')
+            one.remove_prefix(1);
+        while (!one.empty() && one.back() == ' ')
+            one.remove_suffix(1);
+        if (text::FoldEqual(one, port))
+            return true;
+        if (comma == std::string_view::npos)
+            break;
+        rest.remove_prefix(comma + 1);
+    }
+    return false;
+}
+
+} // namespace
+
+std::optional<bool> MonitorInUse(const char* monitorName)
+{
+    // The proxy has no port enumeration, and the program imports nothing of
+    // the platform's spooler library: this one call is looked up.
+    LoadedModule spooler{LoadLibraryA("winspool.drv")};
+    if (!spooler)
+        return std::nullopt;
+    const auto enumPorts = ProcAddress<decltype(&EnumPortsA)>(spooler.Get(), "EnumPortsA");
+    if (!enumPorts)
+        return std::nullopt;
+    std::vector<BYTE> ports;
+    DWORD portCount = 0;
+    if (!EnumerateTwice(ports, portCount, [&](BYTE* data, DWORD size, DWORD* needed, DWORD* returned) {
+            return enumPorts(nullptr, 2, data, size, needed, returned) != FALSE;
+        }))
+        return std::nullopt;
+    std::vector<BYTE> printers;
+    DWORD printerCount = 0;
+    if (!EnumerateTwice(printers, printerCount, [](BYTE* data, DWORD size, DWORD* needed, DWORD* returned) {
+            return EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, data, size, needed, returned) != FALSE;
+        }))
+        return std::nullopt;
+    const auto* portInfo = reinterpret_cast<const PORT_INFO_2A*>(ports.data());
+    const auto* printerInfo = reinterpret_cast<const PRINTER_INFO_2A*>(printers.data());
+    for (DWORD i = 0; i < portCount; ++i) {
+        const PORT_INFO_2A& port = portInfo[i];
+        if (!port.pPortName || !port.pMonitorName || !text::FoldEqual(port.pMonitorName, monitorName))
+            continue;
+        for (DWORD j = 0; j < printerCount; ++j) {
+            if (NamesPort(printerInfo[j].pPortName, port.pPortName))
+                return true;
+        }
+    }
+    return false;
+}
+
+void RemoveMonitors(RemovalState& state, const char* environment)
+{
+    if (!state.Database)
+        return;
+    for (const std::string& name : state.Database->Merged.Monitors) {
+        // A monitor a printer still prints through stays, key and all: not
+        // every spooler refuses to delete it. Unable to tell, keep the key.
+        const std::optional<bool> inUse = MonitorInUse(name.c_str());
+        if (inUse.value_or(false))
+            continue;
+        if (!DeleteMonitorA(nullptr, const_cast<char*>(environment), const_cast<char*>(name.c_str())) &&
+            GetLastError() == ERROR_PRINT_MONITOR_IN_USE)
+            continue;
+        if (!inUse || state.Platform.isWin32s())
+            continue;
+        const std::string key = kMonitorsKey + name;
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
+    }
+}

@@ -1,0 +1,117 @@
+#include "PrintProcessorRemoval.h"
+
+#include <winspool.h>
+
+#include <string>
+#include <vector>
+
+#include "PrinterHandle.h"
+
+namespace {
+
+constexpr char kWin9xProcessorsKey[] =
+    "System\\CurrentControlSet\\control\\Print\\Environments\\Windows 4.0\\Print Processors\\";
+constexpr char kEnvironmentsKey[] = "System\\CurrentControlSet\\control\\Print\\Environments\\";
+constexpr char kDefaultEnvironment[] = "Windows NT x86";
+
+bool Listed(const ItemList& names, const char* name)
+{
+    for (const std::string& n : names) {
+        if (text::FoldEqual(n, name))
+            return true;
+    }
+    return false;
+}
+
+// Reads the printer's level-2 record, lets `change` alter it and writes it back.
+template <typename Change>
+int ChangePrinterRecord(const char* printer, Change change)
+{
+    PrinterHandle handle = OpenPrinterFor(printer, PRINTER_ALL_ACCESS);
+    if (!handle)
+        return 0;
+    DWORD needed = 0;
+    GetPrinterA(handle.Get(), 2, nullptr, 0, &needed);
+    if (needed == 0)
+        return 0;
+    std::vector<BYTE> buffer(needed, 0);
+    if (!GetPrinterA(handle.Get(), 2, buffer.data(), needed, &needed))
+        return 0;
+    auto* info = reinterpret_cast<PRINTER_INFO_2A*>(buffer.data());
+    change(*info);
+    return SetPrinterA(handle.Get(), 2, buffer.data(), 0) ? 1 : 0;
+}
+
+} // namespace
+
+int SetPrinterPrintProcessor(const char* printer, const char* processor)
+{
+    return ChangePrinterRecord(printer,
+                               [&](PRINTER_INFO_2A& info) { info.pPrintProcessor = const_cast<char*>(processor); });
+}
+
+int SetPrinterDatatype(const char* printer, const char* datatype)
+{
+    return ChangePrinterRecord(printer, [&](PRINTER_INFO_2A& info) { info.pDatatype = const_cast<char*>(datatype); });
+}
+
+int CanRemovePrintProcessor(const char* processor)
+{
+    DWORD needed = 0, returned = 0;
+    if (!EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned) &&
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+        return 0;
+    if (needed == 0)
+        return 1;
+    std::vector<BYTE> buffer(needed, 0);
+    if (!EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), needed, &needed, &returned))
+        return 0;
+    const auto* printers = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
+    int result = 1;
+    for (DWORD i = 0; i < returned; ++i) {
+        const PRINTER_INFO_2A& p = printers[i];
+        if (!p.pPrinterName || !p.pPrintProcessor || !text::FoldEqual(p.pPrintProcessor, processor))
+            continue;
+        if (SetPrinterPrintProcessor(p.pPrinterName, kBuiltInPrintProcessor))
+            SetPrinterDatatype(p.pPrinterName, kBuiltInDatatype);
+        else
+            result = 0;
+    }
+    return result;
+}
+
+void RemovePrintProcessors(RemovalState& state, const char* environment)
+{
+    if (!state.Database)
+        return;
+    char* env = const_cast<char*>(environment);
+    DWORD needed = 0, returned = 0;
+    EnumPrintProcessorsA(nullptr, env, 1, nullptr, 0, &needed, &returned);
+    if (needed == 0)
+        return;
+    std::vector<BYTE> buffer(needed, 0);
+    if (!EnumPrintProcessorsA(nullptr, env, 1, buffer.data(), needed, &needed, &returned) || returned == 0)
+        return;
+    const auto* processors = reinterpret_cast<const PRINTPROCESSOR_INFO_1A*>(buffer.data());
+    for (DWORD i = 0; i < returned; ++i) {
+        const char* name = processors[i].pName;
+        // The printers of a removed processor were moved onto this one.
+        if (!name || text::FoldEqual(name, kBuiltInPrintProcessor))
+            continue;
+        if (!Listed(state.Database->Merged.PrintProcessors, name) || !CanRemovePrintProcessor(name))
+            continue;
+        DeletePrintProcessorA(nullptr, env, const_cast<char*>(name));
+        std::string key;
+        if (state.Platform.isWin9x()) {
+            key = kWin9xProcessorsKey;
+        } else if (state.Platform.isNT()) {
+            key = kEnvironmentsKey;
+            key += (environment && *environment) ? environment : kDefaultEnvironment;
+            key += "\\Print Processors\\";
+        } else {
+            continue;
+        }
+        key += name;
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
+    }
+}

@@ -1,0 +1,11 @@
+#pragma once
+// The NT services the scripts list; never the spooler or what it needs.
+
+#include <optional>
+
+#include "../app/RemovalOperations.h"
+
+// The services that must stay whatever a script says: "Spooler", the
+// service the spooler calls control, and the services that one depends on.
+// Nothing when the dependencies can't be read.
+std::optional<ItemList> ProtectedServices(SC_HANDLE manager);
