@@ -202,7 +202,8 @@ TEST_F(PrintProcessorTest, AUsedProcessorGoesAfterItsPrintersMovedToTheBuiltInOn
     Run();
 
     EXPECT_EQ(SplProxyFault_CallCount("DeletePrintProcessorA"), 1) << "only the processor of the script";
-    EXPECT_FALSE(KeyExists(kNtProcessorKey));
+    EXPECT_FALSE(KeyExists(kOwnProcessorKey));
+    EXPECT_TRUE(KeyExists(kNtProcessorKey)) << "the x86 environment's key belongs to its own pass";
     EXPECT_TRUE(KeyExists(k9xProcessorKey)) << "not a key of this platform";
     for (const char* name : {"Side A", "Side B"}) {
         SCOPED_TRACE(name);
@@ -227,7 +228,7 @@ TEST_F(PrintProcessorTest, AProcessorAnUnchangeablePrinterStillUsesStaysAndTheOt
     Run();
 
     EXPECT_EQ(SplProxyFault_CallCount("DeletePrintProcessorA"), 0);
-    EXPECT_TRUE(KeyExists(kNtProcessorKey));
+    EXPECT_TRUE(KeyExists(kOwnProcessorKey));
     EXPECT_EQ(ProcessorOf("Side A"), std::make_pair(std::string(kProcessor), std::string("NT EMF 1.008")));
     const auto [processor, datatype] = ProcessorOf("Side B");
     EXPECT_EQ(Lower(processor), "winprint");
@@ -256,9 +257,17 @@ TEST_F(PrintProcessorTest, AnUnusedListedProcessorGoesAtOnceWithTheKeyOfItsPlatf
         Run();
 
         EXPECT_EQ(SplProxyFault_CallCount("DeletePrintProcessorA"), 1);
-        EXPECT_EQ(KeyExists(kNtProcessorKey), !c.ntKeyGoes);
+        EXPECT_EQ(KeyExists(kOwnProcessorKey), !c.ntKeyGoes);
         EXPECT_EQ(KeyExists(k9xProcessorKey), !c.win9xKeyGoes);
     }
+
+    // A processor the spooler refuses to delete keeps its key.
+    AddProcessor();
+    SplProxyFault_Clear();
+    SplProxyFault_Set("DeletePrintProcessorA", ERROR_ACCESS_DENIED, -1);
+    On(kWindows7);
+    Run();
+    EXPECT_TRUE(KeyExists(kOwnProcessorKey));
 }
 
 // ------------------------------------------------------------------ monitors

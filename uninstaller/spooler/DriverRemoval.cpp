@@ -9,18 +9,13 @@
 
 #include "../app/RemovalOperations.h"
 #include "../system/OemInf.h"
+#include "Environment.h"
 #include "PrinterHandle.h"
 
 namespace {
 
 // The environments of the removal step, in its order.
 const char* const kEnvironments[] = {nullptr, "Windows NT x86", "Windows 4.0"};
-
-#ifdef _WIN64
-constexpr char kRunningEnvironment[] = "Windows x64";
-#else
-constexpr char kRunningEnvironment[] = "Windows NT x86";
-#endif
 
 // More rounds than any machine has OEM INF files of one driver: an
 // uninstall that reports success but leaves the file must not hold the
@@ -77,8 +72,6 @@ void AppendDriverKeys(RemovalState& state, const char* environment, const char* 
     static const char* const kVersions[] = {"Version-0\\", "Version-1\\", "Version-2\\", "Version-3\\"};
     for (const char* version : kVersions) {
         std::string key = "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\";
-        // The spooler's own environment is this program's: the keys of the
-        // x86 drivers belong to the x86 pass, whose drivers may stay.
         key += (environment && *environment) ? environment : kRunningEnvironment;
         key += "\\Drivers\\";
         key += version;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Environment.h"
 #include "PrinterHandle.h"
 
 namespace {
@@ -12,7 +13,6 @@ namespace {
 constexpr char kWin9xProcessorsKey[] =
     "System\\CurrentControlSet\\control\\Print\\Environments\\Windows 4.0\\Print Processors\\";
 constexpr char kEnvironmentsKey[] = "System\\CurrentControlSet\\control\\Print\\Environments\\";
-constexpr char kDefaultEnvironment[] = "Windows NT x86";
 
 bool Listed(const ItemList& names, const char* name)
 {
@@ -100,13 +100,15 @@ void RemovePrintProcessors(RemovalState& state, const char* environment)
             continue;
         if (!Listed(state.Database->Merged.PrintProcessors, name) || !CanRemovePrintProcessor(name))
             continue;
-        DeletePrintProcessorA(nullptr, env, const_cast<char*>(name));
+        // A processor the spooler keeps keeps its key.
+        if (!DeletePrintProcessorA(nullptr, env, const_cast<char*>(name)))
+            continue;
         std::string key;
         if (state.Platform.isWin9x()) {
             key = kWin9xProcessorsKey;
         } else if (state.Platform.isNT()) {
             key = kEnvironmentsKey;
-            key += (environment && *environment) ? environment : kDefaultEnvironment;
+            key += (environment && *environment) ? environment : kRunningEnvironment;
             key += "\\Print Processors\\";
         } else {
             continue;
