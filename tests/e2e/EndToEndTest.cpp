@@ -7,6 +7,7 @@
 #include <winspool.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -131,4 +132,170 @@ TEST(EndToEnd, TheChosenDefaultPrinterGoesWithItsDriverAndTheOneThatStaysBecomes
 
     PostMessageA(GetDlgItem(main, IDC_BTN_EXIT), BM_CLICK, 0, 0);
     EXPECT_EQ(program.Wait(20000), 1);
+}
+
+namespace {
+
+constexpr char kExtrasScript[] = "[UnPrinterDrivers]\r\n"
+                                 "\"QUORVEL Lumenta 3100\",Lum3100,3\r\n"
+                                 "[Lum3100.Files]\r\nQL3100.DLL\r\n"
+                                 "[Lum3100.PrintProcessors]\r\nQrvE2eProc\r\n"
+                                 "[Lum3100.Monitors]\r\nQUORVEL E2E Monitor\r\n"
+                                 "[Lum3100.Services]\r\nQrvE2eService\r\n"
+                                 "[Lum3100.DeleteLoadRun]\r\n\"QUORVEL E2E Status\",qe2estat.exe\r\n"
+                                 "[Lum3100.Hooks]\r\nqhook_e2e.dll,HookEntry\r\n";
+
+const char kProcessorKey[] =
+    "System\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Print Processors\\QrvE2eProc";
+const char kMonitorKey[] = "System\\CurrentControlSet\\Control\\Print\\Monitors\\QUORVEL E2E Monitor";
+const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+bool KeyExists(const char* path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool RunValueExists(const char* name)
+{
+    return RegGetValueA(HKEY_LOCAL_MACHINE, kRunKey, name, RRF_RT_ANY, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool ServiceExists(const char* name)
+{
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceA(manager, name, SERVICE_QUERY_STATUS) : nullptr;
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
+    return service != nullptr;
+}
+
+std::string PrintProcessorDirectory()
+{
+    char directory[MAX_PATH] = {};
+    DWORD needed = 0;
+    GetPrintProcessorDirectoryA(nullptr, nullptr, 1, reinterpret_cast<BYTE*>(directory), sizeof directory, &needed);
+    return directory;
+}
+
+// What the driver package of "Lumenta C" added besides its driver: a print
+// processor, a port monitor's key, a service, a program started at log-on
+// and an add-on whose uninstall entry point records its call. All of it is
+// taken away again when the test ends, whatever the run did.
+class PackageExtras {
+public:
+    PackageExtras()
+    {
+        processorFile_ = PrintProcessorDirectory() + "\\qrve2eproc.dll";
+        bed::WriteFile(processorFile_, "MZ");
+        processorAdded_ = AddPrintProcessorA(nullptr, nullptr, const_cast<char*>("qrve2eproc.dll"),
+                                             const_cast<char*>("QrvE2eProc")) != FALSE;
+        HKEY key = nullptr;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kMonitorKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) ==
+            ERROR_SUCCESS)
+            RegCloseKey(key);
+        const char command[] = "qe2estat.exe";
+        RegSetKeyValueA(HKEY_LOCAL_MACHINE, kRunKey, "QUORVEL E2E Status", REG_SZ, command, sizeof command);
+        if (SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)) {
+            const std::string binary = bed::TestDirectory() + "slow_service.exe";
+            if (SC_HANDLE service = CreateServiceA(manager, "QrvE2eService", "QrvE2eService", SERVICE_ALL_ACCESS,
+                                                   SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
+                                                   SERVICE_ERROR_IGNORE, binary.c_str(), nullptr, nullptr, nullptr,
+                                                   nullptr, nullptr))
+                CloseServiceHandle(service);
+            CloseServiceHandle(manager);
+        }
+        hook_ = machine::DriverDirectory() + "qhook_e2e.dll";
+        CopyFileA((bed::TestDirectory() + "hook_standin.dll").c_str(), hook_.c_str(), FALSE);
+        log_ = bed::TestDirectory() + "e2e_hook.log";
+        DeleteFileA(log_.c_str());
+        SetEnvironmentVariableA("HOOK_STANDIN_LOG", log_.c_str());
+    }
+    ~PackageExtras()
+    {
+        SetEnvironmentVariableA("HOOK_STANDIN_LOG", nullptr);
+        DeleteFileA(log_.c_str());
+        DeleteFileA(hook_.c_str());
+        if (SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)) {
+            if (SC_HANDLE service = OpenServiceA(manager, "QrvE2eService", SERVICE_ALL_ACCESS)) {
+                DeleteService(service);
+                CloseServiceHandle(service);
+            }
+            CloseServiceHandle(manager);
+        }
+        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRunKey, "QUORVEL E2E Status");
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMonitorKey);
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kProcessorKey);
+        DeleteFileA(processorFile_.c_str());
+    }
+    PackageExtras(const PackageExtras&) = delete;
+    PackageExtras& operator=(const PackageExtras&) = delete;
+
+    bool Ready() const
+    {
+        return processorAdded_ && KeyExists(kProcessorKey) && KeyExists(kMonitorKey) &&
+               RunValueExists("QUORVEL E2E Status") && ServiceExists("QrvE2eService") &&
+               GetFileAttributesA(hook_.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+    // Lines the hook wrote: one per call.
+    int HookCalls() const
+    {
+        std::FILE* f = std::fopen(log_.c_str(), "rb");
+        if (!f)
+            return 0;
+        int lines = 0;
+        for (int c; (c = std::fgetc(f)) != EOF;)
+            lines += c == '\n';
+        std::fclose(f);
+        return lines;
+    }
+
+private:
+    std::string processorFile_;
+    bool processorAdded_ = false;
+    std::string hook_;
+    std::string log_;
+};
+
+} // namespace
+
+TEST(EndToEnd, WhatThePackageAddedGoesWithItAndADeletedServiceAsksForTheRestart)
+{
+    machine::Machine machine;
+    ASSERT_TRUE(machine.PutScript(machine::DriverDirectory(), kExtrasScript));
+    ASSERT_TRUE(machine.InstallPrinter({"Lumenta C", "QUORVEL Lumenta 3100"}));
+    PackageExtras extras;
+    ASSERT_TRUE(extras.Ready());
+
+    bed::Process program(bed::Deliverable("prnuninst.exe"));
+    ASSERT_TRUE(program.Started());
+    HWND main = nullptr;
+    ASSERT_TRUE(bed::WaitFor([&] { return (main = FindWindowA(kMainWindowClass, nullptr)) && IsWindowVisible(main); },
+                             60000));
+    HWND list = GetDlgItem(PageWith(main, IDC_PRINTER_LIST), IDC_PRINTER_LIST);
+    ASSERT_TRUE(bed::WaitFor([&] { return SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) == 1; }, 10000));
+    // Space selects the printer that has the focus, the only one.
+    PostMessageA(list, WM_KEYDOWN, VK_SPACE, 0);
+    PostMessageA(list, WM_KEYUP, VK_SPACE, 0);
+    ASSERT_TRUE(bed::WaitFor([&] { return Enabled(main, IDC_BTN_UNINSTALL); }, 10000));
+    PostMessageA(GetDlgItem(main, IDC_BTN_UNINSTALL), BM_CLICK, 0, 0);
+
+    // The service went: Windows finishes that at its next start.
+    HWND box = nullptr;
+    ASSERT_TRUE(bed::WaitFor([&] { return (box = MessageBoxWindow()) != nullptr; }, 60000));
+    EXPECT_EQ(Text(GetDlgItem(box, 0xFFFF)).rfind(bed::Ansi("プリンタのアンインストールはほぼ終わりました。"), 0), 0u)
+        << Text(GetDlgItem(box, 0xFFFF));
+    PostMessageA(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
+    EXPECT_EQ(program.Wait(20000), 1) << "answered no, the program still closes";
+
+    EXPECT_FALSE(KeyExists(kProcessorKey)) << "the listed print processor";
+    EXPECT_FALSE(KeyExists(kMonitorKey)) << "the listed monitor's key";
+    EXPECT_FALSE(ServiceExists("QrvE2eService"));
+    EXPECT_FALSE(RunValueExists("QUORVEL E2E Status"));
+    EXPECT_EQ(extras.HookCalls(), 1);
 }
