@@ -68,6 +68,19 @@ struct ModuleTraits {
 };
 using LoadedModule = UniqueHandle<HMODULE, ModuleTraits>;
 
+// A library of the system directory by its full path: the search path
+// would look beside the program and in the current directory first.
+inline LoadedModule LoadSystemLibrary(const char* name)
+{
+    char path[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || lstrlenA(path) + 1 + lstrlenA(name) >= MAX_PATH)
+        return LoadedModule{};
+    lstrcatA(path, "\\");
+    lstrcatA(path, name);
+    return LoadedModule{LoadLibraryA(path)};
+}
+
 // A function of a loaded module as the type the caller knows it by.
 template <typename Function>
 Function ProcAddress(HMODULE module, const char* name)

@@ -72,7 +72,7 @@ void ColorDirectory(char (&path)[text::kMaxText])
 {
     path[0] = '\0';
     if (!IsWin32s()) {
-        LoadedModule mscms(LoadLibraryA("mscms.dll"));
+        LoadedModule mscms = LoadSystemLibrary("mscms.dll");
         if (mscms) {
             using GetColorDirectoryFn = BOOL(WINAPI*)(PCSTR, PSTR, PDWORD);
             auto getColorDirectory = ProcAddress<GetColorDirectoryFn>(mscms.Get(), "GetColorDirectoryA");

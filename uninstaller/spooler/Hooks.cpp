@@ -52,6 +52,11 @@ void RunHook(RemovalState& state, std::string_view entry, const FileSpec& driver
     char directory[text::kMaxText] = {};
     if (!DirectoryOf(from, directory) || from.Compose()[0] == '\0')
         return;
+    // The program directory is current again after the hook, whatever it did.
+    struct BackToProgramDirectory {
+        const char* directory;
+        ~BackToProgramDirectory() { SetCurrentDirectoryA(directory); }
+    } back{programDirectory};
     SetCurrentDirectoryA(directory);
     LoadedModule library(LoadLibraryA(from.path));
     if (library) {
@@ -65,7 +70,6 @@ void RunHook(RemovalState& state, std::string_view entry, const FileSpec& driver
         Sleep(pauseMs);
         library.Close();
     }
-    SetCurrentDirectoryA(programDirectory);
 }
 
 void RunAll(RemovalState& state)

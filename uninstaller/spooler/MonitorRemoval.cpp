@@ -54,7 +54,7 @@ std::optional<bool> MonitorInUse(const char* monitorName)
 {
     // The proxy has no port enumeration, and the program imports nothing of
     // the platform's spooler library: this one call is looked up.
-    LoadedModule spooler{LoadLibraryA("winspool.drv")};
+    LoadedModule spooler = LoadSystemLibrary("winspool.drv");
     if (!spooler)
         return std::nullopt;
     const auto enumPorts = ProcAddress<decltype(&EnumPortsA)>(spooler.Get(), "EnumPortsA");
@@ -92,14 +92,14 @@ void RemoveMonitors(RemovalState& state, const char* environment)
         return;
     for (const std::string& name : state.Database->Merged.Monitors) {
         // A monitor a printer still prints through stays, key and all: not
-        // every spooler refuses to delete it. Unable to tell, keep the key.
+        // every spooler refuses to delete it. Unable to tell, it stays too.
         const std::optional<bool> inUse = MonitorInUse(name.c_str());
-        if (inUse.value_or(false))
+        if (!inUse || *inUse)
             continue;
         if (!DeleteMonitorA(nullptr, const_cast<char*>(environment), const_cast<char*>(name.c_str())) &&
             GetLastError() == ERROR_PRINT_MONITOR_IN_USE)
             continue;
-        if (!inUse || state.Platform.isWin32s())
+        if (state.Platform.isWin32s())
             continue;
         const std::string key = kMonitorsKey + name;
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());

@@ -74,7 +74,7 @@ bool InfNamesAnyOther(const char* path, const char* driverName, const std::vecto
 void FindOemInfForPrinter(char (&result)[20], const char* driverName)
 {
     result[0] = '\0';
-    LoadedModule setupApi(LoadLibraryA("setupapi.dll"));
+    LoadedModule setupApi = LoadSystemLibrary("setupapi.dll");
     if (!setupApi)
         return;
     char windows[MAX_PATH] = {};
@@ -107,7 +107,7 @@ int UninstallOemInf(const char* infName)
     const DWORD length = GetFullPathNameA(infName, sizeof full, full, &filePart);
     if (length == 0 || length >= sizeof full || !filePart || !*filePart)
         return 2;
-    LoadedModule setupApi(LoadLibraryA("setupapi.dll"));
+    LoadedModule setupApi = LoadSystemLibrary("setupapi.dll");
     if (!setupApi)
         return 2;
     using UninstallFn = BOOL(WINAPI*)(PCSTR, DWORD, PVOID);
