@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "ServiceDependencies.h"
 #include "ServiceHandle.h"
 #include "SpoolerService.h"
 
@@ -20,30 +21,92 @@ bool Listed(const ItemList& names, const char* name)
     return false;
 }
 
+// The configuration of a service, or nothing when it can't be read.
+std::optional<std::vector<BYTE>> Configuration(SC_HANDLE manager, const char* name, DWORD& error)
+{
+    ServiceHandle service{OpenServiceA(manager, name, SERVICE_QUERY_CONFIG)};
+    if (!service) {
+        error = GetLastError();
+        return std::nullopt;
+    }
+    DWORD needed = 0;
+    QueryServiceConfigA(service.Get(), nullptr, 0, &needed);
+    if (needed == 0) {
+        error = GetLastError();
+        return std::nullopt;
+    }
+    std::vector<BYTE> buffer(needed, 0);
+    if (!QueryServiceConfigA(service.Get(), reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data()), needed, &needed)) {
+        error = GetLastError();
+        return std::nullopt;
+    }
+    error = ERROR_SUCCESS;
+    return buffer;
+}
+
+const QUERY_SERVICE_CONFIGA& AsConfig(const std::vector<BYTE>& buffer)
+{
+    return *reinterpret_cast<const QUERY_SERVICE_CONFIGA*>(buffer.data());
+}
+
+// A listed service stays when another service, one the scripts don't list,
+// depends on it: taking it away would stop that one from starting. Unable
+// to tell, it stays.
+bool OthersDependOn(SC_HANDLE service, const ItemList& listed)
+{
+    DWORD needed = 0, returned = 0;
+    if (EnumDependentServicesA(service, SERVICE_STATE_ALL, nullptr, 0, &needed, &returned))
+        return false;
+    if (GetLastError() != ERROR_MORE_DATA || needed == 0)
+        return true;
+    std::vector<BYTE> buffer(needed, 0);
+    if (!EnumDependentServicesA(service, SERVICE_STATE_ALL, reinterpret_cast<ENUM_SERVICE_STATUSA*>(buffer.data()),
+                                needed, &needed, &returned))
+        return true;
+    const auto* dependents = reinterpret_cast<const ENUM_SERVICE_STATUSA*>(buffer.data());
+    for (DWORD i = 0; i < returned; ++i) {
+        if (!dependents[i].lpServiceName || !Listed(listed, dependents[i].lpServiceName))
+            return true;
+    }
+    return false;
+}
+
+// A service in a load-order group the spooler needs stays too.
+bool InNeededGroup(SC_HANDLE manager, const char* name, const ItemList& kept)
+{
+    bool anyGroup = false;
+    for (const std::string& k : kept)
+        anyGroup = anyGroup || (!k.empty() && k[0] == '+');
+    if (!anyGroup)
+        return false;
+    DWORD error = 0;
+    const std::optional<std::vector<BYTE>> config = Configuration(manager, name, error);
+    if (!config)
+        return true;
+    const char* group = AsConfig(*config).lpLoadOrderGroup;
+    return group && *group && Listed(kept, (std::string("+") + group).c_str());
+}
+
 } // namespace
 
 std::optional<ItemList> ProtectedServices(SC_HANDLE manager)
 {
-    ItemList names{kSpoolerService, SpoolerServiceName()};
-    ServiceHandle spooler{OpenServiceA(manager, SpoolerServiceName(), SERVICE_QUERY_CONFIG)};
-    if (!spooler) {
-        // No spooler, nothing it depends on.
-        if (GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST)
-            return names;
-        return std::nullopt;
-    }
-    DWORD needed = 0;
-    QueryServiceConfigA(spooler.Get(), nullptr, 0, &needed);
-    if (needed == 0)
-        return std::nullopt;
-    std::vector<BYTE> buffer(needed, 0);
-    if (!QueryServiceConfigA(spooler.Get(), reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data()), needed, &needed))
-        return std::nullopt;
-    const auto* config = reinterpret_cast<const QUERY_SERVICE_CONFIGA*>(buffer.data());
-    // A list of names, each ended by a NUL, the whole by another.
-    for (const char* name = config->lpDependencies; name && *name; name += std::strlen(name) + 1)
-        names.emplace_back(name);
-    return names;
+    const DependencyReader dependenciesOf = [manager](const std::string& name) -> std::optional<ItemList> {
+        DWORD error = 0;
+        const std::optional<std::vector<BYTE>> config = Configuration(manager, name.c_str(), error);
+        // A dependency that isn't installed needs nothing itself.
+        if (!config)
+            return error == ERROR_SERVICE_DOES_NOT_EXIST ? std::optional<ItemList>(ItemList{}) : std::nullopt;
+        ItemList names;
+        // A list of names, each ended by a NUL, the whole by another.
+        for (const char* n = AsConfig(*config).lpDependencies; n && *n; n += std::strlen(n) + 1)
+            names.emplace_back(n);
+        return names;
+    };
+    std::optional<ItemList> kept = ServicesNeededBy(SpoolerServiceName(), dependenciesOf);
+    if (kept)
+        kept->push_back(kSpoolerService);
+    return kept;
 }
 
 void RemoveServices(RemovalState& state)
@@ -53,16 +116,17 @@ void RemoveServices(RemovalState& state)
     ServiceHandle manager{OpenSCManagerA(nullptr, SERVICES_ACTIVE_DATABASEA, SC_MANAGER_CREATE_SERVICE)};
     if (!manager)
         return;
-    // Without the spooler's dependencies any listed service might be one of
-    // them: then none goes.
+    // Without what the spooler needs any listed service might be part of it:
+    // then none goes.
     const std::optional<ItemList> kept = ProtectedServices(manager.Get());
     if (!kept)
         return;
-    for (const std::string& name : state.Database->Merged.Services) {
-        if (Listed(*kept, name.c_str()))
+    const ItemList& listed = state.Database->Merged.Services;
+    for (const std::string& name : listed) {
+        if (Listed(*kept, name.c_str()) || InNeededGroup(manager.Get(), name.c_str(), *kept))
             continue;
         ServiceHandle service{OpenServiceA(manager.Get(), name.c_str(), SERVICE_ALL_ACCESS)};
-        if (!service)
+        if (!service || OthersDependOn(service.Get(), listed))
             continue;
         const bool deleted = DeleteService(service.Get()) != FALSE;
         const DWORD error = deleted ? ERROR_SUCCESS : GetLastError();
