@@ -11,6 +11,7 @@
 #include "script/MessageBox.h"
 #include "spooler/SpoolerService.h"
 #include "support/WineBed.h"
+#include "support/VersionRecord.h"
 
 namespace {
 
@@ -31,16 +32,6 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
-}
-
-OSVERSIONINFOA Version(DWORD platformId, DWORD major, DWORD minor)
-{
-    OSVERSIONINFOA v{};
-    v.dwOSVersionInfoSize = sizeof v;
-    v.dwPlatformId = platformId;
-    v.dwMajorVersion = major;
-    v.dwMinorVersion = minor;
-    return v;
 }
 
 UninstallProfile DriverProfile(const char* driver, ItemList files)
@@ -176,7 +167,7 @@ constexpr int kLabels[] = {IDC_ROW_BUILD,    IDC_ROW_VELT,    IDC_ROW_PRINTER, I
 
 TEST_F(RemovePageTest, StartFillsTheFolderListsWithTheNtRowsOnlyOnNt)
 {
-    const OSVERSIONINFOA xp = Version(VER_PLATFORM_WIN32_NT, 5, 1);
+    const OSVERSIONINFOA xp = bed::VersionRecord(VER_PLATFORM_WIN32_NT, 5, 1);
     CRemoveDlg page;
     page.SetPlatform(PlatformKind(&xp));
     Open(page);
@@ -199,7 +190,7 @@ TEST_F(RemovePageTest, StartFillsTheFolderListsWithTheNtRowsOnlyOnNt)
     // Windows 9x: no "Windows 4.0" rows, and the spooler step leaves a
     // restart to do; answered no, the main window still closes, before the
     // removal's end is told.
-    const OSVERSIONINFOA win98 = Version(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
+    const OSVERSIONINFOA win98 = bed::VersionRecord(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
     CRemoveDlg nine;
     nine.SetPlatform(PlatformKind(&win98));
     Open(nine);
@@ -375,7 +366,7 @@ DWORD SpoolerState()
 TEST_F(RemovePageTest, OnNt4TheSpoolerIsStoppedForTheFilesAndRunsAgainAtTheEnd)
 {
     ASSERT_EQ(StartSpooler(), 1);
-    const OSVERSIONINFOA nt4 = Version(VER_PLATFORM_WIN32_NT, 4, 0);
+    const OSVERSIONINFOA nt4 = bed::VersionRecord(VER_PLATFORM_WIN32_NT, 4, 0);
     CRemoveDlg page;
     page.SetPlatform(PlatformKind(&nt4));
     Open(page);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "spooler/PlatformKind.h"
+#include "support/VersionRecord.h"
 
 namespace {
 
@@ -8,16 +9,6 @@ struct Row {
     DWORD platformId, major, minor;
     DWORD platformClass, versionKind;
 };
-
-OSVERSIONINFOA Version(DWORD id, DWORD major, DWORD minor)
-{
-    OSVERSIONINFOA v{};
-    v.dwOSVersionInfoSize = sizeof v;
-    v.dwPlatformId = id;
-    v.dwMajorVersion = major;
-    v.dwMinorVersion = minor;
-    return v;
-}
 
 } // namespace
 
@@ -43,7 +34,7 @@ TEST(PlatformKind, EveryRowOfTheVersionTable)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message() << "id " << row.platformId << " " << row.major << "." << row.minor);
-        const OSVERSIONINFOA v = Version(row.platformId, row.major, row.minor);
+        const OSVERSIONINFOA v = bed::VersionRecord(row.platformId, row.major, row.minor);
         const PlatformKind kind(&v);
         EXPECT_EQ(kind.platformClass(), row.platformClass);
         EXPECT_EQ(kind.versionKind(), row.versionKind);

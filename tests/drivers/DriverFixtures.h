@@ -11,18 +11,9 @@
 
 #include "common/Handles.h"
 #include "support/WineBed.h"
+#include "support/VersionRecord.h"
 
 namespace drivers {
-
-inline OSVERSIONINFOA Version(DWORD platformId, DWORD major, DWORD minor)
-{
-    OSVERSIONINFOA v{};
-    v.dwOSVersionInfoSize = sizeof v;
-    v.dwPlatformId = platformId;
-    v.dwMajorVersion = major;
-    v.dwMinorVersion = minor;
-    return v;
-}
 
 struct RealSpooler {
     LoadedModule module{LoadLibraryA("winspool.drv")};

@@ -57,7 +57,7 @@ protected:
                 names.append(name).push_back('\0');
             return true;
         });
-        On(drivers::Version(VER_PLATFORM_WIN32_NT, 6, 1));
+        On(bed::VersionRecord(VER_PLATFORM_WIN32_NT, 6, 1));
     }
     void TearDown() override
     {
@@ -133,11 +133,11 @@ TEST_F(DriverRemovalTest, PlatformChoosesTheRegistryItems)
         OSVERSIONINFOA version;
         std::vector<std::string> items;
     } cases[] = {
-        {"Windows 98", drivers::Version(VER_PLATFORM_WIN32_WINDOWS, 4, 10), {win9x}},
-        {"Windows 95", drivers::Version(VER_PLATFORM_WIN32_WINDOWS, 4, 0), {win9x}},
-        {"NT 4.0", drivers::Version(VER_PLATFORM_WIN32_NT, 4, 0), NtItems(kX64, kLumenta)},
-        {"Win32s", drivers::Version(VER_PLATFORM_WIN32s, 3, 11), {}},
-        {"no known platform", drivers::Version(3, 10, 0), {}},
+        {"Windows 98", bed::VersionRecord(VER_PLATFORM_WIN32_WINDOWS, 4, 10), {win9x}},
+        {"Windows 95", bed::VersionRecord(VER_PLATFORM_WIN32_WINDOWS, 4, 0), {win9x}},
+        {"NT 4.0", bed::VersionRecord(VER_PLATFORM_WIN32_NT, 4, 0), NtItems(kX64, kLumenta)},
+        {"Win32s", bed::VersionRecord(VER_PLATFORM_WIN32s, 3, 11), {}},
+        {"no known platform", bed::VersionRecord(3, 10, 0), {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -19,6 +19,7 @@
 #include "spooler/PrinterRemoval.h"
 #include "spooler/PrinterTraces.h"
 #include "support/WineBed.h"
+#include "support/VersionRecord.h"
 
 namespace {
 
@@ -35,17 +36,7 @@ const char* const kUserKeys[] = {
     "Software\\Microsoft\\Windows NT\\CurrentVersion\\PrinterPorts",
 };
 
-OSVERSIONINFOA Version(DWORD platformId, DWORD major, DWORD minor)
-{
-    OSVERSIONINFOA v{};
-    v.dwOSVersionInfoSize = sizeof v;
-    v.dwPlatformId = platformId;
-    v.dwMajorVersion = major;
-    v.dwMinorVersion = minor;
-    return v;
-}
-
-const OSVERSIONINFOA kXp = Version(VER_PLATFORM_WIN32_NT, 5, 1);
+const OSVERSIONINFOA kXp = bed::VersionRecord(VER_PLATFORM_WIN32_NT, 5, 1);
 
 std::string DeviceEntry()
 {
@@ -411,11 +402,11 @@ TEST_F(PrinterRemovalTest, EveryPlatformClassRemovesItsTracesAndTellsOfTheNewDef
     // This platform's DeletePrinter takes the Devices and PrinterPorts
     // values itself; the settings and device modes stay unless removed.
     const Row rows[] = {
-        {"Win32s", Version(VER_PLATFORM_WIN32s, 3, 11), 2, false, "Lumenta B,LUMENTA,FILE:", 1, false},
-        {"Windows 95", Version(VER_PLATFORM_WIN32_WINDOWS, 4, 0), 2, true, nullptr, 1, true},
-        {"Windows Me", Version(VER_PLATFORM_WIN32_WINDOWS, 4, 90), 2, true, nullptr, 1, true},
-        {"NT 4.0", Version(VER_PLATFORM_WIN32_NT, 4, 0), 0, false, "Lumenta B,winspool,FILE:", 1, false},
-        {"no class", Version(3, 10, 0), 2, false, "Lumenta B,winprint,FILE:", 0, false},
+        {"Win32s", bed::VersionRecord(VER_PLATFORM_WIN32s, 3, 11), 2, false, "Lumenta B,LUMENTA,FILE:", 1, false},
+        {"Windows 95", bed::VersionRecord(VER_PLATFORM_WIN32_WINDOWS, 4, 0), 2, true, nullptr, 1, true},
+        {"Windows Me", bed::VersionRecord(VER_PLATFORM_WIN32_WINDOWS, 4, 90), 2, true, nullptr, 1, true},
+        {"NT 4.0", bed::VersionRecord(VER_PLATFORM_WIN32_NT, 4, 0), 0, false, "Lumenta B,winspool,FILE:", 1, false},
+        {"no class", bed::VersionRecord(3, 10, 0), 2, false, "Lumenta B,winprint,FILE:", 0, false},
     };
     machine::Driver driver(kDriver);
     driver.driverFile = "LUMENTA.DLL";

@@ -16,24 +16,15 @@
 #include "spooler/ServiceHandle.h"
 #include "spooler/SpoolerService.h"
 #include "support/WineBed.h"
+#include "support/VersionRecord.h"
 
 namespace {
 
 const char* const kStepEnvironments[] = {nullptr, "Windows NT x86", "Windows 4.0"};
 
-OSVERSIONINFOA Version(DWORD platformId, DWORD major, DWORD minor)
-{
-    OSVERSIONINFOA v{};
-    v.dwOSVersionInfoSize = sizeof v;
-    v.dwPlatformId = platformId;
-    v.dwMajorVersion = major;
-    v.dwMinorVersion = minor;
-    return v;
-}
-
-const OSVERSIONINFOA kWindows7 = Version(VER_PLATFORM_WIN32_NT, 6, 1);
-const OSVERSIONINFOA kWindows98 = Version(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
-const OSVERSIONINFOA kWin32s = Version(VER_PLATFORM_WIN32s, 3, 11);
+const OSVERSIONINFOA kWindows7 = bed::VersionRecord(VER_PLATFORM_WIN32_NT, 6, 1);
+const OSVERSIONINFOA kWindows98 = bed::VersionRecord(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
+const OSVERSIONINFOA kWin32s = bed::VersionRecord(VER_PLATFORM_WIN32s, 3, 11);
 
 bool KeyExists(const std::string& path)
 {

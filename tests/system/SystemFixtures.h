@@ -7,16 +7,13 @@
 #include <string>
 
 #include "spooler/PlatformKind.h"
+#include "support/VersionRecord.h"
 
 namespace systemtest {
 
 inline PlatformKind Platform(DWORD id, DWORD major, DWORD minor)
 {
-    OSVERSIONINFOA v{};
-    v.dwOSVersionInfoSize = sizeof v;
-    v.dwPlatformId = id;
-    v.dwMajorVersion = major;
-    v.dwMinorVersion = minor;
+    const OSVERSIONINFOA v = bed::VersionRecord(id, major, minor);
     return PlatformKind(&v);
 }
 

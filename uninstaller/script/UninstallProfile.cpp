@@ -279,3 +279,12 @@ bool AppendRegistryItem(UninstallProfile& profile, std::string_view root, std::s
     profile.RegistryKeys.push_back(std::move(item));
     return true;
 }
+
+bool HoldsItem(const ItemList& items, std::string_view name)
+{
+    for (const std::string& item : items) {
+        if (text::FoldEqual(item, name))
+            return true;
+    }
+    return false;
+}

@@ -82,6 +82,9 @@ void MergeInOrder(UninstallProfile& target, const std::vector<const UninstallPro
 // Item order: bytes compared with A-Z folded; equal items are the same item.
 inline bool ItemLess(const std::string& a, const std::string& b) { return text::FoldCompare(a, b) < 0; }
 
+// Some item of the list equals `name`, A-Z folded.
+bool HoldsItem(const ItemList& items, std::string_view name);
+
 // Stable sort, then the first of each run of equal items kept.
 void SortItems(ItemList& items);
 void UniqueItems(ItemList& items);

@@ -22,15 +22,6 @@ const char* const kEnvironments[] = {nullptr, "Windows NT x86", "Windows 4.0"};
 // removal in this tick for ever.
 constexpr int kMaxInfRounds = 64;
 
-bool Contains(const ItemList& names, const char* name)
-{
-    for (const std::string& n : names) {
-        if (text::FoldEqual(n, name))
-            return true;
-    }
-    return false;
-}
-
 void AddCandidates(ItemList& candidates, const DatabaseContent& db, const char* enumerated)
 {
     for (const std::string& d : db.Merged.Drivers)
@@ -87,7 +78,7 @@ void UninstallOemInfsOf(const char* driverName)
     // A copy of the driver in another environment still needs it too: the
     // pass that deletes the last copy uninstalls it.
     const std::optional<ItemList> staying = DriversStillOnMachine();
-    if (!staying || Contains(*staying, driverName))
+    if (!staying || HoldsItem(*staying, driverName))
         return;
     char windows[text::kMaxText] = {};
     const UINT length = GetWindowsDirectoryA(windows, sizeof windows);
@@ -164,7 +155,7 @@ std::optional<bool> DriverStillInstalled(const char* driverName)
         const std::optional<ItemList> names = InstalledDrivers(environment);
         if (!names)
             return std::nullopt;
-        if (Contains(*names, driverName))
+        if (HoldsItem(*names, driverName))
             return true;
     }
     return false;
@@ -184,9 +175,9 @@ void RemovePrinterDrivers(RemovalState& state, const char* environment)
     ItemList candidates;
     for (const std::string& name : *installed) {
         AddCandidates(candidates, *state.Database, name.c_str());
-        if (!Contains(candidates, name.c_str()))
+        if (!HoldsItem(candidates, name.c_str()))
             continue;
-        if (!inUse || Contains(*inUse, name.c_str()))
+        if (!inUse || HoldsItem(*inUse, name.c_str()))
             continue;
         // A driver the spooler kept, for whatever reason, keeps its keys and
         // the INF that installed it.

@@ -14,15 +14,6 @@ constexpr char kWin9xProcessorsKey[] =
     "System\\CurrentControlSet\\control\\Print\\Environments\\Windows 4.0\\Print Processors\\";
 constexpr char kEnvironmentsKey[] = "System\\CurrentControlSet\\control\\Print\\Environments\\";
 
-bool Listed(const ItemList& names, const char* name)
-{
-    for (const std::string& n : names) {
-        if (text::FoldEqual(n, name))
-            return true;
-    }
-    return false;
-}
-
 // Reads the printer's level-2 record, lets `change` alter it and writes it back.
 template <typename Change>
 int ChangePrinterRecord(const char* printer, Change change)
@@ -98,7 +89,7 @@ void RemovePrintProcessors(RemovalState& state, const char* environment)
         // The printers of a removed processor were moved onto this one.
         if (!name || text::FoldEqual(name, kBuiltInPrintProcessor))
             continue;
-        if (!Listed(state.Database->Merged.PrintProcessors, name) || !CanRemovePrintProcessor(name))
+        if (!HoldsItem(state.Database->Merged.PrintProcessors, name) || !CanRemovePrintProcessor(name))
             continue;
         // A processor the spooler keeps keeps its key.
         if (!DeletePrintProcessorA(nullptr, env, const_cast<char*>(name)))

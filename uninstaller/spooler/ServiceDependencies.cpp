@@ -8,15 +8,6 @@ namespace {
 // keeps inventing names, ends here.
 constexpr std::size_t kMaxServices = 512;
 
-bool Holds(const ItemList& names, const std::string& name)
-{
-    for (const std::string& n : names) {
-        if (text::FoldEqual(n, name))
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 std::optional<ItemList> ServicesNeededBy(const std::string& root, const DependencyReader& dependenciesOf)
@@ -30,7 +21,7 @@ std::optional<ItemList> ServicesNeededBy(const std::string& root, const Dependen
         if (!direct)
             return std::nullopt;
         for (const std::string& dependency : *direct) {
-            if (dependency.empty() || Holds(needed, dependency))
+            if (dependency.empty() || HoldsItem(needed, dependency))
                 continue;
             if (needed.size() >= kMaxServices)
                 return std::nullopt;

@@ -10,17 +10,6 @@
 
 namespace {
 
-constexpr char kSpoolerService[] = "Spooler";
-
-bool Listed(const ItemList& names, const char* name)
-{
-    for (const std::string& n : names) {
-        if (text::FoldEqual(n, name))
-            return true;
-    }
-    return false;
-}
-
 // The configuration of a service, or nothing when it can't be read.
 std::optional<std::vector<BYTE>> Configuration(SC_HANDLE manager, const char* name, DWORD& error)
 {
@@ -65,7 +54,7 @@ bool OthersDependOn(SC_HANDLE service, const ItemList& listed)
         return true;
     const auto* dependents = reinterpret_cast<const ENUM_SERVICE_STATUSA*>(buffer.data());
     for (DWORD i = 0; i < returned; ++i) {
-        if (!dependents[i].lpServiceName || !Listed(listed, dependents[i].lpServiceName))
+        if (!dependents[i].lpServiceName || !HoldsItem(listed, dependents[i].lpServiceName))
             return true;
     }
     return false;
@@ -84,7 +73,7 @@ bool InNeededGroup(SC_HANDLE manager, const char* name, const ItemList& kept)
     if (!config)
         return true;
     const char* group = AsConfig(*config).lpLoadOrderGroup;
-    return group && *group && Listed(kept, (std::string("+") + group).c_str());
+    return group && *group && HoldsItem(kept, (std::string("+") + group).c_str());
 }
 
 } // namespace
@@ -123,7 +112,7 @@ void RemoveServices(RemovalState& state)
         return;
     const ItemList& listed = state.Database->Merged.Services;
     for (const std::string& name : listed) {
-        if (Listed(*kept, name.c_str()) || InNeededGroup(manager.Get(), name.c_str(), *kept))
+        if (HoldsItem(*kept, name.c_str()) || InNeededGroup(manager.Get(), name.c_str(), *kept))
             continue;
         ServiceHandle service{OpenServiceA(manager.Get(), name.c_str(), SERVICE_ALL_ACCESS)};
         if (!service || OthersDependOn(service.Get(), listed))

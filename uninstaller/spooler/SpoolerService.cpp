@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr char kSpoolerService[] = "Spooler";
 char serviceName[257] = "Spooler";
 
 // A print server with many queues takes a while to stop or start its

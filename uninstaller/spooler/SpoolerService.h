@@ -14,6 +14,9 @@ int StartSpooler();
 // The service the two calls control: "Spooler" unless a test chose another.
 const char* SpoolerServiceName();
 
+// The print spooler's own service.
+constexpr char kSpoolerService[] = "Spooler";
+
 // Tests only: the service the two calls control instead of "Spooler", or
 // nullptr for the spooler again.
 void UseServiceAsSpooler(const char* serviceName);
