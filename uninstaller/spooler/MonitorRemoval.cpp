@@ -2,6 +2,7 @@
 
 #include <winspool.h>
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,30 @@ bool NamesPort(const char* portList, std::string_view port)
     return false;
 }
 
+// A driver still installed may name the monitor as its language monitor.
+std::optional<bool> LanguageMonitorOfADriver(const char* monitorName)
+{
+    for (const char* environment : {static_cast<const char*>(nullptr), "Windows NT x86", "Windows 4.0"}) {
+        std::vector<BYTE> drivers;
+        DWORD count = 0;
+        const bool listed = EnumerateTwice(drivers, count, [&](BYTE* data, DWORD size, DWORD* needed, DWORD* returned) {
+            return EnumPrinterDriversA(nullptr, const_cast<char*>(environment), 3, data, size, needed, returned) !=
+                   FALSE;
+        });
+        if (!listed) {
+            if (GetLastError() == ERROR_INVALID_ENVIRONMENT)
+                continue;
+            return std::nullopt;
+        }
+        const auto* info = reinterpret_cast<const DRIVER_INFO_3A*>(drivers.data());
+        for (DWORD i = 0; i < count; ++i) {
+            if (info[i].pMonitorName && text::FoldEqual(info[i].pMonitorName, monitorName))
+                return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 std::optional<bool> MonitorInUse(const char* monitorName)
@@ -83,7 +108,7 @@ std::optional<bool> MonitorInUse(const char* monitorName)
                 return true;
         }
     }
-    return false;
+    return LanguageMonitorOfADriver(monitorName);
 }
 
 void RemoveMonitors(RemovalState& state, const char* environment)
