@@ -369,6 +369,19 @@ TEST_F(PrinterRemovalTest, TheUniqueIdNamesAKeyOnlyAsABracedIdentifier)
     EXPECT_EQ(ClassSubkeys("{5A0E2C11}\\Part1"), 2);
 }
 
+TEST_F(PrinterRemovalTest, AClassKeyThatAStayingQueueAlsoNamesStays)
+{
+    Add("Copy Goes", true, kIdA);
+    Add("Copy Stays", false, kIdA);
+    PutClassKey(kIdA, 2);
+
+    Run();
+
+    EXPECT_FALSE(Listed("Copy Goes"));
+    EXPECT_TRUE(Listed("Copy Stays"));
+    EXPECT_EQ(ClassSubkeys(kIdA), 2) << "the queue that stays still has its identifier";
+}
+
 TEST_F(PrinterRemovalTest, TheSubkeyLoopEndsAtTheFirstSubkeyThatCannotGo)
 {
     Add("Lumenta A", true, kIdA);

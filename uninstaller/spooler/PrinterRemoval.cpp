@@ -69,7 +69,7 @@ bool StaysOnDriver(const DatabaseContent& db, const char* driverName)
 }
 
 LocalOutcome RemoveLocalPrinter(RemovalState& state, const CActivePrinter& printer, const char* name,
-                                const UsbIdentity& usb)
+                                const UsbIdentity& usb, const ItemList& stayingIds)
 {
     PrinterHandle handle = OpenPrinterFor(name, PRINTER_ALL_ACCESS);
     if (!handle)
@@ -77,7 +77,7 @@ LocalOutcome RemoveLocalPrinter(RemovalState& state, const CActivePrinter& print
     text::CopyWhole(state.CurrentPrinter, printer.PrinterName);
     text::CopyWhole(state.CurrentDriver, printer.DriverName);
     RemoveJobs(handle.Get());
-    RemoveUniqueIdKey(handle.Get());
+    RemoveUniqueIdKey(handle.Get(), stayingIds);
     const bool deleted = DeletePrinter(handle.Get()) != FALSE;
     // The identifiers name the whole model: its device goes only with the
     // queue, and only when no printer that stays is of that model.
@@ -194,6 +194,7 @@ void RemovePrinters(RemovalState& state)
     if (!state.Database)
         return;
     const UsbIdentity usb = ReadUsbIdentity();
+    const ItemList stayingIds = UniqueIdsOfStayingPrinters(state.Database->Printers);
     char lastStaying[text::kMaxText] = {};
     bool defaultRemoved = false;
 
@@ -213,7 +214,7 @@ void RemovePrinters(RemovalState& state)
             }
             continue;
         }
-        switch (RemoveLocalPrinter(state, printer, name, usb)) {
+        switch (RemoveLocalPrinter(state, printer, name, usb, stayingIds)) {
         case LocalOutcome::Deleted:
             printer.Removed = 1;
             defaultRemoved = defaultRemoved || printer.IsDefault != 0;

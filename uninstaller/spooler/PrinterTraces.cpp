@@ -6,6 +6,7 @@
 #include <string>
 
 #include "../common/Handles.h"
+#include "PrinterHandle.h"
 
 namespace {
 
@@ -29,6 +30,16 @@ RegistryKey OpenKey(HKEY root, const char* subKey)
     return RegistryKey{key};
 }
 
+bool ReadUniqueId(HANDLE printer, char (&id)[kUniqueIdBytes + 1])
+{
+    // One byte more than offered, so a value that fills the buffer stays a text.
+    std::memset(id, 0, sizeof id);
+    DWORD needed = 0;
+    return GetPrinterDataA(printer, const_cast<char*>(kUniqueId), nullptr, reinterpret_cast<BYTE*>(id),
+                           kUniqueIdBytes, &needed) == ERROR_SUCCESS &&
+           IsBracedIdentifier(id);
+}
+
 } // namespace
 
 bool IsBracedIdentifier(const char* value)
@@ -37,15 +48,30 @@ bool IsBracedIdentifier(const char* value)
     return length > 2 && value[0] == '{' && value[length - 1] == '}' && std::strchr(value, '\\') == nullptr;
 }
 
-void RemoveUniqueIdKey(HANDLE printer)
+ItemList UniqueIdsOfStayingPrinters(const std::list<CActivePrinter>& printers)
 {
-    // One byte more than offered, so a value that fills the buffer stays a text.
-    char id[kUniqueIdBytes + 1] = {};
-    DWORD needed = 0;
-    if (GetPrinterDataA(printer, const_cast<char*>(kUniqueId), nullptr, reinterpret_cast<BYTE*>(id),
-                        kUniqueIdBytes, &needed) != ERROR_SUCCESS)
-        return;
-    if (!IsBracedIdentifier(id))
+    ItemList ids;
+    for (const CActivePrinter& printer : printers) {
+        const bool stays = printer.Removed == 0 && (printer.ToRemove == 0 || printer.Foreign != 0);
+        if (!stays || printer.ServerName[0] != '\0')
+            continue;
+        HANDLE opened = nullptr;
+        if (!OpenPrinterA(const_cast<char*>(printer.PrinterName), &opened, nullptr))
+            continue;
+        const PrinterHandle queue(opened);
+        char id[kUniqueIdBytes + 1];
+        if (ReadUniqueId(queue.Get(), id))
+            ids.emplace_back(id);
+    }
+    return ids;
+}
+
+void RemoveUniqueIdKey(HANDLE printer, const ItemList& staying)
+{
+    char id[kUniqueIdBytes + 1];
+    // A copy of the queue, or another queue of the package, that stays may
+    // carry the same identifier: its key stays with it.
+    if (!ReadUniqueId(printer, id) || HoldsItem(staying, id))
         return;
 
     if (RegistryKey key = OpenKey(HKEY_CLASSES_ROOT, id)) {

@@ -3,11 +3,17 @@
 
 #include <windows.h>
 
+#include <list>
+
 #include "../app/RemovalState.h"
 
 // Deletes the key below HKEY_CLASSES_ROOT that the queue's "UniqueID" names,
-// with its direct subkeys, while the queue is still open.
-void RemoveUniqueIdKey(HANDLE printer);
+// with its direct subkeys, while the queue is still open; not when a printer
+// that stays carries the same identifier (`staying`).
+void RemoveUniqueIdKey(HANDLE printer, const ItemList& staying = {});
+
+// The "UniqueID" identifiers of the local printers that stay.
+ItemList UniqueIdsOfStayingPrinters(const std::list<CActivePrinter>& printers);
 
 // The printer's values in the user's printer keys on NT; on Windows 9x, the
 // printer's keys of the spooler, deleted by the later registry step.
