@@ -345,24 +345,6 @@ TEST_F(MaskingToolTest, WhenTheMergedProfileSparesTheToolItIsNeitherStartedNorWa
     EXPECT_FALSE(Exists(kArgs));
 }
 
-namespace {
-
-DWORD SpoolerState()
-{
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    SC_HANDLE spooler = manager ? OpenServiceA(manager, "Spooler", SERVICE_QUERY_STATUS) : nullptr;
-    SERVICE_STATUS status{};
-    if (spooler)
-        QueryServiceStatus(spooler, &status);
-    if (spooler)
-        CloseServiceHandle(spooler);
-    if (manager)
-        CloseServiceHandle(manager);
-    return status.dwCurrentState;
-}
-
-} // namespace
-
 TEST_F(RemovePageTest, OnNt4TheSpoolerIsStoppedForTheFilesAndRunsAgainAtTheEnd)
 {
     ASSERT_EQ(StartSpooler(), 1);
@@ -373,11 +355,11 @@ TEST_F(RemovePageTest, OnNt4TheSpoolerIsStoppedForTheFilesAndRunsAgainAtTheEnd)
     DWORD duringFiles = 0;
     CRemoveDlg::ObserveSteps([&](int step) {
         if (step == 14)
-            duringFiles = SpoolerState();
+            duringFiles = bed::ServiceState("Spooler");
     });
     ASSERT_TRUE(RunToEnd(page));
     EXPECT_EQ(duringFiles, static_cast<DWORD>(SERVICE_STOPPED));
-    EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(bed::ServiceState("Spooler"), static_cast<DWORD>(SERVICE_RUNNING));
 }
 
 TEST_F(RemovePageTest, AStepThatFailsLeavesTheRestOfTheSequenceToRun)

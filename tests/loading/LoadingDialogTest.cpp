@@ -24,20 +24,6 @@ namespace {
 constexpr char kScript[] = "[UnPrinterDrivers]\r\n\"QUORVEL Lumenta 2400\",Lum2400,3\r\n"
                            "[Lum2400.Files]\r\nQL2400.DLL\r\nQLCOMMON.DLL\r\n";
 
-DWORD SpoolerState()
-{
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    SC_HANDLE spooler = manager ? OpenServiceA(manager, "Spooler", SERVICE_QUERY_STATUS) : nullptr;
-    SERVICE_STATUS status{};
-    if (spooler)
-        QueryServiceStatus(spooler, &status);
-    if (spooler)
-        CloseServiceHandle(spooler);
-    if (manager)
-        CloseServiceHandle(manager);
-    return status.dwCurrentState;
-}
-
 struct Message {
     std::string text;
     UINT style;
@@ -115,14 +101,14 @@ TEST_F(LoadingDialogTest, StepsRunInOrderBehindTheProgressBar)
     Tick(); // companion programs
     Tick(); // spooler stopped
     EXPECT_EQ(loading.Step(), 3);
-    EXPECT_NE(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_NE(bed::ServiceState("Spooler"), static_cast<DWORD>(SERVICE_RUNNING));
     Tick(); // one tick for the spooler to settle
     EXPECT_EQ(loading.Step(), 3);
     EXPECT_EQ(Position(), 15);
     Tick();
     Tick(); // spooler started again
     EXPECT_EQ(loading.Step(), 5);
-    const DWORD state = SpoolerState();
+    const DWORD state = bed::ServiceState("Spooler");
     EXPECT_TRUE(state == SERVICE_RUNNING || state == SERVICE_START_PENDING) << state;
     EXPECT_TRUE(loading.Scripts().empty());
 
@@ -342,11 +328,11 @@ TEST_F(LoadingDialogTest, TheSpoolerRunsAgainWhenTheLoadingEndsWhileItIsStopped)
     for (int i = 0; i < 3; ++i) // up to the spooler stopped
         Tick();
     ASSERT_EQ(loading.Step(), 3);
-    ASSERT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_STOPPED));
+    ASSERT_EQ(bed::ServiceState("Spooler"), static_cast<DWORD>(SERVICE_STOPPED));
     onMessage = [] { return IDYES; };
     SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     EXPECT_EQ(loading.Result(), 0);
-    EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING)) << "after Cancel answered Yes";
+    EXPECT_EQ(bed::ServiceState("Spooler"), static_cast<DWORD>(SERVICE_RUNNING)) << "after Cancel answered Yes";
 
     SCOPED_TRACE("the dialog destroyed before the spooler's start");
     CLoadingDlg::ForgetEarlierLoading();
@@ -357,9 +343,9 @@ TEST_F(LoadingDialogTest, TheSpoolerRunsAgainWhenTheLoadingEndsWhileItIsStopped)
     for (int i = 0; i < 4; ++i) // up to the one-tick wait
         SendMessageA(other, WM_TIMER, IDT_LOADING, 0);
     ASSERT_EQ(second.Step(), 3);
-    ASSERT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_STOPPED));
+    ASSERT_EQ(bed::ServiceState("Spooler"), static_cast<DWORD>(SERVICE_STOPPED));
     DestroyWindow(other);
-    EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(bed::ServiceState("Spooler"), static_cast<DWORD>(SERVICE_RUNNING));
     EXPECT_EQ(second.Result(), -1);
     StartSpooler(); // whatever happened above, the next test finds it running
 }

@@ -70,6 +70,20 @@ long Process::Wait(DWORD milliseconds)
     return static_cast<long>(code);
 }
 
+DWORD ServiceState(const char* name)
+{
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceA(manager, name, SERVICE_QUERY_STATUS) : nullptr;
+    SERVICE_STATUS status{};
+    if (service) {
+        QueryServiceStatus(service, &status);
+        CloseServiceHandle(service);
+    }
+    if (manager)
+        CloseServiceHandle(manager);
+    return status.dwCurrentState;
+}
+
 bool WriteFile(const std::string& path, const std::string& content)
 {
     FILE* f = std::fopen(path.c_str(), "wb");

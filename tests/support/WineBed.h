@@ -50,6 +50,10 @@ private:
     HANDLE process_ = nullptr;
 };
 
+// The current state of a service (SERVICE_RUNNING, ...); 0 when it can't
+// be asked, as for a service that isn't there.
+DWORD ServiceState(const char* name);
+
 // Writes `content` to a file, replacing it.
 bool WriteFile(const std::string& path, const std::string& content);
 
