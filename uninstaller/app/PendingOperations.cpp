@@ -5,8 +5,6 @@
 
 void ReadOemPaths(RemovalState&) {}
 void RemoveShortcuts(RemovalState&) {}
-void RemoveIniEntries(RemovalState&) {}
 void PrepareDriverPaths(RemovalState&) {}
 void RemoveScriptFiles(RemovalState&) {}
 void RemoveDriverSubdirectory(RemovalState&) {}
-void RemoveRegistryKeys(RemovalState&) {}

@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "SplProxyFaults.h"
+#include "app/RemovalOperations.h"
+#include "system/RegistryRemoval.h"
+
+namespace {
+
+constexpr char kBase[] = "SOFTWARE\\QUORVEL\\RegTest";
+
+std::string Under(const std::string& name) { return std::string(kBase) + "\\" + name; }
+
+void MakeKey(const std::string& path)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+bool KeyExists(const std::string& path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// Only the test's own key: created fresh, removed with everything below it.
+struct RegistryRemoval : testing::Test {
+    void SetUp() override
+    {
+        SplProxyFault_Clear();
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kBase);
+    }
+    void TearDown() override
+    {
+        SplProxyFault_Clear();
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kBase);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUORVEL"); // only when nothing else is in it
+    }
+    void Run(std::initializer_list<std::string> entries)
+    {
+        database.Merged.RegistryKeys.assign(entries);
+        state.Database = &database;
+        RemoveRegistryKeys(state);
+    }
+    UninstallDatabase database;
+    RemovalState state;
+};
+
+} // namespace
+
+TEST_F(RegistryRemoval, SubkeyGoesBeforeItsParentAndMalformedEntriesAreSkipped)
+{
+    MakeKey(Under("Parent\\Child"));
+    MakeKey(Under("Full"));
+    MakeKey(Under("OneComma"));
+    MakeKey(Under("Long"));
+    // Anything after a fourth comma is ignored; this entry is too long all the same.
+    const std::string longEntry = "HKLM," + Under("Long") + ",,1," + std::string(300, 'x');
+    Run({"HKLM," + Under("OneComma"),
+         "HKLM," + Under("Parent") + ",,",
+         "hklm," + Under("Parent\\Child") + ",\"\",",
+         "HKEY_LOCAL_MACHINE,\"" + Under("Full") + "\",,1",
+         longEntry});
+    // A plain delete of Parent fails while Child is there: only the
+    // descending order takes both.
+    EXPECT_FALSE(KeyExists(Under("Parent\\Child")));
+    EXPECT_FALSE(KeyExists(Under("Parent")));
+    EXPECT_TRUE(KeyExists(Under("Full")));
+    EXPECT_TRUE(KeyExists(Under("OneComma")));
+    EXPECT_TRUE(KeyExists(Under("Long")));
+}
+
+TEST_F(RegistryRemoval, HivesAndSharedKeysAreNeverDeletedButTheirValuesMayBe)
+{
+    // Every open and delete fails, so that a wrong decision shows in the
+    // counts and never reaches the prefix's registry.
+    SplProxyFault_Set("RegDeleteKeyA", ERROR_ACCESS_DENIED, -1);
+    SplProxyFault_Set("RegOpenKeyA", ERROR_ACCESS_DENIED, -1);
+    SplProxyFault_Set("RegOpenKeyExA", ERROR_ACCESS_DENIED, -1);
+    Run({"HKLM,\"\",,1", "HKLM,,,", "HKLM,SOFTWARE,,1", "HKLM,SYSTEM,,", "HKLM,SOFTWARE\\Microsoft,,1",
+         "HKLM,software\\classes\\,,1", "HKLM,SOFTWARE\\Policies,,", "HKLM,SOFTWARE\\Wow6432Node,,1",
+         "HKLM,SYSTEM\\CurrentControlSet\\Control,,1", "HKLM,SYSTEM\\ControlSet001,,1", "HKCR,,,1",
+         "HKCU,Software,,1", "HKCU,Software\\Microsoft,,1", "HKU,.DEFAULT,,1",
+         "HKLM,SOFTWARE\\Microsoft,QuorvelRegTestValue,"});
+    // The ProgramGroups key, nothing else.
+    EXPECT_EQ(SplProxyFault_CallCount("RegDeleteKeyA"), 1);
+    EXPECT_EQ(SplProxyFault_CallCount("RegOpenKeyA"), 0);
+    // The value entry opens its key to delete the one value.
+    EXPECT_EQ(SplProxyFault_CallCount("RegOpenKeyExA"), 1);
+
+    // The spooler's own keys lie deeper and are deleted as asked.
+    SplProxyFault_Clear();
+    SplProxyFault_Set("RegDeleteKeyA", ERROR_ACCESS_DENIED, -1);
+    SplProxyFault_Set("RegOpenKeyA", ERROR_ACCESS_DENIED, -1);
+    Run({"HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QuorvelRegTest,,",
+         "HKLM," + Under("Plain") + ",,1"});
+    EXPECT_EQ(SplProxyFault_CallCount("RegDeleteKeyA"), 2);
+    EXPECT_EQ(SplProxyFault_CallCount("RegOpenKeyA"), 1);
+}
+
+TEST_F(RegistryRemoval, TreeWithARefusingSubkeyGoesAfterItsAccessListIsReplaced)
+{
+    MakeKey(Under("Tree\\Deny\\Deeper"));
+    MakeKey(Under("Tree\\Other"));
+    SplProxyFault_Set("RegDeleteKeyA", ERROR_ACCESS_DENIED, 1); // Deeper, the first to go
+    EXPECT_TRUE(DeleteRegistryTree(HKEY_LOCAL_MACHINE, Under("Tree").c_str()));
+    SplProxyFault_Clear();
+    EXPECT_FALSE(KeyExists(Under("Tree")));
+    EXPECT_TRUE(KeyExists(kBase));
+}
+
+namespace {
+
+// Everyone may read the key, nothing more: a list the removal would never write.
+void SetReadOnlyList(const std::string& path)
+{
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    ASSERT_TRUE(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
+    alignas(DWORD) BYTE aclBytes[256] = {};
+    const auto acl = reinterpret_cast<PACL>(aclBytes);
+    ASSERT_TRUE(InitializeAcl(acl, sizeof aclBytes, ACL_REVISION));
+    ASSERT_TRUE(AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ, everyone));
+    SECURITY_DESCRIPTOR descriptor{};
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, WRITE_DAC, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor), ERROR_SUCCESS);
+    RegCloseKey(key);
+    FreeSid(everyone);
+}
+
+// The rights of the key's access entries, in order.
+std::string Rights(const std::string& path)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, READ_CONTROL, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return "no key";
+    alignas(DWORD) BYTE bytes[4096] = {};
+    DWORD size = sizeof bytes;
+    const LONG status = RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, bytes, &size);
+    RegCloseKey(key);
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL acl = nullptr;
+    if (status != ERROR_SUCCESS || !GetSecurityDescriptorDacl(bytes, &present, &acl, &defaulted) || !present || !acl)
+        return "no list";
+    std::ostringstream out;
+    for (DWORD i = 0; i < acl->AceCount; ++i) {
+        void* ace = nullptr;
+        GetAce(acl, i, &ace);
+        out << std::hex << static_cast<ACCESS_ALLOWED_ACE*>(ace)->Mask << ";";
+    }
+    return out.str();
+}
+
+} // namespace
+
+TEST_F(RegistryRemoval, KeyThatStillRefusesGetsItsOwnAccessListBack)
+{
+    MakeKey(Under("Kept\\Deny"));
+    SetReadOnlyList(Under("Kept\\Deny"));
+    std::ostringstream readOnly;
+    readOnly << std::hex << KEY_READ << ";";
+    ASSERT_EQ(Rights(Under("Kept\\Deny")), readOnly.str());
+    SplProxyFault_Set("RegDeleteKeyA", ERROR_ACCESS_DENIED, 2); // both tries on Deny
+    EXPECT_FALSE(DeleteRegistryTree(HKEY_LOCAL_MACHINE, Under("Kept").c_str()));
+    SplProxyFault_Clear();
+    ASSERT_TRUE(KeyExists(Under("Kept\\Deny")));
+    EXPECT_EQ(Rights(Under("Kept\\Deny")), readOnly.str());
+}
+
+namespace {
+
+std::string WindowsFile(const char* name)
+{
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    return std::string(windows) + "\\" + name;
+}
+
+std::string Contents(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+} // namespace
+
+TEST(IniRemoval, ListedKeyLineIsCutFromTheWindowsDirectorysFileOfThatName)
+{
+    const std::string first = WindowsFile("QuorvelRegTest1.ini");
+    const std::string second = WindowsFile("QuorvelRegTest2.ini");
+    for (const std::string& path : {first, second})
+        std::ofstream(path, std::ios::binary) << "[Sec]\r\nKeep=1\r\nGone=2\r\n[Other]\r\nGone=3\r\n";
+    UninstallDatabase database;
+    database.Merged.DeleteIni = {"QuorvelRegTest1.ini,Sec,Gone",
+                                 "C:\\Elsewhere\\QuorvelRegTest2.ini,Sec,Gone,ignored",
+                                 "QuorvelRegTest1.ini,Other,", ",Other,Gone"};
+    RemovalState state;
+    state.Database = &database;
+    RemoveIniEntries(state);
+    EXPECT_EQ(Contents(first), "[Sec]\r\nKeep=1\r\n[Other]\r\nGone=3\r\n");
+    EXPECT_EQ(Contents(second), "[Sec]\r\nKeep=1\r\n[Other]\r\nGone=3\r\n");
+    DeleteFileA(first.c_str());
+    DeleteFileA(second.c_str());
+}
