@@ -90,6 +90,14 @@ TEST_F(RegistryRemoval, HivesAndSharedKeysAreNeverDeletedButTheirValuesMayBe)
     Run({"HKLM,\"\",,1", "HKLM,,,", "HKLM,SOFTWARE,,1", "HKLM,SYSTEM,,", "HKLM,SOFTWARE\\Microsoft,,1",
          "HKLM,software\\classes\\,,1", "HKLM,SOFTWARE\\Policies,,", "HKLM,SOFTWARE\\Wow6432Node,,1",
          "HKLM,SYSTEM\\CurrentControlSet\\Control,,1", "HKLM,SYSTEM\\ControlSet001,,1", "HKCR,,,1",
+         // The spooler's lists, its environments and driver versions, its service.
+         "HKLM,SYSTEM\\CurrentControlSet\\Control\\Print,,1",
+         "HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors,,1",
+         "HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64,,1",
+         "HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers,,1",
+         "HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3,,1",
+         "HKLM,SYSTEM\\CurrentControlSet\\Control\\Class\\{4d36e979-e325-11ce-bfc1-08002be10318},,1",
+         "HKLM,SYSTEM\\CurrentControlSet\\Services\\Spooler,,1",
          "HKCU,Software,,1", "HKCU,Software\\Microsoft,,1", "HKU,.DEFAULT,,1",
          "HKLM,SOFTWARE\\Microsoft,QuorvelRegTestValue,"});
     // The ProgramGroups key, nothing else.
@@ -103,8 +111,9 @@ TEST_F(RegistryRemoval, HivesAndSharedKeysAreNeverDeletedButTheirValuesMayBe)
     SplProxyFault_Set("RegDeleteKeyA", ERROR_ACCESS_DENIED, -1);
     SplProxyFault_Set("RegOpenKeyA", ERROR_ACCESS_DENIED, -1);
     Run({"HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QuorvelRegTest,,",
+         "HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3\\QuorvelRegTest,,",
          "HKLM," + Under("Plain") + ",,1"});
-    EXPECT_EQ(SplProxyFault_CallCount("RegDeleteKeyA"), 2);
+    EXPECT_EQ(SplProxyFault_CallCount("RegDeleteKeyA"), 3);
     EXPECT_EQ(SplProxyFault_CallCount("RegOpenKeyA"), 1);
 }
 

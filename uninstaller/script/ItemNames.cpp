@@ -330,8 +330,23 @@ bool IsSystemKey(std::string_view path)
     if (depth == 0 || (root != "hku" && depth == 1) || (root == "hku" && depth <= 2))
         return true;
     const std::size_t software = root == "hku" ? 2 : 1; // below the user's identifier
-    if (root == "hklm" && parts[1] == "system")
-        return depth <= 3;
+    if (root == "hklm" && parts[1] == "system") {
+        if (depth <= 3)
+            return true;
+        // The control set's own keys: its control keys two levels down (the
+        // device classes, the spooler's lists), the spooler's environments
+        // with their driver and processor lists and driver versions, and
+        // the spooler's service. Below them are the keys of one monitor,
+        // printer, driver or processor, which a script may name.
+        if (parts[3] == "control") {
+            if (depth <= 5)
+                return true;
+            if (parts[4] == "print" && parts[5] == "environments")
+                return depth <= 7 || (depth == 8 && parts[7] == "drivers" && parts[8].starts_with("version-"));
+            return false;
+        }
+        return parts[3] == "services" && depth == 4 && parts[4] == "spooler";
+    }
     if (depth == software + 1 && parts[software] == "software") {
         const std::string_view below = parts[software + 1];
         return below == "microsoft" || below == "classes" || below == "policies" || below == "wow6432node";
