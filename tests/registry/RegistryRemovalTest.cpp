@@ -103,6 +103,9 @@ TEST_F(RegistryRemoval, HivesAndSharedKeysAreNeverDeletedButTheirValuesMayBe)
     // The ProgramGroups key, nothing else.
     EXPECT_EQ(SplProxyFault_CallCount("RegDeleteKeyA"), 1);
     EXPECT_EQ(SplProxyFault_CallCount("RegOpenKeyA"), 0);
+    // Nor does the tree deletion itself open a root for an empty path.
+    EXPECT_FALSE(DeleteRegistryTree(HKEY_CURRENT_USER, ""));
+    EXPECT_EQ(SplProxyFault_CallCount("RegOpenKeyA"), 0);
     // The value entry opens its key to delete the one value.
     EXPECT_EQ(SplProxyFault_CallCount("RegOpenKeyExA"), 1);
 

@@ -169,6 +169,9 @@ bool GrantEveryoneAccess(HKEY root, const char* path)
 
 bool DeleteRegistryTree(HKEY root, const char* path)
 {
+    // An empty path opens the root itself: every key of the hive would go.
+    if (!path || !*path)
+        return false;
     HKEY opened = nullptr;
     if (RegOpenKeyA(root, path, &opened) != ERROR_SUCCESS || !opened)
         return false;
