@@ -50,6 +50,8 @@ void RemoveIniEntries(RemovalState& state)
         // Windows directory's.
         PathParts named;
         named.Split(parts.file, text::IsLeadByte);
+        if (named.name[0] == '\0')
+            continue;
         PathParts target;
         if (!text::CopyWhole(target.directory, windows) || !text::CopyWhole(target.name, named.name) ||
             !text::CopyWhole(target.extension, named.extension))
