@@ -21,17 +21,6 @@ struct Seen {
 Seen* g_seen = nullptr;
 WPARAM g_closeWith = IDOK;
 
-std::string ListText(HWND list, int row, int column)
-{
-    char buffer[256] = {};
-    LVITEMA item{};
-    item.iSubItem = column;
-    item.pszText = buffer;
-    item.cchTextMax = sizeof buffer;
-    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    return buffer;
-}
-
 void CALLBACK ReadAndClose(HWND, UINT, UINT_PTR timer, DWORD)
 {
     HWND box = GetActiveWindow();
@@ -44,7 +33,7 @@ void CALLBACK ReadAndClose(HWND, UINT, UINT_PTR timer, DWORD)
     HWND list = GetDlgItem(box, IDC_ABOUT_LIST);
     const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     for (int r = 0; r < rows; ++r)
-        g_seen->rows.emplace_back(ListText(list, r, 0), ListText(list, r, 1));
+        g_seen->rows.emplace_back(bed::ListItemText(list, r, 0), bed::ListItemText(list, r, 1));
     PostMessageA(box, WM_COMMAND, g_closeWith, 0);
 }
 

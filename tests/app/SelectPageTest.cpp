@@ -60,17 +60,6 @@ CActivePrinter Record(const char* name, const char* server = "", const char* mas
     return p;
 }
 
-std::string ItemText(HWND list, int row, int column)
-{
-    char buffer[260] = {};
-    LVITEMA item{};
-    item.iSubItem = column;
-    item.pszText = buffer;
-    item.cchTextMax = sizeof buffer;
-    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    return buffer;
-}
-
 int ItemCount(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
 
 void SetSelected(HWND list, int row, bool selected)
@@ -171,7 +160,7 @@ TEST_F(SelectPageTest, RowsShowEachOfferedRecordWithItsStateIcon)
     HWND list = Open(page);
     ASSERT_NE(list, nullptr);
     ASSERT_EQ(ItemCount(list), 1);
-    EXPECT_EQ(ItemText(list, 0, 0), bed::Ansi("(ローディング中)"));
+    EXPECT_EQ(bed::ListItemText(list, 0, 0), bed::Ansi("(ローディング中)"));
 
     const char* headers[] = {"名前", "ドライバ", "ロケーション", "既定値 (デフォルト)", "Printhaven",
                              "マスクされたプリンタ名"};
@@ -205,7 +194,7 @@ TEST_F(SelectPageTest, RowsShowEachOfferedRecordWithItsStateIcon)
     for (int r = 0; r < 4; ++r) {
         SCOPED_TRACE(expected[r].cells[0]);
         for (int c = 0; c < 6; ++c)
-            EXPECT_EQ(ItemText(list, r, c), expected[r].cells[c]) << "column " << c;
+            EXPECT_EQ(bed::ListItemText(list, r, c), expected[r].cells[c]) << "column " << c;
         LVITEMA item{};
         item.mask = LVIF_IMAGE | LVIF_PARAM;
         item.iItem = r;

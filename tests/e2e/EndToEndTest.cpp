@@ -150,15 +150,6 @@ const char kProcessorKey[] =
 const char kMonitorKey[] = "System\\CurrentControlSet\\Control\\Print\\Monitors\\QUORVEL E2E Monitor";
 const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-bool KeyExists(const char* path)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
 bool RunValueExists(const char* name)
 {
     return RegGetValueA(HKEY_LOCAL_MACHINE, kRunKey, name, RRF_RT_ANY, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
@@ -238,7 +229,7 @@ public:
 
     bool Ready() const
     {
-        return processorAdded_ && KeyExists(kProcessorKey) && KeyExists(kMonitorKey) &&
+        return processorAdded_ && bed::MachineKeyExists(kProcessorKey) && bed::MachineKeyExists(kMonitorKey) &&
                RunValueExists("QUORVEL E2E Status") && ServiceExists("QrvE2eService") &&
                GetFileAttributesA(hook_.c_str()) != INVALID_FILE_ATTRIBUTES;
     }
@@ -293,8 +284,8 @@ TEST(EndToEnd, WhatThePackageAddedGoesWithItAndADeletedServiceAsksForTheRestart)
     PostMessageA(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
     EXPECT_EQ(program.Wait(20000), 1) << "answered no, the program still closes";
 
-    EXPECT_FALSE(KeyExists(kProcessorKey)) << "the listed print processor";
-    EXPECT_FALSE(KeyExists(kMonitorKey)) << "the listed monitor's key";
+    EXPECT_FALSE(bed::MachineKeyExists(kProcessorKey)) << "the listed print processor";
+    EXPECT_FALSE(bed::MachineKeyExists(kMonitorKey)) << "the listed monitor's key";
     EXPECT_FALSE(ServiceExists("QrvE2eService"));
     EXPECT_FALSE(RunValueExists("QUORVEL E2E Status"));
     EXPECT_EQ(extras.HookCalls(), 1);

@@ -8,6 +8,7 @@
 
 #include "SplProxyFaults.h"
 #include "app/RemovalOperations.h"
+#include "support/WineBed.h"
 #include "system/RegistryRemoval.h"
 
 namespace {
@@ -22,15 +23,6 @@ void MakeKey(const std::string& path)
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(key);
-}
-
-bool KeyExists(const std::string& path)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
 }
 
 // Only the test's own key: created fresh, removed with everything below it.
@@ -73,11 +65,11 @@ TEST_F(RegistryRemoval, SubkeyGoesBeforeItsParentAndMalformedEntriesAreSkipped)
          longEntry});
     // A plain delete of Parent fails while Child is there: only the
     // descending order takes both.
-    EXPECT_FALSE(KeyExists(Under("Parent\\Child")));
-    EXPECT_FALSE(KeyExists(Under("Parent")));
-    EXPECT_TRUE(KeyExists(Under("Full")));
-    EXPECT_TRUE(KeyExists(Under("OneComma")));
-    EXPECT_TRUE(KeyExists(Under("Long")));
+    EXPECT_FALSE(bed::MachineKeyExists(Under("Parent\\Child")));
+    EXPECT_FALSE(bed::MachineKeyExists(Under("Parent")));
+    EXPECT_TRUE(bed::MachineKeyExists(Under("Full")));
+    EXPECT_TRUE(bed::MachineKeyExists(Under("OneComma")));
+    EXPECT_TRUE(bed::MachineKeyExists(Under("Long")));
 }
 
 TEST_F(RegistryRemoval, HivesAndSharedKeysAreNeverDeletedButTheirValuesMayBe)
@@ -127,8 +119,8 @@ TEST_F(RegistryRemoval, TreeWithARefusingSubkeyGoesAfterItsAccessListIsReplaced)
     SplProxyFault_Set("RegDeleteKeyA", ERROR_ACCESS_DENIED, 1); // Deeper, the first to go
     EXPECT_TRUE(DeleteRegistryTree(HKEY_LOCAL_MACHINE, Under("Tree").c_str()));
     SplProxyFault_Clear();
-    EXPECT_FALSE(KeyExists(Under("Tree")));
-    EXPECT_TRUE(KeyExists(kBase));
+    EXPECT_FALSE(bed::MachineKeyExists(Under("Tree")));
+    EXPECT_TRUE(bed::MachineKeyExists(kBase));
 }
 
 namespace {
@@ -191,7 +183,7 @@ TEST_F(RegistryRemoval, KeyThatStillRefusesGetsItsOwnAccessListBack)
     SplProxyFault_Set("RegDeleteKeyA", ERROR_ACCESS_DENIED, 2); // both tries on Deny
     EXPECT_FALSE(DeleteRegistryTree(HKEY_LOCAL_MACHINE, Under("Kept").c_str()));
     SplProxyFault_Clear();
-    ASSERT_TRUE(KeyExists(Under("Kept\\Deny")));
+    ASSERT_TRUE(bed::MachineKeyExists(Under("Kept\\Deny")));
     EXPECT_EQ(Rights(Under("Kept\\Deny")), readOnly.str());
 }
 

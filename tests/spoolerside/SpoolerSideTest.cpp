@@ -26,15 +26,6 @@ const OSVERSIONINFOA kWindows7 = bed::VersionRecord(VER_PLATFORM_WIN32_NT, 6, 1)
 const OSVERSIONINFOA kWindows98 = bed::VersionRecord(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
 const OSVERSIONINFOA kWin32s = bed::VersionRecord(VER_PLATFORM_WIN32s, 3, 11);
 
-bool KeyExists(const std::string& path)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
 void MakeKey(const std::string& path)
 {
     HKEY key = nullptr;
@@ -193,9 +184,9 @@ TEST_F(PrintProcessorTest, AUsedProcessorGoesAfterItsPrintersMovedToTheBuiltInOn
     Run();
 
     EXPECT_EQ(SplProxyFault_CallCount("DeletePrintProcessorA"), 1) << "only the processor of the script";
-    EXPECT_FALSE(KeyExists(kOwnProcessorKey));
-    EXPECT_TRUE(KeyExists(kNtProcessorKey)) << "the x86 environment's key belongs to its own pass";
-    EXPECT_TRUE(KeyExists(k9xProcessorKey)) << "not a key of this platform";
+    EXPECT_FALSE(bed::MachineKeyExists(kOwnProcessorKey));
+    EXPECT_TRUE(bed::MachineKeyExists(kNtProcessorKey)) << "the x86 environment's key belongs to its own pass";
+    EXPECT_TRUE(bed::MachineKeyExists(k9xProcessorKey)) << "not a key of this platform";
     for (const char* name : {"Side A", "Side B"}) {
         SCOPED_TRACE(name);
         const auto [processor, datatype] = ProcessorOf(name);
@@ -219,7 +210,7 @@ TEST_F(PrintProcessorTest, AProcessorAnUnchangeablePrinterStillUsesStaysAndTheOt
     Run();
 
     EXPECT_EQ(SplProxyFault_CallCount("DeletePrintProcessorA"), 0);
-    EXPECT_TRUE(KeyExists(kOwnProcessorKey));
+    EXPECT_TRUE(bed::MachineKeyExists(kOwnProcessorKey));
     EXPECT_EQ(ProcessorOf("Side A"), std::make_pair(std::string(kProcessor), std::string("NT EMF 1.008")));
     const auto [processor, datatype] = ProcessorOf("Side B");
     EXPECT_EQ(Lower(processor), "winprint");
@@ -248,8 +239,8 @@ TEST_F(PrintProcessorTest, AnUnusedListedProcessorGoesAtOnceWithTheKeyOfItsPlatf
         Run();
 
         EXPECT_EQ(SplProxyFault_CallCount("DeletePrintProcessorA"), 1);
-        EXPECT_EQ(KeyExists(kOwnProcessorKey), !c.ntKeyGoes);
-        EXPECT_EQ(KeyExists(k9xProcessorKey), !c.win9xKeyGoes);
+        EXPECT_EQ(bed::MachineKeyExists(kOwnProcessorKey), !c.ntKeyGoes);
+        EXPECT_EQ(bed::MachineKeyExists(k9xProcessorKey), !c.win9xKeyGoes);
     }
 
     // A processor the spooler refuses to delete keeps its key.
@@ -258,7 +249,7 @@ TEST_F(PrintProcessorTest, AnUnusedListedProcessorGoesAtOnceWithTheKeyOfItsPlatf
     SplProxyFault_Set("DeletePrintProcessorA", ERROR_ACCESS_DENIED, -1);
     On(kWindows7);
     Run();
-    EXPECT_TRUE(KeyExists(kOwnProcessorKey));
+    EXPECT_TRUE(bed::MachineKeyExists(kOwnProcessorKey));
 }
 
 // ------------------------------------------------------------------ monitors
@@ -296,7 +287,7 @@ protected:
     // platform's own monitors serve the other tests' printers.
     void MakeMonitorKey(const std::string& name)
     {
-        if (KeyExists(kMonitorsKey + name))
+        if (bed::MachineKeyExists(kMonitorsKey + name))
             return;
         MakeKey(kMonitorsKey + name);
         madeKeys.push_back(name);
@@ -333,7 +324,7 @@ TEST_F(MonitorTest, AListedMonitorIsAskedForInEveryEnvironmentAndItsKeyGoesExcep
         Run();
 
         EXPECT_EQ(SplProxyFault_CallCount("DeleteMonitorA"), 3);
-        EXPECT_EQ(KeyExists(kMonitorsKey + "Qrv Side Monitor"), !c.keyGoes);
+        EXPECT_EQ(bed::MachineKeyExists(kMonitorsKey + "Qrv Side Monitor"), !c.keyGoes);
     }
 }
 
@@ -351,9 +342,9 @@ TEST_F(MonitorTest, AMonitorAPrinterPortUsesOrTheSpoolerRefusesAsInUseKeepsItsKe
 
     Run();
 
-    EXPECT_TRUE(KeyExists(kMonitorsKey + fileMonitor)) << "the port of Side Port is served by it";
+    EXPECT_TRUE(bed::MachineKeyExists(kMonitorsKey + fileMonitor)) << "the port of Side Port is served by it";
     EXPECT_EQ(SplProxyFault_CallCount("DeleteMonitorA"), 3) << "asked for the idle monitor only, once a pass";
-    EXPECT_FALSE(KeyExists(kMonitorsKey + "Qrv Idle Monitor"));
+    EXPECT_FALSE(bed::MachineKeyExists(kMonitorsKey + "Qrv Idle Monitor"));
 
     SCOPED_TRACE("refused as in use");
     MakeMonitorKey("Qrv Busy Monitor");
@@ -362,7 +353,7 @@ TEST_F(MonitorTest, AMonitorAPrinterPortUsesOrTheSpoolerRefusesAsInUseKeepsItsKe
 
     Run();
 
-    EXPECT_TRUE(KeyExists(kMonitorsKey + "Qrv Busy Monitor"));
+    EXPECT_TRUE(bed::MachineKeyExists(kMonitorsKey + "Qrv Busy Monitor"));
 }
 
 // ------------------------------------------------------------------ services

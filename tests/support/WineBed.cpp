@@ -1,5 +1,7 @@
 #include "WineBed.h"
 
+#include <commctrl.h>
+
 #include <cstdio>
 #include <vector>
 
@@ -82,6 +84,26 @@ DWORD ServiceState(const char* name)
     if (manager)
         CloseServiceHandle(manager);
     return status.dwCurrentState;
+}
+
+bool MachineKeyExists(const std::string& path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+std::string ListItemText(HWND list, int row, int column)
+{
+    char buffer[260] = {};
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = buffer;
+    item.cchTextMax = sizeof buffer;
+    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    return buffer;
 }
 
 bool WriteFile(const std::string& path, const std::string& content)

@@ -54,6 +54,12 @@ private:
 // be asked, as for a service that isn't there.
 DWORD ServiceState(const char* name);
 
+// A key of HKEY_LOCAL_MACHINE can be opened for reading.
+bool MachineKeyExists(const std::string& path);
+
+// The text of one cell of a list view (at most 259 characters).
+std::string ListItemText(HWND list, int row, int column);
+
 // Writes `content` to a file, replacing it.
 bool WriteFile(const std::string& path, const std::string& content);
 
