@@ -109,6 +109,13 @@ up() {
     wine regedit /S 'C:\windows\temp\fonts.reg' >/dev/null 2>&1
     wineserver -w
 
+    # Wine makes no junction or symbolic link itself (CreateSymbolicLinkA
+    # answers TRUE and creates nothing) but reports a link of the prefix's
+    # own file system as a reparse point: the file tests need one that leads
+    # out of the tree it lies in, to C:\bed-links\outside.
+    mkdir -p "$prefix/drive_c/bed-links/tree" "$prefix/drive_c/bed-links/outside"
+    ln -sfn ../outside "$prefix/drive_c/bed-links/tree/away"
+
     # One server for the whole run keeps each test start fast.
     wineserver -p </dev/null >/dev/null 2>&1
     echo "wine-bed: prefix $prefix on display $DISPLAY"

@@ -17,7 +17,7 @@ std::string_view FileNameOf(std::string_view path)
     return separator == std::string_view::npos ? path : path.substr(separator + 1);
 }
 
-void AddName(std::vector<std::string>& files, const char* path)
+void AddName(std::vector<std::string>& files, const char* path, bool once)
 {
     if (!path)
         return;
@@ -25,6 +25,8 @@ void AddName(std::vector<std::string>& files, const char* path)
     if (name.empty())
         return;
     for (const std::string& file : files) {
+        if (!once)
+            break;
         if (text::FoldEqual(file, name))
             return;
     }
@@ -35,22 +37,36 @@ void AddName(std::vector<std::string>& files, const char* path)
 
 bool DriverFileNames::FilesOf(std::string_view driver, std::vector<std::string>& files)
 {
+    const std::string name(driver);
+    return Collect(name.c_str(), files, true);
+}
+
+bool DriverFileNames::AllFiles(std::vector<std::string>& files)
+{
+    // A print server's drivers list thousands of files: the caller sorts
+    // them once instead of every name being sought among the others.
+    Collect(nullptr, files, false);
+    return listed_;
+}
+
+bool DriverFileNames::Collect(const char* driver, std::vector<std::string>& files, bool once)
+{
     if (!enumerated_)
         Enumerate();
     bool found = false;
     const auto* info = reinterpret_cast<const DRIVER_INFO_3A*>(entries_.data());
     for (DWORD i = 0; i < count_; ++i) {
-        if (!info[i].pName || !text::FoldEqual(info[i].pName, driver))
+        if (driver && (!info[i].pName || !text::FoldEqual(info[i].pName, driver)))
             continue;
         // Every version of the driver in this environment counts.
         found = true;
-        AddName(files, info[i].pDriverPath);
-        AddName(files, info[i].pDataFile);
-        AddName(files, info[i].pConfigFile);
-        AddName(files, info[i].pHelpFile);
+        AddName(files, info[i].pDriverPath, once);
+        AddName(files, info[i].pDataFile, once);
+        AddName(files, info[i].pConfigFile, once);
+        AddName(files, info[i].pHelpFile, once);
         for (const char* dependent = info[i].pDependentFiles; dependent && *dependent;
              dependent += std::strlen(dependent) + 1)
-            AddName(files, dependent);
+            AddName(files, dependent, once);
     }
     return found;
 }
@@ -60,7 +76,7 @@ void DriverFileNames::Enumerate()
     enumerated_ = true;
     DWORD needed = 0;
     DWORD returned = 0;
-    if (!EnumPrinterDriversA(nullptr, nullptr, 3, nullptr, 0, &needed, &returned)) {
+    if (!EnumPrinterDriversA(nullptr, const_cast<char*>(environment_), 3, nullptr, 0, &needed, &returned)) {
         const DWORD error = GetLastError();
         if (error != ERROR_INSUFFICIENT_BUFFER || needed == 0) {
             error_ = error;
@@ -77,7 +93,7 @@ void DriverFileNames::Enumerate()
         error_ = ERROR_NOT_ENOUGH_MEMORY;
         return;
     }
-    if (!EnumPrinterDriversA(nullptr, nullptr, 3, entries_.data(), needed, &needed, &returned)) {
+    if (!EnumPrinterDriversA(nullptr, const_cast<char*>(environment_), 3, entries_.data(), needed, &needed, &returned)) {
         error_ = GetLastError();
         entries_.clear();
         return;

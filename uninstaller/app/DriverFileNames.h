@@ -1,7 +1,7 @@
 #pragma once
-// The files the spooler reports for each printer driver of this platform's
-// environment, by name and extension, so that the inventory can tell which
-// files a printer that stays really uses.
+// The files the spooler reports for each printer driver of an environment,
+// by name and extension, so that the inventory and the file removal can tell
+// which files a printer or driver that stays really uses.
 
 #include <windows.h>
 
@@ -11,11 +11,18 @@
 
 class DriverFileNames {
 public:
+    // The drivers of one environment; nullptr is the running one.
+    explicit DriverFileNames(const char* environment = nullptr) : environment_(environment) {}
+
     // Appends to `files` the names of the files of every listed driver called
     // `driver` (case ignored): driver, data, configuration and help file and
     // the dependent files, each name once. False when the list could not be
     // read or holds no such driver. The list is read on the first call only.
     bool FilesOf(std::string_view driver, std::vector<std::string>& files);
+
+    // Appends the files of every driver of the environment; a name may come
+    // more than once. False when the list could not be read.
+    bool AllFiles(std::vector<std::string>& files);
 
     // False when the list could not be read; Error() then tells why.
     bool Listed() const { return listed_; }
@@ -23,6 +30,9 @@ public:
 
 private:
     void Enumerate();
+    bool Collect(const char* driver, std::vector<std::string>& files, bool once);
+
+    const char* environment_ = nullptr;
 
     bool enumerated_ = false;
     bool listed_ = false;

@@ -5,6 +5,3 @@
 
 void ReadOemPaths(RemovalState&) {}
 void RemoveShortcuts(RemovalState&) {}
-void PrepareDriverPaths(RemovalState&) {}
-void RemoveScriptFiles(RemovalState&) {}
-void RemoveDriverSubdirectory(RemovalState&) {}

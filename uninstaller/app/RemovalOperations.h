@@ -11,6 +11,10 @@ void RunHooks(RemovalState& state);
 void RemovePrinters(RemovalState& state);
 // Step 4, once per environment; nullptr is the running one.
 void RemovePrinterDrivers(RemovalState& state, const char* environment);
+// After step 4, while the spooler still answers: the names of the files the
+// drivers still installed list, in every environment. The file removal
+// reads them itself when nobody has.
+void ReadStayingDriverFiles(RemovalState& state);
 // Steps 5 and 6, once per environment, on the local machine.
 void RemoveMonitors(RemovalState& state, const char* environment);
 void RemovePrintProcessors(RemovalState& state, const char* environment);

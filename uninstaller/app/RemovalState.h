@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "../common/Text.h"
 #include "../script/FileSpec.h"
 #include "../script/TextCatalogue.h"
@@ -35,4 +37,9 @@ struct RemovalState {
     char WindowsDirectory[text::kMaxText] = {};
     char PrinterDriverDirectory[text::kMaxText] = {};
     char DriverSubdirectory[text::kMaxText] = {};
+
+    // The file names the drivers that stay list, read once the drivers are
+    // removed; nothing when the spooler could not tell.
+    bool StayingDriverFilesRead = false;
+    std::optional<ItemList> StayingDriverFiles;
 };

@@ -210,6 +210,9 @@ void CRemoveDlg::RunStep()
     case 4:
         for (const char* environment : kEnvironments)
             RemovePrinterDrivers(state_, environment);
+        // Which files the drivers that stay use, asked while the spooler
+        // still answers: it is stopped on NT 3.x and 4.0 when the files go.
+        ReadStayingDriverFiles(state_);
         Advance();
         break;
     case 5:

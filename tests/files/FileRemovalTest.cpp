@@ -1,0 +1,343 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/RemovalOperations.h"
+#include "machine/Machine.h"
+#include "support/VersionRecord.h"
+#include "support/WineBed.h"
+#include "system/FileDeletion.h"
+#include "system/FileProtection.h"
+#include "system/FileSweep.h"
+#include "system/MachineFolders.h"
+#include "system/ScriptFiles.h"
+
+namespace {
+
+constexpr char kRoot[] = "C:\\filetest\\";
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void MakeFile(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL)
+{
+    for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
+        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+    ASSERT_TRUE(bed::WriteFile(path, "x")) << path;
+    SetFileAttributesA(path.c_str(), attributes);
+}
+
+void RemoveTree(const std::string& directory)
+{
+    WIN32_FIND_DATAA found{};
+    const HANDLE search = FindFirstFileA((directory + "*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            const std::string path = directory + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path + "\\");
+            } else {
+                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(path.c_str());
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(directory.c_str());
+}
+
+std::string Content(const std::string& path)
+{
+    std::string content;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buffer[512];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+            content.append(buffer, n);
+        std::fclose(f);
+    }
+    return content;
+}
+
+// The paths Windows deletes at its next start, as the platform records them.
+std::string PendingDeletions()
+{
+    char data[16384] = {};
+    DWORD size = sizeof data - 2;
+    RegGetValueA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                 "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, data, &size);
+    std::string all(data, size);
+    for (char& c : all)
+        if (c == '\0')
+            c = '|';
+    return all;
+}
+
+// A file another handle holds open without sharing.
+struct HeldFile {
+    explicit HeldFile(const std::string& path)
+    {
+        MakeFile(path);
+        handle = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+    ~HeldFile() { CloseHandle(handle); }
+    HANDLE handle;
+};
+
+PlatformKind Windows10()
+{
+    const OSVERSIONINFOA v = bed::VersionRecord(VER_PLATFORM_WIN32_NT, 10, 0);
+    return PlatformKind(&v);
+}
+
+struct Files : testing::Test {
+    void SetUp() override
+    {
+        RemoveTree(kRoot);
+        CreateDirectoryA(kRoot, nullptr);
+        state.Database = &database;
+        state.Platform = Windows10();
+        database.KeptPrinterCount = 1;
+    }
+    void TearDown() override
+    {
+        SetProtectionTest(nullptr);
+        RemoveTree(kRoot);
+    }
+    static std::string At(const std::string& relative) { return kRoot + relative; }
+
+    UninstallDatabase database;
+    RemovalState state;
+};
+
+} // namespace
+
+TEST_F(Files, AMissingFileCountsAsDeletedAndAFileInUseWaitsForTheNextStart)
+{
+    EXPECT_EQ(DeleteOrScheduleFile(state.Platform, At("missing.dll").c_str()), 1);
+    EXPECT_EQ(DeleteOrScheduleFile(state.Platform, At("no-such-folder\\missing.dll").c_str()), 1);
+
+    // Listed files in a system folder: one read-only, one held open.
+    const std::string system = At("sys\\");
+    state.SystemFolders = {system};
+    MakeFile(system + "readonly.dll", FILE_ATTRIBUTE_READONLY);
+    const HeldFile held(system + "inuse.dll");
+    database.Merged.Files = {"readonly.dll", "inuse.dll=ignored", "=skipped.dll"};
+    MakeFile(system + "skipped.dll");
+    RemoveScriptFiles(state);
+
+    EXPECT_FALSE(Exists(system + "readonly.dll"));
+    EXPECT_TRUE(Exists(system + "inuse.dll"));
+    EXPECT_TRUE(Exists(system + "skipped.dll"));
+    EXPECT_EQ(database.RestartRequired, 1u);
+    EXPECT_NE(PendingDeletions().find(system + "inuse.dll"), std::string::npos) << PendingDeletions();
+}
+
+TEST_F(Files, ALocationThatResolvedEmptyNeverNamesAFileOfTheCurrentDirectory)
+{
+    MakeFile(At("cwd\\victim.dll"));
+    char previous[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA(At("cwd").c_str()));
+    state.SystemFolders = {""};
+    state.SpoolerFolders = {""};
+    database.Merged.Files = {"victim.dll"};
+    database.KeptPrinterCount = 0;
+    RemoveScriptFiles(state);
+    const int direct = DeleteOrScheduleFile(state.Platform, "victim.dll");
+    SetCurrentDirectoryA(previous);
+
+    EXPECT_EQ(direct, 1);
+    EXPECT_TRUE(Exists(At("cwd\\victim.dll")));
+    EXPECT_EQ(database.RestartRequired, 0u);
+}
+
+TEST_F(Files, Windows9xAppendsRenameLinesAndNt3ListsThemForTheCompanionDeleter)
+{
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    const std::string wininit = std::string(windows) + "\\WININIT.INI";
+    DeleteFileA(wininit.c_str());
+    const OSVERSIONINFOA v98 = bed::VersionRecord(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
+    const PlatformKind win98(&v98);
+    const HeldFile first(At("a.dll"));
+    const HeldFile second(At("b.dll"));
+    EXPECT_EQ(DeleteOrScheduleFile(win98, At("a.dll").c_str()), 0);
+    EXPECT_EQ(DeleteOrScheduleFile(win98, At("b.dll").c_str()), 0);
+    EXPECT_EQ(Content(wininit), "[RENAME]\r\nNUL=" + At("a.dll") + "\r\nNUL=" + At("b.dll") + "\r\n");
+
+    // A file that was there already only gets the line after what it holds.
+    ASSERT_TRUE(bed::WriteFile(wininit, "[rename]\r\nNUL=C:\\old.dll"));
+    AppendWininitDelete(At("a.dll").c_str());
+    EXPECT_EQ(Content(wininit), "[rename]\r\nNUL=C:\\old.dllNUL=" + At("a.dll") + "\r\n");
+    DeleteFileA(wininit.c_str());
+
+    const std::string deleter = bed::TestDirectory() + "zwininit.exe";
+    const std::string list = bed::TestDirectory() + "zwininit.ini";
+    ASSERT_TRUE(bed::WriteFile(deleter, "MZ"));
+    DeleteFileA(list.c_str());
+    const OSVERSIONINFOA v351 = bed::VersionRecord(VER_PLATFORM_WIN32_NT, 3, 51);
+    const PlatformKind nt351(&v351);
+    EXPECT_EQ(DeleteOrScheduleFile(nt351, At("a.dll").c_str()), 0);
+    EXPECT_EQ(DeleteOrScheduleFile(nt351, At("a.dll").c_str()), 0);
+    EXPECT_EQ(Content(list), "[RENAME]\r\n" + At("a.dll") + "=NUL\r\n");
+    DeleteFileA(list.c_str());
+    DeleteFileA(deleter.c_str());
+}
+
+TEST_F(Files, TheTreeWalkReachesTwoLevelsDownAndNeverEntersDotFoldersOrLinks)
+{
+    const std::string tree = At("D\\");
+    for (const char* file : {"f", "a\\f", "a\\g", "a\\b\\f", "a\\b\\c\\f", ".hidden\\f", "n\\f\\f"})
+        MakeFile(tree + file);
+    const int pending = DeleteNamedFilesInTree(state.Platform, tree.c_str(), SweepNames({"F", "g"}), 2, false);
+    EXPECT_EQ(pending, 0);
+    EXPECT_FALSE(Exists(tree + "f"));
+    EXPECT_FALSE(Exists(tree + "a\\f"));
+    EXPECT_FALSE(Exists(tree + "a\\g"));
+    EXPECT_FALSE(Exists(tree + "a\\b\\f"));
+    EXPECT_TRUE(Exists(tree + "a\\b\\c\\f"));
+    EXPECT_TRUE(Exists(tree + ".hidden\\f"));
+    // A folder of a listed name is walked, not deleted.
+    EXPECT_TRUE(Exists(tree + "n\\f"));
+    EXPECT_FALSE(Exists(tree + "n\\f\\f"));
+
+    // C:\bed-links\tree\away is a link of the bed's to C:\bed-links\outside.
+    const std::string linked = "C:\\bed-links\\";
+    ASSERT_TRUE(GetFileAttributesA((linked + "tree\\away").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+    MakeFile(linked + "tree\\f");
+    MakeFile(linked + "outside\\f");
+    DeleteNamedFilesInTree(state.Platform, (linked + "tree").c_str(), SweepNames({"f"}), 3, true);
+    EXPECT_FALSE(Exists(linked + "tree\\f"));
+    EXPECT_TRUE(Exists(linked + "outside\\f"));
+    EXPECT_TRUE(Exists(linked + "tree\\away"));
+    DeleteFileA((linked + "outside\\f").c_str());
+}
+
+TEST_F(Files, OemFoldersAreSweptOnlyWhenTheyAreTheMakersOwn)
+{
+    // The machine's folders as a 64-bit Windows names them.
+    const MachineFolders machine({"C:\\Windows", "C:\\Windows\\System32\\", "C:\\Program Files\\",
+                                  "C:\\Program Files (x86)\\", "C:\\ProgramData\\",
+                                  "C:\\Users\\ann\\AppData\\Roaming\\"},
+                                 "C:\\Users");
+    for (const char* refused : {"", "maker\\", "C:", "C:\\", "D:\\", "\\\\server\\share\\", "\\\\server\\share",
+                                "c:\\windows\\", "C:\\Windows\\System32", "C:\\PROGRAM FILES\\", "C:\\ProgramData\\",
+                                "C:\\Users\\", "C:\\Users\\bob\\", "C:\\Users\\ann\\AppData\\",
+                                "C:\\Program Files\\Maker\\..\\", "C:\\Program Files\\.\\"})
+        EXPECT_FALSE(machine.MaySweep(refused)) << refused;
+    for (const char* allowed : {"C:\\Program Files\\Maker\\", "C:\\Windows\\System32\\spool\\drivers\\x64\\3\\Maker\\",
+                                "C:\\Users\\bob\\Maker\\", "\\\\server\\share\\maker\\", "C:\\Maker"})
+        EXPECT_TRUE(machine.MaySweep(allowed)) << allowed;
+
+    // Through the removal: a drive root and a folder of Windows are passed
+    // over, the maker's folder is swept and removed once empty.
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    const std::string atRoot = "C:\\sweep-probe.dll";
+    const std::string inWindows = std::string(windows) + "\\temp\\sweep-probe.dll";
+    MakeFile(atRoot);
+    MakeFile(inWindows);
+    MakeFile(At("Maker\\Tools\\sub\\sweep-probe.dll"));
+    database.Merged.OemFolders = {"C:\\anything.exe", std::string(windows) + "\\", At("Maker\\Tools\\tool.exe")};
+    database.Merged.Files = {"sweep-probe.dll"};
+    RemoveScriptFiles(state);
+    EXPECT_TRUE(Exists(atRoot));
+    EXPECT_TRUE(Exists(inWindows));
+    EXPECT_FALSE(Exists(At("Maker\\Tools\\sub")));
+    EXPECT_FALSE(Exists(At("Maker\\Tools")));
+    DeleteFileA(atRoot.c_str());
+    DeleteFileA(inWindows.c_str());
+}
+
+TEST_F(Files, AFileADriverThatStaysListsAndAFileWindowsProtectsAreKept)
+{
+    machine::Machine bed;
+    machine::Driver staying("Other Maker Staying Driver");
+    staying.dependentFiles = {"shared-core.dll"};
+    ASSERT_TRUE(bed.InstallDriver(staying));
+
+    const std::string system = At("sys\\");
+    const std::string spool = At("spool\\");
+    state.SystemFolders = {system};
+    state.SpoolerFolders = {spool};
+    for (const std::string& folder : {system, spool + "3\\"}) {
+        MakeFile(folder + "shared-core.dll");
+        MakeFile(folder + "own.dll");
+        MakeFile(folder + "guarded.dll", FILE_ATTRIBUTE_READONLY);
+    }
+    SetProtectionTest([](const char* path) {
+        const std::string p(path);
+        return p.size() >= 11 && p.compare(p.size() - 11, 11, "guarded.dll") == 0;
+    });
+    database.Merged.Files = {"SHARED-CORE.DLL", "own.dll", "guarded.dll"};
+    RemoveScriptFiles(state);
+
+    for (const std::string& folder : {system, spool + "3\\"}) {
+        EXPECT_TRUE(Exists(folder + "shared-core.dll")) << folder;
+        EXPECT_FALSE(Exists(folder + "own.dll")) << folder;
+        EXPECT_TRUE(Exists(folder + "guarded.dll")) << folder;
+        EXPECT_TRUE(GetFileAttributesA((folder + "guarded.dll").c_str()) & FILE_ATTRIBUTE_READONLY) << folder;
+    }
+    EXPECT_EQ(database.RestartRequired, 0u);
+}
+
+TEST_F(Files, TheRestartProgramGoesWithTheLastPrinterWhenNothingWaits)
+{
+    const std::string system = At("sys\\");
+    state.SystemFolders = {system};
+    MakeFile(system + "ZRESTART.EXE");
+
+    database.KeptPrinterCount = 1;
+    RemoveScriptFiles(state);
+    EXPECT_TRUE(Exists(system + "ZRESTART.EXE"));
+
+    database.KeptPrinterCount = 0;
+    database.RestartRequired = 1;
+    RemoveScriptFiles(state);
+    EXPECT_TRUE(Exists(system + "ZRESTART.EXE"));
+
+    // A deletion deferred by this very list keeps it too.
+    database.RestartRequired = 0;
+    const HeldFile held(system + "inuse.dll");
+    database.Merged.Files = {"inuse.dll"};
+    RemoveScriptFiles(state);
+    EXPECT_TRUE(Exists(system + "ZRESTART.EXE"));
+
+    database.RestartRequired = 0;
+    database.Merged.Files.clear();
+    RemoveScriptFiles(state);
+    EXPECT_FALSE(Exists(system + "ZRESTART.EXE"));
+}
+
+TEST_F(Files, TheDriverSubdirectoryIsSetOnlyFromAPlainFolderNameAndRemovedWhenEmpty)
+{
+    PrepareDriverPaths(state);
+    const std::string driverDirectory = machine::DriverDirectory();
+    EXPECT_EQ(state.PrinterDriverDirectory, driverDirectory);
+    EXPECT_STREQ(state.DriverSubdirectory, "");
+    RemoveDriverSubdirectory(state);
+
+    for (const char* unsafe : {"..", "..\\..\\temp", "C:\\maker", "\\maker"}) {
+        database.Merged.Directorys = {unsafe};
+        PrepareDriverPaths(state);
+        EXPECT_STREQ(state.DriverSubdirectory, "") << unsafe;
+    }
+
+    const std::string own = driverDirectory + "QFileTest\\";
+    ASSERT_TRUE(CreateDirectoryA(own.c_str(), nullptr));
+    database.Merged.Directorys = {"zz", "QFileTest", "qfiletest"};
+    PrepareDriverPaths(state);
+    EXPECT_EQ(state.DriverSubdirectory, own);
+    RemoveDriverSubdirectory(state);
+    EXPECT_FALSE(Exists(own));
+    RemoveDirectoryA(own.c_str());
+}

@@ -1,0 +1,12 @@
+#pragma once
+// Whether Windows protects a file of its own, which no uninstaller may
+// delete.
+
+// True when Windows File Protection guards `path`, and when that can't be
+// asked: a file of doubtful standing stays.
+bool IsProtectedByWindows(const char* path);
+
+// Replaces the question for tests: Wine protects no file at all. nullptr
+// puts the platform's answer back.
+using ProtectionTest = bool (*)(const char* path);
+void SetProtectionTest(ProtectionTest test);

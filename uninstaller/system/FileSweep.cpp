@@ -1,0 +1,100 @@
+#include "FileSweep.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "../common/AnsiLeadByte.h"
+#include "../common/Handles.h"
+#include "../common/Text.h"
+#include "../script/UninstallProfile.h"
+#include "FileDeletion.h"
+
+namespace {
+
+bool IsDirectory(const WIN32_FIND_DATAA& found)
+{
+    return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// `<directory>\<name>`, when it fits a path buffer.
+bool Join(std::string& out, std::string_view directory, std::string_view name)
+{
+    out.assign(directory);
+    if (!out.empty() && !text::EndsWithSeparator(out, AnsiLeadByte))
+        out.push_back('\\');
+    out.append(name);
+    return out.size() < text::kMaxText;
+}
+
+struct Sweep {
+    const PlatformKind& platform;
+    const SweepNames& names;
+    bool removeEmptied;
+    const KeepFile& keep;
+
+    int Walk(const std::string& directory, unsigned depth) const
+    {
+        std::string pattern;
+        if (!Join(pattern, directory, "*.*"))
+            return 0;
+        WIN32_FIND_DATAA found{};
+        FindHandle search(FindFirstFileA(pattern.c_str(), &found));
+        if (!search)
+            return 0;
+        int pending = 0;
+        std::string path;
+        do {
+            const std::string_view name = found.cFileName;
+            if (name == "." || name == ".." || !Join(path, directory, name))
+                continue;
+            if (!IsDirectory(found)) {
+                if (names.Holds(name) && !(keep && keep(path.c_str())) &&
+                    DeleteOrScheduleFile(platform, path.c_str()) == 0)
+                    pending = 1;
+                continue;
+            }
+            // A link leads out of the tree that was given: neither entered
+            // nor removed.
+            if (name.front() == '.' || depth == 0 || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                continue;
+            pending |= Walk(path, depth - 1);
+            if (removeEmptied)
+                RemoveDirectoryA(path.c_str());
+        } while (FindNextFileA(search.Get(), &found));
+        return pending;
+    }
+};
+
+} // namespace
+
+SweepNames::SweepNames(std::vector<std::string> names) : names_(std::move(names))
+{
+    SortAndUniqueItems(names_);
+}
+
+bool SweepNames::Holds(std::string_view name) const
+{
+    const auto at = std::lower_bound(names_.begin(), names_.end(), name, [](const std::string& item, std::string_view n) {
+        return text::FoldCompare(item, n) < 0;
+    });
+    return at != names_.end() && text::FoldCompare(*at, name) == 0;
+}
+
+int DeleteNamedFilesInTree(const PlatformKind& platform, const char* directory, const SweepNames& names,
+                           unsigned depth, bool removeEmptiedDirectories, const KeepFile& keep)
+{
+    // An empty directory would make the pattern "*.*" of the current one.
+    if (!directory || !IsFullPath(directory) || names.Empty())
+        return 0;
+    const Sweep sweep{platform, names, removeEmptiedDirectories, keep};
+    return sweep.Walk(directory, depth);
+}
+
+int DeleteNamedFilesInTree(const PlatformKind& platform, const char* directory, const char* fileName,
+                           unsigned depth, bool removeEmptiedDirectories)
+{
+    if (!fileName || !*fileName)
+        return 0;
+    return DeleteNamedFilesInTree(platform, directory, SweepNames({fileName}), depth, removeEmptiedDirectories);
+}

@@ -1,0 +1,38 @@
+#pragma once
+// Deleting the files of listed names wherever they lie in a directory tree.
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "../spooler/PlatformKind.h"
+
+// The names sought in one walk, letter case ignored, whole names only.
+class SweepNames {
+public:
+    SweepNames() = default;
+    explicit SweepNames(std::vector<std::string> names);
+    bool Holds(std::string_view name) const;
+    bool Empty() const { return names_.empty(); }
+
+private:
+    std::vector<std::string> names_; // sorted, without duplicates
+};
+
+// Asked for every found file before it goes; true keeps it.
+using KeepFile = std::function<bool(const char* path)>;
+
+// Walks `directory` and, while `depth` is above 0, its subdirectories one
+// level less deep, deleting every file whose name is sought with
+// DeleteOrScheduleFile. Subdirectories whose names begin with "." and
+// junctions or symbolic links (reparse points) are not entered; with
+// `removeEmptiedDirectories` every entered subdirectory is removed when it is
+// empty afterwards. A directory of a sought name is walked, not deleted.
+// 1 when at least one found file was not deleted now, else 0.
+int DeleteNamedFilesInTree(const PlatformKind& platform, const char* directory, const SweepNames& names,
+                           unsigned depth, bool removeEmptiedDirectories, const KeepFile& keep = {});
+
+// The same for one name.
+int DeleteNamedFilesInTree(const PlatformKind& platform, const char* directory, const char* fileName,
+                           unsigned depth, bool removeEmptiedDirectories);

@@ -1,0 +1,18 @@
+#pragma once
+// The files the uninstall scripts list, deleted from the system's folders,
+// the spooler's directory trees and the maker's own folders.
+
+#include <string>
+#include <vector>
+
+#include "../app/RemovalOperations.h"
+
+// Deletes the files of these names (name and extension only) from every
+// folder of the page's lists, as one walk of each tree, and sets the
+// restart-required flag when one of them has to wait for the next start.
+// Kept: a name a printer driver that stays lists among its files, a file
+// Windows protects; not walked: an OEM folder that is no folder of the
+// maker's own (see MachineFolders).
+void RemoveFilesFromSystemFolders(RemovalState& state, const std::vector<std::string>& fileNames);
+void RemoveFileFromSystemFolders(RemovalState& state, const char* fileName);
+
