@@ -32,8 +32,9 @@ struct Sweep {
     const SweepNames& names;
     bool removeEmptied;
     const KeepFile& keep;
+    bool clearReadOnlyAtTop;
 
-    int Walk(const std::string& directory, unsigned depth) const
+    int Walk(const std::string& directory, unsigned depth, bool top) const
     {
         std::string pattern;
         if (!Join(pattern, directory, "*.*"))
@@ -49,8 +50,11 @@ struct Sweep {
             if (name == "." || name == ".." || !Join(path, directory, name))
                 continue;
             if (!IsDirectory(found)) {
-                if (names.Holds(name) && !(keep && keep(path.c_str())) &&
-                    DeleteOrScheduleFile(platform, path.c_str()) == 0)
+                if (!names.Holds(name) || (keep && keep(path.c_str())))
+                    continue;
+                if (top && clearReadOnlyAtTop && (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY))
+                    SetFileAttributesA(path.c_str(), found.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
+                if (DeleteOrScheduleFile(platform, path.c_str()) == 0)
                     pending = 1;
                 continue;
             }
@@ -58,7 +62,7 @@ struct Sweep {
             // nor removed.
             if (name.front() == '.' || depth == 0 || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
                 continue;
-            pending |= Walk(path, depth - 1);
+            pending |= Walk(path, depth - 1, false);
             if (removeEmptied)
                 RemoveDirectoryA(path.c_str());
         } while (FindNextFileA(search.Get(), &found));
@@ -82,13 +86,14 @@ bool SweepNames::Holds(std::string_view name) const
 }
 
 int DeleteNamedFilesInTree(const PlatformKind& platform, const char* directory, const SweepNames& names,
-                           unsigned depth, bool removeEmptiedDirectories, const KeepFile& keep)
+                           unsigned depth, bool removeEmptiedDirectories, const KeepFile& keep,
+                           bool clearReadOnlyAtTop)
 {
     // An empty directory would make the pattern "*.*" of the current one.
     if (!directory || !IsFullPath(directory) || names.Empty())
         return 0;
-    const Sweep sweep{platform, names, removeEmptiedDirectories, keep};
-    return sweep.Walk(directory, depth);
+    const Sweep sweep{platform, names, removeEmptiedDirectories, keep, clearReadOnlyAtTop};
+    return sweep.Walk(directory, depth, true);
 }
 
 int DeleteNamedFilesInTree(const PlatformKind& platform, const char* directory, const char* fileName,

@@ -30,8 +30,11 @@ using KeepFile = std::function<bool(const char* path)>;
 // `removeEmptiedDirectories` every entered subdirectory is removed when it is
 // empty afterwards. A directory of a sought name is walked, not deleted.
 // 1 when at least one found file was not deleted now, else 0.
+// With `clearReadOnlyAtTop` a found file of `directory` itself loses its
+// read-only attribute before it is deleted; files further down keep theirs.
 int DeleteNamedFilesInTree(const PlatformKind& platform, const char* directory, const SweepNames& names,
-                           unsigned depth, bool removeEmptiedDirectories, const KeepFile& keep = {});
+                           unsigned depth, bool removeEmptiedDirectories, const KeepFile& keep = {},
+                           bool clearReadOnlyAtTop = false);
 
 // The same for one name.
 int DeleteNamedFilesInTree(const PlatformKind& platform, const char* directory, const char* fileName,

@@ -88,13 +88,26 @@ void FromSystemFolders(RemovalState& state, const std::vector<std::string>& name
     for (const std::string& folder : state.SystemFolders) {
         for (const std::string& name : names) {
             char path[text::kMaxText];
-            if (!InFolder(path, "%s%s", folder.c_str(), name.c_str()) || IsProtectedByWindows(path))
+            if (!InFolder(path, "%s%s", folder.c_str(), name.c_str()))
                 continue;
-            ClearReadOnly(path);
             if (xp && folder == state.WindowsDirectory) {
                 ClearReadOnlyOf("%sLastGood\\System32\\%s", state.WindowsDirectory, name.c_str());
                 ClearReadOnlyOf("%sLastGood.Tmp\\System32\\%s", state.WindowsDirectory, name.c_str());
             }
+            // Most listed names are of other models or platforms: a missing
+            // file counts as deleted without a deletion being tried. A folder
+            // of that name is no file to delete.
+            const DWORD attributes = GetFileAttributesA(path);
+            if (attributes == INVALID_FILE_ATTRIBUTES) {
+                const DWORD error = GetLastError();
+                if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+                    continue;
+            } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+                continue;
+            }
+            if (IsProtectedByWindows(path))
+                continue;
+            ClearReadOnly(path);
             if (DeleteOrScheduleFile(state.Platform, path) == 0)
                 MarkRestart(state);
         }
@@ -108,15 +121,15 @@ void FromSpoolerFolders(RemovalState& state, const SweepNames& sought, const std
     for (const std::string& folder : state.SpoolerFolders) {
         if (!IsFullPath(folder.c_str()))
             continue;
-        for (const std::string& name : names) {
-            ClearReadOnlyOf("%s%s", folder.c_str(), name.c_str());
-            if (versioned && folder == state.PrinterDriverDirectory) {
+        if (versioned && folder == state.PrinterDriverDirectory) {
+            for (const std::string& name : names) {
                 ClearReadOnlyOf("%s3\\%s", state.PrinterDriverDirectory, name.c_str());
                 if (kind == platform::kKindXP && state.DriverSubdirectory[0] != '\0')
                     ClearReadOnlyOf("%s%s", state.DriverSubdirectory, name.c_str());
             }
         }
-        if (DeleteNamedFilesInTree(state.Platform, folder.c_str(), sought, 2, false, IsProtectedByWindows))
+        // The walk clears the attribute of a file found in the folder itself.
+        if (DeleteNamedFilesInTree(state.Platform, folder.c_str(), sought, 2, false, IsProtectedByWindows, true))
             MarkRestart(state);
     }
 }
