@@ -3,8 +3,6 @@
 
 #include "RemovalOperations.h"
 
-void ReadOemPaths(RemovalState&) {}
-void RemoveShortcuts(RemovalState&) {}
 void PrepareDriverPaths(RemovalState&) {}
 void RemoveScriptFiles(RemovalState&) {}
 void RemoveDriverSubdirectory(RemovalState&) {}
