@@ -15,12 +15,13 @@ namespace {
 
 constexpr char kGroup[] = "QuorvelShortcutTest";
 
-// The shell's own answer for a folder, with its backslash; empty when the
-// shell has none.
+// The shell's own answer for a folder, made when missing, with its
+// backslash; empty when the shell has none.
 std::string ShellFolder(int csidl)
 {
     char path[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) || path[0] == '\0')
+    if (FAILED(SHGetFolderPathA(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path)) ||
+        path[0] == '\0')
         return {};
     return std::string(path) + "\\";
 }
@@ -109,8 +110,9 @@ TEST_F(Shortcuts, AGroupsItemsGoBeforeTheGroupAndOtherGroupsKeepTheirs)
 
 TEST_F(Shortcuts, AStartupItemIsSoughtInTheSixFoldersAndAPlainOneOnlyInTheGroups)
 {
-    // Under Wine the alternate Startup folders (the user's and the common
-    // one) have no path: the removal must pass them over, never looking in
+    // A fresh prefix has no Startup folders until the shell is asked to make
+    // them, and the alternate ones (the user's and the common) have no path
+    // under Wine at all: the removal must pass those over, never looking in
     // the current directory.
     std::vector<std::string> folderSet = {user + kGroup + "\\", common + kGroup + "\\"};
     for (int csidl : {CSIDL_STARTUP, CSIDL_ALTSTARTUP, CSIDL_COMMON_STARTUP, CSIDL_COMMON_ALTSTARTUP})
