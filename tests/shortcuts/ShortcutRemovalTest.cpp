@@ -80,32 +80,38 @@ struct Shortcuts : testing::Test {
 
 TEST_F(Shortcuts, AGroupsItemsGoBeforeTheGroupAndOtherGroupsKeepTheirs)
 {
-    ASSERT_TRUE(ProgmanExecute("[CreateGroup(QuorvelShortcutTest)]"));
     const std::string userGroup = user + kGroup + "\\";
     const std::string commonGroup = common + kGroup + "\\";
-    ASSERT_TRUE(Exists(userGroup));
-    Make(userGroup, {"Item.exe", "Item.LNK", "Item.PIF"});
-    Make(commonGroup, {"Item.exe", "Item.LNK", "Item.PIF"});
+    const std::string other = user + "QuorvelShortcutOther\\Item.LNK";
     Make(user + "QuorvelShortcutOther\\", {"Item.LNK"});
-    // What is still there when the group goes: in the given order the bare
-    // group would come first.
-    std::vector<std::string> leftAtGroupDeletion;
-    SetProgmanSender([&](const char* command) {
-        commands.emplace_back(command);
-        for (const std::string& file : made)
-            if (Exists(file))
-                leftAtGroupDeletion.push_back(file);
-        return ProgmanExecute(command);
-    });
-    Run({"QuorvelShortcutTest,Item.exe", "QuorvelShortcutTest", "\"QuorvelShortcutTest\",\"Item.exe\""});
-    EXPECT_EQ(commands, std::vector<std::string>{"[DeleteGroup(QuorvelShortcutTest)]"});
-    EXPECT_EQ(leftAtGroupDeletion, std::vector<std::string>{user + "QuorvelShortcutOther\\Item.LNK"});
-    EXPECT_FALSE(Exists(userGroup));
-    for (const char* name : {"Item.exe", "Item.LNK", "Item.PIF"}) {
-        EXPECT_FALSE(Exists(userGroup + name)) << name;
-        EXPECT_FALSE(Exists(commonGroup + name)) << name;
+    // Sorted, the plain item entry follows the bare group and the quoted one
+    // precedes it.
+    for (const std::string itemEntry : {"QuorvelShortcutTest,Item.exe", "\"QuorvelShortcutTest\",\"Item.exe\""}) {
+        SCOPED_TRACE(itemEntry);
+        commands.clear();
+        ASSERT_TRUE(ProgmanExecute("[CreateGroup(QuorvelShortcutTest)]"));
+        ASSERT_TRUE(Exists(userGroup));
+        Make(userGroup, {"Item.exe", "Item.LNK", "Item.PIF"});
+        Make(commonGroup, {"Item.exe", "Item.LNK", "Item.PIF"});
+        // What is still there when the group goes.
+        std::vector<std::string> leftAtGroupDeletion;
+        SetProgmanSender([&](const char* command) {
+            commands.emplace_back(command);
+            for (const std::string& file : made)
+                if (Exists(file))
+                    leftAtGroupDeletion.push_back(file);
+            return ProgmanExecute(command);
+        });
+        Run({itemEntry, "QuorvelShortcutTest", itemEntry});
+        EXPECT_EQ(commands, std::vector<std::string>{"[DeleteGroup(QuorvelShortcutTest)]"});
+        EXPECT_EQ(leftAtGroupDeletion, std::vector<std::string>{other});
+        EXPECT_FALSE(Exists(userGroup));
+        for (const char* name : {"Item.exe", "Item.LNK", "Item.PIF"}) {
+            EXPECT_FALSE(Exists(userGroup + name)) << name;
+            EXPECT_FALSE(Exists(commonGroup + name)) << name;
+        }
+        EXPECT_TRUE(Exists(other));
     }
-    EXPECT_TRUE(Exists(user + "QuorvelShortcutOther\\Item.LNK"));
 }
 
 TEST_F(Shortcuts, AStartupItemIsSoughtInTheSixFoldersAndAPlainOneOnlyInTheGroups)

@@ -107,11 +107,13 @@ void DeleteInFolder(const PlatformKind& platform, const char* folder, const Path
     }
 }
 
-void RemoveEntry(const RemovalState& state, const std::string& entry)
+void RemoveEntry(const RemovalState& state, const std::string& entry, bool bareGroups)
 {
     if (entry.size() > kMaxEntry)
         return;
     const ShortcutEntry parts = Split(entry);
+    if (parts.hasItem == bareGroups)
+        return;
     const std::string group(text::TrimAll(parts.group, '"'));
     if (group.empty() || !IsSafeGroup(group))
         return;
@@ -149,7 +151,9 @@ void RemoveShortcuts(RemovalState& state)
         return;
     ItemList& entries = state.Database->Merged.Shortcuts;
     SortAndUniqueItems(entries);
-    // Descending: a group's items before the group itself.
-    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry)
-        RemoveEntry(state, *entry);
+    // Every item before any group: descending order alone puts "G,Item"
+    // before "G", but a quoted "\"G\",Item" after it.
+    for (const bool bareGroups : {false, true})
+        for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry)
+            RemoveEntry(state, *entry, bareGroups);
 }
