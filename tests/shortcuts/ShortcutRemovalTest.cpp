@@ -119,7 +119,7 @@ TEST_F(Shortcuts, AStartupItemIsSoughtInTheSixFoldersAndAPlainOneOnlyInTheGroups
     // A fresh prefix has no Startup folders until the shell is asked to make
     // them, and the alternate ones (the user's and the common) have no path
     // under Wine at all: the removal must pass those over, never looking in
-    // the current directory.
+    // the current directory or at its drive's root.
     std::vector<std::string> folderSet = {user + kGroup + "\\", common + kGroup + "\\"};
     for (int csidl : {CSIDL_STARTUP, CSIDL_ALTSTARTUP, CSIDL_COMMON_STARTUP, CSIDL_COMMON_ALTSTARTUP})
         if (const std::string folder = ShellFolder(csidl); !folder.empty())
@@ -133,6 +133,8 @@ TEST_F(Shortcuts, AStartupItemIsSoughtInTheSixFoldersAndAPlainOneOnlyInTheGroups
     const std::string current = bed::TestDirectory() + "QuorvelCurrent\\";
     Make(current, {"QuorvelTool.LNK"});
     Make(current + kGroup + "\\", {"QuorvelTool.LNK"});
+    const std::string currentRoot = current.substr(0, 3);
+    Make(currentRoot, {"QuorvelTool.LNK"});
     char previous[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, previous);
     ASSERT_TRUE(SetCurrentDirectoryA(current.c_str()));
@@ -148,6 +150,7 @@ TEST_F(Shortcuts, AStartupItemIsSoughtInTheSixFoldersAndAPlainOneOnlyInTheGroups
     EXPECT_TRUE(Exists(startup + "QuorvelPlain.LNK"));
     EXPECT_TRUE(Exists(current + "QuorvelTool.LNK"));
     EXPECT_TRUE(Exists(current + kGroup + "\\QuorvelTool.LNK"));
+    EXPECT_TRUE(Exists(currentRoot + "QuorvelTool.LNK"));
     EXPECT_TRUE(commands.empty());
 }
 
