@@ -1,0 +1,273 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#include "app/RemovalOperations.h"
+#include "support/VersionRecord.h"
+#include "support/WineBed.h"
+#include "system/Progman.h"
+
+namespace {
+
+constexpr char kGroup[] = "QuorvelShortcutTest";
+
+// The shell's own answer for a folder, made when missing, with its
+// backslash; empty when the shell has none.
+std::string ShellFolder(int csidl)
+{
+    char path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathA(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path)) ||
+        path[0] == '\0')
+        return {};
+    return std::string(path) + "\\";
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+struct Shortcuts : testing::Test {
+    void SetUp() override
+    {
+        user = ShellFolder(CSIDL_PROGRAMS);
+        common = ShellFolder(CSIDL_COMMON_PROGRAMS);
+        ASSERT_FALSE(user.empty());
+        ASSERT_FALSE(common.empty());
+    }
+    void TearDown() override
+    {
+        SetProgmanSender({});
+        for (auto file = made.rbegin(); file != made.rend(); ++file)
+            DeleteFileA(file->c_str());
+        for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder)
+            RemoveDirectoryA(folder->c_str());
+    }
+    void Make(const std::string& folder, std::initializer_list<const char*> names)
+    {
+        SHCreateDirectoryExA(nullptr, folder.c_str(), nullptr);
+        folders.push_back(folder);
+        for (const char* name : names) {
+            ASSERT_TRUE(bed::WriteFile(folder + name, "shortcut")) << folder << name;
+            made.push_back(folder + name);
+        }
+    }
+    // Records every command; Program Manager is asked only when `forward`.
+    void Record(bool forward, bool answer = true)
+    {
+        SetProgmanSender([this, forward, answer](const char* command) {
+            commands.emplace_back(command);
+            return forward ? ProgmanExecute(command) : answer;
+        });
+    }
+    void Run(std::initializer_list<std::string> entries)
+    {
+        database.Merged.Shortcuts.assign(entries);
+        state.Database = &database;
+        RemoveShortcuts(state);
+    }
+    std::string user;
+    std::string common;
+    std::vector<std::string> made;
+    std::vector<std::string> folders;
+    std::vector<std::string> commands;
+    UninstallDatabase database;
+    RemovalState state;
+};
+
+} // namespace
+
+TEST_F(Shortcuts, AGroupsItemsGoBeforeTheGroupAndOtherGroupsKeepTheirs)
+{
+    const std::string userGroup = user + kGroup + "\\";
+    const std::string commonGroup = common + kGroup + "\\";
+    const std::string other = user + "QuorvelShortcutOther\\Item.LNK";
+    Make(user + "QuorvelShortcutOther\\", {"Item.LNK"});
+    // Sorted, the plain item entry follows the bare group and the quoted one
+    // precedes it.
+    for (const std::string itemEntry : {"QuorvelShortcutTest,Item.exe", "\"QuorvelShortcutTest\",\"Item.exe\""}) {
+        SCOPED_TRACE(itemEntry);
+        commands.clear();
+        ASSERT_TRUE(ProgmanExecute("[CreateGroup(QuorvelShortcutTest)]"));
+        ASSERT_TRUE(Exists(userGroup));
+        Make(userGroup, {"Item.exe", "Item.LNK", "Item.PIF"});
+        Make(commonGroup, {"Item.exe", "Item.LNK", "Item.PIF"});
+        // What is still there when the group goes.
+        std::vector<std::string> leftAtGroupDeletion;
+        SetProgmanSender([&](const char* command) {
+            commands.emplace_back(command);
+            for (const std::string& file : made)
+                if (Exists(file))
+                    leftAtGroupDeletion.push_back(file);
+            return ProgmanExecute(command);
+        });
+        Run({itemEntry, "QuorvelShortcutTest", itemEntry});
+        EXPECT_EQ(commands, std::vector<std::string>{"[DeleteGroup(QuorvelShortcutTest)]"});
+        EXPECT_EQ(leftAtGroupDeletion, std::vector<std::string>{other});
+        EXPECT_FALSE(Exists(userGroup));
+        for (const char* name : {"Item.exe", "Item.LNK", "Item.PIF"}) {
+            EXPECT_FALSE(Exists(userGroup + name)) << name;
+            EXPECT_FALSE(Exists(commonGroup + name)) << name;
+        }
+        EXPECT_TRUE(Exists(other));
+    }
+}
+
+TEST_F(Shortcuts, AStartupItemIsSoughtInTheSixFoldersAndAPlainOneOnlyInTheGroups)
+{
+    // A fresh prefix has no Startup folders until the shell is asked to make
+    // them, and the alternate ones (the user's and the common) have no path
+    // under Wine at all: the removal must pass those over, never looking in
+    // the current directory or at its drive's root.
+    std::vector<std::string> folderSet = {user + kGroup + "\\", common + kGroup + "\\"};
+    for (int csidl : {CSIDL_STARTUP, CSIDL_ALTSTARTUP, CSIDL_COMMON_STARTUP, CSIDL_COMMON_ALTSTARTUP})
+        if (const std::string folder = ShellFolder(csidl); !folder.empty())
+            folderSet.push_back(folder);
+    ASSERT_GE(folderSet.size(), 4u);
+    for (const std::string& folder : folderSet)
+        Make(folder, {"QuorvelTool.exe", "QuorvelTool.LNK", "QuorvelTool.PIF"});
+    const std::string startup = ShellFolder(CSIDL_STARTUP);
+    Make(startup, {"QuorvelPlain.LNK"});
+    Make(user + kGroup + "\\", {"QuorvelPlain.LNK"});
+    const std::string current = bed::TestDirectory() + "QuorvelCurrent\\";
+    Make(current, {"QuorvelTool.LNK"});
+    Make(current + kGroup + "\\", {"QuorvelTool.LNK"});
+    const std::string currentRoot = current.substr(0, 3);
+    Make(currentRoot, {"QuorvelTool.LNK"});
+    char previous[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA(current.c_str()));
+    Record(false);
+
+    Run({"QuorvelShortcutTest,QuorvelTool.exe,\"startup\"", "QuorvelShortcutTest,QuorvelPlain.exe,other"});
+    SetCurrentDirectoryA(previous);
+
+    for (const std::string& folder : folderSet)
+        for (const char* name : {"QuorvelTool.exe", "QuorvelTool.LNK", "QuorvelTool.PIF"})
+            EXPECT_FALSE(Exists(folder + name)) << folder << name;
+    EXPECT_FALSE(Exists(user + kGroup + "\\QuorvelPlain.LNK"));
+    EXPECT_TRUE(Exists(startup + "QuorvelPlain.LNK"));
+    EXPECT_TRUE(Exists(current + "QuorvelTool.LNK"));
+    EXPECT_TRUE(Exists(current + kGroup + "\\QuorvelTool.LNK"));
+    EXPECT_TRUE(Exists(currentRoot + "QuorvelTool.LNK"));
+    EXPECT_TRUE(commands.empty());
+}
+
+// Wine's Program Manager carries out or refuses these commands without a
+// trace in the prefix, so the commands themselves are what is checked.
+TEST_F(Shortcuts, OnWin32sAnItemGoesThroughProgramManagerOnly)
+{
+    const OSVERSIONINFOA win32s = bed::VersionRecord(VER_PLATFORM_WIN32s, 3, 10);
+    state.Platform = PlatformKind(&win32s);
+    Make(user + kGroup + "\\", {"Item.exe", "Item.LNK"});
+
+    Record(false, false);
+    Run({"QuorvelShortcutTest,\"Item.exe\""});
+    EXPECT_EQ(commands, std::vector<std::string>{"[ShowGroup(QuorvelShortcutTest,1)]"});
+
+    commands.clear();
+    Record(false, true);
+    Run({"QuorvelShortcutTest,Item.exe"});
+    EXPECT_EQ(commands, (std::vector<std::string>{"[ShowGroup(QuorvelShortcutTest,1)]", "[DeleteItem(Item.exe)]"}));
+    EXPECT_TRUE(Exists(user + kGroup + "\\Item.exe"));
+    EXPECT_TRUE(Exists(user + kGroup + "\\Item.LNK"));
+}
+
+TEST_F(Shortcuts, AGroupThatLeadsOutOfTheShortcutFoldersIsPassedOver)
+{
+    const std::string startMenu = ShellFolder(CSIDL_STARTMENU);
+    ASSERT_FALSE(startMenu.empty());
+    Make(startMenu, {"QuorvelVictim.LNK"});
+    Make(user, {"QuorvelVictim.LNK"});
+    Make(user + kGroup + "\\", {"QuorvelVictim.LNK"});
+    Make(user + kGroup + "\\Tools\\", {"QuorvelTool.LNK"});
+    Record(false);
+
+    Run({"..,QuorvelVictim.exe", "QuorvelShortcutTest\\..,QuorvelVictim.exe",
+         "QuorvelShortcutTest/../..,QuorvelVictim.exe", "\"QuorvelShortcutTest\\ . \\..\",QuorvelVictim.exe",
+         "\\..,QuorvelVictim.exe", "C:,QuorvelVictim.exe", "..", "C:\\users", "\\",
+         // The item's directory part is dropped; an inner backslash of the group is a subfolder.
+         "QuorvelShortcutTest,..\\QuorvelVictim.exe", "QuorvelShortcutTest\\Tools,QuorvelTool.exe"});
+
+    EXPECT_TRUE(Exists(startMenu + "QuorvelVictim.LNK"));
+    EXPECT_TRUE(Exists(user + "QuorvelVictim.LNK"));
+    EXPECT_FALSE(Exists(user + kGroup + "\\QuorvelVictim.LNK"));
+    EXPECT_FALSE(Exists(user + kGroup + "\\Tools\\QuorvelTool.LNK"));
+    EXPECT_TRUE(commands.empty()) << commands.front();
+}
+
+TEST_F(Shortcuts, ACommandThatWouldCloseEarlyOrBeCutIsNotSent)
+{
+    Record(false);
+    // "[DeleteGroup(Quorvel)][DeleteGroup(Startup)]" would take the Startup group too.
+    EXPECT_FALSE(ProgmanDeleteGroup("Quorvel)][DeleteGroup(Startup"));
+    EXPECT_FALSE(ProgmanDeleteGroup("Quorvel\"Group"));
+    EXPECT_FALSE(ProgmanDeleteGroup("Quorvel[Group"));
+    EXPECT_FALSE(ProgmanDeleteItem("Quorvel", "Item)][DeleteGroup(Startup"));
+    EXPECT_FALSE(ProgmanDeleteItem("Quorvel,1)][DeleteGroup(Startup", "Item"));
+    // 15 characters of command around the name: 48 fit the 63, 49 don't.
+    const std::string fits(48, 'Q');
+    const std::string tooLong(49, 'Q');
+    EXPECT_FALSE(ProgmanDeleteGroup(tooLong.c_str()));
+    EXPECT_FALSE(ProgmanDeleteItem(tooLong.c_str(), "Item"));
+    EXPECT_FALSE(ProgmanDeleteItem("Quorvel", (tooLong + "Q").c_str()));
+    EXPECT_TRUE(ProgmanDeleteGroup(fits.c_str()));
+    EXPECT_EQ(commands, std::vector<std::string>{"[DeleteGroup(" + fits + ")]"});
+}
+
+namespace {
+
+constexpr char kOemPaths[] = "SOFTWARE\\QUORVEL\\OEM_Q\\OEMPaths";
+
+void RemoveOemPathsKey()
+{
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kOemPaths);
+    // The maker's keys above go only when nothing else is in them.
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUORVEL\\OEM_Q");
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUORVEL");
+}
+
+void SetValue(HKEY key, const char* name, DWORD type, const std::string& data)
+{
+    ASSERT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                             static_cast<DWORD>(data.size())),
+              ERROR_SUCCESS);
+}
+
+} // namespace
+
+TEST(OemPaths, StringValuesAreAppendedSortedAndUniqueAndTheKeyStays)
+{
+    RemoveOemPathsKey();
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kOemPaths, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    using namespace std::string_literals;
+    SetValue(key, "First", REG_SZ, "C:\\Quorvel\\Beta\0"s);
+    SetValue(key, "Huge", REG_SZ, std::string(299, 'H') + '\0');
+    SetValue(key, "Binary", REG_BINARY, "C:\\Quorvel\\Binary\0"s);
+    // 260 characters without their NUL: the buffer would end in the middle.
+    SetValue(key, "Cut", REG_SZ, "C:\\" + std::string(257, 'C'));
+    SetValue(key, "Empty", REG_SZ, "\0"s);
+    SetValue(key, "Second", REG_EXPAND_SZ, "C:\\Quorvel\\Alpha\0"s);
+    SetValue(key, "Third", REG_SZ, "C:\\Quorvel\\Beta\0"s);
+    RegCloseKey(key);
+
+    UninstallDatabase database;
+    database.Merged.OemFolders = {"C:\\Quorvel\\Gamma"};
+    RemovalState state;
+    state.Database = &database;
+    ReadOemPaths(state);
+
+    EXPECT_EQ(database.Merged.OemFolders,
+              (std::vector<std::string>{"C:\\Quorvel\\Alpha", "C:\\Quorvel\\Beta", "C:\\Quorvel\\Gamma"}));
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOemPaths, 0, KEY_READ, &key), ERROR_SUCCESS);
+    DWORD values = 0;
+    EXPECT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                               nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(values, 7u);
+    RegCloseKey(key);
+    RemoveOemPathsKey();
+}

@@ -1,0 +1,159 @@
+// Start-menu items and program groups of the Shortcuts list.
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "../app/RemovalOperations.h"
+#include "../common/Text.h"
+#include "../script/FileSpec.h"
+#include "../script/PathParts.h"
+#include "FileDeletion.h"
+#include "Progman.h"
+
+namespace {
+
+// Entries are worked on in 256-byte copies; a longer one would be cut.
+constexpr std::size_t kMaxEntry = 255;
+
+struct ShortcutFolder {
+    int location;
+    bool inGroup;
+};
+
+constexpr ShortcutFolder kProgramFolders[] = {
+    {location::Programs, true},
+    {location::CommonPrograms, true},
+};
+
+constexpr ShortcutFolder kStartupFolders[] = {
+    {location::Programs, true},      {location::CommonPrograms, true}, {location::Startup, false},
+    {location::AltStartup, false},   {location::CommonStartup, false}, {location::CommonAltStartup, false},
+};
+
+struct ShortcutEntry {
+    std::string_view group;
+    std::string_view item;
+    std::string_view marker;
+    bool hasItem = false;
+};
+
+ShortcutEntry Split(std::string_view entry)
+{
+    ShortcutEntry parts;
+    const std::size_t first = entry.find(',');
+    parts.group = entry.substr(0, first);
+    if (first == std::string_view::npos)
+        return parts;
+    const std::size_t second = entry.find(',', first + 1);
+    parts.item = entry.substr(first + 1, second == std::string_view::npos ? second : second - first - 1);
+    parts.hasItem = !parts.item.empty();
+    if (second != std::string_view::npos)
+        parts.marker = entry.substr(second + 1);
+    return parts;
+}
+
+// A path part made of dots and spaces alone: "..", or a spelling Windows
+// reads as "..", or the folder itself.
+bool IsDotsOnly(std::string_view part)
+{
+    return !part.empty() && part.find_first_not_of(". ") == std::string_view::npos;
+}
+
+// The group stays inside the shortcut folders: no drive or stream colon, no
+// root, no step up. Inner backslashes ("Maker\Tools") are subfolders.
+bool IsSafeGroup(std::string_view group)
+{
+    if (group.front() == '\\' || group.front() == '/')
+        return false;
+    bool safe = true;
+    std::size_t start = 0;
+    text::ForEachChar(group, text::IsLeadByte, [&](std::size_t i) {
+        if (group[i] == ':')
+            safe = false;
+        if (group[i] == '\\' || group[i] == '/') {
+            safe = safe && !IsDotsOnly(group.substr(start, i - start));
+            start = i + 1;
+        }
+    });
+    return safe && !IsDotsOnly(group.substr(start));
+}
+
+// The resolved folder, with the group as its subfolder when the set says
+// so; false when the location resolves to nothing here or it would not fit.
+bool ComposeFolder(const ShortcutFolder& source, std::string_view group, char (&folder)[text::kMaxText])
+{
+    FileSpec spec;
+    spec.Resolve(source.location);
+    // An empty location would leave "<group>\<item>", a name in whatever
+    // the current directory is.
+    if (!text::CopyWhole(folder, spec.Compose()) || !IsFullPath(folder))
+        return false;
+    if (!source.inGroup)
+        return text::EndsWithSeparator(folder, text::IsLeadByte) || text::AppendWhole(folder, "\\");
+    if (!text::EndsWithSeparator(folder, text::IsLeadByte) && !text::AppendWhole(folder, "\\"))
+        return false;
+    return text::AppendWhole(folder, group) &&
+           (text::EndsWithSeparator(folder, text::IsLeadByte) || text::AppendWhole(folder, "\\"));
+}
+
+void DeleteInFolder(const PlatformKind& platform, const char* folder, const PathParts& item)
+{
+    for (const char* extension : {static_cast<const char*>(item.extension), ".LNK", ".PIF"}) {
+        char path[text::kMaxText] = {};
+        // Shortcuts never ask for a restart: what can't go now goes then or stays.
+        if (text::CopyWhole(path, folder) && text::AppendWhole(path, item.name) && text::AppendWhole(path, extension))
+            DeleteOrScheduleFile(platform, path);
+    }
+}
+
+void RemoveEntry(const RemovalState& state, const std::string& entry, bool bareGroups)
+{
+    if (entry.size() > kMaxEntry)
+        return;
+    const ShortcutEntry parts = Split(entry);
+    if (parts.hasItem == bareGroups)
+        return;
+    const std::string group(text::TrimAll(parts.group, '"'));
+    if (group.empty() || !IsSafeGroup(group))
+        return;
+    if (!parts.hasItem) {
+        ProgmanDeleteGroup(group.c_str());
+        return;
+    }
+    const std::string item(text::TrimAll(parts.item, '"'));
+    if (state.Platform.isWin32s()) {
+        ProgmanDeleteItem(group.c_str(), item.c_str());
+        return;
+    }
+    // Only the item's name and extension: a directory part would lead out
+    // of the folder.
+    PathParts named;
+    named.Split(item, text::IsLeadByte);
+    char whole[text::kMaxText] = {};
+    if (named.name[0] == '\0' || !text::CopyWhole(whole, named.name) || !text::AppendWhole(whole, named.extension) ||
+        IsDotsOnly(whole))
+        return;
+    const bool startup = text::FoldEqual(text::TrimAll(parts.marker, '"'), "STARTUP");
+    for (const ShortcutFolder& source : startup ? std::span<const ShortcutFolder>(kStartupFolders)
+                                                : std::span<const ShortcutFolder>(kProgramFolders)) {
+        char folder[text::kMaxText] = {};
+        if (ComposeFolder(source, group, folder))
+            DeleteInFolder(state.Platform, folder, named);
+    }
+}
+
+} // namespace
+
+void RemoveShortcuts(RemovalState& state)
+{
+    if (!state.Database)
+        return;
+    ItemList& entries = state.Database->Merged.Shortcuts;
+    SortAndUniqueItems(entries);
+    // Every item before any group: descending order alone puts "G,Item"
+    // before "G", but a quoted "\"G\",Item" after it.
+    for (const bool bareGroups : {false, true})
+        for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry)
+            RemoveEntry(state, *entry, bareGroups);
+}
