@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -121,6 +122,31 @@ int PlainWalk(const std::string& directory, unsigned depth)
     return count;
 }
 
+// The plain walk that also deletes what matches: the same platform calls as
+// the removal's walk, without its rules.
+void PlainWalkDeleting(const std::string& directory, unsigned depth, const std::vector<std::string>& lowerNames)
+{
+    WIN32_FIND_DATAA found{};
+    const HANDLE search = FindFirstFileA((directory + "*.*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (name[0] != '.' && depth > 0)
+                PlainWalkDeleting(directory + name + "\\", depth - 1, lowerNames);
+            continue;
+        }
+        for (char& c : name)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (std::binary_search(lowerNames.begin(), lowerNames.end(), name))
+            DeleteFileA((directory + found.cFileName).c_str());
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
 double Median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -132,7 +158,7 @@ double Median(std::vector<double> v)
 int main(int argc, char** argv)
 {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    std::vector<double> removal, plain, perName;
+    std::vector<double> removal, plain, plainDeleting, perName;
     int walked = 0;
     int left = 0;
     for (int round = 0; round < rounds; ++round) {
@@ -157,6 +183,16 @@ int main(int argc, char** argv)
         }
         BuildTree();
         {
+            std::vector<std::string> names = Listed();
+            std::sort(names.begin(), names.end());
+            PlainWalk(Drivers(), 2);
+            const double t0 = Now();
+            for (const std::string& folder : {Drivers(), std::string(kRoot) + "prtprocs\\"})
+                PlainWalkDeleting(folder, 2, names);
+            plainDeleting.push_back(Now() - t0);
+        }
+        BuildTree();
+        {
             // The same names, one walk of each tree per name.
             const PlatformKind platform;
             const std::vector<std::string> names = Listed();
@@ -174,6 +210,8 @@ int main(int argc, char** argv)
     std::printf("plain walk of the spooler trees   %8.1f ms (median of %d)\n", Median(plain), rounds);
     std::printf("RemoveScriptFiles, one walk       %8.1f ms  (%.2fx the plain walk)\n", Median(removal),
                 Median(removal) / Median(plain));
+    std::printf("plain walk deleting the same files %7.1f ms  (removal %.2fx this)\n", Median(plainDeleting),
+                Median(removal) / Median(plainDeleting));
     std::printf("one walk per name, for comparison %8.1f ms\n", Median(perName));
     return 0;
 }
