@@ -6,6 +6,8 @@
 #include <commctrl.h>
 #include <winspool.h>
 
+#include <shlobj.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -289,4 +291,143 @@ TEST(EndToEnd, WhatThePackageAddedGoesWithItAndADeletedServiceAsksForTheRestart)
     EXPECT_FALSE(ServiceExists("QrvE2eService"));
     EXPECT_FALSE(RunValueExists("QUORVEL E2E Status"));
     EXPECT_EQ(extras.HookCalls(), 1);
+}
+
+namespace {
+
+constexpr char kFilesScript[] = "[UnPrinterDrivers]\r\n"
+                                "\"QUORVEL Lumenta 3100\",Lum3100,3\r\n"
+                                "[Lum3100.Files]\r\nQL3100.DLL\r\nQLE2ELIB.DLL\r\nQLE2EINUSE.DLL=held\r\n"
+                                "[Lum3100.RegistryKeys]\r\n"
+                                "HKLM,\"SOFTWARE\\QUORVEL\\E2eTree\",,1\r\n"
+                                "HKLM,SOFTWARE\\QUORVEL\\E2eValues,Gone\r\n"
+                                "[Lum3100.DeleteIni]\r\nqe2e.ini,Settings,Remove\r\n"
+                                "[Lum3100.Shortcuts]\r\n\"QUORVEL E2E\"\r\n\"QUORVEL E2E\",\"Status Monitor.exe\"\r\n";
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string Folder(int csidl)
+{
+    char path[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path);
+    return std::string(path) + "\\";
+}
+
+bool ValueExists(const char* key, const char* name)
+{
+    return RegGetValueA(HKEY_LOCAL_MACHINE, key, name, RRF_RT_ANY, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+std::string Content(const std::string& path)
+{
+    std::string content;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        for (int c; (c = std::fgetc(f)) != EOF;)
+            content.push_back(static_cast<char>(c));
+        std::fclose(f);
+    }
+    return content;
+}
+
+// What the package of "Lumenta C" put on the machine, listed or not, with
+// one of its files held open as a running program would. All of it is
+// taken away again when the test ends.
+struct PackageFiles {
+    PackageFiles()
+    {
+        for (const char* name : {"QLE2ELIB.DLL", "QLE2EOTHER.DLL"}) {
+            bed::WriteFile(system + name, "MZ");
+            bed::WriteFile(drivers + name, "MZ");
+        }
+        bed::WriteFile(system + "QLE2EINUSE.DLL", "MZ");
+        held = CreateFileA((system + "QLE2EINUSE.DLL").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        HKEY key = nullptr;
+        for (const char* path : {"SOFTWARE\\QUORVEL\\E2eTree\\Sub\\Deeper", "SOFTWARE\\QUORVEL\\E2eValues"}) {
+            RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+            RegCloseKey(key);
+        }
+        RegSetKeyValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUORVEL\\E2eValues", "Gone", REG_SZ, "1", 2);
+        RegSetKeyValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUORVEL\\E2eValues", "Stays", REG_SZ, "1", 2);
+        bed::WriteFile(ini, "[Settings]\r\nKeep=1\r\nRemove=1\r\n");
+        for (const std::string& group : {group, otherGroup}) {
+            CreateDirectoryA(group.c_str(), nullptr);
+            bed::WriteFile(group + "Status Monitor.lnk", "L");
+        }
+    }
+    ~PackageFiles()
+    {
+        CloseHandle(held);
+        for (const char* name : {"QLE2ELIB.DLL", "QLE2EOTHER.DLL", "QLE2EINUSE.DLL"}) {
+            DeleteFileA((system + name).c_str());
+            DeleteFileA((drivers + name).c_str());
+        }
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUORVEL\\E2eTree");
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUORVEL\\E2eValues");
+        DeleteFileA(ini.c_str());
+        for (const std::string& folder : {group, otherGroup}) {
+            DeleteFileA((folder + "Status Monitor.lnk").c_str());
+            RemoveDirectoryA(folder.c_str());
+        }
+    }
+    PackageFiles(const PackageFiles&) = delete;
+    PackageFiles& operator=(const PackageFiles&) = delete;
+
+    const std::string system = Folder(CSIDL_SYSTEM);
+    const std::string drivers = machine::DriverDirectory() + "3\\";
+    const std::string ini = Folder(CSIDL_WINDOWS) + "qe2e.ini";
+    const std::string group = Folder(CSIDL_PROGRAMS) + "QUORVEL E2E\\";
+    const std::string otherGroup = Folder(CSIDL_PROGRAMS) + "QUORVEL E2E Other\\";
+    HANDLE held = INVALID_HANDLE_VALUE;
+};
+
+} // namespace
+
+TEST(EndToEnd, ListedFilesKeysIniLinesAndShortcutsGoAndAFileInUseWaitsForTheRestart)
+{
+    machine::Machine machine;
+    ASSERT_TRUE(machine.PutScript(machine::DriverDirectory(), kFilesScript));
+    ASSERT_TRUE(machine.InstallPrinter({"Lumenta C", "QUORVEL Lumenta 3100"}));
+    PackageFiles package;
+    ASSERT_NE(package.held, INVALID_HANDLE_VALUE);
+
+    bed::Process program(bed::Deliverable("prnuninst.exe"));
+    ASSERT_TRUE(program.Started());
+    HWND main = nullptr;
+    ASSERT_TRUE(bed::WaitFor([&] { return (main = FindWindowA(kMainWindowClass, nullptr)) && IsWindowVisible(main); },
+                             60000));
+    HWND list = GetDlgItem(PageWith(main, IDC_PRINTER_LIST), IDC_PRINTER_LIST);
+    ASSERT_TRUE(bed::WaitFor([&] { return SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) == 1; }, 10000));
+    PostMessageA(list, WM_KEYDOWN, VK_SPACE, 0);
+    PostMessageA(list, WM_KEYUP, VK_SPACE, 0);
+    ASSERT_TRUE(bed::WaitFor([&] { return Enabled(main, IDC_BTN_UNINSTALL); }, 10000));
+    PostMessageA(GetDlgItem(main, IDC_BTN_UNINSTALL), BM_CLICK, 0, 0);
+
+    // The held file waits for the next start of Windows, which is offered.
+    HWND box = nullptr;
+    ASSERT_TRUE(bed::WaitFor([&] { return (box = MessageBoxWindow()) != nullptr; }, 60000));
+    EXPECT_EQ(Text(GetDlgItem(box, 0xFFFF)).rfind(bed::Ansi("プリンタのアンインストールはほぼ終わりました。"), 0), 0u)
+        << Text(GetDlgItem(box, 0xFFFF));
+    PostMessageA(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
+    EXPECT_EQ(program.Wait(20000), 1);
+
+    EXPECT_FALSE(Exists(package.system + "QLE2ELIB.DLL"));
+    EXPECT_FALSE(Exists(package.drivers + "QLE2ELIB.DLL"));
+    EXPECT_TRUE(Exists(package.system + "QLE2EOTHER.DLL"));
+    EXPECT_TRUE(Exists(package.drivers + "QLE2EOTHER.DLL"));
+    EXPECT_TRUE(Exists(package.system + "QLE2EINUSE.DLL"));
+    char pending[16384] = {};
+    DWORD size = sizeof pending - 2;
+    RegGetValueA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                 "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending, &size);
+    std::string scheduled(pending, size);
+    std::replace(scheduled.begin(), scheduled.end(), '\0', '|');
+    EXPECT_NE(scheduled.find(package.system + "QLE2EINUSE.DLL"), std::string::npos) << scheduled;
+
+    EXPECT_FALSE(bed::MachineKeyExists("SOFTWARE\\QUORVEL\\E2eTree"));
+    EXPECT_FALSE(ValueExists("SOFTWARE\\QUORVEL\\E2eValues", "Gone"));
+    EXPECT_TRUE(ValueExists("SOFTWARE\\QUORVEL\\E2eValues", "Stays"));
+    EXPECT_EQ(Content(package.ini), "[Settings]\r\nKeep=1\r\n");
+    EXPECT_FALSE(Exists(package.group + "Status Monitor.lnk"));
+    EXPECT_FALSE(Exists(package.group));
+    EXPECT_TRUE(Exists(package.otherGroup + "Status Monitor.lnk"));
 }
