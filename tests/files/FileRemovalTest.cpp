@@ -225,14 +225,20 @@ TEST_F(Files, TheTreeWalkReachesTwoLevelsDownAndNeverEntersDotFoldersOrLinks)
 TEST_F(Files, OemFoldersAreSweptOnlyWhenTheyAreTheMakersOwn)
 {
     // The machine's folders as a 64-bit Windows names them.
-    const MachineFolders machine({"C:\\Windows", "C:\\Windows\\System32\\", "C:\\Program Files\\",
-                                  "C:\\Program Files (x86)\\", "C:\\ProgramData\\",
-                                  "C:\\Users\\ann\\AppData\\Roaming\\"},
-                                 "C:\\Users");
+    const MachineFolders machine({"C:\\Windows\\System32\\", "C:\\Program Files\\", "C:\\Program Files (x86)\\",
+                                  "C:\\ProgramData\\", "C:\\Users\\ann\\AppData\\Roaming\\"},
+                                 "C:\\Users", "C:\\Windows", {"C:\\Windows\\System32\\spool\\drivers\\x64\\"});
     for (const char* refused : {"", "maker\\", "C:", "C:\\", "D:\\", "\\\\server\\share\\", "\\\\server\\share",
                                 "c:\\windows\\", "C:\\Windows\\System32", "C:\\PROGRAM FILES\\", "C:\\ProgramData\\",
                                 "C:\\Users\\", "C:\\Users\\bob\\", "C:\\Users\\ann\\AppData\\",
-                                "C:\\Program Files\\Maker\\..\\", "C:\\Program Files\\.\\"})
+                                "C:\\Program Files\\Maker\\..\\", "C:\\Program Files\\.\\",
+                                // Other spellings of the same folders.
+                                "C:\\\\", "C:\\/", "C:/Windows/", "C:\\Windows.\\", "C:\\Windows \\System32\\",
+                                "C:\\PROGRA~1\\", "\\\\?\\C:\\Windows\\", "\\\\.\\C:\\Windows\\",
+                                "\\\\localhost\\C$\\Windows\\",
+                                // Inside Windows, but outside the spooler's folders.
+                                "C:\\Windows\\System32\\drivers\\", "C:\\Windows\\Fonts\\",
+                                "C:\\Windows\\System32\\spool\\drivers\\x64\\"})
         EXPECT_FALSE(machine.MaySweep(refused)) << refused;
     for (const char* allowed : {"C:\\Program Files\\Maker\\", "C:\\Windows\\System32\\spool\\drivers\\x64\\3\\Maker\\",
                                 "C:\\Users\\bob\\Maker\\", "\\\\server\\share\\maker\\", "C:\\Maker"})
@@ -278,7 +284,9 @@ TEST_F(Files, AFileADriverThatStaysListsAndAFileWindowsProtectsAreKept)
         const std::string p(path);
         return p.size() >= 11 && p.compare(p.size() - 11, 11, "guarded.dll") == 0;
     });
-    database.Merged.Files = {"SHARED-CORE.DLL", "own.dll", "guarded.dll"};
+    // Other spellings of the kept file name it all the same.
+    database.Merged.Files = {"SHARED-CORE.DLL", "shared-core.dll.", "shared-core.dll ", "shared-core.dll::$DATA",
+                             "SHARED~1.DLL", "own.dll", "guarded.dll"};
     RemoveScriptFiles(state);
 
     for (const std::string& folder : {system, spool + "3\\"}) {

@@ -31,6 +31,17 @@ bool IsProtectedByWindows(const char* path)
     return protectionTest ? protectionTest(path) : AskWindows(path);
 }
 
+bool IsProtectedByWindows(const PlatformKind& platform, const char* path)
+{
+    // Windows File Protection came with Windows 2000 and Me; before them
+    // there is nothing to ask and nothing protected.
+    const std::uint32_t kind = platform.versionKind();
+    if (!protectionTest && (kind == platform::kKindWin32s || kind == platform::kKindWin95 ||
+                            kind == platform::kKindWin98 || kind == platform::kKindNT3 || kind == platform::kKindNT4))
+        return false;
+    return IsProtectedByWindows(path);
+}
+
 void SetProtectionTest(ProtectionTest test)
 {
     protectionTest = test;

@@ -5,6 +5,7 @@
 #include <winspool.h>
 
 #include "../common/AnsiLeadByte.h"
+#include "../common/Handles.h"
 #include "../common/Text.h"
 #include "FileDeletion.h"
 
@@ -89,6 +90,8 @@ bool HasDotComponent(std::string_view path)
 MachineFolders::MachineFolders()
 {
     AddFrom(folders_, [](char* b, DWORD n) { return GetWindowsDirectoryA(b, n); });
+    windows_ = folders_.empty() ? std::string() : folders_.front();
+    const std::size_t firstSpooler = folders_.size() + 2;
     AddFrom(folders_, [](char* b, DWORD n) { return GetSystemDirectoryA(b, n); });
     AddFrom(folders_, [](char* b, DWORD n) { return GetSystemWow64DirectoryA(b, n); });
     for (const char* environment : {static_cast<const char*>(nullptr), "Windows NT x86", "Windows 4.0"}) {
@@ -106,6 +109,8 @@ MachineFolders::MachineFolders()
                    ? static_cast<DWORD>(lstrlenA(b))
                    : 0;
     });
+    for (std::size_t i = firstSpooler; i < folders_.size(); ++i)
+        spooler_.push_back(folders_[i]);
     AddShellFolder(folders_, CSIDL_PROGRAM_FILES);
     AddShellFolder(folders_, CSIDL_PROGRAM_FILESX86);
     AddShellFolder(folders_, CSIDL_PROGRAM_FILES_COMMON);
@@ -119,23 +124,90 @@ MachineFolders::MachineFolders()
         folders_.push_back(profiles_);
 }
 
-MachineFolders::MachineFolders(std::vector<std::string> folders, std::string profiles)
-    : profiles_(WithBackslash(std::move(profiles)))
+MachineFolders::MachineFolders(std::vector<std::string> folders, std::string profiles, std::string windows,
+                               std::vector<std::string> spooler)
+    : profiles_(WithBackslash(std::move(profiles))), windows_(WithBackslash(std::move(windows)))
 {
     for (std::string& folder : folders)
         folders_.push_back(WithBackslash(std::move(folder)));
+    for (std::string& folder : spooler)
+        spooler_.push_back(WithBackslash(std::move(folder)));
+    folders_.insert(folders_.end(), spooler_.begin(), spooler_.end());
+    if (!windows_.empty())
+        folders_.push_back(windows_);
     if (!profiles_.empty())
         folders_.push_back(profiles_);
 }
 
+std::string MachineFolders::RealPath(const std::string& directory)
+{
+    KernelHandle folder(CreateFileA(directory.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder)
+        return {};
+    char real[text::kMaxText + 8] = {};
+    const DWORD length = GetFinalPathNameByHandleA(folder.Get(), real, sizeof real, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0 || length >= sizeof real)
+        return {};
+    std::string path(real, length);
+    if (path.rfind("\\\\?\\UNC\\", 0) == 0)
+        path = "\\\\" + path.substr(8);
+    else if (path.rfind("\\\\?\\", 0) == 0)
+        path = path.substr(4);
+    return WithBackslash(path);
+}
+
+namespace {
+
+// One spelling per folder: anything Windows would read as another name of
+// the same folder is refused rather than understood.
+bool PlainSpelling(std::string_view path)
+{
+    if (path.rfind("\\\\?\\", 0) == 0 || path.rfind("\\\\.\\", 0) == 0)
+        return false;
+    bool plain = true;
+    text::ForEachChar(path, AnsiLeadByte, [&](std::size_t i) {
+        const char c = path[i];
+        if (c == '/' || c == '~' || c == '$' || static_cast<unsigned char>(c) < 32)
+            plain = false;
+        if (c == ':' && i != 1)
+            plain = false;
+    });
+    if (!plain)
+        return false;
+    // No empty component after the root, none ending in a dot or a space.
+    std::size_t begin = RootLength(path);
+    for (const std::size_t at : Separators(path)) {
+        if (at < begin)
+            continue;
+        const std::string_view part = path.substr(begin, at - begin);
+        if (part.empty() || part.back() == '.' || part.back() == ' ')
+            return false;
+        begin = at + 1;
+    }
+    return true;
+}
+
+} // namespace
+
 bool MachineFolders::MaySweep(std::string_view directory) const
 {
     const std::string wanted = WithBackslash(std::string(directory));
-    if (!IsFullPath(wanted.c_str()) || HasDotComponent(wanted) || wanted.size() <= RootLength(wanted))
+    if (!IsFullPath(wanted.c_str()) || !PlainSpelling(wanted) || HasDotComponent(wanted) ||
+        wanted.size() <= RootLength(wanted))
         return false;
     for (const std::string& folder : folders_) {
         // The folder itself, or one above it.
         if (text::FoldStartsWith(folder, wanted))
+            return false;
+    }
+    // Inside Windows only the spooler's folders hold folders of the maker's.
+    if (!windows_.empty() && text::FoldStartsWith(wanted, windows_)) {
+        bool inSpooler = false;
+        for (const std::string& folder : spooler_)
+            inSpooler = inSpooler || (text::FoldStartsWith(wanted, folder) && wanted.size() > folder.size());
+        if (!inSpooler)
             return false;
     }
     if (!profiles_.empty() && text::FoldStartsWith(wanted, profiles_)) {

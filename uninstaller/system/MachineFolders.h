@@ -16,16 +16,28 @@ public:
     // system directories, the spooler's directories, Program Files and
     // Program Files (x86), ProgramData and the folder of the user profiles.
     MachineFolders();
-    // Only the given folders, each with or without its trailing backslash.
-    explicit MachineFolders(std::vector<std::string> folders, std::string profiles);
+    // Only the given folders, each with or without its trailing backslash:
+    // the Windows directory, inside which only the spooler's folders may
+    // hold folders of the maker's, and the others.
+    MachineFolders(std::vector<std::string> folders, std::string profiles, std::string windows,
+                   std::vector<std::string> spooler);
 
-    // Whether a sweep may start at `directory`: a full path that is not a
-    // drive or share root, not one of the machine's folders or a folder
-    // above one, not the profiles folder or a user's profile directly in it,
-    // and without a "." or ".." component.
+    // Whether a sweep may start at `directory`: a full path in its one
+    // plain spelling (no "/", no empty, "." or ".." component, no name
+    // ending in a dot or space, no short name, no "\\?\" or "\\.\" form,
+    // no administrative share) that is not a drive or share root, not one of
+    // the machine's folders or a folder above one, not inside the Windows
+    // directory unless inside a spooler folder, and not the profiles folder
+    // or a user's profile directly in it.
     bool MaySweep(std::string_view directory) const;
+
+    // The folder's real path, links and short names resolved, with a
+    // trailing backslash; empty when it can't be opened.
+    static std::string RealPath(const std::string& directory);
 
 private:
     std::vector<std::string> folders_; // each ending in a backslash
     std::string profiles_;             // ends in a backslash; may be empty
+    std::string windows_;
+    std::vector<std::string> spooler_;
 };

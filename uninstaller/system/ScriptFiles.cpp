@@ -16,7 +16,10 @@
 
 namespace {
 
-const char* const kEnvironments[] = {nullptr, "Windows NT x86", "Windows 4.0"};
+// Every environment a driver of this machine may be of; a spooler without
+// one says so.
+const char* const kEnvironments[] = {nullptr, "Windows x64", "Windows NT x86", "Windows 4.0", "Windows IA64",
+                                     "Windows ARM64"};
 
 void ClearReadOnly(const char* path)
 {
@@ -41,10 +44,10 @@ bool InFolder(char (&out)[text::kMaxText], const char* format, const char* direc
 }
 
 // The attribute of a file that is kept is never changed either.
-void ClearReadOnlyOf(const char* format, const char* directory, const char* name)
+void ClearReadOnlyOf(const PlatformKind& platform, const char* format, const char* directory, const char* name)
 {
     char path[text::kMaxText];
-    if (InFolder(path, format, directory, name) && !IsProtectedByWindows(path))
+    if (InFolder(path, format, directory, name) && !IsProtectedByWindows(platform, path))
         ClearReadOnly(path);
 }
 
@@ -54,8 +57,15 @@ std::string BareName(const std::string& listed)
     PathParts parts;
     parts.Split(listed, AnsiLeadByte);
     std::string name = std::string(parts.name) + parts.extension;
-    if (name == "." || name == "..")
+    // One spelling per file: a short name, a stream, a wildcard or a
+    // trailing dot or space would let Windows find a file of another name,
+    // one the checks below never saw.
+    if (name.empty() || name.back() == '.' || name.back() == ' ' ||
+        name.find_first_of(":*?\"<>|/~") != std::string::npos)
         name.clear();
+    for (const char c : name)
+        if (static_cast<unsigned char>(c) < 32)
+            return {};
     return name;
 }
 
@@ -77,6 +87,11 @@ std::vector<std::string> DeletableNames(RemovalState& state, const std::vector<s
     return names;
 }
 
+KeepFile Protected(const RemovalState& state)
+{
+    return [&state](const char* path) { return IsProtectedByWindows(state.Platform, path); };
+}
+
 void MarkRestart(RemovalState& state)
 {
     state.Database->RestartRequired = 1;
@@ -91,8 +106,8 @@ void FromSystemFolders(RemovalState& state, const std::vector<std::string>& name
             if (!InFolder(path, "%s%s", folder.c_str(), name.c_str()))
                 continue;
             if (xp && folder == state.WindowsDirectory) {
-                ClearReadOnlyOf("%sLastGood\\System32\\%s", state.WindowsDirectory, name.c_str());
-                ClearReadOnlyOf("%sLastGood.Tmp\\System32\\%s", state.WindowsDirectory, name.c_str());
+                ClearReadOnlyOf(state.Platform, "%sLastGood\\System32\\%s", state.WindowsDirectory, name.c_str());
+                ClearReadOnlyOf(state.Platform, "%sLastGood.Tmp\\System32\\%s", state.WindowsDirectory, name.c_str());
             }
             // Most listed names are of other models or platforms: a missing
             // file counts as deleted without a deletion being tried. A folder
@@ -105,7 +120,7 @@ void FromSystemFolders(RemovalState& state, const std::vector<std::string>& name
             } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
                 continue;
             }
-            if (IsProtectedByWindows(path))
+            if (IsProtectedByWindows(state.Platform, path))
                 continue;
             ClearReadOnly(path);
             if (DeleteOrScheduleFile(state.Platform, path) == 0)
@@ -123,13 +138,13 @@ void FromSpoolerFolders(RemovalState& state, const SweepNames& sought, const std
             continue;
         if (versioned && folder == state.PrinterDriverDirectory) {
             for (const std::string& name : names) {
-                ClearReadOnlyOf("%s3\\%s", state.PrinterDriverDirectory, name.c_str());
+                ClearReadOnlyOf(state.Platform, "%s3\\%s", state.PrinterDriverDirectory, name.c_str());
                 if (kind == platform::kKindXP && state.DriverSubdirectory[0] != '\0')
-                    ClearReadOnlyOf("%s%s", state.DriverSubdirectory, name.c_str());
+                    ClearReadOnlyOf(state.Platform, "%s%s", state.DriverSubdirectory, name.c_str());
             }
         }
         // The walk clears the attribute of a file found in the folder itself.
-        if (DeleteNamedFilesInTree(state.Platform, folder.c_str(), sought, 2, false, IsProtectedByWindows, true))
+        if (DeleteNamedFilesInTree(state.Platform, folder.c_str(), sought, 2, false, Protected(state), true))
             MarkRestart(state);
     }
 }
@@ -150,9 +165,11 @@ void FromOemFolders(RemovalState& state, const SweepNames& sought)
         // Three levels deep, every emptied folder removed: started at the
         // root of a drive or a folder of Windows, that would take every file
         // of these names and every empty folder on the way.
-        if (!machine.MaySweep(directory))
+        // Checked as written and as the folder really is: a junction or a
+        // short name may lead to the same places.
+        if (!machine.MaySweep(directory) || !machine.MaySweep(MachineFolders::RealPath(directory)))
             continue;
-        if (DeleteNamedFilesInTree(state.Platform, directory.c_str(), sought, 3, true, IsProtectedByWindows))
+        if (DeleteNamedFilesInTree(state.Platform, directory.c_str(), sought, 3, true, Protected(state)))
             MarkRestart(state);
         RemoveDirectoryA(directory.c_str());
     }
