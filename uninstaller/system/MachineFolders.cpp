@@ -91,9 +91,9 @@ MachineFolders::MachineFolders()
 {
     AddFrom(folders_, [](char* b, DWORD n) { return GetWindowsDirectoryA(b, n); });
     windows_ = folders_.empty() ? std::string() : folders_.front();
-    const std::size_t firstSpooler = folders_.size() + 2;
     AddFrom(folders_, [](char* b, DWORD n) { return GetSystemDirectoryA(b, n); });
     AddFrom(folders_, [](char* b, DWORD n) { return GetSystemWow64DirectoryA(b, n); });
+    const std::size_t firstSpooler = folders_.size();
     for (const char* environment : {static_cast<const char*>(nullptr), "Windows NT x86", "Windows 4.0"}) {
         AddFrom(folders_, [environment](char* b, DWORD n) {
             DWORD needed = 0;
