@@ -284,10 +284,16 @@ TEST_F(Files, AFileADriverThatStaysListsAndAFileWindowsProtectsAreKept)
         const std::string p(path);
         return p.size() >= 11 && p.compare(p.size() - 11, 11, "guarded.dll") == 0;
     });
+    // A monitor that stays loads its library.
+    const char monitorKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QFileTest Monitor";
+    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, monitorKey, "Driver", REG_SZ, "qfiletest-mon.dll", 18), ERROR_SUCCESS);
+    MakeFile(system + "qfiletest-mon.dll");
     // Other spellings of the kept file name it all the same.
-    database.Merged.Files = {"SHARED-CORE.DLL", "shared-core.dll.", "shared-core.dll ", "shared-core.dll::$DATA",
+    database.Merged.Files = {"qfiletest-mon.dll", "SHARED-CORE.DLL", "shared-core.dll.", "shared-core.dll ", "shared-core.dll::$DATA",
                              "SHARED~1.DLL", "own.dll", "guarded.dll"};
     RemoveScriptFiles(state);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, monitorKey);
+    EXPECT_TRUE(Exists(system + "qfiletest-mon.dll"));
 
     for (const std::string& folder : {system, spool + "3\\"}) {
         EXPECT_TRUE(Exists(folder + "shared-core.dll")) << folder;

@@ -99,7 +99,7 @@ void Setup(RemovalState& state, UninstallDatabase& database)
     state.SpoolerFolders = {Drivers(), std::string(kRoot) + "prtprocs\\"};
     database.KeptPrinterCount = 1;
     database.Merged.Files = Listed();
-    // As step 4 leaves it: which files the drivers that stay use.
+    // As step 7 leaves it: which files what stays uses.
     ReadStayingDriverFiles(state);
 }
 

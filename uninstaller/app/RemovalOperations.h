@@ -11,15 +11,16 @@ void RunHooks(RemovalState& state);
 void RemovePrinters(RemovalState& state);
 // Step 4, once per environment; nullptr is the running one.
 void RemovePrinterDrivers(RemovalState& state, const char* environment);
-// After step 4, while the spooler still answers: the names of the files the
-// drivers still installed list, in every environment. The file removal
-// reads them itself when nobody has.
-void ReadStayingDriverFiles(RemovalState& state);
 // Steps 5 and 6, once per environment, on the local machine.
 void RemoveMonitors(RemovalState& state, const char* environment);
 void RemovePrintProcessors(RemovalState& state, const char* environment);
 // Step 7.
 void RemoveServices(RemovalState& state);
+// After step 7, while the spooler still answers: the names of the files the
+// drivers still installed list, in every environment, and the libraries of
+// the monitors and print processors still registered. The file removal
+// reads them itself when nobody has.
+void ReadStayingDriverFiles(RemovalState& state);
 // Step 9: the maker's folders, where its shortcuts and files went.
 void ReadOemPaths(RemovalState& state);
 // Step 10.

@@ -210,9 +210,6 @@ void CRemoveDlg::RunStep()
     case 4:
         for (const char* environment : kEnvironments)
             RemovePrinterDrivers(state_, environment);
-        // Which files the drivers that stay use, asked while the spooler
-        // still answers: it is stopped on NT 3.x and 4.0 when the files go.
-        ReadStayingDriverFiles(state_);
         Advance();
         break;
     case 5:
@@ -227,6 +224,10 @@ void CRemoveDlg::RunStep()
         break;
     case 7:
         RemoveServices(state_);
+        // Which files the drivers, monitors and processors that stay use,
+        // asked once the others are gone and while the spooler still
+        // answers: step 8 stops it on NT 3.x and 4.0.
+        ReadStayingDriverFiles(state_);
         break;
     case 8:
         if (state_.Platform.isWin9x()) {

@@ -6,6 +6,7 @@
 
 #include "../app/DriverFileNames.h"
 #include "../common/AnsiLeadByte.h"
+#include "../common/Handles.h"
 #include "../common/Text.h"
 #include "../script/FileSpec.h"
 #include "FileDeletion.h"
@@ -175,6 +176,39 @@ void FromOemFolders(RemovalState& state, const SweepNames& sought)
     }
 }
 
+constexpr char kPrintKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\";
+
+// Appends the "Driver" value of every subkey of `path`: the library of each
+// monitor or print processor registered there. False when the key is there
+// but can't be read; a missing key has nothing in it.
+bool AddLibrariesUnder(const std::string& path, ItemList& files)
+{
+    HKEY opened = nullptr;
+    const LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &opened);
+    if (status == ERROR_FILE_NOT_FOUND)
+        return true;
+    if (status != ERROR_SUCCESS)
+        return false;
+    const RegistryKey key{opened};
+    for (DWORD index = 0;; ++index) {
+        char name[text::kMaxText] = {};
+        DWORD nameSize = sizeof name;
+        const LONG found = RegEnumKeyExA(key.Get(), index, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
+        if (found == ERROR_NO_MORE_ITEMS)
+            return true;
+        if (found != ERROR_SUCCESS)
+            return false;
+        char library[text::kMaxText] = {};
+        DWORD size = sizeof library - 1;
+        if (RegGetValueA(key.Get(), name, "Driver", RRF_RT_REG_SZ, nullptr, library, &size) != ERROR_SUCCESS)
+            continue;
+        const std::string_view path(library);
+        const std::size_t separator = text::LastSeparator(path, AnsiLeadByte);
+        if (!path.empty())
+            files.emplace_back(separator == std::string_view::npos ? path : path.substr(separator + 1));
+    }
+}
+
 std::string ResolvedDirectory(int locationId)
 {
     FileSpec spec;
@@ -197,6 +231,13 @@ void ReadStayingDriverFiles(RemovalState& state)
         if (drivers.Error() != ERROR_INVALID_ENVIRONMENT)
             return;
     }
+    // The monitors and print processors that stay load their libraries
+    // too; those that go are no longer registered by now.
+    if (!AddLibrariesUnder(std::string(kPrintKey) + "Monitors", files))
+        return;
+    for (const char* environment : {"Windows x64", "Windows NT x86", "Windows 4.0", "Windows IA64", "Windows ARM64"})
+        if (!AddLibrariesUnder(std::string(kPrintKey) + "Environments\\" + environment + "\\Print Processors", files))
+            return;
     SortAndUniqueItems(files);
     state.StayingDriverFiles = std::move(files);
 }
