@@ -61,13 +61,16 @@ std::string BareName(const std::string& listed)
     // One spelling per file: a short name, a stream, a wildcard or a
     // trailing dot or space would let Windows find a file of another name,
     // one the checks below never saw.
-    if (name.empty() || name.back() == '.' || name.back() == ' ' ||
-        name.find_first_of(":*?\"<>|/~") != std::string::npos)
-        name.clear();
-    for (const char c : name)
-        if (static_cast<unsigned char>(c) < 32)
-            return {};
-    return name;
+    if (name.empty() || name.back() == '.' || name.back() == ' ')
+        return {};
+    // Characters of their own only: a Shift-JIS trail byte may be '|' or '~'.
+    bool plain = true;
+    text::ForEachChar(name, AnsiLeadByte, [&](std::size_t i) {
+        const char c = name[i];
+        const bool refused = std::string_view(":*?\"<>|/~").find(c) != std::string_view::npos;
+        plain = plain && static_cast<unsigned char>(c) >= 32 && !refused;
+    });
+    return plain ? name : std::string();
 }
 
 // The names that may go: a name a driver that stays lists is kept, and
