@@ -17,10 +17,9 @@
 
 namespace {
 
-// Every environment a driver of this machine may be of; a spooler without
-// one says so.
-const char* const kEnvironments[] = {nullptr, "Windows x64", "Windows NT x86", "Windows 4.0", "Windows IA64",
-                                     "Windows ARM64"};
+// Every environment a driver, monitor or processor of this machine may be
+// of, the running one among them; a spooler without one says so.
+const char* const kEnvironments[] = {"Windows x64", "Windows NT x86", "Windows 4.0", "Windows IA64", "Windows ARM64"};
 
 void ClearReadOnly(const char* path)
 {
@@ -238,7 +237,7 @@ void ReadStayingDriverFiles(RemovalState& state)
     // too; those that go are no longer registered by now.
     if (!AddLibrariesUnder(std::string(kPrintKey) + "Monitors", files))
         return;
-    for (const char* environment : {"Windows x64", "Windows NT x86", "Windows 4.0", "Windows IA64", "Windows ARM64"})
+    for (const char* environment : kEnvironments)
         if (!AddLibrariesUnder(std::string(kPrintKey) + "Environments\\" + environment + "\\Print Processors", files))
             return;
     SortAndUniqueItems(files);
