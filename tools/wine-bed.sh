@@ -109,6 +109,11 @@ up() {
     wine regedit /S 'C:\windows\temp\fonts.reg' >/dev/null 2>&1
     wineserver -w
 
+    # Wine draws the caption buttons with Marlett, but finds its own copy
+    # (from fonts-wine) only in the prefix's Fonts folder: without it every
+    # title bar shows "0 1 r".
+    cp /usr/share/wine/fonts/marlett.ttf "$prefix/drive_c/windows/Fonts/"
+
     # Wine makes no junction or symbolic link itself (CreateSymbolicLinkA
     # answers TRUE and creates nothing) but reports a link of the prefix's
     # own file system as a reparse point: the file tests need one that leads

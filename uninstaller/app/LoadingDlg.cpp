@@ -122,8 +122,13 @@ void CLoadingDlg::OnTimer()
     if (TickGuard || ended_)
         return;
     TickGuard = true;
-    Progress(PBM_STEPIT, 0);
+    Tick();
+    TickGuard = false;
+}
 
+CLoadingDlg::Next CLoadingDlg::Tick()
+{
+    Progress(PBM_STEPIT, 0);
     UINT failure = 0;
     const Next next = RunStep(failure);
     if (failure != 0) {
@@ -136,7 +141,22 @@ void CLoadingDlg::OnTimer()
         else
             Progress(PBM_STEPIT, 0);
     }
-    TickGuard = false;
+    return next;
+}
+
+int CLoadingDlg::RunUnpaced(HINSTANCE instance)
+{
+    if (hwnd)
+        return result_;
+    texts_.SetModule(instance);
+    step_ = 0;
+    ended_ = false;
+    result_ = -1;
+    while (!ended_) {
+        if (Tick() == Next::Stay)
+            Sleep(tickPeriod);
+    }
+    return result_;
 }
 
 CLoadingDlg::Next CLoadingDlg::RunStep(UINT& failure)
@@ -239,9 +259,11 @@ void CLoadingDlg::End(int result)
         return;
     ended_ = true;
     result_ = result;
-    KillTimer(hwnd, IDT_LOADING);
+    if (hwnd)
+        KillTimer(hwnd, IDT_LOADING);
     RestartStoppedSpooler();
-    EndDialog(hwnd, result);
+    if (hwnd)
+        EndDialog(hwnd, result);
 }
 
 void CLoadingDlg::RestartStoppedSpooler()
@@ -252,5 +274,7 @@ void CLoadingDlg::RestartStoppedSpooler()
 
 LRESULT CLoadingDlg::Progress(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (!hwnd)
+        return 0;
     return SendDlgItemMessageA(hwnd, IDC_LOADING_PROGRESS, message, wParam, lParam);
 }

@@ -46,6 +46,11 @@ public:
     // driver's files are unknown (why).
     const std::vector<std::string>& KeptPrinterNotes() const { return keptNotes_; }
 
+    // Every step without a window and without the timer's pacing, keeping
+    // the spooler's one settling wait; texts come from `instance`. Returns
+    // what Result() then tells.
+    int RunUnpaced(HINSTANCE instance);
+
     // Asks the maker's companion programs to close. Always 1.
     int CloseCompanionWindows();
 
@@ -72,6 +77,7 @@ private:
     BOOL OnInitDialog();
     void OnShowWindow(bool shown);
     void OnTimer();
+    Next Tick();
     void OnCancel();
     Next RunStep(UINT& failure);
     void FindScripts();

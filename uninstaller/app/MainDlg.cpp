@@ -8,6 +8,7 @@
 #include "AboutDlg.h"
 #include "DialogFont.h"
 #include "Messages.h"
+#include "RunMode.h"
 #include "WindowPlacement.h"
 
 namespace {
@@ -145,6 +146,16 @@ void MainDlg::RunLoadingStep()
     // scripts left behind; otherwise the selection page enables the button.
     EnableButton(IDC_BTN_UNINSTALL, CountOfferedPrinters(database_) == 0);
     EnableButton(IDC_BTN_EXIT, true);
+
+    // "NOPICK" with a filter: every printer the filter offers goes, without
+    // waiting for a choice, as soon as the window shows.
+    if (ReadRunMode(loading_.Switches()).RemoveAllOffered) {
+        for (CActivePrinter& printer : database_.Printers) {
+            if (printer.IsOffered())
+                printer.Skip = 0;
+        }
+        PostMessageA(hwnd, UM_STARTREMOVAL, 0, 0);
+    }
 }
 
 INT_PTR MainDlg::OnCommand(int id)

@@ -8,7 +8,7 @@
 #include "../script/UiSettings.h"
 #include "../spooler/SpoolerService.h"
 #include "../spooler/SpoolerWindow.h"
-#include "../system/Restart.h"
+#include "../system/Journal.h"
 #include "DialogFont.h"
 #include "FolderLists.h"
 #include "Messages.h"
@@ -46,6 +46,10 @@ constexpr COLORREF kTransparent = RGB(255, 0, 255);
 constexpr const char* kEnvironments[] = {nullptr, "Windows NT x86", "Windows 4.0"};
 
 constexpr int kLastStep = 17;
+
+// How often an unpaced run looks again at a step that waits (the masking
+// tool still running).
+constexpr DWORD kUnpacedRecheck = 200;
 
 // Process-wide: a tick that arrives while a step still runs (a message box
 // of that step pumps messages) does nothing.
@@ -144,13 +148,36 @@ void CRemoveDlg::Start()
     if (running_ || !hwnd)
         return;
     EnableWindow(GetDlgItem(GetParent(hwnd), IDC_BTN_UNINSTALL), FALSE);
-    FillFolderLists(state_, folderSettle);
-    state_.DriverDirectory.Resolve(location::PrinterDriverDirectory);
     previousCursor_ = GetCursor();
-    stepCounter_ = 0;
-    running_ = true;
+    Begin();
     SetProgress(true);
     SetTimer(hwnd, IDT_REMOVAL, tickPeriod, nullptr);
+}
+
+bool CRemoveDlg::Begin()
+{
+    if (running_)
+        return false;
+    FillFolderLists(state_, folderSettle);
+    state_.DriverDirectory.Resolve(location::PrinterDriverDirectory);
+    stepCounter_ = 0;
+    restartOutcome_ = RestartOutcome::NotNeeded;
+    running_ = true;
+    return true;
+}
+
+RestartOutcome CRemoveDlg::RunUnpaced(HINSTANCE instance)
+{
+    if (hwnd || !Begin())
+        return restartOutcome_;
+    state_.Texts.SetModule(instance);
+    while (running_) {
+        const int step = stepCounter_;
+        OnTimer();
+        if (running_ && stepCounter_ == step)
+            Sleep(kUnpacedRecheck);
+    }
+    return restartOutcome_;
 }
 
 void CRemoveDlg::OnTimer()
@@ -161,9 +188,10 @@ void CRemoveDlg::OnTimer()
         Guard() { TickGuard = true; }
         ~Guard() { TickGuard = false; }
     } guard;
-    if (waitCursor_)
+    if (waitCursor_ && hwnd)
         SetCursor(waitCursor_);
     const int step = stepCounter_;
+    journal::SetStep(step);
     try {
         if (stepObserver)
             stepObserver(step);
@@ -184,8 +212,10 @@ void CRemoveDlg::RunStep()
     case 0:
         progressRow_ = 0;
         Advance();
-        waitCursor_ = LoadCursorA(nullptr, IDC_WAIT);
-        SetCursor(waitCursor_);
+        if (hwnd) {
+            waitCursor_ = LoadCursorA(nullptr, IDC_WAIT);
+            SetCursor(waitCursor_);
+        }
         if (state_.Database)
             BuildDatabase(*state_.Database);
         progressRow_ = 1;
@@ -234,7 +264,7 @@ void CRemoveDlg::RunStep()
             if (kind == platform::kKindWin95)
                 CloseSpoolerWindow();
             // The Windows 9x spooler lets go of its files only at the next start.
-            if (state_.Database)
+            if (state_.Database && !journal::DryRun())
                 state_.Database->RestartRequired = 1;
         } else if (state_.Platform.isNT() && (kind == platform::kKindNT3 || kind == platform::kKindNT4)) {
             StopSpooler();
@@ -247,9 +277,11 @@ void CRemoveDlg::RunStep()
     case 10:
         RemoveShortcuts(state_);
         // The shell may have come forward while the program groups went.
-        ShowWindow(hwnd, SW_SHOWDEFAULT);
-        BringWindowToTop(hwnd);
-        SetForegroundWindow(GetAncestor(hwnd, GA_ROOT));
+        if (hwnd) {
+            ShowWindow(hwnd, SW_SHOWDEFAULT);
+            BringWindowToTop(hwnd);
+            SetForegroundWindow(GetAncestor(hwnd, GA_ROOT));
+        }
         break;
     case 11:
         break;
@@ -299,16 +331,19 @@ void CRemoveDlg::WaitForMaskingTool()
 
 void CRemoveDlg::Finish()
 {
-    KillTimer(hwnd, IDT_REMOVAL);
     running_ = false;
-    SetCursor(previousCursor_);
+    if (hwnd) {
+        KillTimer(hwnd, IDT_REMOVAL);
+        SetCursor(previousCursor_);
+    }
     try {
         if (state_.Database)
-            OfferRestart(hwnd, *state_.Database, state_.Platform, state_.Texts);
+            restartOutcome_ = OfferRestart(hwnd, *state_.Database, state_.Platform, state_.Texts);
     } catch (...) {
     }
     // Whatever the offer did, the main window gets its buttons back.
-    PostMessageA(GetParent(hwnd), UM_REMOVALDONE, 0, 0);
+    if (hwnd)
+        PostMessageA(GetParent(hwnd), UM_REMOVALDONE, 0, 0);
 }
 
 void CRemoveDlg::SetProgress(bool reset)
@@ -319,8 +354,10 @@ void CRemoveDlg::SetProgress(bool reset)
     } else {
         progressShown_ = true;
     }
-    // The labels change font too: they repaint with the page.
-    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // The labels change font too: they repaint with the page. Without a
+    // page there is nothing to paint (a null window would be the desktop).
+    if (hwnd)
+        RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     if (progressShown_)
         ++progressRow_;
 }

@@ -8,6 +8,7 @@
 
 #include "../common/Handles.h"
 #include "../script/UninstallDatabase.h"
+#include "../system/Restart.h"
 #include "Dlg.h"
 #include "MaskingTool.h"
 #include "RemovalState.h"
@@ -26,6 +27,12 @@ public:
     void Start();
     // From Start until the last step has begun.
     bool Running() const { return running_; }
+    // Without a window and without the timer's pacing: every step as soon
+    // as the one before has ended, with the waits of the steps themselves
+    // (the masking tool, the spooler, the folders' settling). Texts come
+    // from `instance`. Returns what the restart offer at the end did.
+    RestartOutcome RunUnpaced(HINSTANCE instance);
+    RestartOutcome LastRestartOutcome() const { return restartOutcome_; }
 
     int StepCounter() const { return stepCounter_; }
     RemovalState& State() { return state_; }
@@ -41,6 +48,7 @@ private:
     BOOL OnInitDialog();
     void CreateRowFonts();
     void OnTimer();
+    bool Begin();
     void RunStep();
     void WaitForMaskingTool();
     void Finish();
@@ -61,4 +69,5 @@ private:
     int progressRow_ = 0;
     bool progressShown_ = false;
     bool running_ = false;
+    RestartOutcome restartOutcome_ = RestartOutcome::NotNeeded;
 };

@@ -1,11 +1,31 @@
-// Program entry: one instance only, then the main window as a modal dialog.
+// Program entry: the switches, one instance only, then the main window as a
+// modal dialog, or the unattended run without one.
 #include <windows.h>
 #include <commctrl.h>
 
 #include "../common/AnsiLeadByte.h"
+#include "../script/MessageBox.h"
+#include "../system/Journal.h"
+#include "../system/LogOutput.h"
+#include "../system/Restart.h"
 #include "MainDlg.h"
 #include "Messages.h"
+#include "RunMode.h"
 #include "SingleInstance.h"
+#include "UnattendedRun.h"
+
+namespace {
+
+int ShowUsage(ConsoleOutput& console, bool toConsole)
+{
+    if (toConsole || console.Attach())
+        console.WriteLine(kUsageText);
+    else
+        ShowMessage(nullptr, kUsageText, "prnuninst", MB_OK | MB_ICONINFORMATION);
+    return exitcode::kDone;
+}
+
+} // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
@@ -14,7 +34,43 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
         InitCommonControlsEx(&controls);
 
+        const RunMode mode = ReadRunMode(SwitchList(GetCommandLineA()));
+        LogFile log;
+        if (!mode.LogPath.empty())
+            log.Open(mode.LogPath.c_str());
+        ConsoleOutput console;
+        const bool toConsole = mode.WhatIf && console.Attach();
+        journal::SetSink([&](const journal::Entry& entry) {
+            log.Write(entry);
+            if (toConsole) {
+                SYSTEMTIME now{};
+                GetLocalTime(&now);
+                console.WriteLine(ComposeLogLine(entry, now));
+            }
+        });
+
+        if (mode.Unattended() && !mode.BadSwitch.empty()) {
+            journal::Record("switch", mode.BadSwitch.c_str(), journal::Outcome::Failed, "", exitcode::kBadSwitch);
+            log.WriteText(kUsageText);
+            if (toConsole)
+                console.WriteLine(kUsageText);
+            return exitcode::kBadSwitch;
+        }
+        if (mode.Usage)
+            return ShowUsage(console, toConsole);
+        if (mode.Unattended()) {
+            if (AnotherInstanceRuns()) {
+                journal::Record("program", "prnuninst", journal::Outcome::Failed, "", exitcode::kAlreadyRunning);
+                return exitcode::kAlreadyRunning;
+            }
+            return RunUnattended(instance, mode);
+        }
+
         LeaveIfAlreadyRunning();
+        // An unattended run holds the mark and has no window to bring forward.
+        if (!ClaimInstance())
+            return 0;
+        SetRestartPolicy(mode.Restart);
         RegisterMainWindowClass(instance);
 
         MainDlg main;

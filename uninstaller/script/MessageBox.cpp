@@ -1,5 +1,6 @@
 #include "MessageBox.h"
 
+#include "../system/Journal.h"
 #include "UiSettings.h"
 
 namespace {
@@ -12,11 +13,29 @@ MessageAnswerer& Answerer()
 
 void SetMessageAnswerer(MessageAnswerer answerer) { Answerer() = std::move(answerer); }
 
+namespace {
+const char* AnswerName(int answer)
+{
+    switch (answer) {
+    case IDOK:
+        return "OK";
+    case IDYES:
+        return "answered Yes";
+    case IDNO:
+        return "answered No";
+    case IDCANCEL:
+        return "answered Cancel";
+    default:
+        return "closed";
+    }
+}
+} // namespace
+
 int ShowMessage(HWND, const char* text, const char* title, UINT style)
 {
     if (RightToLeftWanted())
         style |= MB_RTLREADING;
-    if (Answerer())
-        return Answerer()(text, title, style);
-    return MessageBoxA(nullptr, text, title, style);
+    const int answer = Answerer() ? Answerer()(text, title, style) : MessageBoxA(nullptr, text, title, style);
+    journal::Message(text, AnswerName(answer));
+    return answer;
 }

@@ -6,9 +6,12 @@
 #include "../script/FileSpec.h"
 #include "../script/MessageBox.h"
 #include "../spooler/StartupEntry.h"
+#include "Journal.h"
 #include "ZwininitDelete.h"
 
 namespace {
+
+RestartPolicy policy = RestartPolicy::Ask;
 
 RestartRequester& Requester()
 {
@@ -64,6 +67,8 @@ bool RestartThroughProgram(bool restartNow, const PlatformKind& platform)
 
 } // namespace
 
+void SetRestartPolicy(RestartPolicy value) { policy = value; }
+
 void SetRestartRequester(RestartRequester requester) { Requester() = std::move(requester); }
 
 bool RebootWithShutdownPrivilege()
@@ -71,16 +76,19 @@ bool RebootWithShutdownPrivilege()
     return EnableShutdownPrivilege() && RequestRestart(RestartVariant::PrivilegedReboot, nullptr);
 }
 
-void OfferRestart(HWND page, UninstallDatabase& database, const PlatformKind& platform, TextCatalogue& texts)
+RestartOutcome OfferRestart(HWND page, UninstallDatabase& database, const PlatformKind& platform,
+                            TextCatalogue& texts)
 {
     char title[text::kMaxText];
     text::CopyWhole(title, texts.GetText(IDS_TITLE));
     if (database.RestartRequired == 0) {
         ShowMessage(page, texts.GetText(IDS_DONE), title, MB_OK | MB_SETFOREGROUND);
-        return;
+        return RestartOutcome::NotNeeded;
     }
-    const bool yes = ShowMessage(page, texts.GetText(IDS_ASK_RESTART), title,
-                                 MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) == IDYES;
+    bool yes = policy == RestartPolicy::Always;
+    if (policy == RestartPolicy::Ask)
+        yes = ShowMessage(page, texts.GetText(IDS_ASK_RESTART), title, MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) ==
+              IDYES;
     bool restarted = false;
     switch (platform.versionKind()) {
     case platform::kKindWin32s:
@@ -95,8 +103,17 @@ void OfferRestart(HWND page, UninstallDatabase& database, const PlatformKind& pl
         restarted = yes && RebootWithShutdownPrivilege();
         break;
     }
+    if (!yes)
+        journal::Changed(journal::op::kRestart, "Windows", "needed, not started");
+    else if (restarted)
+        journal::Changed(journal::op::kRestart, "Windows", "started");
+    else
+        journal::Failed(journal::op::kRestart, "Windows", GetLastError());
     if (yes && !restarted)
         ShowMessage(page, texts.GetText(IDS_RESTART_FAILED), title, MB_OK | MB_SETFOREGROUND);
     if (HWND main = GetParent(page))
         PostMessageA(main, WM_CLOSE, 0, 0);
+    if (!yes)
+        return RestartOutcome::Declined;
+    return restarted ? RestartOutcome::Started : RestartOutcome::Failed;
 }

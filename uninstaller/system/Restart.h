@@ -6,6 +6,7 @@
 
 #include <functional>
 
+#include "../app/RunMode.h"
 #include "../script/TextCatalogue.h"
 #include "../script/UninstallDatabase.h"
 #include "../spooler/PlatformKind.h"
@@ -14,12 +15,19 @@
 // when the request was accepted.
 bool RebootWithShutdownPrivilege();
 
+enum class RestartOutcome { NotNeeded, Declined, Started, Failed };
+
 // Without deferred work, the completion text. Otherwise the restart
 // question, the restart by the platform's variant when the answer is yes,
 // and a close request to the page's parent, the main window, whatever the
 // answer. On Win32s, a program directory that can't be resolved counts as a
-// restart that failed.
-void OfferRestart(HWND page, UninstallDatabase& database, const PlatformKind& platform, TextCatalogue& texts);
+// restart that failed. Under a policy other than Ask the question is not
+// asked: the policy answers it.
+RestartOutcome OfferRestart(HWND page, UninstallDatabase& database, const PlatformKind& platform,
+                            TextCatalogue& texts);
+
+// The "NORESTART" and "FORCERESTART" switches; Ask until set.
+void SetRestartPolicy(RestartPolicy policy);
 
 // The ways Windows is asked to restart: a reboot as such (Windows 9x), a
 // reboot once the shutdown privilege is enabled (NT), and the restart

@@ -1,0 +1,44 @@
+#pragma once
+// How this start of the program runs, read from its switches: with the
+// selection page, or without anybody at the screen ("QUIET"), or as a dry
+// run that only tells what it would do ("WHATIF"); where its log goes, and
+// what it does when a restart is needed. Pure logic, no platform calls.
+
+#include <string>
+
+#include "SwitchList.h"
+
+enum class RestartPolicy { Ask, Never, Always };
+
+struct RunMode {
+    bool Quiet = false;
+    bool WhatIf = false;
+    // Every offered printer goes without a choice: "NOPICK" with a filter
+    // switch, and every quiet run.
+    bool RemoveAllOffered = false;
+    bool Usage = false;
+    RestartPolicy Restart = RestartPolicy::Ask;
+    // The log file as given, quotes stripped; empty for none.
+    std::string LogPath;
+    // The first switch that isn't known or whose values don't parse, as
+    // written; empty when every switch is good.
+    std::string BadSwitch;
+
+    // Nobody answers: exit codes for deployment tools, no window.
+    bool Unattended() const { return Quiet || WhatIf; }
+};
+
+RunMode ReadRunMode(const SwitchList& switches);
+
+// The switches and exit codes, in English, lines ended by "\r\n".
+extern const char kUsageText[];
+
+// Exit codes of unattended runs, as installers report them.
+namespace exitcode {
+inline constexpr int kDone = 0;
+inline constexpr int kBadSwitch = 87;
+inline constexpr int kFatal = 1603;
+inline constexpr int kAlreadyRunning = 1618;
+inline constexpr int kRestarting = 1641;
+inline constexpr int kRestartNeeded = 3010;
+} // namespace exitcode
