@@ -50,9 +50,13 @@ bool IsAdministrator(const PlatformKind& platform)
         return false;
     OwnedSid administrators(rawSid);
 
-    // The group's attributes are not looked at: membership is what counts.
+    // Membership is what counts, except for a deny-only entry: a token that
+    // User Account Control filtered, or a restricted one, still lists the
+    // group but grants none of its rights, and every removal would fail.
     const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
     for (DWORD i = 0; i < groups->GroupCount; ++i) {
+        if ((groups->Groups[i].Attributes & SE_GROUP_USE_FOR_DENY_ONLY) != 0)
+            continue;
         if (EqualSid(groups->Groups[i].Sid, administrators.get()))
             return true;
     }
