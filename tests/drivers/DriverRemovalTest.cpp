@@ -3,6 +3,7 @@
 // refuses one, so the refusal comes from the test proxy.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,8 @@
 #include "app/RemovalOperations.h"
 #include "drivers/DriverFixtures.h"
 #include "machine/Machine.h"
+#include "spooler/PrinterRemoval.h"
+#include "system/Journal.h"
 #include "system/OemInf.h"
 
 namespace {
@@ -281,6 +284,89 @@ TEST_F(DriverRemovalTest, InfThatCannotBeUninstalledEndsTheSearch)
 
     EXPECT_EQ(listings, 1);
     EXPECT_FALSE(spooler.Installed(kLumenta));
+}
+
+struct Told {
+    journal::Outcome result;
+    std::string operation, item, reason;
+    DWORD error;
+};
+
+const Told* Find(const std::vector<Told>& told, const char* operation, const std::string& item)
+{
+    const auto found = std::find_if(told.begin(), told.end(), [&](const Told& t) {
+        return t.operation == operation && _stricmp(t.item.c_str(), item.c_str()) == 0;
+    });
+    return found == told.end() ? nullptr : &*found;
+}
+
+TEST_F(DriverRemovalTest, ADryRunTakesTheDriverOfAPrinterItWouldDeleteAndKeepsTheOneAStayingPrinterUses)
+{
+    ASSERT_TRUE(machine.InstallPrinter({"Dry Gone", kLumenta, true}));
+    ASSERT_TRUE(machine.InstallPrinter({"Dry Stay", kOther, true}));
+    const std::string inf = infs.Put("inf\\oem9301.inf", std::string(kLumenta) + " PCL");
+    database.Printers = {Record("Dry Gone", kLumenta, 1), Record("Dry Stay", kOther, 0)};
+    database.Merged.Drivers = {kLumenta, kOther};
+    std::vector<Told> told;
+    const auto sink = [&](const journal::Entry& e) { told.push_back({e.Result, e.Operation, e.Item, e.Reason, e.Error}); };
+    journal::SetSink(sink);
+    journal::SetDryRun(true);
+
+    RemovePrinters(state);
+    RemoveEverywhere();
+    journal::Reset();
+
+    EXPECT_TRUE(spooler.Installed(kLumenta));
+    EXPECT_TRUE(spooler.Installed(kOther));
+    EXPECT_TRUE(drivers::Exists(inf));
+    using journal::Outcome;
+    namespace op = journal::op;
+    // The queue the printer step would delete no longer holds its driver.
+    const Told* gone = Find(told, op::kDriver, kLumenta);
+    ASSERT_NE(gone, nullptr);
+    EXPECT_EQ(gone->result, Outcome::WouldRemove);
+    const Told* infTold = Find(told, op::kOemInf, drivers::WindowsDirectory() + "\\INF\\oem9301.inf");
+    ASSERT_NE(infTold, nullptr);
+    EXPECT_EQ(infTold->result, Outcome::WouldRemove);
+    const Told* kept = Find(told, op::kDriver, kOther);
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(kept->result, Outcome::Kept);
+    EXPECT_EQ(kept->reason, "used by printer \"Dry Stay\"");
+
+    // The real run comes out alike, and says what it did.
+    told.clear();
+    database.Printers = {Record("Dry Gone", kLumenta, 1), Record("Dry Stay", kOther, 0)};
+    database.Merged.RegistryKeys.clear();
+    journal::SetSink(sink);
+    RemovePrinters(state);
+    RemoveEverywhere();
+    journal::Reset();
+    EXPECT_FALSE(spooler.Installed(kLumenta));
+    EXPECT_TRUE(spooler.Installed(kOther));
+    gone = Find(told, op::kDriver, kLumenta);
+    ASSERT_NE(gone, nullptr);
+    EXPECT_EQ(gone->result, Outcome::Removed);
+    infTold = Find(told, op::kOemInf, drivers::WindowsDirectory() + "\\INF\\oem9301.inf");
+    ASSERT_NE(infTold, nullptr);
+    EXPECT_EQ(infTold->result, Outcome::Removed);
+}
+
+TEST_F(DriverRemovalTest, ADriverTheSpoolerRefusesToDeleteIsToldAsFailedWithTheError)
+{
+    ASSERT_TRUE(Install(kLumenta));
+    database.Merged.Drivers = {kLumenta};
+    SplProxyFault_Set("DeletePrinterDriverA", ERROR_ACCESS_DENIED, 1);
+    std::vector<Told> told;
+    journal::SetSink([&](const journal::Entry& e) { told.push_back({e.Result, e.Operation, e.Item, e.Reason, e.Error}); });
+
+    RemovePrinterDrivers(state, nullptr);
+    journal::Reset();
+
+    const Told* refused = Find(told, journal::op::kDriver, kLumenta);
+    ASSERT_NE(refused, nullptr);
+    EXPECT_EQ(refused->result, journal::Outcome::Failed);
+    EXPECT_EQ(refused->error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(database.Merged.RegistryKeys.empty());
 }
 
 } // namespace

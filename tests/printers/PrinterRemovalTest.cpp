@@ -18,6 +18,7 @@
 #include "script/MessageBox.h"
 #include "spooler/PrinterRemoval.h"
 #include "spooler/PrinterTraces.h"
+#include "system/Journal.h"
 #include "support/WineBed.h"
 #include "support/VersionRecord.h"
 
@@ -464,6 +465,94 @@ TEST_F(PrinterRemovalTest, EveryPlatformClassRemovesItsTracesAndTellsOfTheNewDef
         machine.Clear();
         ASSERT_TRUE(machine.InstallDriver(driver));
     }
+}
+
+// What the journal was told, copied out of the entries.
+struct Told {
+    journal::Outcome result;
+    std::string operation, item, reason;
+    DWORD error;
+};
+
+bool Holds(const std::vector<Told>& told, journal::Outcome result, const char* operation, const std::string& item,
+           const std::string& reason = {})
+{
+    return std::any_of(told.begin(), told.end(), [&](const Told& t) {
+        return t.result == result && t.operation == operation && t.item == item &&
+               (reason.empty() || t.reason == reason);
+    });
+}
+
+TEST_F(PrinterRemovalTest, ADryRunChangesNoQueueButDecidesTheNewDefaultAsTheRemovalWould)
+{
+    Add("Keep 1", false);
+    Add("Gone D", true, kIdA).IsDefault = 1;
+    PutClassKey(kIdA, 2);
+    SplProxyFault_SetJobs("Gone D", 3);
+    Add("Gone E", true);
+    const std::string deviceBefore = DeviceEntry();
+    std::vector<Told> told;
+    journal::SetSink([&](const journal::Entry& e) {
+        told.push_back({e.Result, e.Operation, e.Item, e.Reason, e.Error});
+    });
+    journal::SetDryRun(true);
+
+    Run();
+    journal::Reset();
+
+    EXPECT_TRUE(Listed("Gone D"));
+    EXPECT_TRUE(Listed("Gone E"));
+    EXPECT_EQ(ClassSubkeys(kIdA), 2);
+    EXPECT_EQ(UserValueCount("Gone D"), 4);
+    EXPECT_EQ(SplProxyFault_SetJobCalls(nullptr, 0), 0);
+    EXPECT_EQ(SplProxyFault_CallCount("DeletePrinter"), 0);
+    EXPECT_EQ(DeviceEntry(), deviceBefore);
+    EXPECT_EQ(Attributes("Keep 1") & PRINTER_ATTRIBUTE_DEFAULT, 0u);
+
+    using journal::Outcome;
+    namespace op = journal::op;
+    EXPECT_TRUE(Holds(told, Outcome::WouldRemove, op::kPrinter, "Gone D"));
+    EXPECT_TRUE(Holds(told, Outcome::WouldRemove, op::kPrinter, "Gone E"));
+    EXPECT_FALSE(Holds(told, Outcome::WouldRemove, op::kPrinter, "Keep 1"));
+    EXPECT_EQ(std::count_if(told.begin(), told.end(),
+                            [](const Told& t) { return t.result == Outcome::WouldRemove && t.operation == op::kJob; }),
+              3);
+    EXPECT_TRUE(Holds(told, Outcome::WouldRemove, op::kPrinterTrace, std::string("HKCR\\") + kIdA));
+    EXPECT_TRUE(Holds(told, Outcome::WouldRemove, op::kPrinterTrace, "HKCU\\Printers\\Settings\\Gone D"));
+    // The printers it would delete count as gone: the one that stays becomes the default.
+    EXPECT_TRUE(Holds(told, Outcome::WouldChange, op::kDefaultPrinter, "Keep 1", "set as default"));
+    EXPECT_EQ(Record("Gone D")->Removed, 1u);
+    EXPECT_EQ(Record("Keep 1")->IsDefault, 1u);
+    for (const Told& t : told)
+        EXPECT_NE(t.result, Outcome::Removed) << t.operation << " " << t.item;
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], NewDefaultText("Keep 1"));
+}
+
+TEST_F(PrinterRemovalTest, ARealRunTellsWhatWentWhatWasNoLongerThereAndWhatFailed)
+{
+    Add("Gone D", true);
+    Add("Vanished", true);
+    SplProxyFault_DenyPrinter("Vanished", ERROR_INVALID_PRINTER_NAME);
+    Add("Refused", true);
+    SplProxyFault_DenyPrinter("Refused", ERROR_ACCESS_DENIED);
+    std::vector<Told> told;
+    journal::SetSink([&](const journal::Entry& e) {
+        told.push_back({e.Result, e.Operation, e.Item, e.Reason, e.Error});
+    });
+
+    Run();
+    journal::Reset();
+
+    using journal::Outcome;
+    namespace op = journal::op;
+    EXPECT_TRUE(Holds(told, Outcome::Removed, op::kPrinter, "Gone D"));
+    EXPECT_TRUE(Holds(told, Outcome::NotPresent, op::kPrinter, "Vanished"));
+    const auto refused = std::find_if(told.begin(), told.end(), [](const Told& t) { return t.item == "Refused"; });
+    ASSERT_NE(refused, told.end());
+    EXPECT_EQ(refused->result, Outcome::Failed);
+    EXPECT_EQ(refused->error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(Holds(told, Outcome::WouldRemove, op::kPrinter, "Gone D"));
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include "machine/Machine.h"
 #include "spooler/ServiceHandle.h"
 #include "spooler/SpoolerService.h"
+#include "system/Journal.h"
 #include "support/WineBed.h"
 #include "support/VersionRecord.h"
 
@@ -356,6 +357,57 @@ TEST_F(MonitorTest, AMonitorAPrinterPortUsesOrTheSpoolerRefusesAsInUseKeepsItsKe
     EXPECT_TRUE(bed::MachineKeyExists(kMonitorsKey + "Qrv Busy Monitor"));
 }
 
+struct Told {
+    journal::Outcome result;
+    std::string operation, item, reason;
+};
+
+// The journal's entries for one run of `run`, in a dry run when asked.
+template <typename Run>
+std::vector<Told> Journaled(bool dryRun, Run run, const char* alreadyGonePrinter = nullptr)
+{
+    std::vector<Told> told;
+    journal::SetSink([&](const journal::Entry& e) { told.push_back({e.Result, e.Operation, e.Item, e.Reason}); });
+    journal::SetDryRun(dryRun);
+    if (alreadyGonePrinter)
+        journal::WouldRemove(journal::op::kPrinter, alreadyGonePrinter);
+    run();
+    journal::Reset();
+    return told;
+}
+
+const Told* Find(const std::vector<Told>& told, const char* operation, const std::string& item)
+{
+    for (const Told& t : told) {
+        if (t.operation == operation && t.item == item)
+            return &t;
+    }
+    return nullptr;
+}
+
+TEST_F(MonitorTest, ADryRunKeepsTheMonitorOfAStayingPrintersPortAndTakesItOnceThatPrinterWouldGo)
+{
+    ASSERT_TRUE(machine.InstallPrinter({"Side Port", kDriver}));
+    const std::string fileMonitor = MonitorOfPort("FILE:");
+    ASSERT_FALSE(fileMonitor.empty());
+    MakeMonitorKey(fileMonitor);
+    database.Merged.Monitors = {fileMonitor};
+    On(kWindows7);
+
+    std::vector<Told> told = Journaled(true, [&] { Run(); });
+    const Told* kept = Find(told, journal::op::kMonitor, fileMonitor);
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(kept->result, journal::Outcome::Kept);
+    EXPECT_EQ(kept->reason, "in use by port \"FILE:\" of printer \"Side Port\"");
+
+    told = Journaled(true, [&] { Run(); }, "Side Port");
+    const Told* gone = Find(told, journal::op::kMonitor, fileMonitor);
+    ASSERT_NE(gone, nullptr);
+    EXPECT_EQ(gone->result, journal::Outcome::WouldRemove);
+    EXPECT_EQ(SplProxyFault_CallCount("DeleteMonitorA"), 0);
+    EXPECT_TRUE(bed::MachineKeyExists(kMonitorsKey + fileMonitor));
+}
+
 // ------------------------------------------------------------------ services
 
 // Stops the service if it runs, and removes it.
@@ -491,6 +543,28 @@ TEST_F(ServiceTest, TheSpoolerStays)
     Run();
     EXPECT_TRUE(ServiceExists("Spooler"));
     EXPECT_EQ(database.RestartRequired, 0u);
+}
+
+TEST_F(ServiceTest, ADryRunDeletesNoServiceAndAsksForNoRestartWhileTheRealRunTellsWhatWent)
+{
+    Register("QrvSideService");
+    database.Merged.Services = {"QrvSideService", "QrvSideNoSuchService"};
+
+    std::vector<Told> told = Journaled(true, [&] { Run(); });
+    EXPECT_TRUE(ServiceExists("QrvSideService"));
+    EXPECT_EQ(database.RestartRequired, 0u);
+    const Told* would = Find(told, journal::op::kService, "QrvSideService");
+    ASSERT_NE(would, nullptr);
+    EXPECT_EQ(would->result, journal::Outcome::WouldRemove);
+
+    told = Journaled(false, [&] { Run(); });
+    EXPECT_FALSE(ServiceExists("QrvSideService"));
+    const Told* removed = Find(told, journal::op::kService, "QrvSideService");
+    ASSERT_NE(removed, nullptr);
+    EXPECT_EQ(removed->result, journal::Outcome::Removed);
+    const Told* missing = Find(told, journal::op::kService, "QrvSideNoSuchService");
+    ASSERT_NE(missing, nullptr);
+    EXPECT_EQ(missing->result, journal::Outcome::NotPresent);
 }
 
 } // namespace

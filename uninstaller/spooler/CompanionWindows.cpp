@@ -1,5 +1,7 @@
 #include "CompanionWindows.h"
 
+#include "../system/Journal.h"
+
 namespace {
 
 struct CompanionClass {
@@ -27,10 +29,19 @@ int CloseWindowByClass(const char* windowClass, WPARAM wParam, LPARAM lParam)
     HWND window = FindWindowA(windowClass, nullptr);
     if (!window)
         return 0;
+    if (journal::WouldChange(journal::op::kCompanion, windowClass, "close"))
+        return 1;
     DWORD_PTR answer = 1;
-    if (!SendMessageTimeoutA(window, WM_CLOSE, wParam, lParam, SMTO_ABORTIFHUNG, answerTimeout, &answer))
+    if (!SendMessageTimeoutA(window, WM_CLOSE, wParam, lParam, SMTO_ABORTIFHUNG, answerTimeout, &answer)) {
+        journal::Failed(journal::op::kCompanion, windowClass, GetLastError());
         return 0;
-    return answer == 0 ? 1 : 0;
+    }
+    if (answer != 0) {
+        journal::Kept(journal::op::kCompanion, windowClass, "the program would not close");
+        return 0;
+    }
+    journal::Changed(journal::op::kCompanion, windowClass, "closed");
+    return 1;
 }
 
 int CloseCompanionWindows()
@@ -38,7 +49,7 @@ int CloseCompanionWindows()
     for (const CompanionClass& companion : kCompanions)
         CloseWindowByClass(companion.name, 0, companion.lParam);
     const UINT message = RegisterWindowMessageA(kCloseMessage);
-    if (message != 0)
+    if (message != 0 && !journal::WouldChange(journal::op::kCompanion, kCloseMessage, "close"))
         PostMessageA(HWND_BROADCAST, message, 0, 0);
     return 1;
 }

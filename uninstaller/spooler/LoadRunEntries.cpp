@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "../app/RemovalOperations.h"
 #include "../common/Handles.h"
+#include "../system/Journal.h"
 #include "../res/resource.h"
 #include "LoadLine.h"
 
@@ -12,17 +15,44 @@ namespace {
 // Entries and the "load" line hold 255 characters at most.
 constexpr std::size_t kMaxLine = 255;
 
+void RecordMissing(const std::string& item, LONG error)
+{
+    if (error == ERROR_FILE_NOT_FOUND)
+        journal::NotPresent(journal::op::kStartupEntry, item.c_str());
+    else
+        journal::Failed(journal::op::kStartupEntry, item.c_str(), static_cast<DWORD>(error));
+}
+
 int DeleteRunValue(RemovalState& state, const char* display)
 {
     const char* path = state.Texts.GetText(IDS_RUN_KEY);
     // An empty path would open the machine's root key itself.
     if (!path || path[0] == '\0')
         return 0;
+    const std::string item = std::string("HKLM\\") + path + "\\" + display;
     HKEY opened = nullptr;
-    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, path, &opened) != ERROR_SUCCESS)
+    const LONG opening = RegOpenKeyA(HKEY_LOCAL_MACHINE, path, &opened);
+    if (opening != ERROR_SUCCESS) {
+        RecordMissing(item, opening);
         return 0;
+    }
     RegistryKey key(opened);
-    return RegDeleteValueA(key.Get(), display) == ERROR_SUCCESS ? 1 : 0;
+    if (journal::DryRun()) {
+        const LONG query = RegQueryValueExA(key.Get(), display, nullptr, nullptr, nullptr, nullptr);
+        if (query != ERROR_SUCCESS) {
+            RecordMissing(item, query);
+            return 0;
+        }
+    }
+    if (journal::WouldRemove(journal::op::kStartupEntry, item.c_str()))
+        return 1;
+    const LONG result = RegDeleteValueA(key.Get(), display);
+    if (result != ERROR_SUCCESS) {
+        RecordMissing(item, result);
+        return 0;
+    }
+    journal::Removed(journal::op::kStartupEntry, item.c_str());
+    return 1;
 }
 
 int DeleteLoadWord(const char* file)
@@ -38,12 +68,23 @@ int DeleteLoadWord(const char* file)
         return 0;
     CharLowerA(line);
     CharLowerA(word);
+    const std::string item = std::string("win.ini [windows] load ") + file;
     const auto rewritten = RemoveLoadWord(line, word);
-    if (!rewritten)
+    if (!rewritten) {
+        journal::NotPresent(journal::op::kStartupEntry, item.c_str());
         return 0;
+    }
+    if (journal::WouldRemove(journal::op::kStartupEntry, item.c_str()))
+        return 1;
     const BOOL written = WriteProfileStringA("windows", "load", rewritten->c_str());
+    const DWORD error = written ? ERROR_SUCCESS : GetLastError();
     WriteProfileStringA(nullptr, nullptr, nullptr);
-    return written ? 1 : 0;
+    if (!written) {
+        journal::Failed(journal::op::kStartupEntry, item.c_str(), error);
+        return 0;
+    }
+    journal::Removed(journal::op::kStartupEntry, item.c_str());
+    return 1;
 }
 
 } // namespace

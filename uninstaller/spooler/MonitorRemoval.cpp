@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../common/Handles.h"
+#include "../system/Journal.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ bool NamesPort(const char* portList, std::string_view port)
 }
 
 // A driver still installed may name the monitor as its language monitor.
-std::optional<bool> LanguageMonitorOfADriver(const char* monitorName)
+std::optional<bool> LanguageMonitorOfADriver(const char* monitorName, std::string& user)
 {
     for (const char* environment : {static_cast<const char*>(nullptr), "Windows NT x86", "Windows 4.0"}) {
         std::vector<BYTE> drivers;
@@ -66,16 +67,18 @@ std::optional<bool> LanguageMonitorOfADriver(const char* monitorName)
         }
         const auto* info = reinterpret_cast<const DRIVER_INFO_3A*>(drivers.data());
         for (DWORD i = 0; i < count; ++i) {
-            if (info[i].pMonitorName && text::FoldEqual(info[i].pMonitorName, monitorName))
+            if (info[i].pMonitorName && text::FoldEqual(info[i].pMonitorName, monitorName) && info[i].pName &&
+                !journal::Gone(journal::op::kDriver, info[i].pName)) {
+                user = journal::Reason("language monitor of driver \"%s\"", info[i].pName);
                 return true;
+            }
         }
     }
     return false;
 }
 
-} // namespace
-
-std::optional<bool> MonitorInUse(const char* monitorName)
+// What needs the monitor, as the reason it stays, in `user`.
+std::optional<bool> MonitorUsed(const char* monitorName, std::string& user)
 {
     // The proxy has no port enumeration, and the program imports nothing of
     // the platform's spooler library: this one call is looked up.
@@ -104,11 +107,24 @@ std::optional<bool> MonitorInUse(const char* monitorName)
         if (!port.pPortName || !port.pMonitorName || !text::FoldEqual(port.pMonitorName, monitorName))
             continue;
         for (DWORD j = 0; j < printerCount; ++j) {
-            if (NamesPort(printerInfo[j].pPortName, port.pPortName))
+            const char* printer = printerInfo[j].pPrinterName ? printerInfo[j].pPrinterName : "";
+            if (journal::Gone(journal::op::kPrinter, printer))
+                continue;
+            if (NamesPort(printerInfo[j].pPortName, port.pPortName)) {
+                user = journal::Reason("in use by port \"%s\" of printer \"%s\"", port.pPortName, printer);
                 return true;
+            }
         }
     }
-    return LanguageMonitorOfADriver(monitorName);
+    return LanguageMonitorOfADriver(monitorName, user);
+}
+
+} // namespace
+
+std::optional<bool> MonitorInUse(const char* monitorName)
+{
+    std::string user;
+    return MonitorUsed(monitorName, user);
 }
 
 void RemoveMonitors(RemovalState& state, const char* environment)
@@ -116,17 +132,45 @@ void RemoveMonitors(RemovalState& state, const char* environment)
     if (!state.Database)
         return;
     for (const std::string& name : state.Database->Merged.Monitors) {
+        const char* item = name.c_str();
         // A monitor a printer still prints through stays, key and all: not
         // every spooler refuses to delete it. Unable to tell, it stays too.
-        const std::optional<bool> inUse = MonitorInUse(name.c_str());
-        if (!inUse || *inUse)
+        std::string user;
+        const std::optional<bool> inUse = MonitorUsed(item, user);
+        if (!inUse) {
+            journal::Kept(journal::op::kMonitor, item, "the ports and printers could not be listed");
             continue;
-        if (!DeleteMonitorA(nullptr, const_cast<char*>(environment), const_cast<char*>(name.c_str())) &&
-            GetLastError() == ERROR_PRINT_MONITOR_IN_USE)
+        }
+        if (*inUse) {
+            journal::Kept(journal::op::kMonitor, item, user.c_str());
             continue;
+        }
+        const std::string key = kMonitorsKey + name;
+        const std::string keyItem = "HKLM\\" + key;
+        if (journal::WouldRemove(journal::op::kMonitor, item)) {
+            if (!state.Platform.isWin32s())
+                journal::WouldRemove(journal::op::kRegistryKey, keyItem.c_str());
+            continue;
+        }
+        if (DeleteMonitorA(nullptr, const_cast<char*>(environment), const_cast<char*>(item))) {
+            journal::Removed(journal::op::kMonitor, item);
+        } else {
+            const DWORD error = GetLastError();
+            if (error == ERROR_PRINT_MONITOR_IN_USE) {
+                journal::Kept(journal::op::kMonitor, item, "refused by the spooler as in use");
+                continue;
+            }
+            if (error == ERROR_UNKNOWN_PRINT_MONITOR)
+                journal::NotPresent(journal::op::kMonitor, item);
+            else
+                journal::Failed(journal::op::kMonitor, item, error);
+        }
         if (state.Platform.isWin32s())
             continue;
-        const std::string key = kMonitorsKey + name;
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
+        const LONG result = RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
+        if (result == ERROR_SUCCESS)
+            journal::Removed(journal::op::kRegistryKey, keyItem.c_str());
+        else if (result != ERROR_FILE_NOT_FOUND)
+            journal::Failed(journal::op::kRegistryKey, keyItem.c_str(), static_cast<DWORD>(result));
     }
 }

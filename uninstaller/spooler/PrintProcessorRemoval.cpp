@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "../system/Journal.h"
 #include "Environment.h"
 #include "PrinterHandle.h"
 
@@ -46,29 +47,53 @@ int SetPrinterDatatype(const char* printer, const char* datatype)
     return ChangePrinterRecord(printer, [&](PRINTER_INFO_2A& info) { info.pDatatype = const_cast<char*>(datatype); });
 }
 
-int CanRemovePrintProcessor(const char* processor)
+namespace {
+
+// `user` names the printer that stays on the processor when one does.
+int MovePrintersOff(const char* processor, std::string& user)
 {
     DWORD needed = 0, returned = 0;
     if (!EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned) &&
-        GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+        user = "the printers could not be listed";
         return 0;
+    }
     if (needed == 0)
         return 1;
     std::vector<BYTE> buffer(needed, 0);
-    if (!EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), needed, &needed, &returned))
+    if (!EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), needed, &needed, &returned)) {
+        user = "the printers could not be listed";
         return 0;
+    }
     const auto* printers = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
+    const std::string move = journal::Reason("move to print processor \"%s\"", kBuiltInPrintProcessor);
     int result = 1;
     for (DWORD i = 0; i < returned; ++i) {
         const PRINTER_INFO_2A& p = printers[i];
-        if (!p.pPrinterName || !p.pPrintProcessor || !text::FoldEqual(p.pPrintProcessor, processor))
+        if (!p.pPrinterName || !p.pPrintProcessor || !text::FoldEqual(p.pPrintProcessor, processor) ||
+            journal::Gone(journal::op::kPrinter, p.pPrinterName))
             continue;
-        if (SetPrinterPrintProcessor(p.pPrinterName, kBuiltInPrintProcessor))
+        if (journal::WouldChange(journal::op::kPrinter, p.pPrinterName, move.c_str()))
+            continue;
+        if (SetPrinterPrintProcessor(p.pPrinterName, kBuiltInPrintProcessor)) {
             SetPrinterDatatype(p.pPrinterName, kBuiltInDatatype);
-        else
+            journal::Changed(journal::op::kPrinter, p.pPrinterName,
+                             journal::Reason("moved to print processor \"%s\"", kBuiltInPrintProcessor).c_str());
+        } else {
+            if (result == 1)
+                user = journal::Reason("used by printer \"%s\"", p.pPrinterName);
             result = 0;
+        }
     }
     return result;
+}
+
+} // namespace
+
+int CanRemovePrintProcessor(const char* processor)
+{
+    std::string user;
+    return MovePrintersOff(processor, user);
 }
 
 void RemovePrintProcessors(RemovalState& state, const char* environment)
@@ -89,11 +114,21 @@ void RemovePrintProcessors(RemovalState& state, const char* environment)
         // The printers of a removed processor were moved onto this one.
         if (!name || text::FoldEqual(name, kBuiltInPrintProcessor))
             continue;
-        if (!HoldsItem(state.Database->Merged.PrintProcessors, name) || !CanRemovePrintProcessor(name))
+        if (!HoldsItem(state.Database->Merged.PrintProcessors, name))
+            continue;
+        std::string user;
+        if (!MovePrintersOff(name, user)) {
+            journal::Kept(journal::op::kPrintProcessor, name, user.c_str());
+            continue;
+        }
+        if (journal::WouldRemove(journal::op::kPrintProcessor, name))
             continue;
         // A processor the spooler keeps keeps its key.
-        if (!DeletePrintProcessorA(nullptr, env, const_cast<char*>(name)))
+        if (!DeletePrintProcessorA(nullptr, env, const_cast<char*>(name))) {
+            journal::Failed(journal::op::kPrintProcessor, name, GetLastError());
             continue;
+        }
+        journal::Removed(journal::op::kPrintProcessor, name);
         std::string key;
         if (state.Platform.isWin9x()) {
             key = kWin9xProcessorsKey;
@@ -105,6 +140,11 @@ void RemovePrintProcessors(RemovalState& state, const char* environment)
             continue;
         }
         key += name;
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
+        const LONG result = RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
+        const std::string keyItem = "HKLM\\" + key;
+        if (result == ERROR_SUCCESS)
+            journal::Removed(journal::op::kRegistryKey, keyItem.c_str());
+        else if (result != ERROR_FILE_NOT_FOUND)
+            journal::Failed(journal::op::kRegistryKey, keyItem.c_str(), static_cast<DWORD>(result));
     }
 }

@@ -9,6 +9,7 @@
 #include "../res/resource.h"
 #include "../script/FileSpec.h"
 #include "../script/MessageBox.h"
+#include "../system/Journal.h"
 #include "../system/UsbDevice.h"
 #include "PrinterHandle.h"
 #include "PrinterTraces.h"
@@ -17,6 +18,7 @@ namespace {
 
 constexpr DWORD kMaxJobs = 100;
 constexpr DWORD kBroadcastWaitMs = 1000;
+constexpr char kSetAsDefault[] = "set as default";
 
 // The USB identifiers of the maker's devices, from the default script.
 struct UsbIdentity {
@@ -38,7 +40,7 @@ UsbIdentity ReadUsbIdentity()
 }
 
 // Cancels, then deletes, the first jobs the queue reports; nobody is asked.
-void RemoveJobs(HANDLE printer)
+void RemoveJobs(HANDLE printer, const char* printerName)
 {
     DWORD needed = 0, returned = 0;
     EnumJobsA(printer, 0, kMaxJobs, 1, nullptr, 0, &needed, &returned);
@@ -49,8 +51,14 @@ void RemoveJobs(HANDLE printer)
         return;
     const auto* jobs = reinterpret_cast<const JOB_INFO_1A*>(buffer.data());
     for (DWORD i = 0; i < returned; ++i) {
+        const std::string job = journal::Reason("%s job %lu", printerName, jobs[i].JobId);
+        if (journal::WouldRemove(journal::op::kJob, job.c_str()))
+            continue;
         SetJobA(printer, jobs[i].JobId, 0, nullptr, JOB_CONTROL_CANCEL);
-        SetJobA(printer, jobs[i].JobId, 0, nullptr, JOB_CONTROL_DELETE);
+        if (SetJobA(printer, jobs[i].JobId, 0, nullptr, JOB_CONTROL_DELETE))
+            journal::Removed(journal::op::kJob, job.c_str());
+        else
+            journal::Failed(journal::op::kJob, job.c_str(), GetLastError());
     }
 }
 
@@ -72,13 +80,27 @@ LocalOutcome RemoveLocalPrinter(RemovalState& state, const CActivePrinter& print
                                 const UsbIdentity& usb, const ItemList& stayingIds)
 {
     PrinterHandle handle = OpenPrinterFor(name, PRINTER_ALL_ACCESS);
-    if (!handle)
-        return GetLastError() == ERROR_INVALID_PRINTER_NAME ? LocalOutcome::Gone : LocalOutcome::Kept;
+    if (!handle) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_INVALID_PRINTER_NAME) {
+            journal::NotPresent(journal::op::kPrinter, name);
+            return LocalOutcome::Gone;
+        }
+        journal::Failed(journal::op::kPrinter, name, error);
+        return LocalOutcome::Kept;
+    }
     text::CopyWhole(state.CurrentPrinter, printer.PrinterName);
     text::CopyWhole(state.CurrentDriver, printer.DriverName);
-    RemoveJobs(handle.Get());
+    RemoveJobs(handle.Get(), name);
     RemoveUniqueIdKey(handle.Get(), stayingIds);
-    const bool deleted = DeletePrinter(handle.Get()) != FALSE;
+    bool deleted = true;
+    if (!journal::WouldRemove(journal::op::kPrinter, name)) {
+        deleted = DeletePrinter(handle.Get()) != FALSE;
+        if (deleted)
+            journal::Removed(journal::op::kPrinter, name);
+        else
+            journal::Failed(journal::op::kPrinter, name, GetLastError());
+    }
     // The identifiers name the whole model: its device goes only with the
     // queue, and only when no printer that stays is of that model.
     if (deleted && usb.Known() && !StaysOnDriver(*state.Database, printer.DriverName))
@@ -152,13 +174,24 @@ int SetNewDefaultPrinter(RemovalState& state, char (&name)[text::kMaxText])
             }) ||
             returned == 0)
             return 0;
-        const auto* first = reinterpret_cast<const PRINTER_INFO_2A*>(list.data());
-        if (!first->pPrinterName || !text::CopyWhole(name, first->pPrinterName))
+        // In a dry run the printers it would delete are still listed.
+        const auto* printers = reinterpret_cast<const PRINTER_INFO_2A*>(list.data());
+        const PRINTER_INFO_2A* first = nullptr;
+        for (DWORD i = 0; i < returned && !first; ++i) {
+            if (printers[i].pPrinterName && !journal::Gone(journal::op::kPrinter, printers[i].pPrinterName) &&
+                !journal::Gone(journal::op::kConnection, printers[i].pPrinterName))
+                first = &printers[i];
+        }
+        if (!first || !text::CopyWhole(name, first->pPrinterName))
             return 0;
     }
     PrinterHandle handle = OpenPrinterFor(name, PRINTER_ALL_ACCESS);
-    if (!handle)
+    if (!handle) {
+        journal::Failed(journal::op::kDefaultPrinter, name, GetLastError());
         return 0;
+    }
+    if (journal::WouldChange(journal::op::kDefaultPrinter, name, kSetAsDefault))
+        return 1;
 
     bool changed = false;
     std::vector<BYTE> buffer;
@@ -186,6 +219,8 @@ int SetNewDefaultPrinter(RemovalState& state, char (&name)[text::kMaxText])
         changed = true;
     }
     BroadcastProfileChange(state.Platform);
+    if (changed)
+        journal::Changed(journal::op::kDefaultPrinter, name, kSetAsDefault);
     return changed ? 1 : 0;
 }
 
@@ -206,7 +241,15 @@ void RemovePrinters(RemovalState& state)
             continue;
         }
         if (printer.ServerName[0] != '\0') {
-            if (DeletePrinterConnectionA(name)) {
+            bool deleted = true;
+            if (!journal::WouldRemove(journal::op::kConnection, name)) {
+                deleted = DeletePrinterConnectionA(name) != FALSE;
+                if (deleted)
+                    journal::Removed(journal::op::kConnection, name);
+                else
+                    journal::Failed(journal::op::kConnection, name, GetLastError());
+            }
+            if (deleted) {
                 printer.Removed = 1;
                 defaultRemoved = defaultRemoved || printer.IsDefault != 0;
             } else {

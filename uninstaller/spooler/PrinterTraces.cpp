@@ -6,6 +6,7 @@
 #include <string>
 
 #include "../common/Handles.h"
+#include "../system/Journal.h"
 #include "PrinterHandle.h"
 
 namespace {
@@ -73,6 +74,9 @@ void RemoveUniqueIdKey(HANDLE printer, const ItemList& staying)
     // carry the same identifier: its key stays with it.
     if (!ReadUniqueId(printer, id) || HoldsItem(staying, id))
         return;
+    const std::string item = std::string("HKCR\\") + id;
+    if (journal::WouldRemove(journal::op::kPrinterTrace, item.c_str()))
+        return;
 
     if (RegistryKey key = OpenKey(HKEY_CLASSES_ROOT, id)) {
         char subKey[256] = {};
@@ -83,15 +87,32 @@ void RemoveUniqueIdKey(HANDLE printer, const ItemList& staying)
                 break;
         }
     }
-    RegDeleteKeyA(HKEY_CLASSES_ROOT, id);
+    const LONG result = RegDeleteKeyA(HKEY_CLASSES_ROOT, id);
+    if (result == ERROR_SUCCESS)
+        journal::Removed(journal::op::kPrinterTrace, item.c_str());
+    else if (result == ERROR_FILE_NOT_FOUND)
+        journal::NotPresent(journal::op::kPrinterTrace, item.c_str());
+    else
+        journal::Failed(journal::op::kPrinterTrace, item.c_str(), static_cast<DWORD>(result));
 }
 
 void RemovePrinterUserTraces(RemovalState& state, const char* printerName)
 {
     if (state.Platform.isNT()) {
         for (const char* path : kUserPrinterKeys) {
-            if (RegistryKey key = OpenKey(HKEY_CURRENT_USER, path))
-                RegDeleteValueA(key.Get(), printerName);
+            RegistryKey key = OpenKey(HKEY_CURRENT_USER, path);
+            if (!key)
+                continue;
+            const std::string item = std::string("HKCU\\") + path + "\\" + printerName;
+            if (RegQueryValueExA(key.Get(), printerName, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                continue;
+            if (journal::WouldRemove(journal::op::kPrinterTrace, item.c_str()))
+                continue;
+            const LONG result = RegDeleteValueA(key.Get(), printerName);
+            if (result == ERROR_SUCCESS)
+                journal::Removed(journal::op::kPrinterTrace, item.c_str());
+            else
+                journal::Failed(journal::op::kPrinterTrace, item.c_str(), static_cast<DWORD>(result));
         }
     }
     if (state.Platform.isWin9x() && state.Database) {

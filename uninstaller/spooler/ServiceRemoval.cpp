@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "../system/Journal.h"
 #include "ServiceDependencies.h"
 #include "ServiceHandle.h"
 #include "SpoolerService.h"
@@ -41,8 +42,9 @@ const QUERY_SERVICE_CONFIGA& AsConfig(const std::vector<BYTE>& buffer)
 // A listed service stays when another service, one the scripts don't list,
 // depends on it: taking it away would stop that one from starting. Unable
 // to tell, it stays.
-bool OthersDependOn(SC_HANDLE service, const ItemList& listed)
+bool OthersDependOn(SC_HANDLE service, const ItemList& listed, std::string& reason)
 {
+    reason = "its dependent services could not be listed";
     DWORD needed = 0, returned = 0;
     if (EnumDependentServicesA(service, SERVICE_STATE_ALL, nullptr, 0, &needed, &returned))
         return false;
@@ -54,8 +56,11 @@ bool OthersDependOn(SC_HANDLE service, const ItemList& listed)
         return true;
     const auto* dependents = reinterpret_cast<const ENUM_SERVICE_STATUSA*>(buffer.data());
     for (DWORD i = 0; i < returned; ++i) {
-        if (!dependents[i].lpServiceName || !HoldsItem(listed, dependents[i].lpServiceName))
+        if (!dependents[i].lpServiceName || !HoldsItem(listed, dependents[i].lpServiceName)) {
+            reason = journal::Reason("needed by service \"%s\"",
+                                     dependents[i].lpServiceName ? dependents[i].lpServiceName : "");
             return true;
+        }
     }
     return false;
 }
@@ -112,14 +117,43 @@ void RemoveServices(RemovalState& state)
         return;
     const ItemList& listed = state.Database->Merged.Services;
     for (const std::string& name : listed) {
-        if (HoldsItem(*kept, name.c_str()) || InNeededGroup(manager.Get(), name.c_str(), *kept))
+        const char* item = name.c_str();
+        if (HoldsItem(*kept, item)) {
+            journal::Kept(journal::op::kService, item,
+                          journal::Reason("needed by service \"%s\"", SpoolerServiceName()).c_str());
             continue;
-        ServiceHandle service{OpenServiceA(manager.Get(), name.c_str(), SERVICE_ALL_ACCESS)};
-        if (!service || OthersDependOn(service.Get(), listed))
+        }
+        if (InNeededGroup(manager.Get(), item, *kept)) {
+            journal::Kept(journal::op::kService, item,
+                          journal::Reason("in a load-order group service \"%s\" needs", SpoolerServiceName()).c_str());
+            continue;
+        }
+        ServiceHandle service{OpenServiceA(manager.Get(), item, SERVICE_ALL_ACCESS)};
+        if (!service) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_SERVICE_DOES_NOT_EXIST)
+                journal::NotPresent(journal::op::kService, item);
+            else
+                journal::Failed(journal::op::kService, item, error);
+            continue;
+        }
+        std::string reason;
+        if (OthersDependOn(service.Get(), listed, reason)) {
+            journal::Kept(journal::op::kService, item, reason.c_str());
+            continue;
+        }
+        // A dry run asks for no restart.
+        if (journal::WouldRemove(journal::op::kService, item))
             continue;
         const bool deleted = DeleteService(service.Get()) != FALSE;
         const DWORD error = deleted ? ERROR_SUCCESS : GetLastError();
         service.Close();
+        if (deleted)
+            journal::Removed(journal::op::kService, item);
+        else if (error == ERROR_SERVICE_MARKED_FOR_DELETE)
+            journal::Scheduled(journal::op::kService, item);
+        else
+            journal::Failed(journal::op::kService, item, error);
         if (deleted || error == ERROR_SERVICE_MARKED_FOR_DELETE)
             state.Database->RestartRequired = 1;
     }

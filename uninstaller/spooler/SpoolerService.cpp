@@ -5,11 +5,21 @@
 #include <algorithm>
 
 #include "../common/Text.h"
+#include "../system/Journal.h"
 #include "ServiceHandle.h"
 
 namespace {
 
 char serviceName[257] = "Spooler";
+
+int StopNow();
+
+// A wait that ran out sets no error of its own.
+DWORD LastErrorOrTimeout()
+{
+    const DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? error : ERROR_SERVICE_REQUEST_TIMEOUT;
+}
 
 // A print server with many queues takes a while to stop or start its
 // spooler, and the next step must not run before it has. The service reports
@@ -83,6 +93,20 @@ const char* SpoolerServiceName()
 
 int StopSpooler()
 {
+    if (journal::WouldChange(journal::op::kSpooler, serviceName, "stop"))
+        return 1;
+    const int stopped = StopNow();
+    if (stopped)
+        journal::Changed(journal::op::kSpooler, serviceName, "stopped");
+    else
+        journal::Failed(journal::op::kSpooler, serviceName, LastErrorOrTimeout());
+    return stopped;
+}
+
+namespace {
+
+int StopNow()
+{
     ServiceHandle manager;
     ServiceHandle spooler = OpenSpooler(manager);
     if (!spooler)
@@ -95,8 +119,6 @@ int StopSpooler()
     }
     return WaitForState(spooler.Get(), SERVICE_STOP_PENDING, SERVICE_STOPPED) ? 1 : 0;
 }
-
-namespace {
 
 // One start: refused with 1056 while a stop is pending, the stop is waited
 // for and the start made again.
@@ -116,9 +138,7 @@ bool StartOnce(SC_HANDLE spooler)
     return WaitForState(spooler, SERVICE_START_PENDING, SERVICE_RUNNING);
 }
 
-} // namespace
-
-int StartSpooler()
+int StartNow()
 {
     ServiceHandle manager;
     ServiceHandle spooler = OpenSpooler(manager);
@@ -135,4 +155,18 @@ int StartSpooler()
             return 1;
     }
     return 0;
+}
+
+} // namespace
+
+int StartSpooler()
+{
+    if (journal::WouldChange(journal::op::kSpooler, serviceName, "start"))
+        return 1;
+    const int started = StartNow();
+    if (started)
+        journal::Changed(journal::op::kSpooler, serviceName, "started");
+    else
+        journal::Failed(journal::op::kSpooler, serviceName, LastErrorOrTimeout());
+    return started;
 }

@@ -9,6 +9,7 @@
 
 #include "../common/Handles.h"
 #include "../common/Text.h"
+#include "Journal.h"
 
 namespace {
 
@@ -91,7 +92,7 @@ void FindOemInfForPrinter(char (&result)[20], const char* driverName)
             continue;
         char path[text::kMaxText] = {};
         const int n = std::snprintf(path, sizeof path, "%s\\INF\\%s", windows, name);
-        if (n <= 0 || static_cast<std::size_t>(n) >= sizeof path)
+        if (n <= 0 || static_cast<std::size_t>(n) >= sizeof path || journal::Gone(journal::op::kOemInf, path))
             continue;
         if (InfNamesDriver(path, driverName, 1024)) {
             text::CopyWhole(result, name);

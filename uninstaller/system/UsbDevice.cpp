@@ -8,6 +8,7 @@
 
 #include "../common/Handles.h"
 #include "../common/Text.h"
+#include "Journal.h"
 
 namespace {
 
@@ -87,6 +88,20 @@ bool AnyIdMatches(const char* ids, const char* target, bool usbDevice)
     return false;
 }
 
+// Takes one device node away, named in the journal by its instance.
+void RemoveDevice(HDEVINFO set, SP_DEVINFO_DATA& device)
+{
+    char instance[MAX_DEVICE_ID_LEN] = {};
+    if (!SetupDiGetDeviceInstanceIdA(set, &device, instance, sizeof instance, nullptr))
+        instance[0] = '\0';
+    if (journal::Gone(journal::op::kDevice, instance) || journal::WouldRemove(journal::op::kDevice, instance))
+        return;
+    if (SetupDiRemoveDevice(set, &device))
+        journal::Removed(journal::op::kDevice, instance);
+    else
+        journal::Failed(journal::op::kDevice, instance, GetLastError());
+}
+
 } // namespace
 
 void SetDeviceTree(const DeviceTree* given) { tree = given ? given : &kManagerTree; }
@@ -131,7 +146,7 @@ void RemoveUsbPrinterDevice(const char* hardwareId, unsigned vendor, unsigned pr
                         parent = node;
                         parentFound = true;
                     }
-                    SetupDiRemoveDevice(set.Get(), &device);
+                    RemoveDevice(set.Get(), device);
                 } else {
                     bool childHandled = false;
                     DeviceNode child;
@@ -162,7 +177,7 @@ void RemoveUsbPrinterDevice(const char* hardwareId, unsigned vendor, unsigned pr
                     continue;
                 char ids[512];
                 if (HardwareIds(set.Get(), device, ids) && StartsWith(ids, "USB\\"))
-                    SetupDiRemoveDevice(set.Get(), &device);
+                    RemoveDevice(set.Get(), device);
                 break;
             }
         }
