@@ -18,11 +18,13 @@ using namespace journal::op;
 
 constexpr char kOemNameKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup\\SetupX\\INF\\OEM Name";
 
+// With its trailing backslash, so that each path has one spelling.
 bool WindowsDirectory(char (&out)[text::kMaxText])
 {
     FileSpec windows;
     windows.Resolve(location::WindowsDirectory);
-    return text::CopyWhole(out, windows.Compose()) && out[0] != '\0';
+    return text::CopyWhole(out, windows.Compose()) && out[0] != '\0' &&
+           (text::EndsWithSeparator(out, text::IsLeadByte) || text::AppendWhole(out, "\\"));
 }
 
 // Calls `found` with the full path and name of each file the pattern
@@ -113,7 +115,7 @@ void DeleteInfFilesOfDriver(const RemovalState& state, const char* pattern, cons
 
 void DeleteOemInfFiles(RemovalState& state)
 {
-    DeleteInfFilesOfDriver(state, "%s\\inf\\oem*.inf", "%s\\inf\\%s", false);
+    DeleteInfFilesOfDriver(state, "%sinf\\oem*.inf", "%sinf\\%s", false);
 }
 
 void DeleteWin9xOemInfFiles(RemovalState& state)
