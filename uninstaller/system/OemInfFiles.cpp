@@ -82,7 +82,7 @@ void DeleteInfFilesOfDriver(const RemovalState& state, const char* pattern, cons
     if (!installed || !staying)
         keep = "the installed drivers could not be listed";
     else if (*installed)
-        keep = journal::Reason("listed by installed driver \"%s\"", driver);
+        keep = journal::Reason("its driver \"%s\" is still installed", driver);
     ForEachFile(windows, pattern, pathFormat, [&](const char* path) {
         if (!InfNamesDriver(path, driver, 255))
             return;
