@@ -9,6 +9,7 @@
 #include "app/RemovalOperations.h"
 #include "drivers/DriverFixtures.h"
 #include "machine/Machine.h"
+#include "support/JournalCapture.h"
 #include "system/OemInf.h"
 
 namespace {
@@ -95,6 +96,37 @@ TEST_F(OemInfTest, FileStepDeletesTheInfsOfTheLastDriverUnlessItStaysInstalled)
     EXPECT_FALSE(drivers::Exists(match));
     EXPECT_TRUE(drivers::Exists(caseOff));
     EXPECT_TRUE(drivers::Exists(compiled));
+}
+
+TEST_F(OemInfTest, ADryRunCountsTheDriverItWouldRemoveAsGoneAndDeletesNoInf)
+{
+    using journal::Outcome;
+    using journal::op::kOemInf;
+    constexpr char kStaying[] = "QUORVEL Lumenta 3100";
+    const std::string own = infs.Put("inf\\oem9601.inf", kLumenta);
+    const std::string shared = infs.Put("inf\\oem9602.inf", std::string(kLumenta) + ", " + kStaying);
+    machine::Machine machine;
+    ASSERT_TRUE(machine.InstallDriver(machine::Driver(kLumenta)));
+    ASSERT_TRUE(machine.InstallDriver(machine::Driver(kStaying)));
+    {
+        // The driver removal has recorded the driver it would remove; it is
+        // still installed.
+        const JournalCapture journal(true);
+        journal::WouldRemove(journal::op::kDriver, kLumenta);
+        DeleteOemInfFiles(state);
+        EXPECT_TRUE(drivers::Exists(own));
+        EXPECT_TRUE(journal.Only(kOemInf, own, Outcome::WouldRemove)) << journal.Dump();
+        EXPECT_TRUE(journal.Only(kOemInf, shared, Outcome::Kept)) << journal.Dump();
+    }
+    // The real run, once the driver is gone.
+    machine.Clear();
+    ASSERT_TRUE(machine.InstallDriver(machine::Driver(kStaying)));
+    const JournalCapture journal(false);
+    DeleteOemInfFiles(state);
+    EXPECT_FALSE(drivers::Exists(own));
+    EXPECT_TRUE(drivers::Exists(shared));
+    EXPECT_TRUE(journal.Only(kOemInf, own, Outcome::Removed)) << journal.Dump();
+    EXPECT_TRUE(journal.Only(kOemInf, shared, Outcome::Kept)) << journal.Dump();
 }
 
 TEST_F(OemInfTest, Windows9xCopiesGoWithTheirOemNameValues)

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <winspool.h>
 
 #include <cstdio>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "app/RemovalOperations.h"
 #include "machine/Machine.h"
+#include "support/JournalCapture.h"
 #include "support/VersionRecord.h"
 #include "support/WineBed.h"
 #include "system/FileDeletion.h"
@@ -354,4 +356,115 @@ TEST_F(Files, TheDriverSubdirectoryIsSetOnlyFromAPlainFolderNameAndRemovedWhenEm
     RemoveDriverSubdirectory(state);
     EXPECT_FALSE(Exists(own));
     RemoveDirectoryA(own.c_str());
+}
+
+TEST_F(Files, ADryRunTouchesNothingAndListsWhatTheRealRunThenDoes)
+{
+    using journal::Outcome;
+    using namespace journal::op;
+    machine::Machine bed;
+    machine::Driver staying("Other Maker Staying Driver");
+    staying.dependentFiles = {"shared-core.dll"};
+    machine::Driver going("QFileTest Going Driver");
+    going.dependentFiles = {"going-core.dll"};
+    ASSERT_TRUE(bed.InstallDriver(staying));
+    ASSERT_TRUE(bed.InstallDriver(going));
+    const std::string monitors = "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\";
+    const std::string stayingMonitor = monitors + "QFileTest Monitor";
+    const std::string goingMonitor = monitors + "QFileTest Going Monitor";
+    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, stayingMonitor.c_str(), "Driver", REG_SZ, "qfiletest-mon.dll", 18),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, goingMonitor.c_str(), "Driver", REG_SZ, "going-mon.dll", 14),
+              ERROR_SUCCESS);
+
+    const std::string system = At("sys\\");
+    const std::string spool = At("spool\\");
+    MakeFile(system + "own.dll", FILE_ATTRIBUTE_READONLY);
+    MakeFile(spool + "own.dll", FILE_ATTRIBUTE_READONLY);
+    for (const char* name : {"shared-core.dll", "going-core.dll", "qfiletest-mon.dll", "going-mon.dll", "guarded.dll"})
+        MakeFile(system + name);
+    MakeFile(spool + "3\\going-core.dll");
+    const HeldFile held(system + "inuse.dll");
+    SetProtectionTest([](const char* path) { return std::string(path).find("guarded.dll") != std::string::npos; });
+    const std::vector<std::string> listed = {"own.dll", "inuse.dll", "shared-core.dll", "going-core.dll",
+                                             "qfiletest-mon.dll", "going-mon.dll", "guarded.dll", "absent.dll",
+                                             "SHARED~1.DLL"};
+    const std::vector<std::string> gone = {system + "own.dll", spool + "own.dll", system + "inuse.dll",
+                                           system + "going-core.dll", spool + "3\\going-core.dll",
+                                           system + "going-mon.dll"};
+    // What stays, and why, whichever run it is.
+    const auto checkKept = [&](const JournalCapture& journal) {
+        const auto only = [&](const std::string& item, const std::string& reason) {
+            const std::vector<JournalCapture::Line> lines = journal.Of(kFile, item);
+            ASSERT_EQ(lines.size(), 1u) << item << "\n" << journal.Dump();
+            EXPECT_EQ(lines.front().result, Outcome::Kept) << item;
+            EXPECT_EQ(lines.front().reason, reason) << item;
+        };
+        only("shared-core.dll", "listed by installed driver \"Other Maker Staying Driver\"");
+        only("qfiletest-mon.dll", "the library of port monitor \"QFileTest Monitor\"");
+        only(system + "guarded.dll", "protected by Windows");
+        only("SHARED~1.DLL", "refused as unsafe");
+        EXPECT_TRUE(journal.Only(kFile, "absent.dll", Outcome::NotPresent)) << journal.Dump();
+        const std::vector<JournalCapture::Line> root = journal.Of(kFolder, "C:\\");
+        ASSERT_EQ(root.size(), 1u) << journal.Dump();
+        EXPECT_EQ(root.front().reason, "a drive root");
+    };
+    const auto prepare = [&](RemovalState& run) {
+        run.Database = &database;
+        run.Platform = Windows10();
+        run.SystemFolders = {system};
+        run.SpoolerFolders = {spool};
+        database.Merged.Files = listed;
+        database.Merged.OemFolders = {"C:\\anything.exe"};
+    };
+
+    {
+        // The spooler's removal has recorded the driver and the monitor it
+        // would remove; both are still installed.
+        const std::string pending = PendingDeletions();
+        const JournalCapture journal(true);
+        journal::WouldRemove(kDriver, "QFileTest Going Driver");
+        journal::WouldRemove(kMonitor, "QFileTest Going Monitor");
+        RemovalState dry;
+        prepare(dry);
+        RemoveScriptFiles(dry);
+
+        for (const std::string& path : gone)
+            EXPECT_TRUE(journal.Only(kFile, path, Outcome::WouldRemove)) << path << "\n" << journal.Dump();
+        checkKept(journal);
+        for (const auto& line : journal.lines)
+            EXPECT_TRUE(line.result != Outcome::Removed && line.result != Outcome::Scheduled) << line.item;
+        for (const std::string& path : gone)
+            EXPECT_TRUE(Exists(path)) << path;
+        EXPECT_TRUE(GetFileAttributesA((system + "own.dll").c_str()) & FILE_ATTRIBUTE_READONLY);
+        EXPECT_TRUE(GetFileAttributesA((spool + "own.dll").c_str()) & FILE_ATTRIBUTE_READONLY);
+        EXPECT_EQ(database.RestartRequired, 0u);
+        EXPECT_EQ(PendingDeletions(), pending);
+
+        // Nor does a file held open on Windows 98 get its WININIT.INI line.
+        char windows[MAX_PATH] = {};
+        GetWindowsDirectoryA(windows, MAX_PATH);
+        const std::string wininit = std::string(windows) + "\\WININIT.INI";
+        DeleteFileA(wininit.c_str());
+        const OSVERSIONINFOA v98 = bed::VersionRecord(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
+        EXPECT_EQ(DeleteOrScheduleFile(PlatformKind(&v98), (system + "inuse.dll").c_str()), 1);
+        EXPECT_FALSE(Exists(wininit));
+    }
+
+    // The real run, once the spooler's removal has taken the driver and the
+    // monitor away.
+    ASSERT_TRUE(DeletePrinterDriverA(nullptr, nullptr, const_cast<char*>("QFileTest Going Driver")));
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, goingMonitor.c_str());
+    const JournalCapture journal(false);
+    RemovalState real;
+    prepare(real);
+    RemoveScriptFiles(real);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, stayingMonitor.c_str());
+
+    for (const std::string& path : gone) {
+        const Outcome expected = path == system + "inuse.dll" ? Outcome::Scheduled : Outcome::Removed;
+        EXPECT_TRUE(journal.Only(kFile, path, expected)) << path << "\n" << journal.Dump();
+    }
+    checkKept(journal);
+    EXPECT_EQ(database.RestartRequired, 1u);
 }

@@ -8,6 +8,7 @@
 
 #include "SplProxyFaults.h"
 #include "app/RemovalOperations.h"
+#include "support/JournalCapture.h"
 #include "support/WineBed.h"
 #include "system/RegistryRemoval.h"
 
@@ -221,4 +222,81 @@ TEST(IniRemoval, ListedKeyLineIsCutFromTheWindowsDirectorysFileOfThatName)
     EXPECT_EQ(Contents(second), "[Sec]\r\nKeep=1\r\n[Other]\r\nGone=3\r\n");
     DeleteFileA(first.c_str());
     DeleteFileA(second.c_str());
+}
+
+TEST_F(RegistryRemoval, ADryRunDeletesNoKeyOrValueAndTheRealRunReportsEach)
+{
+    using journal::Outcome;
+    using journal::op::kRegistryKey;
+    using journal::op::kRegistryValue;
+    MakeKey(Under("Tree\\Sub"));
+    MakeKey(Under("Plain"));
+    MakeKey(Under("Values"));
+    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, Under("Values").c_str(), "Val", REG_SZ, "x", 2), ERROR_SUCCESS);
+    const std::initializer_list<std::string> entries = {
+        "HKLM," + Under("Tree") + ",,1", "HKLM," + Under("Plain") + ",,", "HKLM," + Under("Values") + ",Val,",
+        "HKLM," + Under("Missing") + ",,", "HKLM,SOFTWARE,,1"};
+    const std::string tree = "HKLM\\" + Under("Tree");
+    const std::string plain = "HKLM\\" + Under("Plain");
+    const std::string value = "HKLM\\" + Under("Values") + "\\Val";
+    const std::string missing = "HKLM\\" + Under("Missing");
+    {
+        const JournalCapture journal(true);
+        Run(entries);
+        EXPECT_TRUE(bed::MachineKeyExists(Under("Tree\\Sub")));
+        EXPECT_TRUE(bed::MachineKeyExists(Under("Plain")));
+        EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, Under("Values").c_str(), "Val", RRF_RT_ANY, nullptr, nullptr, nullptr),
+                  ERROR_SUCCESS);
+        EXPECT_TRUE(journal.Only(kRegistryKey, tree, Outcome::WouldRemove)) << journal.Dump();
+        EXPECT_TRUE(journal.Only(kRegistryKey, plain, Outcome::WouldRemove)) << journal.Dump();
+        EXPECT_TRUE(journal.Only(kRegistryValue, value, Outcome::WouldRemove)) << journal.Dump();
+        EXPECT_TRUE(journal.Only(kRegistryKey, missing, Outcome::NotPresent)) << journal.Dump();
+        EXPECT_TRUE(journal.Only(kRegistryKey, "HKLM\\SOFTWARE", Outcome::Kept)) << journal.Dump();
+    }
+    {
+        const JournalCapture journal(false);
+        Run(entries);
+        EXPECT_FALSE(bed::MachineKeyExists(Under("Tree")));
+        EXPECT_FALSE(bed::MachineKeyExists(Under("Plain")));
+        EXPECT_TRUE(journal.Only(kRegistryKey, tree, Outcome::Removed)) << journal.Dump();
+        EXPECT_TRUE(journal.Only(kRegistryKey, plain, Outcome::Removed)) << journal.Dump();
+        EXPECT_TRUE(journal.Only(kRegistryValue, value, Outcome::Removed)) << journal.Dump();
+        EXPECT_TRUE(journal.Only(kRegistryKey, missing, Outcome::NotPresent)) << journal.Dump();
+        EXPECT_TRUE(journal.Only(kRegistryKey, "HKLM\\SOFTWARE", Outcome::Kept)) << journal.Dump();
+    }
+    // A refused deletion carries the spooler's answer.
+    MakeKey(Under("Plain"));
+    SplProxyFault_Set("RegDeleteKeyA", ERROR_ACCESS_DENIED, -1);
+    const JournalCapture journal(false);
+    Run({"HKLM," + Under("Plain") + ",,"});
+    const std::vector<JournalCapture::Line> refused = journal.Of(kRegistryKey, plain);
+    ASSERT_EQ(refused.size(), 1u) << journal.Dump();
+    EXPECT_EQ(refused.front().result, Outcome::Failed);
+    EXPECT_EQ(refused.front().error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+}
+
+TEST(IniRemoval, ADryRunLeavesTheLineAndListsItsEntry)
+{
+    const std::string path = WindowsFile("QuorvelRegTest3.ini");
+    const std::string content = "[Sec]\r\nKeep=1\r\nGone=2\r\n";
+    std::ofstream(path, std::ios::binary) << content;
+    UninstallDatabase database;
+    database.Merged.DeleteIni = {"QuorvelRegTest3.ini,Sec,Gone", "QuorvelRegTest3.ini,Sec,Absent"};
+    RemovalState state;
+    state.Database = &database;
+    {
+        const JournalCapture journal(true);
+        RemoveIniEntries(state);
+        EXPECT_EQ(Contents(path), content);
+        EXPECT_TRUE(journal.Only(journal::op::kIniEntry, path + " [Sec] Gone", journal::Outcome::WouldRemove))
+            << journal.Dump();
+        EXPECT_TRUE(journal.Only(journal::op::kIniEntry, path + " [Sec] Absent", journal::Outcome::NotPresent))
+            << journal.Dump();
+    }
+    const JournalCapture journal(false);
+    RemoveIniEntries(state);
+    EXPECT_EQ(Contents(path), "[Sec]\r\nKeep=1\r\n");
+    EXPECT_TRUE(journal.Only(journal::op::kIniEntry, path + " [Sec] Gone", journal::Outcome::Removed))
+        << journal.Dump();
+    DeleteFileA(path.c_str());
 }

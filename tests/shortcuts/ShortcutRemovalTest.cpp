@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/RemovalOperations.h"
+#include "support/JournalCapture.h"
 #include "support/VersionRecord.h"
 #include "support/WineBed.h"
 #include "system/Progman.h"
@@ -236,6 +237,35 @@ void SetValue(HKEY key, const char* name, DWORD type, const std::string& data)
 }
 
 } // namespace
+
+TEST_F(Shortcuts, ADryRunSendsNoCommandAndDeletesNoFileButListsBoth)
+{
+    using journal::Outcome;
+    using journal::op::kProgramGroup;
+    using journal::op::kShortcut;
+    const std::string userGroup = user + kGroup + "\\";
+    Make(userGroup, {"Item.LNK"});
+    Record(false);
+    {
+        const JournalCapture journal(true);
+        Run({"QuorvelShortcutTest,Item.exe", "QuorvelShortcutTest,Absent.exe", "QuorvelShortcutTest",
+             "..\\Outside,Item.exe"});
+        EXPECT_TRUE(commands.empty());
+        EXPECT_TRUE(Exists(userGroup + "Item.LNK"));
+        EXPECT_TRUE(journal.Only(kShortcut, userGroup + "Item.LNK", Outcome::WouldRemove)) << journal.Dump();
+        EXPECT_TRUE(journal.Only(kProgramGroup, kGroup, Outcome::WouldRemove)) << journal.Dump();
+        // One line for an item found in none of its folders.
+        EXPECT_TRUE(journal.Only(kShortcut, std::string(kGroup) + "\\Absent.exe", Outcome::NotPresent))
+            << journal.Dump();
+        EXPECT_TRUE(journal.Only(kShortcut, "..\\Outside,Item.exe", Outcome::Kept)) << journal.Dump();
+    }
+    const JournalCapture journal(false);
+    Run({"QuorvelShortcutTest,Item.exe", "QuorvelShortcutTest"});
+    EXPECT_EQ(commands, std::vector<std::string>{"[DeleteGroup(QuorvelShortcutTest)]"});
+    EXPECT_FALSE(Exists(userGroup + "Item.LNK"));
+    EXPECT_TRUE(journal.Only(kShortcut, userGroup + "Item.LNK", Outcome::Removed)) << journal.Dump();
+    EXPECT_TRUE(journal.Only(kProgramGroup, kGroup, Outcome::Removed)) << journal.Dump();
+}
 
 TEST(OemPaths, StringValuesAreAppendedSortedAndUniqueAndTheKeyStays)
 {

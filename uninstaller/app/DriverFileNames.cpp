@@ -49,7 +49,15 @@ bool DriverFileNames::AllFiles(std::vector<std::string>& files)
     return listed_;
 }
 
-bool DriverFileNames::Collect(const char* driver, std::vector<std::string>& files, bool once)
+bool DriverFileNames::AllFiles(std::vector<std::string>& files, std::vector<std::string>& owners,
+                               const std::function<bool(const char* driver)>& skip)
+{
+    Collect(nullptr, files, false, &owners, &skip);
+    return listed_;
+}
+
+bool DriverFileNames::Collect(const char* driver, std::vector<std::string>& files, bool once,
+                              std::vector<std::string>* owners, const std::function<bool(const char*)>* skip)
 {
     if (!enumerated_)
         Enumerate();
@@ -58,8 +66,12 @@ bool DriverFileNames::Collect(const char* driver, std::vector<std::string>& file
     for (DWORD i = 0; i < count_; ++i) {
         if (driver && (!info[i].pName || !text::FoldEqual(info[i].pName, driver)))
             continue;
+        const char* name = info[i].pName ? info[i].pName : "";
+        if (skip && *skip && (*skip)(name))
+            continue;
         // Every version of the driver in this environment counts.
         found = true;
+        const std::size_t first = files.size();
         AddName(files, info[i].pDriverPath, once);
         AddName(files, info[i].pDataFile, once);
         AddName(files, info[i].pConfigFile, once);
@@ -67,6 +79,8 @@ bool DriverFileNames::Collect(const char* driver, std::vector<std::string>& file
         for (const char* dependent = info[i].pDependentFiles; dependent && *dependent;
              dependent += std::strlen(dependent) + 1)
             AddName(files, dependent, once);
+        if (owners)
+            owners->resize(owners->size() + (files.size() - first), name);
     }
     return found;
 }

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,10 @@ public:
     // Appends the files of every driver of the environment; a name may come
     // more than once. False when the list could not be read.
     bool AllFiles(std::vector<std::string>& files);
+    // The same, leaving out every driver `skip` answers true for, with the
+    // driver's name appended to `owners` for each file appended.
+    bool AllFiles(std::vector<std::string>& files, std::vector<std::string>& owners,
+                  const std::function<bool(const char* driver)>& skip);
 
     // False when the list could not be read; Error() then tells why.
     bool Listed() const { return listed_; }
@@ -30,7 +35,8 @@ public:
 
 private:
     void Enumerate();
-    bool Collect(const char* driver, std::vector<std::string>& files, bool once);
+    bool Collect(const char* driver, std::vector<std::string>& files, bool once,
+                 std::vector<std::string>* owners = nullptr, const std::function<bool(const char*)>* skip = nullptr);
 
     const char* environment_ = nullptr;
 

@@ -42,4 +42,7 @@ struct RemovalState {
     // removed; nothing when the spooler could not tell.
     bool StayingDriverFilesRead = false;
     std::optional<ItemList> StayingDriverFiles;
+    // For each of those, the same place, why it stays: which driver,
+    // monitor or print processor lists it.
+    ItemList StayingDriverFileReasons;
 };

@@ -7,6 +7,7 @@
 
 #include "../common/Handles.h"
 #include "../common/Text.h"
+#include "Journal.h"
 #include "ZwininitDelete.h"
 
 namespace {
@@ -15,22 +16,24 @@ namespace {
 // found, path not found.
 constexpr DWORD kFirstRealError = 4;
 
-void ScheduleAtRestart(const PlatformKind& platform, const char* path)
+bool ScheduleAtRestart(const PlatformKind& platform, const char* path)
 {
     switch (platform.versionKind()) {
     case platform::kKindWin32s:
     case platform::kKindNT3:
-        AddZwininitDelete(path);
-        break;
+        return AddZwininitDelete(path) != 0;
     case platform::kKindWin95:
     case platform::kKindWin98:
     case platform::kKindWinMe:
-        AppendWininitDelete(path);
-        break;
+        return AppendWininitDelete(path);
     default:
-        MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-        break;
+        return MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
     }
+}
+
+bool Missing(DWORD error)
+{
+    return error < kFirstRealError;
 }
 
 } // namespace
@@ -46,24 +49,49 @@ bool IsFullPath(const char* path)
     return drive || share;
 }
 
-int DeleteOrScheduleFile(const PlatformKind& platform, const char* path)
+FileFate DeleteOrScheduleFileAs(const char* operation, const PlatformKind& platform, const char* path)
 {
-    if (!IsFullPath(path) || std::strlen(path) >= text::kMaxText)
-        return 1;
-    if (DeleteFileA(path) || GetLastError() < kFirstRealError)
-        return 1;
-    ScheduleAtRestart(platform, path);
-    return 0;
+    if (!IsFullPath(path) || std::strlen(path) >= text::kMaxText) {
+        journal::Kept(operation, path, "refused as unsafe");
+        return FileFate::Refused;
+    }
+    if (journal::Gone(operation, path))
+        return FileFate::NotThere;
+    if (journal::DryRun()) {
+        if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES && Missing(GetLastError()))
+            return FileFate::NotThere;
+        journal::WouldRemove(operation, path);
+        return FileFate::WouldDelete;
+    }
+    if (DeleteFileA(path)) {
+        journal::Removed(operation, path);
+        return FileFate::Deleted;
+    }
+    const DWORD error = GetLastError();
+    if (Missing(error))
+        return FileFate::NotThere;
+    if (!ScheduleAtRestart(platform, path)) {
+        journal::Failed(operation, path, error);
+        return FileFate::Failed;
+    }
+    journal::Scheduled(operation, path);
+    return FileFate::Scheduled;
 }
 
-void AppendWininitDelete(const char* path)
+int DeleteOrScheduleFile(const PlatformKind& platform, const char* path)
 {
-    if (!IsFullPath(path))
-        return;
+    const FileFate fate = DeleteOrScheduleFileAs(journal::op::kFile, platform, path);
+    return fate == FileFate::Scheduled || fate == FileFate::Failed ? 0 : 1;
+}
+
+bool AppendWininitDelete(const char* path)
+{
+    if (!IsFullPath(path) || journal::DryRun())
+        return false;
     char windows[text::kMaxText] = {};
     const UINT length = GetWindowsDirectoryA(windows, sizeof windows);
     if (length == 0 || length >= sizeof windows)
-        return;
+        return false;
     std::string list(windows);
     if (!text::EndsWithSeparator(list, text::IsLeadByte))
         list.push_back('\\');
@@ -71,14 +99,15 @@ void AppendWininitDelete(const char* path)
     KernelHandle file(CreateFileA(list.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
-        return;
+        return false;
     const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
     DWORD written = 0;
     if (created && !WriteFile(file.Get(), "[RENAME]\r\n", 10, &written, nullptr))
-        return;
+        return false;
     // One write, so that a line is never left half written.
     const std::string line = std::string("NUL=") + path + "\r\n";
     if (SetFilePointer(file.Get(), 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER)
-        return;
-    WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        return false;
+    return WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
+           written == line.size();
 }

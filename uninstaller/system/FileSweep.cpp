@@ -9,6 +9,7 @@
 #include "../common/Text.h"
 #include "../script/UninstallProfile.h"
 #include "FileDeletion.h"
+#include "Journal.h"
 
 namespace {
 
@@ -52,7 +53,8 @@ struct Sweep {
             if (!IsDirectory(found)) {
                 if (!names.Holds(name) || (keep && keep(path.c_str())))
                     continue;
-                if (top && clearReadOnlyAtTop && (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY))
+                if (top && clearReadOnlyAtTop && (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY) &&
+                    !journal::DryRun())
                     SetFileAttributesA(path.c_str(), found.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
                 if (DeleteOrScheduleFile(platform, path.c_str()) == 0)
                     pending = 1;
@@ -63,8 +65,9 @@ struct Sweep {
             if (name.front() == '.' || depth == 0 || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
                 continue;
             pending |= Walk(path, depth - 1, false);
-            if (removeEmptied)
-                RemoveDirectoryA(path.c_str());
+            // Whether a folder would be emptied is not known in a dry run.
+            if (removeEmptied && !journal::DryRun() && RemoveDirectoryA(path.c_str()))
+                journal::Removed(journal::op::kFolder, path.c_str());
         } while (FindNextFileA(search.Get(), &found));
         return pending;
     }

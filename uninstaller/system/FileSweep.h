@@ -20,7 +20,8 @@ private:
     std::vector<std::string> names_; // sorted, without duplicates
 };
 
-// Asked for every found file before it goes; true keeps it.
+// Asked for every found file of a sought name before it goes; true keeps it
+// (and the function records why).
 using KeepFile = std::function<bool(const char* path)>;
 
 // Walks `directory` and, while `depth` is above 0, its subdirectories one
@@ -32,6 +33,7 @@ using KeepFile = std::function<bool(const char* path)>;
 // 1 when at least one found file was not deleted now, else 0.
 // With `clearReadOnlyAtTop` a found file of `directory` itself loses its
 // read-only attribute before it is deleted; files further down keep theirs.
+// In a dry run nothing changes: each file that would go is recorded.
 int DeleteNamedFilesInTree(const PlatformKind& platform, const char* directory, const SweepNames& names,
                            unsigned depth, bool removeEmptiedDirectories, const KeepFile& keep = {},
                            bool clearReadOnlyAtTop = false);

@@ -7,6 +7,7 @@
 #include "../script/FileSpec.h"
 #include "../script/Ini.h"
 #include "../script/PathParts.h"
+#include "Journal.h"
 
 namespace {
 
@@ -42,26 +43,41 @@ void RemoveIniEntries(RemovalState& state)
     char windows[text::kMaxText] = {};
     if (!state.Database || !WindowsDirectory(state, windows))
         return;
+    using journal::op::kIniEntry;
     for (const std::string& entry : state.Database->Merged.DeleteIni) {
         IniEntryParts parts;
-        if (entry.size() > kMaxEntry || !SplitIniEntry(entry, parts))
+        if (entry.size() > kMaxEntry || !SplitIniEntry(entry, parts)) {
+            journal::Kept(kIniEntry, entry.c_str(), "refused as unsafe");
             continue;
+        }
         // Only the name and extension count: the file is always the
         // Windows directory's.
         PathParts named;
         named.Split(parts.file, text::IsLeadByte);
-        if (named.name[0] == '\0')
+        if (named.name[0] == '\0') {
+            journal::Kept(kIniEntry, entry.c_str(), "refused as unsafe");
             continue;
+        }
         PathParts target;
-        if (!text::CopyWhole(target.directory, windows) || !text::CopyWhole(target.name, named.name) ||
-            !text::CopyWhole(target.extension, named.extension))
-            continue;
         char path[text::kMaxText] = {};
-        if (!ComposePath(target, path, text::IsLeadByte) || path[0] == '\0')
+        if (!text::CopyWhole(target.directory, windows) || !text::CopyWhole(target.name, named.name) ||
+            !text::CopyWhole(target.extension, named.extension) || !ComposePath(target, path, text::IsLeadByte) ||
+            path[0] == '\0') {
+            journal::Kept(kIniEntry, entry.c_str(), "refused as unsafe");
             continue;
+        }
         const std::string section(parts.section);
         const std::string key(parts.key);
-        if (CIni::FindKey(path, section.c_str(), key.c_str()) != 0)
-            CIni::DeleteKeyLine(path, section.c_str(), key.c_str());
+        const std::string item = std::string(path) + " [" + section + "] " + key;
+        if (CIni::FindKey(path, section.c_str(), key.c_str()) == 0) {
+            journal::NotPresent(kIniEntry, item.c_str());
+            continue;
+        }
+        if (journal::WouldRemove(kIniEntry, item.c_str()))
+            continue;
+        if (CIni::DeleteKeyLine(path, section.c_str(), key.c_str()))
+            journal::Removed(kIniEntry, item.c_str());
+        else
+            journal::Failed(kIniEntry, item.c_str(), GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
     }
 }

@@ -193,14 +193,21 @@ bool PlainSpelling(std::string_view path)
 
 bool MachineFolders::MaySweep(std::string_view directory) const
 {
+    return SweepRefusal(directory).empty();
+}
+
+std::string MachineFolders::SweepRefusal(std::string_view directory) const
+{
     const std::string wanted = WithBackslash(std::string(directory));
-    if (!IsFullPath(wanted.c_str()) || !PlainSpelling(wanted) || HasDotComponent(wanted) ||
-        wanted.size() <= RootLength(wanted))
-        return false;
+    if (!IsFullPath(wanted.c_str()) || !PlainSpelling(wanted) || HasDotComponent(wanted))
+        return "refused as unsafe";
+    if (wanted.size() <= RootLength(wanted))
+        return "a drive root";
     for (const std::string& folder : folders_) {
-        // The folder itself, or one above it.
+        if (text::FoldEqual(folder, wanted))
+            return "a folder of Windows or of every program";
         if (text::FoldStartsWith(folder, wanted))
-            return false;
+            return "holds a folder of Windows or of every program";
     }
     // Inside Windows only the spooler's folders hold folders of the maker's.
     if (!windows_.empty() && text::FoldStartsWith(wanted, windows_)) {
@@ -208,13 +215,13 @@ bool MachineFolders::MaySweep(std::string_view directory) const
         for (const std::string& folder : spooler_)
             inSpooler = inSpooler || (text::FoldStartsWith(wanted, folder) && wanted.size() > folder.size());
         if (!inSpooler)
-            return false;
+            return "a folder of Windows";
     }
     if (!profiles_.empty() && text::FoldStartsWith(wanted, profiles_)) {
         // A user's whole profile: one more component, nothing after it.
         const std::string_view rest = std::string_view(wanted).substr(profiles_.size());
         if (Separators(rest).size() <= 1)
-            return false;
+            return "a user's profile folder";
     }
-    return true;
+    return {};
 }

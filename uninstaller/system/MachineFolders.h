@@ -30,6 +30,9 @@ public:
     // directory unless inside a spooler folder, and not the profiles folder
     // or a user's profile directly in it.
     bool MaySweep(std::string_view directory) const;
+    // Why a sweep may not start there ("a drive root", "a folder of
+    // Windows", ...); empty when it may.
+    std::string SweepRefusal(std::string_view directory) const;
 
     // The folder's real path, links and short names resolved, with a
     // trailing backslash; empty when it can't be opened.

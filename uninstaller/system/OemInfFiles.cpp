@@ -4,32 +4,27 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 
 #include "../app/RemovalOperations.h"
 #include "../common/Handles.h"
 #include "../spooler/DriverRemoval.h"
+#include "Journal.h"
 #include "OemInf.h"
 
 namespace {
 
-// The driver of the INF files to delete, or nullptr when there are none to
-// delete: no driver recorded, or the driver is still installed (its files
-// are still needed), or the spooler can't say which.
-const char* DriverToForget(const RemovalState& state)
-{
-    if (state.CurrentDriver[0] == '\0')
-        return nullptr;
-    const std::optional<bool> installed = DriverStillInstalled(state.CurrentDriver);
-    if (!installed || *installed)
-        return nullptr;
-    return state.CurrentDriver;
-}
+using namespace journal::op;
 
+constexpr char kOemNameKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup\\SetupX\\INF\\OEM Name";
+
+// With its trailing backslash, so that each path has one spelling.
 bool WindowsDirectory(char (&out)[text::kMaxText])
 {
     FileSpec windows;
     windows.Resolve(location::WindowsDirectory);
-    return text::CopyWhole(out, windows.Compose()) && out[0] != '\0';
+    return text::CopyWhole(out, windows.Compose()) && out[0] != '\0' &&
+           (text::EndsWithSeparator(out, text::IsLeadByte) || text::AppendWhole(out, "\\"));
 }
 
 // Calls `found` with the full path and name of each file the pattern
@@ -55,40 +50,75 @@ void ForEachFile(const char* windows, const char* pattern, const char* pathForma
     } while (FindNextFileA(find.Get(), &data));
 }
 
+void ForgetOemName(const char* path)
+{
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOemNameKey, 0, KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS)
+        return;
+    RegistryKey key(opened);
+    if (RegDeleteValueA(key.Get(), path) == ERROR_SUCCESS)
+        journal::Removed(kRegistryValue, (std::string("HKLM\\") + kOemNameKey + "\\" + path).c_str());
+}
+
+// Deletes the INF copies that name the driver of the last printer the
+// removal opened, unless that driver is still installed (its files are still
+// needed), another driver that stays is named too, or the spooler can't say.
+void DeleteInfFilesOfDriver(const RemovalState& state, const char* pattern, const char* pathFormat, bool win9x)
+{
+    const char* driver = state.CurrentDriver;
+    char windows[text::kMaxText] = {};
+    if (driver[0] == '\0')
+        return;
+    std::optional<bool> installed = DriverStillInstalled(driver);
+    // A dry run leaves installed what it would remove.
+    if (installed && *installed && journal::Gone(kDriver, driver))
+        installed = false;
+    std::optional<ItemList> staying = DriversStillOnMachine();
+    if (staying)
+        std::erase_if(*staying, [](const std::string& name) { return journal::Gone(kDriver, name.c_str()); });
+    if (!WindowsDirectory(windows))
+        return;
+    std::string keep;
+    if (!installed || !staying)
+        keep = "the installed drivers could not be listed";
+    else if (*installed)
+        keep = journal::Reason("its driver \"%s\" is still installed", driver);
+    ForEachFile(windows, pattern, pathFormat, [&](const char* path) {
+        if (!InfNamesDriver(path, driver, 255))
+            return;
+        if (!keep.empty()) {
+            journal::Kept(kOemInf, path, keep.c_str());
+            return;
+        }
+        if (InfNamesAnyOther(path, driver, *staying, 255)) {
+            journal::Kept(kOemInf, path, "names another installed driver too");
+            return;
+        }
+        if (journal::WouldRemove(kOemInf, path))
+            return;
+        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+        if (DeleteFileA(path)) {
+            journal::Removed(kOemInf, path);
+        } else {
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+                journal::NotPresent(kOemInf, path);
+            else
+                journal::Failed(kOemInf, path, error);
+        }
+        if (win9x)
+            ForgetOemName(path);
+    });
+}
+
 } // namespace
 
 void DeleteOemInfFiles(RemovalState& state)
 {
-    const char* driver = DriverToForget(state);
-    const std::optional<ItemList> staying = DriversStillOnMachine();
-    char windows[text::kMaxText] = {};
-    if (!driver || !staying || !WindowsDirectory(windows))
-        return;
-    ForEachFile(windows, "%s\\inf\\oem*.inf", "%s\\inf\\%s", [&](const char* path) {
-        if (!InfNamesDriver(path, driver, 255) || InfNamesAnyOther(path, driver, *staying, 255))
-            return;
-        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path);
-    });
+    DeleteInfFilesOfDriver(state, "%sinf\\oem*.inf", "%sinf\\%s", false);
 }
 
 void DeleteWin9xOemInfFiles(RemovalState& state)
 {
-    const char* driver = DriverToForget(state);
-    const std::optional<ItemList> staying = DriversStillOnMachine();
-    char windows[text::kMaxText] = {};
-    if (!driver || !staying || !WindowsDirectory(windows))
-        return;
-    ForEachFile(windows, "%sinf\\other\\QUORVELM9x____*.inf", "%sinf\\other\\%s", [&](const char* path) {
-        if (!InfNamesDriver(path, driver, 255) || InfNamesAnyOther(path, driver, *staying, 255))
-            return;
-        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path);
-        HKEY opened = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup\\SetupX\\INF\\OEM Name",
-                          0, KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS)
-            return;
-        RegistryKey key(opened);
-        RegDeleteValueA(key.Get(), path);
-    });
+    DeleteInfFilesOfDriver(state, "%sinf\\other\\QUORVELM9x____*.inf", "%sinf\\other\\%s", true);
 }

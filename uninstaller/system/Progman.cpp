@@ -5,7 +5,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <utility>
+
+#include "Journal.h"
 
 namespace {
 
@@ -121,22 +124,44 @@ bool ProgmanExecute(const char* command)
     return done != nullptr;
 }
 
+// Program Manager carries out a deletion of whatever it holds: one it
+// refuses names nothing it has.
+bool Record(const char* operation, const char* item, bool done)
+{
+    if (done)
+        journal::Removed(operation, item);
+    else
+        journal::NotPresent(operation, item);
+    return done;
+}
+
 bool ProgmanDeleteGroup(const char* group)
 {
+    using journal::op::kProgramGroup;
     char command[kMaxCommand] = {};
-    if (!FitsInCommand(group) || !Format(command, "[DeleteGroup(%s)]", group))
+    if (!FitsInCommand(group) || !Format(command, "[DeleteGroup(%s)]", group)) {
+        journal::Kept(kProgramGroup, group ? group : "", "refused as unsafe");
         return false;
-    return Send(command);
+    }
+    if (journal::WouldRemove(kProgramGroup, group))
+        return true;
+    return Record(kProgramGroup, group, Send(command));
 }
 
 bool ProgmanDeleteItem(const char* group, const char* item)
 {
+    using journal::op::kShortcut;
+    const std::string named = std::string(group ? group : "") + "\\" + (item ? item : "");
     char show[kMaxCommand] = {};
     char remove[kMaxCommand] = {};
     if (!FitsInCommand(group) || !FitsInCommand(item) || !Format(show, "[ShowGroup(%s,1)]", group) ||
-        !Format(remove, "[DeleteItem(%s)]", item))
+        !Format(remove, "[DeleteItem(%s)]", item)) {
+        journal::Kept(kShortcut, named.c_str(), "refused as unsafe");
         return false;
-    return Send(show) && Send(remove);
+    }
+    if (journal::WouldRemove(kShortcut, named.c_str()))
+        return true;
+    return Record(kShortcut, named.c_str(), Send(show) && Send(remove));
 }
 
 void SetProgmanSender(ProgmanSender sender)

@@ -1,6 +1,7 @@
 #pragma once
 // Program groups and their items, removed through the shell's Program
-// Manager DDE interface.
+// Manager DDE interface. Each deletion goes to the journal; a dry run sends
+// nothing and answers true.
 
 #include <functional>
 

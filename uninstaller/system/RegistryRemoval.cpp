@@ -8,6 +8,7 @@
 #include "../common/Handles.h"
 #include "../common/Text.h"
 #include "../script/ItemNames.h"
+#include "Journal.h"
 
 namespace {
 
@@ -63,24 +64,67 @@ private:
     std::vector<BYTE> descriptor_;
 };
 
-// The key itself, once its subkeys are gone.
-bool DeleteEmptiedKey(HKEY root, const char* path)
+// The key itself, once its subkeys are gone: ERROR_SUCCESS, or why not.
+LONG DeleteEmptiedKey(HKEY root, const char* path)
 {
     HKEY reopened = nullptr;
     if (RegOpenKeyA(root, path, &reopened) != ERROR_SUCCESS || !reopened)
-        return true;
+        return ERROR_SUCCESS;
     const RegistryKey again{reopened};
-    if (RegDeleteKeyA(root, path) == ERROR_SUCCESS)
-        return true;
+    const LONG first = RegDeleteKeyA(root, path);
+    if (first == ERROR_SUCCESS)
+        return first;
     // Without its own list in hand the key is not opened to everyone: a
     // second failure would leave it so.
     SavedAccessList original;
     if (!original.Read(root, path) || !GrantEveryoneAccess(root, path))
-        return false;
-    if (RegDeleteKeyA(root, path) == ERROR_SUCCESS)
-        return true;
-    original.Restore(root, path);
-    return false;
+        return first;
+    const LONG second = RegDeleteKeyA(root, path);
+    if (second != ERROR_SUCCESS)
+        original.Restore(root, path);
+    return second;
+}
+
+// ERROR_SUCCESS when the key at `path` is gone with all its subkeys, or why
+// it is not (ERROR_FILE_NOT_FOUND: it was never there).
+LONG DeleteTree(HKEY root, const char* path)
+{
+    // An empty path opens the root itself: every key of the hive would go.
+    if (!path || !*path)
+        return ERROR_INVALID_PARAMETER;
+    HKEY opened = nullptr;
+    const LONG status = RegOpenKeyA(root, path, &opened);
+    if (status != ERROR_SUCCESS || !opened)
+        return status != ERROR_SUCCESS ? status : ERROR_INVALID_HANDLE;
+    const RegistryKey key{opened};
+    std::string base(path);
+    base.push_back('\\');
+    for (DWORD index = 0;;) {
+        char name[261] = {};
+        const LONG found = RegEnumKeyA(key.Get(), index, name, sizeof name);
+        if (found == ERROR_NO_MORE_ITEMS)
+            return DeleteEmptiedKey(root, path);
+        if (found != ERROR_SUCCESS)
+            return found;
+        // A deleted subkey's place is taken by the next one.
+        if (DeleteTree(root, (base + name).c_str()) != ERROR_SUCCESS)
+            ++index;
+    }
+}
+
+bool KeyExists(HKEY root, const char* path)
+{
+    return static_cast<bool>(OpenKey(root, path, KEY_READ));
+}
+
+void RecordKeyDeletion(const char* operation, const char* item, LONG status)
+{
+    if (status == ERROR_SUCCESS)
+        journal::Removed(operation, item);
+    else if (status == ERROR_FILE_NOT_FOUND)
+        journal::NotPresent(operation, item);
+    else
+        journal::Failed(operation, item, static_cast<DWORD>(status));
 }
 
 HKEY RootByName(std::string_view name)
@@ -107,39 +151,73 @@ std::string_view NextField(std::string_view& rest, bool& present)
 
 void RemoveEntry(ItemNamer& namer, const std::string& entry)
 {
-    if (entry.size() > kMaxEntry)
+    using journal::op::kRegistryKey;
+    if (entry.size() > kMaxEntry) {
+        journal::Kept(kRegistryKey, entry.c_str(), "refused as unsafe");
         return;
+    }
     std::string_view rest = entry;
     bool second = false;
     bool third = false;
     const std::string_view rootName = text::TrimAll(NextField(rest, second), '"');
     const std::string_view keyField = text::TrimAll(NextField(rest, third), '"');
-    if (!second || !third)
+    if (!second || !third) {
+        journal::Kept(kRegistryKey, entry.c_str(), "not a registry entry");
         return;
+    }
     bool fourth = false;
     const std::string_view value = text::TrimAll(NextField(rest, fourth), '"');
     const std::string_view flag = NextField(rest, fourth);
     const HKEY root = RootByName(rootName);
-    if (!root)
+    if (!root) {
+        journal::Kept(kRegistryKey, entry.c_str(), "not a registry entry");
         return;
+    }
     const std::string key(keyField);
+    std::string item = std::string(rootName) + "\\" + key;
 
     if (!value.empty()) {
         // One named value goes, whatever key holds it.
-        RegistryKey opened = OpenKey(root, key.c_str(), KEY_ALL_ACCESS);
-        if (opened)
-            RegDeleteValueA(opened.Get(), std::string(value).c_str());
+        const std::string name(value);
+        item += "\\" + name;
+        const char* const kValue = journal::op::kRegistryValue;
+        if (journal::DryRun()) {
+            RegistryKey reading = OpenKey(root, key.c_str(), KEY_QUERY_VALUE);
+            if (!reading || RegQueryValueExA(reading.Get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
+                                ERROR_FILE_NOT_FOUND)
+                journal::NotPresent(kValue, item.c_str());
+            else
+                journal::WouldRemove(kValue, item.c_str());
+            return;
+        }
+        RegistryKey opened;
+        HKEY handle = nullptr;
+        LONG status = RegOpenKeyExA(root, key.c_str(), 0, KEY_ALL_ACCESS, &handle);
+        if (status == ERROR_SUCCESS) {
+            opened = RegistryKey{handle};
+            status = RegDeleteValueA(opened.Get(), name.c_str());
+        }
+        RecordKeyDeletion(kValue, item.c_str(), status);
         return;
     }
     // A hive, its first level or a key Windows shares with every program is
     // never deleted, whatever a script says.
-    for (const ItemName& name : namer.Names(ItemKind::Registry, 'R', entry))
-        if (name.untouchable)
+    for (const ItemName& name : namer.Names(ItemKind::Registry, 'R', entry)) {
+        if (name.untouchable) {
+            journal::Kept(kRegistryKey, item.c_str(), "a hive, its first level or a shared key");
             return;
-    if (!flag.empty() && flag.front() == '1')
-        DeleteRegistryTree(root, key.c_str());
-    else
-        RegDeleteKeyA(root, key.c_str());
+        }
+    }
+    if (journal::DryRun()) {
+        if (KeyExists(root, key.c_str()))
+            journal::WouldRemove(kRegistryKey, item.c_str());
+        else
+            journal::NotPresent(kRegistryKey, item.c_str());
+        return;
+    }
+    const LONG status =
+        !flag.empty() && flag.front() == '1' ? DeleteTree(root, key.c_str()) : RegDeleteKeyA(root, key.c_str());
+    RecordKeyDeletion(kRegistryKey, item.c_str(), status);
 }
 
 } // namespace
@@ -169,32 +247,16 @@ bool GrantEveryoneAccess(HKEY root, const char* path)
 
 bool DeleteRegistryTree(HKEY root, const char* path)
 {
-    // An empty path opens the root itself: every key of the hive would go.
-    if (!path || !*path)
-        return false;
-    HKEY opened = nullptr;
-    if (RegOpenKeyA(root, path, &opened) != ERROR_SUCCESS || !opened)
-        return false;
-    const RegistryKey key{opened};
-    std::string base(path);
-    if (!base.empty())
-        base.push_back('\\');
-    for (DWORD index = 0;;) {
-        char name[261] = {};
-        const LONG status = RegEnumKeyA(key.Get(), index, name, sizeof name);
-        if (status == ERROR_NO_MORE_ITEMS)
-            return DeleteEmptiedKey(root, path);
-        if (status != ERROR_SUCCESS)
-            return false;
-        // A deleted subkey's place is taken by the next one.
-        if (!DeleteRegistryTree(root, (base + name).c_str()))
-            ++index;
-    }
+    return DeleteTree(root, path) == ERROR_SUCCESS;
 }
 
 void RemoveRegistryKeys(RemovalState& state)
 {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kProgramGroupsKey);
+    const std::string groups = std::string("HKLM\\") + kProgramGroupsKey;
+    if (!journal::DryRun())
+        RecordKeyDeletion(journal::op::kRegistryKey, groups.c_str(), RegDeleteKeyA(HKEY_LOCAL_MACHINE, kProgramGroupsKey));
+    else if (KeyExists(HKEY_LOCAL_MACHINE, kProgramGroupsKey))
+        journal::WouldRemove(journal::op::kRegistryKey, groups.c_str());
     if (!state.Database)
         return;
     ItemList& entries = state.Database->Merged.RegistryKeys;

@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <numeric>
+#include <set>
 
 #include "../app/DriverFileNames.h"
 #include "../common/AnsiLeadByte.h"
@@ -12,6 +15,7 @@
 #include "FileDeletion.h"
 #include "FileProtection.h"
 #include "FileSweep.h"
+#include "Journal.h"
 #include "MachineFolders.h"
 #include "ZwininitDelete.h"
 
@@ -21,8 +25,12 @@ namespace {
 // of, the running one among them; a spooler without one says so.
 const char* const kEnvironments[] = {"Windows x64", "Windows NT x86", "Windows 4.0", "Windows IA64", "Windows ARM64"};
 
+using namespace journal::op;
+
 void ClearReadOnly(const char* path)
 {
+    if (journal::DryRun())
+        return;
     const DWORD attributes = GetFileAttributesA(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
@@ -72,6 +80,20 @@ std::string BareName(const std::string& listed)
     return plain ? name : std::string();
 }
 
+// Why a driver, monitor or print processor that stays needs the file of
+// this name, or nullptr when none lists it.
+const std::string* StayingReason(const RemovalState& state, std::string_view name)
+{
+    const ItemList& files = *state.StayingDriverFiles;
+    const auto at = std::lower_bound(files.begin(), files.end(), name, [](const std::string& item, std::string_view n) {
+        return text::FoldCompare(item, n) < 0;
+    });
+    if (at == files.end() || text::FoldCompare(*at, name) != 0)
+        return nullptr;
+    const auto index = static_cast<std::size_t>(at - files.begin());
+    return index < state.StayingDriverFileReasons.size() ? &state.StayingDriverFileReasons[index] : nullptr;
+}
+
 // The names that may go: a name a driver that stays lists is kept, and
 // when the spooler could not say which those are, every name is.
 std::vector<std::string> DeletableNames(RemovalState& state, const std::vector<std::string>& fileNames)
@@ -79,28 +101,51 @@ std::vector<std::string> DeletableNames(RemovalState& state, const std::vector<s
     if (!state.StayingDriverFilesRead)
         ReadStayingDriverFiles(state);
     std::vector<std::string> names;
-    if (!state.StayingDriverFiles)
-        return names;
-    const SweepNames staying(*state.StayingDriverFiles);
     for (const std::string& listed : fileNames) {
         std::string name = BareName(listed);
-        if (!name.empty() && !staying.Holds(name))
+        if (name.empty()) {
+            journal::Kept(kFile, listed.c_str(), "refused as unsafe");
+        } else if (!state.StayingDriverFiles) {
+            journal::Kept(kFile, name.c_str(), "the installed drivers could not be listed");
+        } else if (const std::string* reason = StayingReason(state, name)) {
+            journal::Kept(kFile, name.c_str(), reason->c_str());
+        } else {
             names.push_back(std::move(name));
+        }
     }
     return names;
 }
 
-KeepFile Protected(const RemovalState& state)
+struct FoldLess {
+    bool operator()(const std::string& a, const std::string& b) const { return text::FoldCompare(a, b) < 0; }
+};
+// The sought names found in at least one folder.
+using FoundNames = std::set<std::string, FoldLess>;
+
+void NoteFound(FoundNames& found, std::string_view path)
 {
-    return [&state](const char* path) { return IsProtectedByWindows(state.Platform, path); };
+    const std::size_t separator = text::LastSeparator(path, AnsiLeadByte);
+    found.emplace(separator == std::string_view::npos ? path : path.substr(separator + 1));
+}
+
+KeepFile Protected(const RemovalState& state, FoundNames& found)
+{
+    return [&state, &found](const char* path) {
+        NoteFound(found, path);
+        if (!IsProtectedByWindows(state.Platform, path))
+            return false;
+        journal::Kept(kFile, path, "protected by Windows");
+        return true;
+    };
 }
 
 void MarkRestart(RemovalState& state)
 {
-    state.Database->RestartRequired = 1;
+    if (!journal::DryRun())
+        state.Database->RestartRequired = 1;
 }
 
-void FromSystemFolders(RemovalState& state, const std::vector<std::string>& names)
+void FromSystemFolders(RemovalState& state, const std::vector<std::string>& names, FoundNames& found)
 {
     const bool xp = state.Platform.versionKind() == platform::kKindXP;
     for (const std::string& folder : state.SystemFolders) {
@@ -123,8 +168,11 @@ void FromSystemFolders(RemovalState& state, const std::vector<std::string>& name
             } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
                 continue;
             }
-            if (IsProtectedByWindows(state.Platform, path))
+            NoteFound(found, path);
+            if (IsProtectedByWindows(state.Platform, path)) {
+                journal::Kept(kFile, path, "protected by Windows");
                 continue;
+            }
             ClearReadOnly(path);
             if (DeleteOrScheduleFile(state.Platform, path) == 0)
                 MarkRestart(state);
@@ -132,7 +180,8 @@ void FromSystemFolders(RemovalState& state, const std::vector<std::string>& name
     }
 }
 
-void FromSpoolerFolders(RemovalState& state, const SweepNames& sought, const std::vector<std::string>& names)
+void FromSpoolerFolders(RemovalState& state, const SweepNames& sought, const std::vector<std::string>& names,
+                        FoundNames& found)
 {
     const std::uint32_t kind = state.Platform.versionKind();
     const bool versioned = kind == platform::kKindWin2000 || kind == platform::kKindXP;
@@ -147,12 +196,12 @@ void FromSpoolerFolders(RemovalState& state, const SweepNames& sought, const std
             }
         }
         // The walk clears the attribute of a file found in the folder itself.
-        if (DeleteNamedFilesInTree(state.Platform, folder.c_str(), sought, 2, false, Protected(state), true))
+        if (DeleteNamedFilesInTree(state.Platform, folder.c_str(), sought, 2, false, Protected(state, found), true))
             MarkRestart(state);
     }
 }
 
-void FromOemFolders(RemovalState& state, const SweepNames& sought)
+void FromOemFolders(RemovalState& state, const SweepNames& sought, FoundNames& found)
 {
     const ItemList& entries = state.Database->Merged.OemFolders;
     if (entries.empty())
@@ -170,20 +219,33 @@ void FromOemFolders(RemovalState& state, const SweepNames& sought)
         // of these names and every empty folder on the way.
         // Checked as written and as the folder really is: a junction or a
         // short name may lead to the same places.
-        if (!machine.MaySweep(directory) || !machine.MaySweep(MachineFolders::RealPath(directory)))
+        std::string refusal = machine.SweepRefusal(directory);
+        if (refusal.empty()) {
+            const std::string real = MachineFolders::RealPath(directory);
+            if (real.empty() && GetFileAttributesA(directory.c_str()) == INVALID_FILE_ATTRIBUTES) {
+                journal::NotPresent(kFolder, directory.c_str());
+                continue;
+            }
+            refusal = machine.SweepRefusal(real);
+        }
+        if (!refusal.empty()) {
+            journal::Kept(kFolder, directory.c_str(), refusal.c_str());
             continue;
-        if (DeleteNamedFilesInTree(state.Platform, directory.c_str(), sought, 3, true, Protected(state)))
+        }
+        if (DeleteNamedFilesInTree(state.Platform, directory.c_str(), sought, 3, true, Protected(state, found)))
             MarkRestart(state);
-        RemoveDirectoryA(directory.c_str());
+        if (!journal::DryRun() && RemoveDirectoryA(directory.c_str()))
+            journal::Removed(kFolder, directory.c_str());
     }
 }
 
 constexpr char kPrintKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\";
 
 // Appends the "Driver" value of every subkey of `path`: the library of each
-// monitor or print processor registered there. False when the key is there
-// but can't be read; a missing key has nothing in it.
-bool AddLibrariesUnder(const std::string& path, ItemList& files)
+// monitor or print processor registered there, with why it stays. False
+// when the key is there but can't be read; a missing key has nothing in it.
+bool AddLibrariesUnder(const std::string& path, const char* operation, const char* owner, ItemList& files,
+                       ItemList& reasons)
 {
     HKEY opened = nullptr;
     const LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &opened);
@@ -200,15 +262,42 @@ bool AddLibrariesUnder(const std::string& path, ItemList& files)
             return true;
         if (found != ERROR_SUCCESS)
             return false;
+        if (journal::Gone(operation, name))
+            continue;
         char library[text::kMaxText] = {};
         DWORD size = sizeof library - 1;
         if (RegGetValueA(key.Get(), name, "Driver", RRF_RT_REG_SZ, nullptr, library, &size) != ERROR_SUCCESS)
             continue;
         const std::string_view path(library);
         const std::size_t separator = text::LastSeparator(path, AnsiLeadByte);
-        if (!path.empty())
-            files.emplace_back(separator == std::string_view::npos ? path : path.substr(separator + 1));
+        if (path.empty())
+            continue;
+        files.emplace_back(separator == std::string_view::npos ? path : path.substr(separator + 1));
+        reasons.push_back(journal::Reason("the library of %s \"%s\"", owner, name));
     }
+}
+
+// Dry run: whether every entry of the folder (ending in a backslash) is a
+// file the run would have deleted by now.
+bool HoldsOnlyGoneFiles(const char* folder)
+{
+    char pattern[text::kMaxText];
+    if (!InFolder(pattern, "%s%s", folder, "*.*"))
+        return false;
+    WIN32_FIND_DATAA found{};
+    FindHandle search(FindFirstFileA(pattern, &found));
+    if (!search)
+        return true;
+    do {
+        const std::string_view name = found.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        char path[text::kMaxText];
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !InFolder(path, "%s%s", folder, found.cFileName) ||
+            !journal::Gone(kFile, path))
+            return false;
+    } while (FindNextFileA(search.Get(), &found));
+    return true;
 }
 
 std::string ResolvedDirectory(int locationId)
@@ -224,24 +313,43 @@ void ReadStayingDriverFiles(RemovalState& state)
 {
     state.StayingDriverFilesRead = true;
     state.StayingDriverFiles.reset();
+    state.StayingDriverFileReasons.clear();
     ItemList files;
+    ItemList reasons;
+    // A dry run leaves in place what it would remove; the real run asks
+    // once those are gone.
+    const auto gone = [](const char* driver) { return journal::Gone(kDriver, driver); };
     for (const char* environment : kEnvironments) {
         DriverFileNames drivers(environment);
-        if (drivers.AllFiles(files))
-            continue;
+        ItemList owners;
+        const bool listed = drivers.AllFiles(files, owners, gone);
+        for (const std::string& owner : owners)
+            reasons.push_back(journal::Reason("listed by installed driver \"%s\"", owner.c_str()));
         // A spooler without that environment has no driver in it.
-        if (drivers.Error() != ERROR_INVALID_ENVIRONMENT)
+        if (!listed && drivers.Error() != ERROR_INVALID_ENVIRONMENT)
             return;
     }
     // The monitors and print processors that stay load their libraries
     // too; those that go are no longer registered by now.
-    if (!AddLibrariesUnder(std::string(kPrintKey) + "Monitors", files))
+    if (!AddLibrariesUnder(std::string(kPrintKey) + "Monitors", kMonitor, "port monitor", files, reasons))
         return;
     for (const char* environment : kEnvironments)
-        if (!AddLibrariesUnder(std::string(kPrintKey) + "Environments\\" + environment + "\\Print Processors", files))
+        if (!AddLibrariesUnder(std::string(kPrintKey) + "Environments\\" + environment + "\\Print Processors",
+                               kPrintProcessor, "print processor", files, reasons))
             return;
-    SortAndUniqueItems(files);
-    state.StayingDriverFiles = std::move(files);
+    // Sorted and unique by name, each with the reason of its first lister.
+    std::vector<std::size_t> order(files.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return text::FoldCompare(files[a], files[b]) < 0; });
+    ItemList names;
+    for (const std::size_t i : order) {
+        if (!names.empty() && text::FoldCompare(names.back(), files[i]) == 0)
+            continue;
+        names.push_back(std::move(files[i]));
+        state.StayingDriverFileReasons.push_back(std::move(reasons[i]));
+    }
+    state.StayingDriverFiles = std::move(names);
 }
 
 void RemoveFilesFromSystemFolders(RemovalState& state, const std::vector<std::string>& fileNames)
@@ -252,9 +360,13 @@ void RemoveFilesFromSystemFolders(RemovalState& state, const std::vector<std::st
     if (names.empty())
         return;
     const SweepNames sought(names);
-    FromSystemFolders(state, names);
-    FromSpoolerFolders(state, sought, names);
-    FromOemFolders(state, sought);
+    FoundNames found;
+    FromSystemFolders(state, names, found);
+    FromSpoolerFolders(state, sought, names, found);
+    FromOemFolders(state, sought, found);
+    for (const std::string& name : names)
+        if (found.count(name) == 0)
+            journal::NotPresent(kFile, name.c_str());
 }
 
 void RemoveFileFromSystemFolders(RemovalState& state, const char* fileName)
@@ -315,8 +427,12 @@ void RemoveScriptFiles(RemovalState& state)
     } else if (zreg32s) {
         char path[text::kMaxText];
         const std::string windows = ResolvedDirectory(location::WindowsDirectory);
-        if (InFolder(path, "%s%s", windows.c_str(), "zreg32s.ini"))
-            AddZwininitDelete(path);
+        if (!InFolder(path, "%s%s", windows.c_str(), "zreg32s.ini") || journal::WouldRemove(kFile, path))
+            return;
+        if (AddZwininitDelete(path))
+            journal::Scheduled(kFile, path);
+        else
+            journal::Failed(kFile, path, GetLastError());
     }
 }
 
@@ -324,6 +440,26 @@ void RemoveDriverSubdirectory(RemovalState& state)
 {
     if (state.DriverSubdirectory[0] == '\0')
         return;
-    ClearReadOnly(state.DriverSubdirectory);
-    RemoveDirectoryA(state.DriverSubdirectory);
+    const char* folder = state.DriverSubdirectory;
+    if (journal::DryRun()) {
+        if (GetFileAttributesA(folder) == INVALID_FILE_ATTRIBUTES)
+            journal::NotPresent(kFolder, folder);
+        else if (HoldsOnlyGoneFiles(folder))
+            journal::WouldRemove(kFolder, folder);
+        else
+            journal::Kept(kFolder, folder, "still holds files");
+        return;
+    }
+    ClearReadOnly(folder);
+    if (RemoveDirectoryA(folder)) {
+        journal::Removed(kFolder, folder);
+        return;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+        journal::NotPresent(kFolder, folder);
+    else if (error == ERROR_DIR_NOT_EMPTY)
+        journal::Kept(kFolder, folder, "still holds files");
+    else
+        journal::Failed(kFolder, folder, error);
 }

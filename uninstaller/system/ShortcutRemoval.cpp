@@ -9,6 +9,7 @@
 #include "../script/FileSpec.h"
 #include "../script/PathParts.h"
 #include "FileDeletion.h"
+#include "Journal.h"
 #include "Progman.h"
 
 namespace {
@@ -97,26 +98,35 @@ bool ComposeFolder(const ShortcutFolder& source, std::string_view group, char (&
            (text::EndsWithSeparator(folder, text::IsLeadByte) || text::AppendWhole(folder, "\\"));
 }
 
-void DeleteInFolder(const PlatformKind& platform, const char* folder, const PathParts& item)
+// True when a file of the item was found there.
+bool DeleteInFolder(const PlatformKind& platform, const char* folder, const PathParts& item)
 {
+    bool found = false;
     for (const char* extension : {static_cast<const char*>(item.extension), ".LNK", ".PIF"}) {
         char path[text::kMaxText] = {};
         // Shortcuts never ask for a restart: what can't go now goes then or stays.
         if (text::CopyWhole(path, folder) && text::AppendWhole(path, item.name) && text::AppendWhole(path, extension))
-            DeleteOrScheduleFile(platform, path);
+            found = DeleteOrScheduleFileAs(journal::op::kShortcut, platform, path) != FileFate::NotThere || found;
     }
+    return found;
 }
 
 void RemoveEntry(const RemovalState& state, const std::string& entry, bool bareGroups)
 {
-    if (entry.size() > kMaxEntry)
+    using journal::op::kShortcut;
+    if (entry.size() > kMaxEntry) {
+        if (bareGroups)
+            journal::Kept(kShortcut, entry.c_str(), "refused as unsafe");
         return;
+    }
     const ShortcutEntry parts = Split(entry);
     if (parts.hasItem == bareGroups)
         return;
     const std::string group(text::TrimAll(parts.group, '"'));
-    if (group.empty() || !IsSafeGroup(group))
+    if (group.empty() || !IsSafeGroup(group)) {
+        journal::Kept(parts.hasItem ? kShortcut : journal::op::kProgramGroup, entry.c_str(), "refused as unsafe");
         return;
+    }
     if (!parts.hasItem) {
         ProgmanDeleteGroup(group.c_str());
         return;
@@ -132,15 +142,21 @@ void RemoveEntry(const RemovalState& state, const std::string& entry, bool bareG
     named.Split(item, text::IsLeadByte);
     char whole[text::kMaxText] = {};
     if (named.name[0] == '\0' || !text::CopyWhole(whole, named.name) || !text::AppendWhole(whole, named.extension) ||
-        IsDotsOnly(whole))
+        IsDotsOnly(whole)) {
+        journal::Kept(kShortcut, entry.c_str(), "refused as unsafe");
         return;
+    }
     const bool startup = text::FoldEqual(text::TrimAll(parts.marker, '"'), "STARTUP");
+    bool found = false;
     for (const ShortcutFolder& source : startup ? std::span<const ShortcutFolder>(kStartupFolders)
                                                 : std::span<const ShortcutFolder>(kProgramFolders)) {
         char folder[text::kMaxText] = {};
         if (ComposeFolder(source, group, folder))
-            DeleteInFolder(state.Platform, folder, named);
+            found = DeleteInFolder(state.Platform, folder, named) || found;
     }
+    // One line for a shortcut found in none of its folders.
+    if (!found)
+        journal::NotPresent(kShortcut, (group + "\\" + whole).c_str());
 }
 
 } // namespace

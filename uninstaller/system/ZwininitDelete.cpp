@@ -7,10 +7,12 @@
 #include "../common/Handles.h"
 #include "../common/Text.h"
 #include "../script/FileSpec.h"
+#include "Journal.h"
 
 int AddZwininitDelete(const char* path)
 {
-    if (!path || path[0] == '\0' || std::strlen(path) >= text::kMaxText)
+    // A dry run leaves the list as it is.
+    if (!path || path[0] == '\0' || std::strlen(path) >= text::kMaxText || journal::DryRun())
         return 0;
     char deleter[text::kMaxText];
     char list[text::kMaxText];

@@ -6,5 +6,5 @@
 // Lists `path` in section "RENAME" of zwininit.ini as `<path>=NUL`. 1 when
 // the entry was written; 0 when zwininit.exe is not beside the program, the
 // program's own directory can't be had, the path is empty or longer than 259
-// characters, or the write fails. Without the deleter nothing is written.
+// characters, the write fails, or the run is a dry run. Without the deleter nothing is written.
 int AddZwininitDelete(const char* path);
