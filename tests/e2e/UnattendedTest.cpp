@@ -344,3 +344,220 @@ TEST(NoPick, WithAFilterTheOfferedPrintersGoWithoutAChoice)
     PostMessageA(main, WM_COMMAND, IDC_BTN_EXIT, 0);
     EXPECT_EQ(program.Wait(20000), 1);
 }
+
+namespace {
+
+// The package of "Lumenta C" as the other end-to-end runs make it, and a
+// printer on another of the maker's drivers that stays and whose profile
+// names one of the same files.
+constexpr char kWhatIfScript[] = "[UnPrinterDrivers]\r\n"
+                                 "\"QUORVEL Lumenta 3100\",Lum3100,3\r\n"
+                                 "\"QUORVEL Lumenta 2400\",Lum2400,3\r\n"
+                                 "[Lum2400.Files]\r\nQLE2ELIB.DLL\r\n"
+                                 "[Lum3100.Files]\r\nQL3100.DLL\r\nQLE2ELIB.DLL\r\nQLE2EINUSE.DLL=held\r\n"
+                                 "QLE2EGONE.DLL\r\n"
+                                 "[Lum3100.PrintProcessors]\r\nQrvE2eProc\r\n"
+                                 "[Lum3100.Monitors]\r\nQUORVEL E2E Monitor\r\n"
+                                 "[Lum3100.Services]\r\nQrvE2eService\r\n"
+                                 "[Lum3100.DeleteLoadRun]\r\n\"QUORVEL E2E Status\",qe2estat.exe\r\n"
+                                 "[Lum3100.Hooks]\r\nqhook_e2e.dll,HookEntry\r\n"
+                                 "[Lum3100.RegistryKeys]\r\n"
+                                 "HKLM,\"SOFTWARE\\QUORVEL\\E2eTree\",,1\r\n"
+                                 "HKLM,SOFTWARE\\QUORVEL\\E2eValues,Gone\r\n"
+                                 "[Lum3100.DeleteIni]\r\nqe2e.ini,Settings,Remove\r\n"
+                                 "[Lum3100.Shortcuts]\r\n\"QUORVEL E2E\"\r\n\"QUORVEL E2E\",\"Status Monitor.exe\"\r\n";
+
+void DumpKey(HKEY root, const std::string& path, std::string& out)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        out += "[" + path + "] missing\n";
+        return;
+    }
+    out += "[" + path + "]\n";
+    for (DWORD i = 0;; ++i) {
+        char name[512];
+        BYTE data[4096];
+        DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
+        if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS)
+            break;
+        out += std::string(name, nameSize) + "=" + std::to_string(type) + ":" +
+               std::string(reinterpret_cast<char*>(data), dataSize) + "\n";
+    }
+    std::vector<std::string> subkeys;
+    for (DWORD i = 0;; ++i) {
+        char name[512];
+        DWORD nameSize = sizeof name;
+        if (RegEnumKeyExA(key, i, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        subkeys.emplace_back(name, nameSize);
+    }
+    RegCloseKey(key);
+    for (const std::string& subkey : subkeys)
+        DumpKey(root, path + "\\" + subkey, out);
+}
+
+void DumpFiles(const std::string& directory, std::string& out, bool recurse)
+{
+    WIN32_FIND_DATAA found{};
+    HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::string name = found.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        const std::string path = directory + "\\" + name;
+        char line[64];
+        std::snprintf(line, sizeof line, " %lx %lu %lx%08lx\n", found.dwFileAttributes, found.nFileSizeLow,
+                      found.ftLastWriteTime.dwHighDateTime, found.ftLastWriteTime.dwLowDateTime);
+        out += path + line;
+        if (recurse && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            DumpFiles(path, out, true);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+std::string Drivers(const char* environment)
+{
+    DWORD needed = 0, count = 0;
+    EnumPrinterDriversA(nullptr, const_cast<char*>(environment), 1, nullptr, 0, &needed, &count);
+    std::vector<BYTE> buffer(needed ? needed : 1);
+    std::string names;
+    if (EnumPrinterDriversA(nullptr, const_cast<char*>(environment), 1, buffer.data(), needed, &needed, &count)) {
+        const auto* info = reinterpret_cast<const DRIVER_INFO_1A*>(buffer.data());
+        for (DWORD i = 0; i < count; ++i)
+            names += std::string(info[i].pName) + ";";
+    }
+    return names;
+}
+
+// Everything the removal could touch on this machine: queues, drivers in
+// every environment, the spooler's and the maker's registry, the start-up
+// and restart lists, the services, the system, spooler, INF, Windows and
+// Programs folders with each file's size, attributes and time.
+std::string MachineState()
+{
+    std::string state;
+    for (const std::string& printer : machine::ListedPrinters())
+        state += "printer " + printer + "\n";
+    for (const char* environment : {"Windows x64", "Windows NT x86", "Windows 4.0"})
+        state += std::string("drivers ") + environment + ": " + Drivers(environment) + "\n";
+    DumpKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUORVEL", state);
+    DumpKey(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print", state);
+    DumpKey(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\QrvE2eService", state);
+    DumpKey(HKEY_LOCAL_MACHINE, kRunKey, state);
+    DumpKey(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices", state);
+    DumpKey(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows NT\\CurrentVersion\\PrinterPorts", state);
+    DumpKey(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", state);
+    state += "pending " + PendingRenames() + "\n";
+    const std::string windows = e2e::Folder(CSIDL_WINDOWS);
+    DumpFiles(windows.substr(0, windows.size() - 1), state, false);
+    DumpFiles(windows + "inf", state, false);
+    DumpFiles(e2e::Folder(CSIDL_SYSTEM).substr(0, e2e::Folder(CSIDL_SYSTEM).size() - 1), state, false);
+    DumpFiles(windows + "system32\\spool", state, true);
+    DumpFiles(e2e::Folder(CSIDL_PROGRAMS).substr(0, e2e::Folder(CSIDL_PROGRAMS).size() - 1), state, true);
+    state += "win.ini " + Content(windows + "win.ini") + "\nqe2e.ini " + Content(windows + "qe2e.ini") + "\n";
+    return state;
+}
+
+// Runs the program while watching the spooler service: true in `changed`
+// when its state was ever seen to differ from the one it had at the start
+// (Wine's spooler works in each process; its service may well be stopped).
+long RunWatchingTheSpooler(const std::string& arguments, bool& changed)
+{
+    const DWORD initial = bed::ServiceState("Spooler");
+    bed::Process process("\"" + bed::Deliverable("prnuninst.exe") + "\" " + arguments);
+    changed = false;
+    long code = -1;
+    const ULONGLONG end = GetTickCount64() + kRunTimeout;
+    while ((code = process.Wait(0)) == -1 && GetTickCount64() < end) {
+        changed = changed || bed::ServiceState("Spooler") != initial;
+        Sleep(2);
+    }
+    return code == -1 ? process.Wait(1000) : code;
+}
+
+// Wine's spooler makes an environment's keys and driver folder the first
+// time anybody asks for them, even only to read. The program reads every
+// environment's drivers and processors; asking the same first keeps those
+// traces of Wine's out of what the dry run is judged by.
+void AskWhatWineMakesOnFirstRead()
+{
+    for (const char* environment : {"Windows x64", "Windows NT x86", "Windows 4.0", "Windows IA64", "Windows ARM64"}) {
+        char* env = const_cast<char*>(environment);
+        DWORD needed = 0, count = 0;
+        BYTE buffer[8192];
+        EnumPrinterDriversA(nullptr, env, 3, buffer, sizeof buffer, &needed, &count);
+        EnumPrintProcessorsA(nullptr, env, 1, buffer, sizeof buffer, &needed, &count);
+        GetPrinterDriverDirectoryA(nullptr, env, 1, buffer, sizeof buffer, &needed);
+        GetPrintProcessorDirectoryA(nullptr, env, 1, buffer, sizeof buffer, &needed);
+    }
+}
+
+std::set<std::string> KeptLines(const std::vector<LogLine>& log)
+{
+    std::set<std::string> kept;
+    for (const LogLine& line : log) {
+        if (line.outcome.rfind("kept", 0) == 0)
+            kept.insert(line.operation + " | " + line.item + " | " + line.outcome);
+    }
+    return kept;
+}
+
+} // namespace
+
+TEST(WhatIf, ChangesNothingAndListsWhatTheRealRunThenRemovesAndKeeps)
+{
+    machine::Machine machine;
+    ASSERT_TRUE(machine.PutScript(machine::DriverDirectory(), kWhatIfScript));
+    ASSERT_TRUE(machine.InstallPrinter({"Lumenta C", "QUORVEL Lumenta 3100"}));
+    ASSERT_TRUE(machine.InstallPrinter({"Lumenta D", "QUORVEL Lumenta 2400"}));
+    PackageExtras extras;
+    ASSERT_TRUE(extras.Ready());
+    PackageFiles package;
+    ASSERT_NE(package.held, INVALID_HANDLE_VALUE);
+    LogFileOnC whatIfLog("unattended-whatif.log");
+    LogFileOnC quietLog("unattended-real.log");
+    const std::string filter = " /PRN:\"QUORVEL Lumenta 3100\" ";
+
+    AskWhatWineMakesOnFirstRead();
+    const std::string before = MachineState();
+    bool changed = true;
+    EXPECT_EQ(RunWatchingTheSpooler("/WHATIF" + filter + whatIfLog.Switch(), changed), 0);
+    EXPECT_FALSE(changed) << "the spooler was stopped or started";
+    const std::string after = MachineState();
+    EXPECT_TRUE(before == after) << "before:\n" << before << "\nafter:\n" << after;
+    EXPECT_EQ(extras.HookCalls(), 0) << "a dry run calls no hook";
+
+    const std::vector<LogLine> dry = ReadLog(whatIfLog.path);
+    EXPECT_TRUE(Logged(dry, "printer", "Lumenta C", "would remove"));
+    EXPECT_TRUE(Logged(dry, "printer driver", "QUORVEL Lumenta 3100", "would remove"));
+    EXPECT_TRUE(Logged(dry, "file", "QLE2ELIB.DLL", "kept (needed by printer \"Lumenta D\")"));
+    EXPECT_FALSE(Logged(dry, "printer", "Lumenta D", "would remove"));
+
+    // The real run on the same machine; the oracle above could see a stop.
+    EXPECT_EQ(RunWatchingTheSpooler("/QUIET" + filter + quietLog.Switch(), changed), 3010);
+    EXPECT_TRUE(changed) << "the real loading restarts the spooler; the watch must see it";
+    const std::vector<LogLine> real = ReadLog(quietLog.path);
+    const std::set<std::string> would = Items(dry, {"would remove"});
+    const std::set<std::string> done = Items(real, {"removed", "scheduled"});
+    // What the real run finds gone when it comes to it went with an earlier
+    // removal (the spooler deletes a queue's values and a driver's key
+    // itself); the dry run, which deleted nothing, still finds it there.
+    const std::set<std::string> foundGone = Items(real, {"not present"});
+    std::set<std::string> onlyWould, onlyDone;
+    for (const std::string& item : would) {
+        if (!done.count(item) && !foundGone.count(item))
+            onlyWould.insert(item);
+    }
+    std::set_difference(done.begin(), done.end(), would.begin(), would.end(),
+                        std::inserter(onlyDone, onlyDone.end()));
+    EXPECT_TRUE(onlyWould.empty()) << "listed but neither removed nor gone:\n" << Joined(onlyWould);
+    EXPECT_TRUE(onlyDone.empty()) << "removed but not listed:\n" << Joined(onlyDone);
+    EXPECT_FALSE(done.empty());
+    EXPECT_EQ(KeptLines(dry), KeptLines(real));
+    EXPECT_TRUE(Listed("Lumenta D"));
+    EXPECT_FALSE(Listed("Lumenta C"));
+}

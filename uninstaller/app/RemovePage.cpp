@@ -11,6 +11,7 @@
 #include "../system/Journal.h"
 #include "DialogFont.h"
 #include "FolderLists.h"
+#include "KeptItems.h"
 #include "Messages.h"
 #include "RemovalOperations.h"
 
@@ -216,8 +217,10 @@ void CRemoveDlg::RunStep()
             waitCursor_ = LoadCursorA(nullptr, IDC_WAIT);
             SetCursor(waitCursor_);
         }
-        if (state_.Database)
+        if (state_.Database) {
             BuildDatabase(*state_.Database);
+            JournalKeptItems(*state_.Database);
+        }
         progressRow_ = 1;
         Advance();
         break;

@@ -50,9 +50,12 @@ std::string Written(const CommandSwitch& sw)
 
 } // namespace
 
-RunMode ReadRunMode(const SwitchList& switches)
+RunMode ReadRunMode(const SwitchList& switches, bool programFirst)
 {
     RunMode mode;
+    const std::vector<std::string>& others = switches.OtherTokens();
+    if (others.size() > (programFirst ? 1u : 0u))
+        mode.BadSwitch = others[programFirst ? 1 : 0];
     for (const CommandSwitch& sw : switches.Switches()) {
         const KnownSwitch* known = Find(sw[0]);
         if (!known || !ValuesParse(*known, sw.size() - 1)) {

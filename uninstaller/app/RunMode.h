@@ -28,7 +28,11 @@ struct RunMode {
     bool Unattended() const { return Quiet || WhatIf; }
 };
 
-RunMode ReadRunMode(const SwitchList& switches);
+// `programFirst`: the first token that is not a switch is the program's
+// path, as in the process's own command line; any other such token counts
+// as a bad switch. A tool that quotes a whole switch ("/PRN:A B") would
+// otherwise lose its filter, and a quiet run would remove every printer.
+RunMode ReadRunMode(const SwitchList& switches, bool programFirst = true);
 
 // The switches and exit codes, in English, lines ended by "\r\n".
 extern const char kUsageText[];

@@ -49,9 +49,13 @@ bool Fits(std::string_view s) { return s.size() < text::kMaxText; }
 void SwitchList::Parse(std::string_view commandLine)
 {
     switches_.clear();
+    others_.clear();
     for (std::string_view token : SplitOutsideQuotes(commandLine, ' ', true)) {
-        if (token.size() < 2 || (token[0] != '/' && token[0] != '-'))
+        if (token.size() < 2 || (token[0] != '/' && token[0] != '-')) {
+            if (!token.empty())
+                others_.emplace_back(token);
             continue;
+        }
         token.remove_prefix(1);
 
         const std::size_t colon = FindOutsideQuotes(token, ':');

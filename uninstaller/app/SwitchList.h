@@ -27,7 +27,11 @@ public:
     bool GetSwitchValues(std::string_view name, char* buffer, std::size_t size) const;
 
     const std::vector<CommandSwitch>& Switches() const { return switches_; }
+    // The tokens that are not switches, in order: the program's own path
+    // first when the command line is the process's.
+    const std::vector<std::string>& OtherTokens() const { return others_; }
 
 private:
     std::vector<CommandSwitch> switches_;
+    std::vector<std::string> others_;
 };

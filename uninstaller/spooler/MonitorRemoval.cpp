@@ -170,7 +170,9 @@ void RemoveMonitors(RemovalState& state, const char* environment)
         const LONG result = RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
         if (result == ERROR_SUCCESS)
             journal::Removed(journal::op::kRegistryKey, keyItem.c_str());
-        else if (result != ERROR_FILE_NOT_FOUND)
+        else if (result == ERROR_FILE_NOT_FOUND)
+            journal::NotPresent(journal::op::kRegistryKey, keyItem.c_str());
+        else
             journal::Failed(journal::op::kRegistryKey, keyItem.c_str(), static_cast<DWORD>(result));
     }
 }

@@ -121,14 +121,6 @@ void RemovePrintProcessors(RemovalState& state, const char* environment)
             journal::Kept(journal::op::kPrintProcessor, name, user.c_str());
             continue;
         }
-        if (journal::WouldRemove(journal::op::kPrintProcessor, name))
-            continue;
-        // A processor the spooler keeps keeps its key.
-        if (!DeletePrintProcessorA(nullptr, env, const_cast<char*>(name))) {
-            journal::Failed(journal::op::kPrintProcessor, name, GetLastError());
-            continue;
-        }
-        journal::Removed(journal::op::kPrintProcessor, name);
         std::string key;
         if (state.Platform.isWin9x()) {
             key = kWin9xProcessorsKey;
@@ -136,12 +128,27 @@ void RemovePrintProcessors(RemovalState& state, const char* environment)
             key = kEnvironmentsKey;
             key += (environment && *environment) ? environment : kRunningEnvironment;
             key += "\\Print Processors\\";
-        } else {
+        }
+        if (!key.empty())
+            key += name;
+        const std::string keyItem = "HKLM\\" + key;
+        if (journal::WouldRemove(journal::op::kPrintProcessor, name)) {
+            HKEY open = nullptr;
+            if (!key.empty() && RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &open) == ERROR_SUCCESS) {
+                RegCloseKey(open);
+                journal::WouldRemove(journal::op::kRegistryKey, keyItem.c_str());
+            }
             continue;
         }
-        key += name;
+        // A processor the spooler keeps keeps its key.
+        if (!DeletePrintProcessorA(nullptr, env, const_cast<char*>(name))) {
+            journal::Failed(journal::op::kPrintProcessor, name, GetLastError());
+            continue;
+        }
+        journal::Removed(journal::op::kPrintProcessor, name);
+        if (key.empty())
+            continue;
         const LONG result = RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
-        const std::string keyItem = "HKLM\\" + key;
         if (result == ERROR_SUCCESS)
             journal::Removed(journal::op::kRegistryKey, keyItem.c_str());
         else if (result != ERROR_FILE_NOT_FOUND)

@@ -104,8 +104,13 @@ void RemovePrinterUserTraces(RemovalState& state, const char* printerName)
             if (!key)
                 continue;
             const std::string item = std::string("HKCU\\") + path + "\\" + printerName;
-            if (RegQueryValueExA(key.Get(), printerName, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            // The spooler deletes these itself with the queue, as a rule;
+            // said, so that the log tells where the dry run's entry went.
+            if (RegQueryValueExA(key.Get(), printerName, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+                if (!journal::DryRun())
+                    journal::NotPresent(journal::op::kPrinterTrace, item.c_str());
                 continue;
+            }
             if (journal::WouldRemove(journal::op::kPrinterTrace, item.c_str()))
                 continue;
             const LONG result = RegDeleteValueA(key.Get(), printerName);

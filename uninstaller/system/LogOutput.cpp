@@ -58,8 +58,8 @@ std::string OutcomeText(const journal::Entry& entry)
 std::string ComposeLogLine(const journal::Entry& entry, const SYSTEMTIME& time)
 {
     char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u", time.wYear, time.wMonth, time.wDay,
-                  time.wHour, time.wMinute, time.wSecond);
+    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u", time.wYear, time.wMonth, time.wDay,
+                  time.wHour, time.wMinute, time.wSecond, time.wMilliseconds);
     char step[16] = "loading";
     if (entry.Step >= 0)
         std::snprintf(step, sizeof step, "%d", entry.Step);

@@ -1,0 +1,8 @@
+#pragma once
+// The journal's account of what the database build keeps: every item some
+// script names that the merged profile leaves out, with the printer that
+// stays and needs it, or the other reason it stays.
+
+#include "../script/UninstallDatabase.h"
+
+void JournalKeptItems(const UninstallDatabase& database);
