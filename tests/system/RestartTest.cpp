@@ -212,6 +212,24 @@ TEST_F(RestartOffer, NoRequestsNothingAndStillCloses)
     }
 }
 
+TEST_F(RestartOffer, APolicyAnswersTheQuestionWithoutAsking)
+{
+    // "FORCERESTART": the reboot, no box; "NORESTART": neither.
+    SetRestartPolicy(RestartPolicy::Always);
+    Offer(systemtest::WindowsXP());
+    SetRestartPolicy(RestartPolicy::Ask);
+    EXPECT_TRUE(boxes.empty());
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].variant, RestartVariant::PrivilegedReboot);
+
+    SetRestartPolicy(RestartPolicy::Never);
+    Offer(systemtest::WindowsXP());
+    SetRestartPolicy(RestartPolicy::Ask);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(requests.empty());
+    EXPECT_EQ(CloseRequests(), 2) << "the program ends as after an answer";
+}
+
 TEST_F(RestartOffer, ARefusedRebootIsReportedAndTheProgramStillCloses)
 {
     accept = false;
