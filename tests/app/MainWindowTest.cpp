@@ -205,15 +205,28 @@ TEST_F(LoadedMachine, WithOfferedPrintersUninstallWaitsForASelection)
     EXPECT_EQ(main.Database().BaseWorkList.Files, (ItemList{"QL2400.DLL"}));
 }
 
-TEST_F(LoadedMachine, FilterSwitchesKeepTheRemovalPageAndNopickAloneChangesNothingLater)
+TEST_F(LoadedMachine, NopickWithAFilterStartsTheRemovalOfEveryOfferedPrinterWithoutAChoice)
 {
     ASSERT_TRUE(machine.InstallPrinter({"Lumenta A", "QUORVEL Lumenta 2400"}));
+    ASSERT_TRUE(machine.InstallPrinter({"Lumenta B", "QUORVEL Lumenta 2400"}));
     MainDlg main("prnuninst.exe /MFG:QUORVEL /NOPICK");
     Open(main);
+    EXPECT_TRUE(IsWindowVisible(window));
     EXPECT_TRUE(IsWindowVisible(main.RemovePage().hwnd));
+    EXPECT_FALSE(IsWindowVisible(main.SelectPage().hwnd));
+    EXPECT_TRUE(main.RemovePage().Running());
+    for (const CActivePrinter& printer : main.Database().Printers)
+        EXPECT_EQ(printer.Skip, 0u) << printer.PrinterName << " is chosen though nobody chose it";
+}
+
+TEST_F(LoadedMachine, NopickAloneChangesNothing)
+{
+    ASSERT_TRUE(machine.InstallPrinter({"Lumenta A", "QUORVEL Lumenta 2400"}));
+    MainDlg main("prnuninst.exe /NOPICK");
+    Open(main);
     EXPECT_TRUE(IsWindowVisible(main.SelectPage().hwnd));
-    // NOPICK enables the button early; the usual rule then sets it again.
-    EXPECT_FALSE(UninstallEnabled());
+    EXPECT_FALSE(main.RemovePage().Running());
+    EXPECT_FALSE(UninstallEnabled()) << "the printer waits for a choice";
 }
 
 TEST_F(LoadedMachine, BackFromTheRemovalToTheSelectionOnlyWhenPrintersRemainAndNoRestartIsDue)
