@@ -32,16 +32,16 @@ constexpr char kScript[] =
     "\r\n"
     "[QuorvelMfg.RegistryKeys]\r\nHKLM,\"SOFTWARE\\QUORVEL\\OEM_Q\",,1\r\n"
     "[QuorvelMfg.Shortcuts]\r\n\"QUORVEL Lumenta\"\r\n"
-    "[Lum2400.Files]\r\nQL2400.DLL\r\nQL2400UI.DLL\r\nQLRES24.DLL\r\nQLCOMMON.DLL\r\n"
+    "[Lum2400.Files]\r\nQL2400.DLL\r\nQL2400UI.DLL\r\nQLRES24.DLL\r\nQLCOMMON.DLL\r\nqstatus.exe\r\n"
     "[Lum2400.RegistryKeys]\r\nHKLM,\"SOFTWARE\\QUORVEL\\Lumenta2400\",,1\r\n"
     "[Lum2400.DeleteLoadRun]\r\n\"QUORVEL Status Monitor\",qstatus.exe\r\n"
     "[Lum2400.DeleteIni]\r\nqrvprn.ini,Lumenta,Port\r\nqrvprn.ini,Lumenta,Tray\r\n"
     "[Lum2400.Shortcuts]\r\n\"QUORVEL Lumenta\",\"Status Monitor.exe\"\r\n"
-    "[Lum3100.Files]\r\nQL3100.DLL\r\nQL3100UI.DLL\r\nQLCOMMON.DLL\r\nPSCRIPT5.DLL\r\n"
+    "[Lum3100.Files]\r\nQL3100.DLL\r\nQL3100UI.DLL\r\nQLCOMMON.DLL\r\nPSCRIPT5.DLL\r\nqnotify.exe\r\n"
     "[Lum3100.RegistryKeys]\r\nHKLM,SOFTWARE\\QUORVEL\\Lum3100PS,Duplex\r\n"
     "[Lum3100.Services]\r\nQrvStatusService\r\n"
     "[Lum3100.DeleteLoadRun]\r\n\"QUORVEL Job Notifier\",qnotify.exe\r\n"
-    "[Lum3100.DeleteIni]\r\n\"qrvprn.ini\",\"Devices\",\"Lumenta 3100 PS\"\r\n"
+    "[Lum3100.DeleteIni]\r\nqrvprn.ini,Devices,Lumenta 3100 PS\r\n"
     "[Lum3100.Shortcuts]\r\n\"QUORVEL Lumenta\",\"Lumenta Manual.exe\"\r\n"
     "[Lum3100.Monitors]\r\nQuorvel Port Monitor\r\n"
     "[Velt.Files]\r\nVELTRO32.EXE\r\n";
@@ -126,7 +126,7 @@ bool Prepare()
                     machine.InstallPrinter({"Lumenta 2400 (Lab)", demo::kLumenta2400, true, "", "QRV-0002"}) &&
                     machine.InstallPrinter({"Lumenta 2400 (Reception)", demo::kLumenta2400, true, "", "QRV-0004"}) &&
                     machine.InstallPrinter({"Lumenta 3100 PS", demo::kLumenta3100, true, "", "QRV-0003"}) &&
-                    machine.InstallPrinter({"Veltrope Lumenta", "Veltrope", false, "Lumenta 3100 PS"}) &&
+                    machine.InstallPrinter({"Front Desk (Veltrope)", "Veltrope", false, "Lumenta 3100 PS"}) &&
                     machine.InstallPrinter({"Acme LaserWriter", demo::kAcme, false}) &&
                     machine.MakeDefault("Lumenta 2400 (Office)") && PutRegistry() && PutService() && PutFiles();
     if (ok)

@@ -57,7 +57,8 @@ inline constexpr IniLine kIniLines[] = {
 inline constexpr char kGroup[] = "QUORVEL Lumenta";
 inline constexpr const char* kShortcuts[] = {"Status Monitor.lnk", "Lumenta Manual.lnk"};
 
-// The maker's own folder, recorded under OEM_Q\OEMPaths.
+// The maker's own folder, recorded under OEM_Q\OEMPaths, and the listed
+// programs in it.
 inline constexpr char kOemFolder[] = "C:\\Program Files\\QUORVEL\\Lumenta";
 inline constexpr const char* kOemFolderFiles[] = {"qstatus.exe", "qnotify.exe"};
 

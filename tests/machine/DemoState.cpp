@@ -140,7 +140,9 @@ void PrintState(const char* when)
     std::printf("    %s  %s\\\n", Mark(Exists(group)), kGroup);
     for (const char* shortcut : kShortcuts)
         std::printf("    %s  %s\\%s\n", Mark(Exists(group + "\\" + shortcut)), kGroup, shortcut);
-    std::printf("  the maker's folder:\n    %s  %s\n", Mark(Exists(kOemFolder)), kOemFolder);
+    std::printf("  the maker's folder:\n    %s  %s\\\n", Mark(Exists(kOemFolder)), kOemFolder);
+    for (const char* name : kOemFolderFiles)
+        std::printf("    %s  %s\\%s\n", Mark(Exists(std::string(kOemFolder) + "\\" + name)), kOemFolder, name);
     std::printf("  OEM INF:\n    %s  %s%s\n", Mark(Exists(WindowsFolder() + kOemInf)), WindowsFolder().c_str(),
                 kOemInf);
     std::fflush(stdout);
