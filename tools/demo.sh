@@ -1,49 +1,83 @@
 #!/usr/bin/env bash
-# The program's main job on a prepared demo machine (a Wine prefix of its
-# own, without the Z: drive, with the maker's printers and their uninstall
-# scripts installed by demo_machine.exe), played through by demodriver.exe: the
-# loading dialog, the selection page with the printers listed, and the finished
-# removal page are saved as BUILD/prnuninst-loading.png, BUILD/prnuninst-main.png
-# and BUILD/prnuninst-removal.png.
+# The program's main job on a prepared demo machine: a Wine prefix of its
+# own, without the Z: drive, set up as an office PC by demo_machine.exe (the
+# maker's printers on two drivers, a masked printer, one of another maker,
+# and what their driver packages left with the uninstall script naming it).
 #   demo.sh BUILD_DIR
-# With DISPLAY set the program shows on that display and stays until closed;
-# otherwise it runs under Xvfb and ends after the removal.
+# With DISPLAY set the program shows on that display and stays until closed.
+# Otherwise, under Xvfb, demodriver.exe plays the administrator: all the
+# maker's printers chosen and removed, the loading dialog, the selection page
+# and the finished removal page saved as BUILD/prnuninst-loading.png,
+# BUILD/prnuninst-main.png and BUILD/prnuninst-removal.png. Then, on a fresh
+# copy of the machine, the unattended runs: /WHATIF, then /QUIET, each with
+# its log, its whole exit code and its wall time.
 set -euo pipefail
 build=$(readlink -f "${1:?usage: demo.sh BUILD_DIR}")
 here=$(dirname "$(readlink -f "$0")")
 bed="$build/demo"
+tests="$build/tests/bin"
+drive_c="$bed/prefix/drive_c"
+
+run() { "$here/wine-run.sh" "$bed" "$@"; }
+
+fresh_machine() {
+    WINE_BED_DESKTOP=800x600 "$here/wine-bed.sh" up "$bed" "$build/bin" "$tests"
+    run "$tests/demo_machine.exe"
+}
+
+trap '"$here/wine-bed.sh" down "$bed"' EXIT
 
 if [ -n "${DISPLAY:-}" ]; then
     export WINE_BED_DISPLAY="$DISPLAY"
-    close=""
-else
-    close="--exit"
+    fresh_machine
+    run "$tests/demo_machine.exe" --state "before"
+    set +e
+    run "$build/bin/prnuninst.exe"
+    code=$?
+    set -e
+    echo "demo: prnuninst.exe ended with $code (low byte)"
+    run "$tests/demo_machine.exe" --state "after the interactive run"
+    exit 0
 fi
 
-WINE_BED_DESKTOP=800x600 "$here/wine-bed.sh" up "$bed" "$build/bin" "$build/tests/bin"
-trap '"$here/wine-bed.sh" down "$bed"' EXIT
-
-"$here/wine-run.sh" "$bed" "$build/tests/bin/demo_machine.exe"
+fresh_machine
+run "$tests/demo_machine.exe" --state "before"
 
 # The loading dialog is the only plain dialog on the screen while it runs.
-"$here/wine-run.sh" "$bed" "$build/tests/bin/windowshot.exe" '#32770' 'T:\prnuninst-loading.png' &
+run "$tests/windowshot.exe" '#32770' 'T:\prnuninst-loading.png' &
 loadingShot=$!
-
-"$here/wine-run.sh" "$bed" "$build/bin/prnuninst.exe" &
+run "$build/bin/prnuninst.exe" &
 program=$!
-
-"$here/wine-run.sh" "$bed" "$build/tests/bin/demodriver.exe" 'T:\prnuninst-main.png' 'T:\prnuninst-removal.png' $close
+run "$tests/demodriver.exe" 'T:\prnuninst-main.png' 'T:\prnuninst-removal.png' --exit
 for shot in main removal; do
-    mv -f "$build/tests/bin/prnuninst-$shot.png" "$build/prnuninst-$shot.png"
+    mv -f "$tests/prnuninst-$shot.png" "$build/prnuninst-$shot.png"
     echo "demo: $shot window saved to $build/prnuninst-$shot.png"
 done
-if wait "$loadingShot" && [ -f "$build/tests/bin/prnuninst-loading.png" ]; then
-    mv -f "$build/tests/bin/prnuninst-loading.png" "$build/prnuninst-loading.png"
+if wait "$loadingShot" && [ -f "$tests/prnuninst-loading.png" ]; then
+    mv -f "$tests/prnuninst-loading.png" "$build/prnuninst-loading.png"
     echo "demo: loading dialog saved to $build/prnuninst-loading.png"
 fi
-
 set +e
 wait "$program"
 code=$?
 set -e
-echo "demo: prnuninst.exe ended with $code"
+echo "demo: prnuninst.exe ended with $code (low byte)"
+run "$tests/demo_machine.exe" --state "after the interactive run"
+
+echo
+echo "demo: the unattended runs, on a fresh copy of the machine"
+fresh_machine
+run "$tests/demo_machine.exe" --state "before"
+set +e
+run "$tests/runtimed.exe" 'P:\prnuninst.exe' '/?' >"$bed/usage.txt"
+run "$tests/runtimed.exe" --mute 'P:\prnuninst.exe' /WHATIF '/LOG:C:\demo-whatif.log'
+echo "--- C:\\demo-whatif.log"
+cat "$drive_c/demo-whatif.log"
+run "$tests/demo_machine.exe" --state "after the dry run (nothing changed)"
+run "$tests/runtimed.exe" 'P:\prnuninst.exe' /QUIET '/LOG:C:\demo-quiet.log'
+echo "--- C:\\demo-quiet.log"
+cat "$drive_c/demo-quiet.log"
+set -e
+echo "--- for comparison, Wine's start and the program's start-up alone:"
+tail -n 2 "$bed/usage.txt"
+run "$tests/demo_machine.exe" --state "after the quiet run"
