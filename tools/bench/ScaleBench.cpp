@@ -1,0 +1,275 @@
+// scale_bench: how the unattended removal grows with the number of queues.
+// For each size N (10, 100 and 500 unless given as arguments) it prepares N
+// queues on FILE:, half on the driver that goes and half on one that stays,
+// runs the QUIET removal in-process as the unattended run does, phase by
+// phase, and then times the bare spooler calls the same work needs on the
+// same machine. Run it in a throwaway bed:
+//   tools/wine-bed.sh up /tmp/scalebed build/bin build/tests/bin
+//   tools/wine-run.sh /tmp/scalebed build/tests/bin/scale_bench.exe
+#include <windows.h>
+#include <winspool.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/LoadingDlg.h"
+#include "app/RemovePage.h"
+#include "common/AnsiLeadByte.h"
+#include "common/Handles.h"
+#include "machine/Machine.h"
+#include "script/FileSpec.h"
+#include "script/MessageBox.h"
+#include "script/UiSettings.h"
+#include "script/UninstallDatabase.h"
+#include "system/Journal.h"
+#include "system/Restart.h"
+
+namespace {
+
+constexpr char kGoing[] = "QUORVEL Lumenta 2400";
+constexpr char kStaying[] = "QUORVEL Lumenta 3100";
+constexpr char kCommandLine[] = "prnuninst.exe /QUIET /PRN:\"QUORVEL Lumenta 2400\"";
+constexpr char kScript[] = "[UnPrinterDrivers]\r\n"
+                           "\"QUORVEL Lumenta 2400\",Lum2400,3\r\n"
+                           "\"QUORVEL Lumenta 3100\",Lum3100,3\r\n";
+
+double Now()
+{
+    LARGE_INTEGER t, f;
+    QueryPerformanceCounter(&t);
+    QueryPerformanceFrequency(&f);
+    return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+double Median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// The platform's spooler, not the proxy the program goes through.
+struct Spooler {
+    HMODULE module = LoadLibraryA("winspool.drv");
+    decltype(&::EnumPrintersA) EnumPrintersA = ProcAddress<decltype(&::EnumPrintersA)>(module, "EnumPrintersA");
+    decltype(&::OpenPrinterA) OpenPrinterA = ProcAddress<decltype(&::OpenPrinterA)>(module, "OpenPrinterA");
+    decltype(&::ClosePrinter) ClosePrinter = ProcAddress<decltype(&::ClosePrinter)>(module, "ClosePrinter");
+    decltype(&::DeletePrinter) DeletePrinter = ProcAddress<decltype(&::DeletePrinter)>(module, "DeletePrinter");
+    decltype(&::DeletePrinterDriverA) DeletePrinterDriverA =
+        ProcAddress<decltype(&::DeletePrinterDriverA)>(module, "DeletePrinterDriverA");
+};
+
+const Spooler& Platform()
+{
+    static Spooler spooler;
+    return spooler;
+}
+
+std::string QueueName(int i)
+{
+    char name[32] = {};
+    std::snprintf(name, sizeof name, "Scale %04d", i);
+    return name;
+}
+
+// Even queues on the driver that goes, odd ones on the driver that stays.
+bool Prepare(machine::Machine& machine, int n)
+{
+    if (!machine.PutScript(machine::DriverDirectory(), kScript))
+        return false;
+    for (int i = 0; i < n; ++i) {
+        if (!machine.InstallPrinter({QueueName(i), i % 2 == 0 ? kGoing : kStaying}))
+            return false;
+    }
+    return true;
+}
+
+int Remaining(int n, int parity)
+{
+    const std::vector<std::string> listed = machine::ListedPrinters();
+    int count = 0;
+    for (int i = parity; i < n; i += 2)
+        count += std::find(listed.begin(), listed.end(), QueueName(i)) != listed.end();
+    return count;
+}
+
+struct QuietRun {
+    double loading = 0, lists = 0, build = 0, removal = 0, whole = 0;
+    std::map<int, double> steps; // each removal step's time, to its successor's start
+    int goneLeft = 0, stayingLeft = 0;
+    bool ok = false;
+};
+
+QuietRun TimeQuietRun(HINSTANCE instance, int n)
+{
+    QuietRun run;
+    machine::Machine machine;
+    if (!Prepare(machine, n))
+        return run;
+
+    journal::SetDryRun(false);
+    journal::SetStep(-1);
+    SetRestartPolicy(RestartPolicy::Never);
+    CLoadingDlg::ForgetEarlierLoading();
+    std::vector<std::pair<int, double>> starts;
+    CRemoveDlg::ObserveSteps([&](int step) { starts.emplace_back(step, Now()); });
+
+    const double begin = Now();
+    BuildDefaultScriptPath();
+    LoadUiSettings();
+    UninstallDatabase database;
+    CLoadingDlg loading(kCommandLine);
+    loading.SetDatabase(&database);
+    const int loaded = loading.RunUnpaced(instance);
+    const double afterLoading = Now();
+    if (loaded == 1) {
+        for (CActivePrinter& printer : database.Printers) {
+            if (printer.IsOffered())
+                printer.Skip = 0;
+        }
+        CRemoveDlg removal;
+        removal.SetDatabase(&database);
+        removal.RunUnpaced(instance);
+    }
+    const double end = Now();
+    CRemoveDlg::ObserveSteps(nullptr);
+
+    run.loading = afterLoading - begin;
+    run.whole = end - begin;
+    for (size_t i = 0; i < starts.size(); ++i)
+        run.steps[starts[i].first] += (i + 1 < starts.size() ? starts[i + 1].second : end) - starts[i].second;
+    run.build = run.steps.count(0) ? run.steps[0] : 0;
+    // The folder lists the removal fills before its first step.
+    run.lists = starts.empty() ? 0 : starts.front().second - afterLoading;
+    run.removal = end - afterLoading - run.build;
+    run.goneLeft = Remaining(n, 0);
+    run.stayingLeft = Remaining(n, 1);
+    run.ok = loaded == 1;
+    return run;
+}
+
+struct PlainRun {
+    double enumerate = 0, openClose = 0, deletion = 0, whole = 0;
+    bool ok = false;
+};
+
+PlainRun TimePlainLoop(int n)
+{
+    PlainRun run;
+    machine::Machine machine;
+    if (!Prepare(machine, n))
+        return run;
+    const Spooler& spooler = Platform();
+    const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
+
+    const double begin = Now();
+    DWORD needed = 0, returned = 0;
+    spooler.EnumPrintersA(flags, nullptr, 2, nullptr, 0, &needed, &returned);
+    std::vector<BYTE> buffer(needed ? needed : 1);
+    const bool listed = spooler.EnumPrintersA(flags, nullptr, 2, buffer.data(), needed, &needed, &returned) != FALSE;
+    const double afterEnum = Now();
+
+    const auto* entries = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
+    std::vector<std::string> chosen;
+    for (DWORD i = 0; listed && i < returned; ++i) {
+        HANDLE printer = nullptr;
+        if (spooler.OpenPrinterA(entries[i].pPrinterName, &printer, nullptr))
+            spooler.ClosePrinter(printer);
+        if (entries[i].pDriverName && std::string(entries[i].pDriverName) == kGoing)
+            chosen.emplace_back(entries[i].pPrinterName);
+    }
+    const double afterOpen = Now();
+
+    for (const std::string& name : chosen) {
+        HANDLE printer = nullptr;
+        PRINTER_DEFAULTSA access{nullptr, nullptr, PRINTER_ALL_ACCESS};
+        if (spooler.OpenPrinterA(const_cast<char*>(name.c_str()), &printer, &access)) {
+            spooler.DeletePrinter(printer);
+            spooler.ClosePrinter(printer);
+        }
+    }
+    spooler.DeletePrinterDriverA(nullptr, nullptr, const_cast<char*>(kGoing));
+    const double end = Now();
+
+    run.enumerate = afterEnum - begin;
+    run.openClose = afterOpen - afterEnum;
+    run.deletion = end - afterOpen;
+    run.whole = end - begin;
+    run.ok = listed && static_cast<int>(chosen.size()) == (n + 1) / 2;
+    return run;
+}
+
+template <typename Run>
+std::vector<double> Field(const std::vector<Run>& runs, double Run::*field)
+{
+    std::vector<double> values;
+    for (const Run& run : runs)
+        values.push_back(run.*field);
+    return values;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    UseAnsiCodePage();
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    SetMessageAnswerer([](const char*, const char*, UINT style) {
+        return (style & MB_TYPEMASK) == MB_OK ? IDOK : IDNO;
+    });
+    SetRestartRequester([](RestartVariant, const char*) { return false; });
+
+    std::vector<int> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes.push_back(std::atoi(argv[i]));
+    if (sizes.empty())
+        sizes = {10, 100, 500};
+
+    std::vector<std::pair<int, double>> perQueue;
+    for (int n : sizes) {
+        const int rounds = n >= 500 ? 3 : 5;
+        std::vector<QuietRun> quiet;
+        std::vector<PlainRun> plain;
+        for (int r = 0; r < rounds; ++r) {
+            quiet.push_back(TimeQuietRun(instance, n));
+            plain.push_back(TimePlainLoop(n));
+            if (!quiet.back().ok || !plain.back().ok)
+                std::printf("N=%d round %d: quiet run %s, plain loop %s\n", n, r, quiet.back().ok ? "ran" : "FAILED",
+                            plain.back().ok ? "ran" : "FAILED");
+        }
+        const double whole = Median(Field(quiet, &QuietRun::whole));
+        const double plainWhole = Median(Field(plain, &PlainRun::whole));
+        std::printf("N=%d (%d rounds, medians)\n", n, rounds);
+        std::printf("  quiet run:  loading %9.1f ms  build %8.1f ms  removal %9.1f ms (folder lists %.1f)  whole %9.1f ms\n",
+                    Median(Field(quiet, &QuietRun::loading)), Median(Field(quiet, &QuietRun::build)),
+                    Median(Field(quiet, &QuietRun::removal)), Median(Field(quiet, &QuietRun::lists)), whole);
+        std::printf("  plain loop: enum %8.1f ms  open/close %8.1f ms  delete %8.1f ms  whole %9.1f ms\n",
+                    Median(Field(plain, &PlainRun::enumerate)), Median(Field(plain, &PlainRun::openClose)),
+                    Median(Field(plain, &PlainRun::deletion)), plainWhole);
+        std::printf("  whole/plain %.2f  per queue %.2f ms  left after the run: %d of %d going, %d of %d staying\n",
+                    plainWhole > 0 ? whole / plainWhole : 0.0, whole / n, quiet.back().goneLeft, (n + 1) / 2,
+                    quiet.back().stayingLeft, n / 2);
+        std::printf("  removal steps (ms):");
+        std::map<int, std::vector<double>> steps;
+        for (const QuietRun& run : quiet) {
+            for (const auto& [step, ms] : run.steps)
+                steps[step].push_back(ms);
+        }
+        for (const auto& [step, values] : steps)
+            std::printf(" %d:%.1f", step, Median(values));
+        std::printf("\n");
+        std::fflush(stdout);
+        perQueue.emplace_back(n, whole / n);
+    }
+    if (perQueue.size() > 1) {
+        const auto first = perQueue.front();
+        const auto last = *std::max_element(perQueue.begin(), perQueue.end());
+        std::printf("per-queue time at N=%d / at N=%d: %.2f\n", last.first, first.first, last.second / first.second);
+    }
+    return 0;
+}
