@@ -1,6 +1,7 @@
 #include "FolderLists.h"
 
 #include <cstring>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -34,21 +35,30 @@ std::string Resolved(int locationId)
 
 void FillFolderLists(RemovalState& state, DWORD settle)
 {
-    for (const FolderSource& source : kFolderSources) {
-        ItemList& list = source.list == List::System ? state.SystemFolders : state.SpoolerFolders;
+    // Some locations answer from a cache that the platform fills a moment
+    // after the first question: each is asked, then, after one pause for
+    // all, asked again. Every location still gets the whole pause.
+    std::string paths[std::size(kFolderSources)];
+    bool askAgain = false;
+    for (std::size_t i = 0; i < std::size(kFolderSources); ++i) {
+        const FolderSource& source = kFolderSources[i];
         if (!source.ntOnly || state.Platform.isNT()) {
-            std::string path = Resolved(source.location);
-            // Some locations answer from a cache that the platform fills a
-            // moment after the first question.
-            if (path.size() >= 2) {
-                Sleep(settle);
-                path = Resolved(source.location);
-            }
-            // An empty entry would make the file removal compose bare file
-            // names, which the platform looks for in the current directory.
-            if (!path.empty())
-                list.push_back(std::move(path));
+            paths[i] = Resolved(source.location);
+            askAgain = askAgain || paths[i].size() >= 2;
         }
+    }
+    if (askAgain)
+        Sleep(settle);
+    for (std::size_t i = 0; i < std::size(kFolderSources); ++i) {
+        const FolderSource& source = kFolderSources[i];
+        ItemList& list = source.list == List::System ? state.SystemFolders : state.SpoolerFolders;
+        std::string& path = paths[i];
+        if (path.size() >= 2)
+            path = Resolved(source.location);
+        // An empty entry would make the file removal compose bare file
+        // names, which the platform looks for in the current directory.
+        if (!path.empty())
+            list.push_back(std::move(path));
         SortAndUniqueItems(list);
     }
 }

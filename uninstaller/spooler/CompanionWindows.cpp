@@ -49,7 +49,8 @@ int CloseCompanionWindows()
     for (const CompanionClass& companion : kCompanions)
         CloseWindowByClass(companion.name, 0, companion.lParam);
     const UINT message = RegisterWindowMessageA(kCloseMessage);
-    if (message != 0 && !journal::WouldChange(journal::op::kCompanion, kCloseMessage, "close"))
-        PostMessageA(HWND_BROADCAST, message, 0, 0);
+    if (message != 0 && !journal::WouldChange(journal::op::kCompanion, kCloseMessage, "ask to close") &&
+        PostMessageA(HWND_BROADCAST, message, 0, 0))
+        journal::Changed(journal::op::kCompanion, kCloseMessage, "asked to close");
     return 1;
 }

@@ -96,10 +96,13 @@ int StopSpooler()
     if (journal::WouldChange(journal::op::kSpooler, serviceName, "stop"))
         return 1;
     const int stopped = StopNow();
+    const DWORD error = stopped ? ERROR_SUCCESS : LastErrorOrTimeout();
     if (stopped)
         journal::Changed(journal::op::kSpooler, serviceName, "stopped");
+    else if (error == ERROR_SERVICE_NOT_ACTIVE)
+        journal::Changed(journal::op::kSpooler, serviceName, "was not running");
     else
-        journal::Failed(journal::op::kSpooler, serviceName, LastErrorOrTimeout());
+        journal::Failed(journal::op::kSpooler, serviceName, error);
     return stopped;
 }
 
