@@ -119,25 +119,6 @@ std::optional<bool> MonitorUsed(const char* monitorName, std::string& user)
     return LanguageMonitorOfADriver(monitorName, user);
 }
 
-// Dry run only: whether the spooler lists the monitor, so that the list
-// tells "not present" where the real run would.
-bool MonitorListed(const char* name)
-{
-    DWORD needed = 0, count = 0;
-    EnumMonitorsA(nullptr, 1, nullptr, 0, &needed, &count);
-    if (needed == 0)
-        return false;
-    std::vector<BYTE> buffer(needed);
-    if (!EnumMonitorsA(nullptr, 1, buffer.data(), needed, &needed, &count))
-        return true;
-    const auto* monitors = reinterpret_cast<const MONITOR_INFO_1A*>(buffer.data());
-    for (DWORD i = 0; i < count; ++i) {
-        if (monitors[i].pName && text::FoldEqual(monitors[i].pName, name))
-            return true;
-    }
-    return false;
-}
-
 bool KeyExists(const std::string& path)
 {
     HKEY key = nullptr;
@@ -176,11 +157,11 @@ void RemoveMonitors(RemovalState& state, const char* environment)
         const std::string key = kMonitorsKey + name;
         const std::string keyItem = "HKLM\\" + key;
         if (journal::DryRun()) {
-            // The spooler takes a monitor it doesn't list but whose key is
-            // there: either makes one the real run would remove.
+            // An NT spooler's monitors are the keys under Monitors: without
+            // its key the real run finds none.
             const bool keyThere = !state.Platform.isWin32s() &&
                                   !journal::Gone(journal::op::kRegistryKey, keyItem.c_str()) && KeyExists(key);
-            if (journal::Gone(journal::op::kMonitor, item) || (!keyThere && !MonitorListed(item)))
+            if (journal::Gone(journal::op::kMonitor, item) || (!keyThere && !state.Platform.isWin32s()))
                 journal::NotPresent(journal::op::kMonitor, item);
             else
                 journal::WouldRemove(journal::op::kMonitor, item);
