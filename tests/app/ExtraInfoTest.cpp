@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "res/resource.h"
-#include "script/ExtraInfoDlg.h"
+#include "app/ExtraInfoDlg.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "spooler/PlatformKind.h"
+#include "common/PlatformKind.h"
 #include "support/VersionRecord.h"
 
 namespace {

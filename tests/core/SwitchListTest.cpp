@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/SwitchList.h"
+#include "common/SwitchList.h"
 #include "common/Text.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "drivers/DriverFixtures.h"
 #include "machine/Machine.h"
 #include "spooler/PrinterRemoval.h"
-#include "system/Journal.h"
+#include "common/Journal.h"
 #include "system/OemInf.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include "script/MessageBox.h"
 #include "spooler/PrinterRemoval.h"
 #include "spooler/PrinterTraces.h"
-#include "system/Journal.h"
+#include "common/Journal.h"
 #include "support/WineBed.h"
 #include "support/VersionRecord.h"
 

@@ -15,7 +15,7 @@
 #include "machine/Machine.h"
 #include "spooler/ServiceHandle.h"
 #include "spooler/SpoolerService.h"
-#include "system/Journal.h"
+#include "common/Journal.h"
 #include "support/WineBed.h"
 #include "support/VersionRecord.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "SplProxyFaults.h"
-#include "spooler/StartupEntry.h"
+#include "system/StartupEntry.h"
 #include "SystemFixtures.h"
 
 namespace {

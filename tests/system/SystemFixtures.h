@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "spooler/PlatformKind.h"
+#include "common/PlatformKind.h"
 #include "support/VersionRecord.h"
 
 namespace systemtest {

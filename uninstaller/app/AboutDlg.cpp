@@ -7,7 +7,7 @@
 
 #include "../res/resource.h"
 #include "../script/FileSpec.h"
-#include "../spooler/PlatformKind.h"
+#include "../common/PlatformKind.h"
 #include "DialogFont.h"
 #include "WindowPlacement.h"
 

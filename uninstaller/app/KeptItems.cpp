@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "../system/Journal.h"
+#include "../common/Journal.h"
 
 namespace {
 

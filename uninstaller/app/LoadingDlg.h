@@ -10,11 +10,11 @@
 
 #include "../script/TextCatalogue.h"
 #include "../script/UninstallDatabase.h"
-#include "../spooler/PlatformKind.h"
-#include "ActivePrinter.h"
+#include "../common/PlatformKind.h"
+#include "../script/ActivePrinter.h"
 #include "Dlg.h"
 #include "InventoryError.h"
-#include "SwitchList.h"
+#include "../common/SwitchList.h"
 
 class DriverFileNames;
 

@@ -14,7 +14,7 @@
 #include "../res/resource.h"
 #include "../script/MessageBox.h"
 #include "../spooler/PrinterHandle.h"
-#include "DriverFileNames.h"
+#include "../spooler/DriverFileNames.h"
 #include "LoadingDlg.h"
 #include "PrinterFilter.h"
 

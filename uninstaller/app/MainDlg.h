@@ -7,7 +7,7 @@
 #include "../common/Handles.h"
 #include "../script/TextCatalogue.h"
 #include "../script/UninstallDatabase.h"
-#include "../spooler/PlatformKind.h"
+#include "../common/PlatformKind.h"
 #include "Dlg.h"
 #include "LoadingDlg.h"
 #include "RemovePage.h"

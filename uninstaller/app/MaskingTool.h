@@ -6,7 +6,7 @@
 
 #include "../common/Handles.h"
 #include "../common/Text.h"
-#include "../spooler/PlatformKind.h"
+#include "../common/PlatformKind.h"
 
 // Finds `program` in one of the maker's folders, listed as the values of
 // "SOFTWARE\QUORVEL\OEM\OEMPaths" under HKEY_LOCAL_MACHINE. Leaves its full

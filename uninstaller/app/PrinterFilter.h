@@ -2,8 +2,8 @@
 // Which installed printers the command line lets the user remove. Pure
 // logic, no platform calls.
 
-#include "ActivePrinter.h"
-#include "SwitchList.h"
+#include "../script/ActivePrinter.h"
+#include "../common/SwitchList.h"
 
 // "MFG" driver-name prefixes and "PRN" driver names (either may match; with
 // neither, every printer matches); "UNVELT" instead offers exactly the

@@ -11,7 +11,7 @@
 #include "../script/FileSpec.h"
 #include "../script/TextCatalogue.h"
 #include "../script/UninstallDatabase.h"
-#include "../spooler/PlatformKind.h"
+#include "../common/PlatformKind.h"
 
 struct RemovalState {
     // The main window's database: the inventory, the merged profile and the

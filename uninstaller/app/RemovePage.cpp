@@ -8,7 +8,7 @@
 #include "../script/UiSettings.h"
 #include "../spooler/SpoolerService.h"
 #include "../spooler/SpoolerWindow.h"
-#include "../system/Journal.h"
+#include "../common/Journal.h"
 #include "DialogFont.h"
 #include "FolderLists.h"
 #include "KeptItems.h"

@@ -6,9 +6,8 @@
 
 #include <string>
 
-#include "SwitchList.h"
-
-enum class RestartPolicy { Ask, Never, Always };
+#include "../common/SwitchList.h"
+#include "../system/RestartPolicy.h"
 
 struct RunMode {
     bool Quiet = false;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "../res/resource.h"
-#include "../script/ExtraInfoDlg.h"
+#include "ExtraInfoDlg.h"
 #include "DialogFont.h"
 #include "Messages.h"
 

@@ -4,7 +4,7 @@
 #include "../script/MessageBox.h"
 #include "../script/UiSettings.h"
 #include "../script/UninstallDatabase.h"
-#include "../system/Journal.h"
+#include "../common/Journal.h"
 #include "../system/Restart.h"
 #include "LoadingDlg.h"
 #include "RemovePage.h"

@@ -5,7 +5,7 @@
 
 #include "../common/AnsiLeadByte.h"
 #include "../script/MessageBox.h"
-#include "../system/Journal.h"
+#include "../common/Journal.h"
 #include "../system/LogOutput.h"
 #include "../system/Restart.h"
 #include "MainDlg.h"

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "../app/ActivePrinter.h"
+#include "ActivePrinter.h"
 #include "UninstallProfile.h"
 
 struct DatabaseContent {

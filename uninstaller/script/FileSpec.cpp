@@ -7,7 +7,7 @@
 
 #include "../common/AnsiLeadByte.h"
 #include "../common/Handles.h"
-#include "../spooler/PlatformKind.h"
+#include "../common/PlatformKind.h"
 
 char DefaultScriptPath[text::kMaxText] = {};
 

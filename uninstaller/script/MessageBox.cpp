@@ -1,6 +1,6 @@
 #include "MessageBox.h"
 
-#include "../system/Journal.h"
+#include "../common/Journal.h"
 #include "UiSettings.h"
 
 namespace {

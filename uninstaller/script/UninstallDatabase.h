@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "../spooler/PlatformKind.h"
+#include "../common/PlatformKind.h"
 #include "DatabaseBuild.h"
 #include "UninstallProfile.h"
 

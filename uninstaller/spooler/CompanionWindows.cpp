@@ -1,6 +1,6 @@
 #include "CompanionWindows.h"
 
-#include "../system/Journal.h"
+#include "../common/Journal.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "../app/RemovalOperations.h"
-#include "../system/Journal.h"
+#include "../common/Journal.h"
 #include "../system/OemInf.h"
 #include "Environment.h"
 #include "PrinterHandle.h"

@@ -6,7 +6,7 @@
 #include "../app/RemovalOperations.h"
 #include "../common/AnsiLeadByte.h"
 #include "../common/Handles.h"
-#include "../system/Journal.h"
+#include "../common/Journal.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "../common/Handles.h"
-#include "../system/Journal.h"
+#include "../common/Journal.h"
 
 namespace {
 

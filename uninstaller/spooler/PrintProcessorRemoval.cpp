@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "../system/Journal.h"
+#include "../common/Journal.h"
 #include "Environment.h"
 #include "PrinterHandle.h"
 

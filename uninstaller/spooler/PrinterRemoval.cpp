@@ -9,7 +9,7 @@
 #include "../res/resource.h"
 #include "../script/FileSpec.h"
 #include "../script/MessageBox.h"
-#include "../system/Journal.h"
+#include "../common/Journal.h"
 #include "../system/UsbDevice.h"
 #include "PrinterHandle.h"
 #include "PrinterTraces.h"

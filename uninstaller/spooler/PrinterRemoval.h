@@ -3,7 +3,7 @@
 // with the other removal operations) and the choice of a new default printer.
 
 #include "../app/RemovalOperations.h"
-#include "../app/ActivePrinter.h"
+#include "../script/ActivePrinter.h"
 
 // Makes `name` the default printer: the default attribute, the "device"
 // entry of the user's profile, and the news broadcast to every window. An

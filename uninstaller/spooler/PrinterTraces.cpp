@@ -6,7 +6,7 @@
 #include <string>
 
 #include "../common/Handles.h"
-#include "../system/Journal.h"
+#include "../common/Journal.h"
 #include "PrinterHandle.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "../system/Journal.h"
+#include "../common/Journal.h"
 #include "ServiceDependencies.h"
 #include "ServiceHandle.h"
 #include "SpoolerService.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "../common/Text.h"
-#include "../system/Journal.h"
+#include "../common/Journal.h"
 #include "ServiceHandle.h"
 
 namespace {

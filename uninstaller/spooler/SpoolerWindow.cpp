@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "../system/Journal.h"
+#include "../common/Journal.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "../common/Handles.h"
 #include "../common/Text.h"
-#include "Journal.h"
+#include "../common/Journal.h"
 #include "ZwininitDelete.h"
 
 namespace {

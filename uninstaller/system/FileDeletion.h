@@ -2,7 +2,7 @@
 // The one way the removal deletes a file: now, or, when Windows refuses, at
 // the next start of Windows by the mechanism of the running version.
 
-#include "../spooler/PlatformKind.h"
+#include "../common/PlatformKind.h"
 
 // 1 when the file is gone now (deleted, or it was not there); 0 when it is
 // not, in which case deletion at the next start has been asked for as far as

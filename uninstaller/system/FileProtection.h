@@ -2,7 +2,7 @@
 // Whether Windows protects a file of its own, which no uninstaller may
 // delete.
 
-#include "../spooler/PlatformKind.h"
+#include "../common/PlatformKind.h"
 
 // True when Windows File Protection guards `path`, and when that can't be
 // asked: a file of doubtful standing stays.

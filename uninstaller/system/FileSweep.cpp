@@ -9,7 +9,7 @@
 #include "../common/Text.h"
 #include "../script/UninstallProfile.h"
 #include "FileDeletion.h"
-#include "Journal.h"
+#include "../common/Journal.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "../spooler/PlatformKind.h"
+#include "../common/PlatformKind.h"
 
 // The names sought in one walk, letter case ignored, whole names only.
 class SweepNames {

@@ -7,7 +7,7 @@
 #include "../script/FileSpec.h"
 #include "../script/Ini.h"
 #include "../script/PathParts.h"
-#include "Journal.h"
+#include "../common/Journal.h"
 
 namespace {
 

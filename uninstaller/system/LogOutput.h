@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "../common/Handles.h"
-#include "Journal.h"
+#include "../common/Journal.h"
 
 // One line, tab-separated: local time, step ("loading" before the removal),
 // operation, item, outcome; in the ANSI code page, ended by "\r\n". Tabs and

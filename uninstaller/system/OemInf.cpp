@@ -9,7 +9,7 @@
 
 #include "../common/Handles.h"
 #include "../common/Text.h"
-#include "Journal.h"
+#include "../common/Journal.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "../app/RemovalOperations.h"
 #include "../common/Handles.h"
 #include "../spooler/DriverRemoval.h"
-#include "Journal.h"
+#include "../common/Journal.h"
 #include "OemInf.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "Journal.h"
+#include "../common/Journal.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "../common/Handles.h"
 #include "../common/Text.h"
 #include "../script/ItemNames.h"
-#include "Journal.h"
+#include "../common/Journal.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include "../res/resource.h"
 #include "../script/FileSpec.h"
 #include "../script/MessageBox.h"
-#include "../spooler/StartupEntry.h"
-#include "Journal.h"
+#include "StartupEntry.h"
+#include "../common/Journal.h"
 #include "ZwininitDelete.h"
 
 namespace {

@@ -6,10 +6,10 @@
 
 #include <functional>
 
-#include "../app/RunMode.h"
 #include "../script/TextCatalogue.h"
 #include "../script/UninstallDatabase.h"
-#include "../spooler/PlatformKind.h"
+#include "../common/PlatformKind.h"
+#include "RestartPolicy.h"
 
 // Enables the process's shutdown privilege and asks Windows to reboot. True
 // when the request was accepted.

@@ -7,7 +7,7 @@
 #include <numeric>
 #include <set>
 
-#include "../app/DriverFileNames.h"
+#include "../spooler/DriverFileNames.h"
 #include "../common/AnsiLeadByte.h"
 #include "../common/Handles.h"
 #include "../common/Text.h"
@@ -15,7 +15,7 @@
 #include "FileDeletion.h"
 #include "FileProtection.h"
 #include "FileSweep.h"
-#include "Journal.h"
+#include "../common/Journal.h"
 #include "MachineFolders.h"
 #include "ZwininitDelete.h"
 

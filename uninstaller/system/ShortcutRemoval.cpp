@@ -9,7 +9,7 @@
 #include "../script/FileSpec.h"
 #include "../script/PathParts.h"
 #include "FileDeletion.h"
-#include "Journal.h"
+#include "../common/Journal.h"
 #include "Progman.h"
 
 namespace {

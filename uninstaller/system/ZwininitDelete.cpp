@@ -7,7 +7,7 @@
 #include "../common/Handles.h"
 #include "../common/Text.h"
 #include "../script/FileSpec.h"
-#include "Journal.h"
+#include "../common/Journal.h"
 
 int AddZwininitDelete(const char* path)
 {

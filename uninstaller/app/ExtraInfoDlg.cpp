@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <iterator>
 
-#include "../app/DialogFont.h"
-#include "../app/WindowPlacement.h"
+#include "DialogFont.h"
+#include "WindowPlacement.h"
 #include "../common/Handles.h"
 #include "../res/resource.h"
-#include "FileSpec.h"
+#include "../script/FileSpec.h"
 
 namespace {
 

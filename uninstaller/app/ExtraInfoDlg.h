@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "../app/Dlg.h"
-#include "UninstallDatabase.h"
+#include "Dlg.h"
+#include "../script/UninstallDatabase.h"
 
 // An item's fields: the text up to each of the first `count` - 1 plain
 // commas (quotes mean nothing here), then the last field, which takes the

@@ -7,7 +7,7 @@
 
 #include "../common/Handles.h"
 #include "../common/Text.h"
-#include "../system/Journal.h"
+#include "../common/Journal.h"
 
 namespace {
 

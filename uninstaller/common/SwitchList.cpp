@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "../common/Text.h"
+#include "Text.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // Programs that Windows starts when it comes up: the Run key of the registry,
 // or on Win32s the "load" line of WIN.INI.
 
-#include "PlatformKind.h"
+#include "../common/PlatformKind.h"
 
 // Makes `command` start with Windows. Outside Win32s it becomes the value
 // `valueName` (the key's default value when null) of the machine's Run key;

@@ -5,7 +5,7 @@
 #include <set>
 #include <utility>
 
-#include "../common/Text.h"
+#include "Text.h"
 
 namespace journal {
 
