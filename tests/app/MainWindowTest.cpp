@@ -32,7 +32,6 @@ protected:
         ASSERT_EQ(GetACP(), 932u) << "the test bed runs with code page 932";
         instance = GetModuleHandleA(nullptr);
         ASSERT_TRUE(RegisterMainWindowClass(instance));
-        CLoadingDlg::ForgetEarlierLoading();
         CLoadingDlg::SetTickPeriods(10, 200);
         ASSERT_TRUE(machine.PutScript(machine::DriverDirectory(), kScript));
     }
@@ -64,7 +63,7 @@ protected:
         LoadedMachine::SetUp();
         Open(main);
     }
-    MainDlg main{"prnuninst.exe"};
+    MainDlg main{SwitchList("prnuninst.exe")};
 };
 
 } // namespace
@@ -187,7 +186,7 @@ TEST(SharedDialogProcedure, BeforeInitDialogOnlyOkAndCancelAct)
 TEST_F(LoadedMachine, WithoutOfferedPrintersUninstallIsEnabledAtOnce)
 {
     ASSERT_TRUE(machine.InstallPrinter({"Plain", "Acme LaserWriter 9", false}));
-    MainDlg main("prnuninst.exe");
+    MainDlg main(SwitchList("prnuninst.exe"));
     Open(main);
     EXPECT_TRUE(IsWindowVisible(window));
     EXPECT_EQ(main.Database().Printers.size(), 1u) << "the foreign printer is in the inventory";
@@ -198,7 +197,7 @@ TEST_F(LoadedMachine, WithoutOfferedPrintersUninstallIsEnabledAtOnce)
 TEST_F(LoadedMachine, WithOfferedPrintersUninstallWaitsForASelection)
 {
     ASSERT_TRUE(machine.InstallPrinter({"Lumenta A", "QUORVEL Lumenta 2400"}));
-    MainDlg main("prnuninst.exe");
+    MainDlg main(SwitchList("prnuninst.exe"));
     Open(main);
     EXPECT_EQ(CountOfferedPrinters(main.Database()), 1);
     EXPECT_FALSE(UninstallEnabled());
@@ -209,7 +208,7 @@ TEST_F(LoadedMachine, NopickWithAFilterStartsTheRemovalOfEveryOfferedPrinterWith
 {
     ASSERT_TRUE(machine.InstallPrinter({"Lumenta A", "QUORVEL Lumenta 2400"}));
     ASSERT_TRUE(machine.InstallPrinter({"Lumenta B", "QUORVEL Lumenta 2400"}));
-    MainDlg main("prnuninst.exe /MFG:QUORVEL /NOPICK");
+    MainDlg main(SwitchList("prnuninst.exe /MFG:QUORVEL /NOPICK"));
     Open(main);
     EXPECT_TRUE(IsWindowVisible(window));
     EXPECT_TRUE(IsWindowVisible(main.RemovePage().hwnd));
@@ -222,7 +221,7 @@ TEST_F(LoadedMachine, NopickWithAFilterStartsTheRemovalOfEveryOfferedPrinterWith
 TEST_F(LoadedMachine, NopickAloneChangesNothing)
 {
     ASSERT_TRUE(machine.InstallPrinter({"Lumenta A", "QUORVEL Lumenta 2400"}));
-    MainDlg main("prnuninst.exe /NOPICK");
+    MainDlg main(SwitchList("prnuninst.exe /NOPICK"));
     Open(main);
     EXPECT_TRUE(IsWindowVisible(main.SelectPage().hwnd));
     EXPECT_FALSE(main.RemovePage().Running());
@@ -232,7 +231,7 @@ TEST_F(LoadedMachine, NopickAloneChangesNothing)
 TEST_F(LoadedMachine, BackFromTheRemovalToTheSelectionOnlyWhenPrintersRemainAndNoRestartIsDue)
 {
     ASSERT_TRUE(machine.InstallPrinter({"Lumenta A", "QUORVEL Lumenta 2400"}));
-    MainDlg main("prnuninst.exe /MFG:QUORVEL");
+    MainDlg main(SwitchList("prnuninst.exe /MFG:QUORVEL"));
     Open(main);
     SendMessageA(window, UM_STARTREMOVAL, 0, 0);
     SendMessageA(window, UM_REMOVALDONE, 0, 0);
@@ -263,7 +262,7 @@ TEST_F(LoadedMachine, AFailedLoadingEndsTheMainDialogWithOneUnseen)
         mainWindowShown = found && IsWindowVisible(found);
         return IDOK;
     });
-    MainDlg main("prnuninst.exe");
+    MainDlg main(SwitchList("prnuninst.exe"));
     const INT_PTR result =
         DialogBoxParamA(instance, "IDD_MAIN_NOBMP", nullptr, CDlg::StaticDlgProc, reinterpret_cast<LPARAM>(&main));
     SetMessageAnswerer([](const char* text, const char*, UINT) {
@@ -295,7 +294,7 @@ TEST_F(LoadedMachine, EscapeAndCloseDuringTheStepsDoNotEndTheProgram)
     CRemoveDlg::SetWaits(10, 1);
     std::vector<int> steps;
     HWND mainWindow = nullptr;
-    CRemoveDlg::ObserveSteps([&](int step) {
+    RemovalSequence::ObserveSteps([&](int step) {
         steps.push_back(step);
         mainWindow = FindWindowA(kMainWindowClass, nullptr);
         if (step == 3) {
@@ -314,10 +313,10 @@ TEST_F(LoadedMachine, EscapeAndCloseDuringTheStepsDoNotEndTheProgram)
     uninstallClicked = false;
     SetTimer(nullptr, 0, 100, ClickUninstallWhenReady);
 
-    MainDlg main("prnuninst.exe");
+    MainDlg main(SwitchList("prnuninst.exe"));
     const INT_PTR result =
         DialogBoxParamA(instance, "IDD_MAIN_NOBMP", nullptr, CDlg::StaticDlgProc, reinterpret_cast<LPARAM>(&main));
-    CRemoveDlg::ObserveSteps({});
+    RemovalSequence::ObserveSteps({});
     CRemoveDlg::SetWaits(200, 100);
     SetMessageAnswerer([](const char* text, const char*, UINT) {
         ADD_FAILURE() << "unexpected message box: " << text;

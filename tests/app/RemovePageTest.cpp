@@ -7,9 +7,10 @@
 
 #include "app/Messages.h"
 #include "app/RemovePage.h"
+#include "engine/RemovalEngine.h"
 #include "res/resource.h"
 #include "script/MessageBox.h"
-#include "spooler/SpoolerService.h"
+#include "door/SpoolerService.h"
 #include "support/WineBed.h"
 #include "support/VersionRecord.h"
 
@@ -32,6 +33,14 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// An engine on the given platform.
+EngineSettings On(const OSVERSIONINFOA& version)
+{
+    EngineSettings settings;
+    settings.Platform = PlatformKind(&version);
+    return settings;
 }
 
 UninstallProfile DriverProfile(const char* driver, ItemList files)
@@ -77,7 +86,7 @@ protected:
     }
     void TearDown() override
     {
-        CRemoveDlg::ObserveSteps({});
+        RemovalSequence::ObserveSteps({});
         CRemoveDlg::SetWaits(200, 100);
         if (host)
             DestroyWindow(host);
@@ -88,7 +97,6 @@ protected:
     }
     void Open(CRemoveDlg& page)
     {
-        page.SetDatabase(&database);
         ASSERT_NE(CreateDialogParamA(instance, "IDD_REMOVE", host, CDlg::StaticDlgProc,
                                      reinterpret_cast<LPARAM>(&page)),
                   nullptr);
@@ -168,8 +176,8 @@ constexpr int kLabels[] = {IDC_ROW_BUILD,    IDC_ROW_VELT,    IDC_ROW_PRINTER, I
 TEST_F(RemovePageTest, StartFillsTheFolderListsWithTheNtRowsOnlyOnNt)
 {
     const OSVERSIONINFOA xp = bed::VersionRecord(VER_PLATFORM_WIN32_NT, 5, 1);
-    CRemoveDlg page;
-    page.SetPlatform(PlatformKind(&xp));
+    RemovalEngine pageEngine{database, On(xp)};
+    CRemoveDlg page{pageEngine.Removal()};
     Open(page);
     ASSERT_TRUE(RunToEnd(page));
     EXPECT_FALSE(IsWindowEnabled(uninstall)) << "Start disables the main window's Uninstall button";
@@ -177,29 +185,29 @@ TEST_F(RemovePageTest, StartFillsTheFolderListsWithTheNtRowsOnlyOnNt)
                            "C:\\windows\\system32\\spool\\drivers\\x64\\",
                            "C:\\windows\\system32\\spool\\prtprocs\\x64\\"};
     const ItemList system{"C:\\windows\\", "C:\\windows\\system32\\", "C:\\windows\\system32\\spool\\drivers\\color\\"};
-    EXPECT_EQ(page.State().SpoolerFolders, spooler);
-    EXPECT_EQ(page.State().SystemFolders, system);
+    EXPECT_EQ(pageEngine.State().SpoolerFolders, spooler);
+    EXPECT_EQ(pageEngine.State().SystemFolders, system);
     EXPECT_EQ(hostMessages, "done;") << "nothing deferred: no close request";
-    EXPECT_STREQ(page.State().DriverDirectory.Compose(), "C:\\windows\\system32\\spool\\drivers\\x64\\");
+    EXPECT_STREQ(pageEngine.State().DriverDirectory.Compose(), "C:\\windows\\system32\\spool\\drivers\\x64\\");
 
     // A second removal in the same run appends the same folders again.
     ASSERT_TRUE(RunToEnd(page));
-    EXPECT_EQ(page.State().SpoolerFolders, spooler);
-    EXPECT_EQ(page.State().SystemFolders, system);
+    EXPECT_EQ(pageEngine.State().SpoolerFolders, spooler);
+    EXPECT_EQ(pageEngine.State().SystemFolders, system);
 
     // Windows 9x: no "Windows 4.0" rows, and the spooler step leaves a
     // restart to do; answered no, the main window still closes, before the
     // removal's end is told.
     const OSVERSIONINFOA win98 = bed::VersionRecord(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
-    CRemoveDlg nine;
-    nine.SetPlatform(PlatformKind(&win98));
+    RemovalEngine nineEngine{database, On(win98)};
+    CRemoveDlg nine{nineEngine.Removal()};
     Open(nine);
     boxes.clear();
     hostMessages.clear();
     ASSERT_TRUE(RunToEnd(nine));
-    EXPECT_EQ(nine.State().SpoolerFolders, (ItemList{"C:\\windows\\system32\\spool\\drivers\\x64\\",
+    EXPECT_EQ(nineEngine.State().SpoolerFolders, (ItemList{"C:\\windows\\system32\\spool\\drivers\\x64\\",
                                                      "C:\\windows\\system32\\spool\\prtprocs\\x64\\"}));
-    EXPECT_EQ(nine.State().SystemFolders, system);
+    EXPECT_EQ(nineEngine.State().SystemFolders, system);
     EXPECT_EQ(database.RestartRequired, 1u);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].rfind(bed::Ansi("プリンタのアンインストールはほぼ終わりました。"), 0), 0u) << boxes[0];
@@ -208,10 +216,11 @@ TEST_F(RemovePageTest, StartFillsTheFolderListsWithTheNtRowsOnlyOnNt)
 
 TEST_F(RemovePageTest, StepsRunInOrderOnceEachAndATickDuringAStepDoesNothing)
 {
-    CRemoveDlg page;
+    RemovalEngine pageEngine{database, {}};
+    CRemoveDlg page{pageEngine.Removal()};
     Open(page);
     std::vector<int> steps;
-    CRemoveDlg::ObserveSteps([&](int step) {
+    RemovalSequence::ObserveSteps([&](int step) {
         steps.push_back(step);
         // A message box or a wait of the step would let this tick through.
         SendMessageA(page.hwnd, WM_TIMER, IDT_REMOVAL, 0);
@@ -221,7 +230,7 @@ TEST_F(RemovePageTest, StepsRunInOrderOnceEachAndATickDuringAStepDoesNothing)
     for (int step = 0; step <= 17; ++step)
         expected.push_back(step);
     EXPECT_EQ(steps, expected) << "nothing masks printers here: the masking tool is not waited for";
-    EXPECT_EQ(page.StepCounter(), 17);
+    EXPECT_EQ(pageEngine.Removal().Step(), 17);
     EXPECT_EQ(removalDoneCount, 1);
 
     // Ticks after the end run nothing again.
@@ -232,7 +241,8 @@ TEST_F(RemovePageTest, StepsRunInOrderOnceEachAndATickDuringAStepDoesNothing)
 
 TEST_F(RemovePageTest, RowsShowDoneCurrentAndPendingStates)
 {
-    CRemoveDlg page;
+    RemovalEngine pageEngine{database, {}};
+    CRemoveDlg page{pageEngine.Removal()};
     Open(page);
     for (int row = 0; row < 9; ++row) {
         EXPECT_EQ(DrawnStateIcon(page.hwnd, kIcons[row]), 0) << "before the removal every row is pending";
@@ -241,7 +251,7 @@ TEST_F(RemovePageTest, RowsShowDoneCurrentAndPendingStates)
 
     std::vector<int> seen;
     bool seenBold[9] = {};
-    CRemoveDlg::ObserveSteps([&](int step) {
+    RemovalSequence::ObserveSteps([&](int step) {
         if (step != 5)
             return;
         // Steps 0 to 4 have each advanced the display: drawn now, rows 0 to
@@ -315,11 +325,12 @@ protected:
 
 TEST_F(MaskingToolTest, TheToolIsStartedWithSlashDAndWaitedForUntilItEnds)
 {
-    CRemoveDlg page;
+    RemovalEngine pageEngine{database, {}};
+    CRemoveDlg page{pageEngine.Removal()};
     Open(page);
     int stepOneTicks = 0;
     bool toolDoneAtStepTwo = false;
-    CRemoveDlg::ObserveSteps([&](int step) {
+    RemovalSequence::ObserveSteps([&](int step) {
         if (step == 1)
             ++stepOneTicks;
         if (step == 2)
@@ -335,10 +346,11 @@ TEST_F(MaskingToolTest, TheToolIsStartedWithSlashDAndWaitedForUntilItEnds)
 TEST_F(MaskingToolTest, WhenTheMergedProfileSparesTheToolItIsNeitherStartedNorWaitedFor)
 {
     database.Printers.front().Skip = 1;
-    CRemoveDlg page;
+    RemovalEngine pageEngine{database, {}};
+    CRemoveDlg page{pageEngine.Removal()};
     Open(page);
     int stepOneTicks = 0;
-    CRemoveDlg::ObserveSteps([&](int step) { stepOneTicks += step == 1; });
+    RemovalSequence::ObserveSteps([&](int step) { stepOneTicks += step == 1; });
     ASSERT_TRUE(RunToEnd(page));
     EXPECT_EQ(database.VeltropeSpared, 1u);
     EXPECT_EQ(stepOneTicks, 1);
@@ -347,13 +359,13 @@ TEST_F(MaskingToolTest, WhenTheMergedProfileSparesTheToolItIsNeitherStartedNorWa
 
 TEST_F(RemovePageTest, OnNt4TheSpoolerIsStoppedForTheFilesAndRunsAgainAtTheEnd)
 {
-    ASSERT_EQ(StartSpooler(), 1);
+    ASSERT_EQ(StartSpoolerService(), 1);
     const OSVERSIONINFOA nt4 = bed::VersionRecord(VER_PLATFORM_WIN32_NT, 4, 0);
-    CRemoveDlg page;
-    page.SetPlatform(PlatformKind(&nt4));
+    RemovalEngine pageEngine{database, On(nt4)};
+    CRemoveDlg page{pageEngine.Removal()};
     Open(page);
     DWORD duringFiles = 0;
-    CRemoveDlg::ObserveSteps([&](int step) {
+    RemovalSequence::ObserveSteps([&](int step) {
         if (step == 14)
             duringFiles = bed::ServiceState("Spooler");
     });
@@ -364,10 +376,11 @@ TEST_F(RemovePageTest, OnNt4TheSpoolerIsStoppedForTheFilesAndRunsAgainAtTheEnd)
 
 TEST_F(RemovePageTest, AStepThatFailsLeavesTheRestOfTheSequenceToRun)
 {
-    CRemoveDlg page;
+    RemovalEngine pageEngine{database, {}};
+    CRemoveDlg page{pageEngine.Removal()};
     Open(page);
     std::vector<int> steps;
-    CRemoveDlg::ObserveSteps([&](int step) {
+    RemovalSequence::ObserveSteps([&](int step) {
         steps.push_back(step);
         if (step == 9)
             throw std::runtime_error("a step's own failure");

@@ -393,14 +393,13 @@ TEST(SelectPageOnMainWindow, EmptyInventoryLeavesNoRowAndUninstallEnabled)
 {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     ASSERT_TRUE(RegisterMainWindowClass(instance));
-    CLoadingDlg::ForgetEarlierLoading();
     CLoadingDlg::SetTickPeriods(10, 200);
     machine::Machine machine;
     ASSERT_TRUE(machine.PutScript(machine::DriverDirectory(),
                                   "[UnPrinterDrivers]\r\n\"QUORVEL Lumenta 2400\",Lum2400,3\r\n"));
     ASSERT_TRUE(machine.InstallPrinter({"Plain", "Acme LaserWriter 9", false}));
 
-    MainDlg main("prnuninst.exe");
+    MainDlg main(SwitchList("prnuninst.exe"));
     HWND window = CreateDialogParamA(instance, "IDD_MAIN_NOBMP", nullptr, CDlg::StaticDlgProc,
                                      reinterpret_cast<LPARAM>(&main));
     ASSERT_NE(window, nullptr);

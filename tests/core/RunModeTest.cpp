@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/RunMode.h"
+#include "engine/RunMode.h"
 
 namespace {
 

@@ -7,8 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "door/DryRunDoor.h"
+#include "door/OemInfUninstall.h"
+#include "door/RealDoor.h"
 #include "SplProxyFaults.h"
-#include "app/RemovalOperations.h"
+#include "spooler/DriverRemoval.h"
 #include "drivers/DriverFixtures.h"
 #include "machine/Machine.h"
 #include "spooler/PrinterRemoval.h"
@@ -86,18 +89,20 @@ protected:
         }
         return machine.InstallDriver(driver);
     }
-    void RemoveEverywhere()
+    void RemoveEverywhere() { RemoveEverywhere(state); }
+    static void RemoveEverywhere(RemovalState& run)
     {
-        RemovePrinterDrivers(state, nullptr);
-        RemovePrinterDrivers(state, kNtX86);
-        RemovePrinterDrivers(state, kWin40);
+        RemovePrinterDrivers(run, nullptr);
+        RemovePrinterDrivers(run, kNtX86);
+        RemovePrinterDrivers(run, kWin40);
     }
 
     machine::Machine machine;
     drivers::RealSpooler spooler;
     drivers::InfFiles infs;
     UninstallDatabase database;
-    RemovalState state;
+    RealDoor door;
+    RemovalState state{door};
     std::vector<std::string> otherEnvironmentDrivers;
     int listings = 0;
 };
@@ -189,6 +194,8 @@ TEST_F(DriverRemovalTest, DriverStillInUseKeepsItsKeysAndInf)
     }
     machine.Clear();
     database = {};
+    // The queue is gone: the next step lists the printers anew.
+    state.Printers.Forget();
     {
         SCOPED_TRACE("the spooler refuses: in use");
         ASSERT_TRUE(Install(kLumenta));
@@ -201,6 +208,7 @@ TEST_F(DriverRemovalTest, DriverStillInUseKeepsItsKeysAndInf)
     {
         SCOPED_TRACE("the spooler can't list its printers");
         SplProxyFault_Set("EnumPrintersA", RPC_S_SERVER_UNAVAILABLE, -1);
+        state.Printers.Forget();
         RemovePrinterDrivers(state, nullptr);
         EXPECT_TRUE(spooler.Installed(kLumenta));
         EXPECT_EQ(SplProxyFault_CallCount("DeletePrinterDriverA"), 1) << "no further deletion tried";
@@ -310,10 +318,13 @@ TEST_F(DriverRemovalTest, ADryRunTakesTheDriverOfAPrinterItWouldDeleteAndKeepsTh
     std::vector<Told> told;
     const auto sink = [&](const journal::Entry& e) { told.push_back({e.Result, e.Operation, e.Item, e.Reason, e.Error}); };
     journal::SetSink(sink);
-    journal::SetDryRun(true);
+    DryRunDoor dry;
+    RemovalState dryState{dry};
+    dryState.Database = &database;
+    dryState.Platform = state.Platform;
 
-    RemovePrinters(state);
-    RemoveEverywhere();
+    RemovePrinters(dryState);
+    RemoveEverywhere(dryState);
     journal::Reset();
 
     EXPECT_TRUE(spooler.Installed(kLumenta));

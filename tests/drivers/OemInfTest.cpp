@@ -5,8 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "door/DryRunDoor.h"
+#include "door/OemInfUninstall.h"
+#include "door/RealDoor.h"
 #include "SplProxyFaults.h"
-#include "app/RemovalOperations.h"
+#include "spooler/DriverInfFiles.h"
 #include "drivers/DriverFixtures.h"
 #include "machine/Machine.h"
 #include "support/JournalCapture.h"
@@ -37,7 +40,8 @@ protected:
     }
 
     drivers::InfFiles infs;
-    RemovalState state;
+    RealDoor door;
+    RemovalState state{door};
 };
 
 TEST_F(OemInfTest, SearchFindsTheFirstOemInfNamingTheDriver)
@@ -49,15 +53,15 @@ TEST_F(OemInfTest, SearchFindsTheFirstOemInfNamingTheDriver)
     char found[20] = "x";
 
     ListOnly({"prn9404.inf", "oem9401.inf", "OEM9403.INF", "oem9402.inf"});
-    FindOemInfForPrinter(found, kLumenta);
+    FindOemInfForPrinter(door, found, kLumenta);
     EXPECT_STREQ(found, "OEM9403.INF") << "not another maker's name, nor another letter case";
 
     ListOnly({"oem9401.inf"});
-    FindOemInfForPrinter(found, kLumenta);
+    FindOemInfForPrinter(door, found, kLumenta);
     EXPECT_STREQ(found, "");
 
     ListOnly({"oem9405.inf"});
-    FindOemInfForPrinter(found, kLumenta);
+    FindOemInfForPrinter(door, found, kLumenta);
     EXPECT_STREQ(found, "") << "a file that isn't there names nothing";
 
     EXPECT_EQ(UninstallOemInf("oem9402.inf"), 0);
@@ -88,7 +92,7 @@ TEST_F(OemInfTest, FileStepDeletesTheInfsOfTheLastDriverUnlessItStaysInstalled)
     }
     {
         SCOPED_TRACE("no driver recorded");
-        RemovalState none;
+        RemovalState none{door};
         DeleteOemInfFiles(none);
         EXPECT_TRUE(drivers::Exists(match));
     }
@@ -111,9 +115,12 @@ TEST_F(OemInfTest, ADryRunCountsTheDriverItWouldRemoveAsGoneAndDeletesNoInf)
     {
         // The driver removal has recorded the driver it would remove; it is
         // still installed.
-        const JournalCapture journal(true);
-        journal::WouldRemove(journal::op::kDriver, kLumenta);
-        DeleteOemInfFiles(state);
+        const JournalCapture journal;
+        DryRunDoor dry;
+        RemovalState dryState{dry};
+        text::CopyWhole(dryState.CurrentDriver, kLumenta);
+        dry.DeleteDriver(nullptr, kLumenta);
+        DeleteOemInfFiles(dryState);
         EXPECT_TRUE(drivers::Exists(own));
         EXPECT_TRUE(journal.Only(kOemInf, own, Outcome::WouldRemove)) << journal.Dump();
         EXPECT_TRUE(journal.Only(kOemInf, shared, Outcome::Kept)) << journal.Dump();
@@ -121,7 +128,7 @@ TEST_F(OemInfTest, ADryRunCountsTheDriverItWouldRemoveAsGoneAndDeletesNoInf)
     // The real run, once the driver is gone.
     machine.Clear();
     ASSERT_TRUE(machine.InstallDriver(machine::Driver(kStaying)));
-    const JournalCapture journal(false);
+    const JournalCapture journal;
     DeleteOemInfFiles(state);
     EXPECT_FALSE(drivers::Exists(own));
     EXPECT_TRUE(drivers::Exists(shared));

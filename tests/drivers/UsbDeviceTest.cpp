@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/Handles.h"
+#include "door/RealDoor.h"
 #include "system/UsbDevice.h"
 
 namespace {
@@ -121,6 +122,7 @@ protected:
     }
 
     Devices made;
+    RealDoor door;
 };
 
 TEST_F(UsbDeviceTest, MatchingPhantomDeviceIsRemoved)
@@ -131,7 +133,7 @@ TEST_F(UsbDeviceTest, MatchingPhantomDeviceIsRemoved)
     ASSERT_FALSE(printer.empty());
     ASSERT_TRUE(made.Present(printer));
 
-    RemoveUsbPrinterDevice("USBPRINT\\QUORVELLUMENTA_24", 0x1A2B, 0x00C3);
+    RemoveUsbPrinterDevice(door, "USBPRINT\\QUORVELLUMENTA_24", 0x1A2B, 0x00C3);
 
     EXPECT_FALSE(made.Present(printer)) << "any of its identifiers, by its beginning";
     EXPECT_TRUE(made.Present(lower)) << "letter case counts";
@@ -148,11 +150,11 @@ TEST_F(UsbDeviceTest, PrinterDeviceGoesWithItsUsbParentOnly)
     parents = {{printer, usb}, {printer2, hub}};
     UseTree();
 
-    RemoveUsbPrinterDevice("USBPRINT\\QUORVELLUMENTA_24", 0, 0);
+    RemoveUsbPrinterDevice(door, "USBPRINT\\QUORVELLUMENTA_24", 0, 0);
     EXPECT_FALSE(made.Present(printer));
     EXPECT_FALSE(made.Present(usb));
 
-    RemoveUsbPrinterDevice("USBPRINT\\QUORVELLUMENTA_55", 0, 0);
+    RemoveUsbPrinterDevice(door, "USBPRINT\\QUORVELLUMENTA_55", 0, 0);
     EXPECT_FALSE(made.Present(printer2));
     EXPECT_TRUE(made.Present(hub)) << "a parent that is not a USB device stays";
 }
@@ -167,12 +169,12 @@ TEST_F(UsbDeviceTest, UsbDeviceTakesItsPrinterChildAlong)
     children = {{usb, printer}};
     UseTree();
 
-    RemoveUsbPrinterDevice("USB\\VID_1A2B&PID_00C3", 0, 0);
+    RemoveUsbPrinterDevice(door, "USB\\VID_1A2B&PID_00C3", 0, 0);
     EXPECT_FALSE(made.Present(printer));
     EXPECT_FALSE(made.Present(usb));
     EXPECT_TRUE(made.Present(alone));
 
-    RemoveUsbPrinterDevice("USB\\VID_1A2B&PID_00C4", 0, 0);
+    RemoveUsbPrinterDevice(door, "USB\\VID_1A2B&PID_00C4", 0, 0);
     EXPECT_FALSE(made.Present(alone)) << "a USB device without a printer below it goes itself";
 }
 
@@ -182,12 +184,12 @@ TEST_F(UsbDeviceTest, IdentifierThatMatchesNothingFallsBackToVendorAndProduct)
     const std::string other = made.Make({"USB\\VID_0A1B&PID_002D"});
     ASSERT_FALSE(other.empty());
 
-    RemoveUsbPrinterDevice("USBPRINT\\QUORVELNOSUCH", 0x0A1B, 0x002C);
+    RemoveUsbPrinterDevice(door, "USBPRINT\\QUORVELNOSUCH", 0x0A1B, 0x002C);
     EXPECT_FALSE(made.Present(usb));
     EXPECT_TRUE(made.Present(other));
 
     // Nothing matches the fallback either: one more search, then the end.
-    RemoveUsbPrinterDevice("USBPRINT\\QUORVELNOSUCH", 0x0A1B, 0x0FFF);
+    RemoveUsbPrinterDevice(door, "USBPRINT\\QUORVELNOSUCH", 0x0A1B, 0x0FFF);
     EXPECT_TRUE(made.Present(other));
 }
 
@@ -198,11 +200,11 @@ TEST_F(UsbDeviceTest, AnIdentifierShorterThanOneProductRemovesNothing)
     const std::string printer = made.Make({"USBPRINT\\QUORVELLUMENTA_2400C8A1"});
     ASSERT_FALSE(printer.empty());
 
-    RemoveUsbPrinterDevice("USB", 0, 0);
-    RemoveUsbPrinterDevice("USB\\VID_0A1B", 0, 0);
-    RemoveUsbPrinterDevice("USBPRINT\\", 0, 0);
+    RemoveUsbPrinterDevice(door, "USB", 0, 0);
+    RemoveUsbPrinterDevice(door, "USB\\VID_0A1B", 0, 0);
+    RemoveUsbPrinterDevice(door, "USBPRINT\\", 0, 0);
     // A product number is matched whole: 002C is not 002C3.
-    RemoveUsbPrinterDevice("USB\\VID_0A1B&PID_002C", 0, 0);
+    RemoveUsbPrinterDevice(door, "USB\\VID_0A1B&PID_002C", 0, 0);
     EXPECT_TRUE(made.Present(hub));
     EXPECT_TRUE(made.Present(sibling));
     EXPECT_TRUE(made.Present(printer));

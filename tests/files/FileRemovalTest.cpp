@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "app/RemovalOperations.h"
+#include "door/DryRunDoor.h"
+#include "door/FileDeletion.h"
+#include "door/RealDoor.h"
 #include "machine/Machine.h"
+#include "spooler/StayingComponents.h"
 #include "support/JournalCapture.h"
 #include "support/VersionRecord.h"
 #include "support/WineBed.h"
-#include "system/FileDeletion.h"
 #include "system/FileProtection.h"
 #include "system/FileSweep.h"
 #include "system/MachineFolders.h"
@@ -100,6 +102,22 @@ PlatformKind Windows10()
     return PlatformKind(&v);
 }
 
+// 1 when the file is gone now, or never was, or its path is refused; 0 when
+// it waits for the next start of Windows.
+int DeleteOrSchedule(Door& door, const PlatformKind& platform, const std::string& path)
+{
+    const FileFate fate = door.DeleteOrScheduleFile(journal::op::kFile, platform, path.c_str());
+    return fate == FileFate::Scheduled || fate == FileFate::Failed ? 0 : 1;
+}
+
+// The file step as the removal runs it: what the drivers that stay use is
+// read first.
+void RemoveFiles(RemovalState& state)
+{
+    ReadStayingDriverFiles(state);
+    RemoveScriptFiles(state);
+}
+
 struct Files : testing::Test {
     void SetUp() override
     {
@@ -117,15 +135,16 @@ struct Files : testing::Test {
     static std::string At(const std::string& relative) { return kRoot + relative; }
 
     UninstallDatabase database;
-    RemovalState state;
+    RealDoor door;
+    RemovalState state{door};
 };
 
 } // namespace
 
 TEST_F(Files, AMissingFileCountsAsDeletedAndAFileInUseWaitsForTheNextStart)
 {
-    EXPECT_EQ(DeleteOrScheduleFile(state.Platform, At("missing.dll").c_str()), 1);
-    EXPECT_EQ(DeleteOrScheduleFile(state.Platform, At("no-such-folder\\missing.dll").c_str()), 1);
+    EXPECT_EQ(DeleteOrSchedule(door, state.Platform, At("missing.dll").c_str()), 1);
+    EXPECT_EQ(DeleteOrSchedule(door, state.Platform, At("no-such-folder\\missing.dll").c_str()), 1);
 
     // Listed files in a system folder: one read-only, one held open.
     const std::string system = At("sys\\");
@@ -134,7 +153,7 @@ TEST_F(Files, AMissingFileCountsAsDeletedAndAFileInUseWaitsForTheNextStart)
     const HeldFile held(system + "inuse.dll");
     database.Merged.Files = {"readonly.dll", "inuse.dll=ignored", "=skipped.dll"};
     MakeFile(system + "skipped.dll");
-    RemoveScriptFiles(state);
+    RemoveFiles(state);
 
     EXPECT_FALSE(Exists(system + "readonly.dll"));
     EXPECT_TRUE(Exists(system + "inuse.dll"));
@@ -153,8 +172,8 @@ TEST_F(Files, ALocationThatResolvedEmptyNeverNamesAFileOfTheCurrentDirectory)
     state.SpoolerFolders = {""};
     database.Merged.Files = {"victim.dll"};
     database.KeptPrinterCount = 0;
-    RemoveScriptFiles(state);
-    const int direct = DeleteOrScheduleFile(state.Platform, "victim.dll");
+    RemoveFiles(state);
+    const int direct = DeleteOrSchedule(door, state.Platform, "victim.dll");
     SetCurrentDirectoryA(previous);
 
     EXPECT_EQ(direct, 1);
@@ -172,8 +191,8 @@ TEST_F(Files, Windows9xAppendsRenameLinesAndNt3ListsThemForTheCompanionDeleter)
     const PlatformKind win98(&v98);
     const HeldFile first(At("a.dll"));
     const HeldFile second(At("b.dll"));
-    EXPECT_EQ(DeleteOrScheduleFile(win98, At("a.dll").c_str()), 0);
-    EXPECT_EQ(DeleteOrScheduleFile(win98, At("b.dll").c_str()), 0);
+    EXPECT_EQ(DeleteOrSchedule(door, win98, At("a.dll").c_str()), 0);
+    EXPECT_EQ(DeleteOrSchedule(door, win98, At("b.dll").c_str()), 0);
     EXPECT_EQ(Content(wininit), "[RENAME]\r\nNUL=" + At("a.dll") + "\r\nNUL=" + At("b.dll") + "\r\n");
 
     // A file that was there already only gets the line after what it holds.
@@ -188,8 +207,8 @@ TEST_F(Files, Windows9xAppendsRenameLinesAndNt3ListsThemForTheCompanionDeleter)
     DeleteFileA(list.c_str());
     const OSVERSIONINFOA v351 = bed::VersionRecord(VER_PLATFORM_WIN32_NT, 3, 51);
     const PlatformKind nt351(&v351);
-    EXPECT_EQ(DeleteOrScheduleFile(nt351, At("a.dll").c_str()), 0);
-    EXPECT_EQ(DeleteOrScheduleFile(nt351, At("a.dll").c_str()), 0);
+    EXPECT_EQ(DeleteOrSchedule(door, nt351, At("a.dll").c_str()), 0);
+    EXPECT_EQ(DeleteOrSchedule(door, nt351, At("a.dll").c_str()), 0);
     EXPECT_EQ(Content(list), "[RENAME]\r\n" + At("a.dll") + "=NUL\r\n");
     DeleteFileA(list.c_str());
     DeleteFileA(deleter.c_str());
@@ -200,7 +219,7 @@ TEST_F(Files, TheTreeWalkReachesTwoLevelsDownAndNeverEntersDotFoldersOrLinks)
     const std::string tree = At("D\\");
     for (const char* file : {"f", "a\\f", "a\\g", "a\\b\\f", "a\\b\\c\\f", ".hidden\\f", "n\\f\\f"})
         MakeFile(tree + file);
-    const int pending = DeleteNamedFilesInTree(state.Platform, tree.c_str(), SweepNames({"F", "g"}), 2, false);
+    const int pending = DeleteNamedFilesInTree(door, state.Platform, tree.c_str(), SweepNames({"F", "g"}), 2, false);
     EXPECT_EQ(pending, 0);
     EXPECT_FALSE(Exists(tree + "f"));
     EXPECT_FALSE(Exists(tree + "a\\f"));
@@ -217,7 +236,7 @@ TEST_F(Files, TheTreeWalkReachesTwoLevelsDownAndNeverEntersDotFoldersOrLinks)
     ASSERT_TRUE(GetFileAttributesA((linked + "tree\\away").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
     MakeFile(linked + "tree\\f");
     MakeFile(linked + "outside\\f");
-    DeleteNamedFilesInTree(state.Platform, (linked + "tree").c_str(), SweepNames({"f"}), 3, true);
+    DeleteNamedFilesInTree(door, state.Platform, (linked + "tree").c_str(), SweepNames({"f"}), 3, true);
     EXPECT_FALSE(Exists(linked + "tree\\f"));
     EXPECT_TRUE(Exists(linked + "outside\\f"));
     EXPECT_TRUE(Exists(linked + "tree\\away"));
@@ -257,7 +276,7 @@ TEST_F(Files, OemFoldersAreSweptOnlyWhenTheyAreTheMakersOwn)
     MakeFile(At("Maker\\Tools\\sub\\sweep-probe.dll"));
     database.Merged.OemFolders = {"C:\\anything.exe", std::string(windows) + "\\", At("Maker\\Tools\\tool.exe")};
     database.Merged.Files = {"sweep-probe.dll"};
-    RemoveScriptFiles(state);
+    RemoveFiles(state);
     EXPECT_TRUE(Exists(atRoot));
     EXPECT_TRUE(Exists(inWindows));
     EXPECT_FALSE(Exists(At("Maker\\Tools\\sub")));
@@ -293,7 +312,7 @@ TEST_F(Files, AFileADriverThatStaysListsAndAFileWindowsProtectsAreKept)
     // Other spellings of the kept file name it all the same.
     database.Merged.Files = {"qfiletest-mon.dll", "SHARED-CORE.DLL", "shared-core.dll.", "shared-core.dll ", "shared-core.dll::$DATA",
                              "SHARED~1.DLL", "own.dll", "guarded.dll"};
-    RemoveScriptFiles(state);
+    RemoveFiles(state);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, monitorKey);
     EXPECT_TRUE(Exists(system + "qfiletest-mon.dll"));
 
@@ -313,24 +332,24 @@ TEST_F(Files, TheRestartProgramGoesWithTheLastPrinterWhenNothingWaits)
     MakeFile(system + "ZRESTART.EXE");
 
     database.KeptPrinterCount = 1;
-    RemoveScriptFiles(state);
+    RemoveFiles(state);
     EXPECT_TRUE(Exists(system + "ZRESTART.EXE"));
 
     database.KeptPrinterCount = 0;
     database.RestartRequired = 1;
-    RemoveScriptFiles(state);
+    RemoveFiles(state);
     EXPECT_TRUE(Exists(system + "ZRESTART.EXE"));
 
     // A deletion deferred by this very list keeps it too.
     database.RestartRequired = 0;
     const HeldFile held(system + "inuse.dll");
     database.Merged.Files = {"inuse.dll"};
-    RemoveScriptFiles(state);
+    RemoveFiles(state);
     EXPECT_TRUE(Exists(system + "ZRESTART.EXE"));
 
     database.RestartRequired = 0;
     database.Merged.Files.clear();
-    RemoveScriptFiles(state);
+    RemoveFiles(state);
     EXPECT_FALSE(Exists(system + "ZRESTART.EXE"));
 }
 
@@ -422,12 +441,13 @@ TEST_F(Files, ADryRunTouchesNothingAndListsWhatTheRealRunThenDoes)
         // The spooler's removal has recorded the driver and the monitor it
         // would remove; both are still installed.
         const std::string pending = PendingDeletions();
-        const JournalCapture journal(true);
-        journal::WouldRemove(kDriver, "QFileTest Going Driver");
-        journal::WouldRemove(kMonitor, "QFileTest Going Monitor");
-        RemovalState dry;
+        const JournalCapture journal;
+        DryRunDoor dryDoor;
+        dryDoor.DeleteDriver(nullptr, "QFileTest Going Driver");
+        dryDoor.DeletePortMonitor(nullptr, "QFileTest Going Monitor", nullptr, false);
+        RemovalState dry{dryDoor};
         prepare(dry);
-        RemoveScriptFiles(dry);
+        RemoveFiles(dry);
 
         for (const std::string& path : gone)
             EXPECT_TRUE(journal.Only(kFile, path, Outcome::WouldRemove)) << path << "\n" << journal.Dump();
@@ -447,7 +467,7 @@ TEST_F(Files, ADryRunTouchesNothingAndListsWhatTheRealRunThenDoes)
         const std::string wininit = std::string(windows) + "\\WININIT.INI";
         DeleteFileA(wininit.c_str());
         const OSVERSIONINFOA v98 = bed::VersionRecord(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
-        EXPECT_EQ(DeleteOrScheduleFile(PlatformKind(&v98), (system + "inuse.dll").c_str()), 1);
+        EXPECT_EQ(DeleteOrSchedule(dryDoor, PlatformKind(&v98), system + "inuse.dll"), 1);
         EXPECT_FALSE(Exists(wininit));
     }
 
@@ -455,10 +475,10 @@ TEST_F(Files, ADryRunTouchesNothingAndListsWhatTheRealRunThenDoes)
     // monitor away.
     ASSERT_TRUE(DeletePrinterDriverA(nullptr, nullptr, const_cast<char*>("QFileTest Going Driver")));
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, goingMonitor.c_str());
-    const JournalCapture journal(false);
-    RemovalState real;
+    const JournalCapture journal;
+    RemovalState real{door};
     prepare(real);
-    RemoveScriptFiles(real);
+    RemoveFiles(real);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, stayingMonitor.c_str());
 
     for (const std::string& path : gone) {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/RemovalOperations.h"
+#include "door/RealDoor.h"
 #include "spooler/Hooks.h"
 #include "support/WineBed.h"
 
@@ -67,9 +67,9 @@ protected:
         wc.hInstance = GetModuleHandleA(nullptr);
         wc.lpszClassName = "HookTestPage";
         RegisterClassA(&wc);
-        state.Page = CreateWindowA(wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+        state.Owner = CreateWindowA(wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
                                    wc.hInstance, nullptr);
-        ASSERT_NE(state.Page, nullptr);
+        ASSERT_NE(state.Owner, nullptr);
 
         // Somewhere neither the hooks nor the program live.
         char windows[MAX_PATH] = {};
@@ -84,7 +84,7 @@ protected:
         DeleteFileA(log.c_str());
         SetEnvironmentVariableA("HOOK_STANDIN_LOG", nullptr);
         SetHookPause(1000);
-        DestroyWindow(state.Page);
+        DestroyWindow(state.Owner);
     }
 
     void Put(const std::string& directory, const char* name)
@@ -116,7 +116,8 @@ protected:
     std::string driverDirectory;
     std::vector<std::string> copies;
     UninstallDatabase database;
-    RemovalState state;
+    RealDoor door;
+    RemovalState state{door};
 };
 
 } // namespace
@@ -142,7 +143,7 @@ TEST_F(Hooks, EachRunsFromTheDriverDirectoryBeforeTheProgramDirectoryWithThatDir
         SCOPED_TRACE(names[i]);
         EXPECT_EQ(Lower(calls[i].module), Lower(expectedFrom[i] + names[i]));
         EXPECT_EQ(Lower(calls[i].current), Lower(WithoutBackslash(expectedFrom[i])));
-        EXPECT_EQ(calls[i].window, Pointer(state.Page));
+        EXPECT_EQ(calls[i].window, Pointer(state.Owner));
         EXPECT_EQ(calls[i].instance, Pointer(GetModuleHandleA(nullptr)));
         EXPECT_EQ(calls[i].commandLine, program);
         EXPECT_EQ(calls[i].show, "0");

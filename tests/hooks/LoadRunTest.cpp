@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/RemovalOperations.h"
+#include "door/RealDoor.h"
 #include "spooler/LoadLine.h"
 #include "spooler/LoadRunEntries.h"
 #include "system/SystemFixtures.h"
@@ -56,7 +56,8 @@ struct LoadRunRemoval : testing::Test {
         DeleteLoadRunEntries(state);
     }
     UninstallDatabase database;
-    RemovalState state;
+    RealDoor door;
+    RemovalState state{door};
 };
 
 } // namespace

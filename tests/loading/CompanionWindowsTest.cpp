@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "door/RealDoor.h"
 #include "spooler/CompanionWindows.h"
 #include "support/WineBed.h"
 
@@ -52,15 +53,16 @@ protected:
             DestroyWindow(window);
     }
     std::vector<HWND> windows;
+    RealDoor door;
 };
 
 } // namespace
 
 TEST_F(CompanionWindows, CloseWindowByClassTellsWhetherTheWindowAgreed)
 {
-    EXPECT_EQ(CloseWindowByClass("QRVStatusClass_Q", 0, 7), 1);
-    EXPECT_EQ(CloseWindowByClass("ZbridgeWClass_Q", 0, 0), 0);
-    EXPECT_EQ(CloseWindowByClass("QRVInstallClass__", 0, 0), 0) << "not running";
+    EXPECT_EQ(CloseWindowByClass(door, "QRVStatusClass_Q", 0, 7), 1);
+    EXPECT_EQ(CloseWindowByClass(door, "ZbridgeWClass_Q", 0, 0), 0);
+    EXPECT_EQ(CloseWindowByClass(door, "QRVInstallClass__", 0, 0), 0) << "not running";
     ASSERT_EQ(received.size(), 2u);
     EXPECT_EQ(received[0].message, static_cast<UINT>(WM_CLOSE));
     EXPECT_EQ(received[0].lParam, 7);
@@ -68,7 +70,7 @@ TEST_F(CompanionWindows, CloseWindowByClassTellsWhetherTheWindowAgreed)
 
 TEST_F(CompanionWindows, EveryClassInTurnThenTheBroadcast)
 {
-    EXPECT_EQ(CloseCompanionWindows(), 1);
+    EXPECT_EQ(CloseCompanionWindows(door), 1);
     bed::Pump(200); // the registered message is posted
     std::vector<std::string> order;
     for (const Received& r : received) {

@@ -13,10 +13,11 @@
 #include "SplProxyFaults.h"
 #include "app/LoadingDlg.h"
 #include "app/Messages.h"
+#include "engine/RemovalEngine.h"
 #include "machine/Machine.h"
 #include "res/resource.h"
 #include "script/MessageBox.h"
-#include "spooler/SpoolerService.h"
+#include "door/SpoolerService.h"
 #include "support/WineBed.h"
 
 namespace {
@@ -35,13 +36,11 @@ protected:
     void SetUp() override
     {
         SplProxyFault_Clear();
-        CLoadingDlg::ForgetEarlierLoading();
         CLoadingDlg::SetTickPeriods(20, 200);
         SetMessageAnswerer([this](const char* text, const char*, UINT style) {
-            messages.push_back({text, style, loading.Step()});
+            messages.push_back({text, style, work.Step()});
             return onMessage ? onMessage() : IDOK;
         });
-        loading.SetDatabase(&database);
     }
     void TearDown() override
     {
@@ -63,7 +62,7 @@ protected:
     int RunToEnd()
     {
         int ticks = 0;
-        while (loading.Result() < 0 && ticks < 60) {
+        while (work.Result() < 0 && ticks < 60) {
             Tick();
             ++ticks;
         }
@@ -74,7 +73,9 @@ protected:
 
     machine::Machine machine;
     UninstallDatabase database;
-    CLoadingDlg loading{"prnuninst.exe"};
+    RemovalEngine engine{database, EngineSettings(SwitchList("prnuninst.exe"))};
+    Loading& work = engine.Load();
+    CLoadingDlg loading{work};
     HWND window = nullptr;
     std::vector<Message> messages;
     std::function<int()> onMessage;
@@ -93,28 +94,28 @@ TEST_F(LoadingDialogTest, StepsRunInOrderBehindTheProgressBar)
     EXPECT_EQ(std::string(caption), bed::Ansi("プリンタのアンインストールを読込み中..."));
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(window, IDC_LOADING_STATUS)));
     EXPECT_EQ(Position(), 1);
-    EXPECT_EQ(loading.Step(), 0);
+    EXPECT_EQ(work.Step(), 0);
 
     Tick(); // administrator check
-    EXPECT_EQ(loading.Step(), 1);
+    EXPECT_EQ(work.Step(), 1);
     EXPECT_EQ(Position(), 5);
     Tick(); // companion programs
     Tick(); // spooler stopped
-    EXPECT_EQ(loading.Step(), 3);
+    EXPECT_EQ(work.Step(), 3);
     EXPECT_NE(bed::ServiceState("Spooler"), static_cast<DWORD>(SERVICE_RUNNING));
     Tick(); // one tick for the spooler to settle
-    EXPECT_EQ(loading.Step(), 3);
+    EXPECT_EQ(work.Step(), 3);
     EXPECT_EQ(Position(), 15);
     Tick();
     Tick(); // spooler started again
-    EXPECT_EQ(loading.Step(), 5);
+    EXPECT_EQ(work.Step(), 5);
     const DWORD state = bed::ServiceState("Spooler");
     EXPECT_TRUE(state == SERVICE_RUNNING || state == SERVICE_START_PENDING) << state;
-    EXPECT_TRUE(loading.Scripts().empty());
+    EXPECT_TRUE(work.Scripts().empty());
 
     Tick(); // scripts found
-    ASSERT_EQ(loading.Scripts().size(), 1u);
-    EXPECT_EQ(loading.Scripts()[0], machine::DriverDirectory() + "Xrmv___Q.unm");
+    ASSERT_EQ(work.Scripts().size(), 1u);
+    EXPECT_EQ(work.Scripts()[0], machine::DriverDirectory() + "Xrmv___Q.unm");
     EXPECT_EQ(Position(), 30); // 20, then one step of 10 for the one script
     EXPECT_TRUE(database.Profiles.empty());
     Tick(); // scripts read
@@ -125,12 +126,12 @@ TEST_F(LoadingDialogTest, StepsRunInOrderBehindTheProgressBar)
     EXPECT_TRUE(database.Printers.empty());
     Tick(); // inventory
     EXPECT_EQ(database.Printers.size(), 2u);
-    EXPECT_EQ(loading.Step(), 9);
+    EXPECT_EQ(work.Step(), 9);
     Tick();
     EXPECT_EQ(Position(), 96);
-    EXPECT_EQ(loading.Result(), -1);
+    EXPECT_EQ(work.Result(), -1);
     Tick(); // timer stopped, dialog ends with 1
-    EXPECT_EQ(loading.Result(), 1);
+    EXPECT_EQ(work.Result(), 1);
     EXPECT_EQ(Position(), 97);
     EXPECT_TRUE(messages.empty());
 }
@@ -140,7 +141,7 @@ TEST_F(LoadingDialogTest, WithoutAnyScriptItWarnsAndGoesOn)
     ASSERT_TRUE(machine.InstallPrinter({"Lumenta A", "QUORVEL Lumenta 2400"}));
     Open();
     RunToEnd();
-    EXPECT_EQ(loading.Result(), 1);
+    EXPECT_EQ(work.Result(), 1);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].step, 5);
     EXPECT_EQ(messages[0].text,
@@ -165,14 +166,14 @@ TEST_F(LoadingDialogTest, AFailedBuildRunsTheRoundOnceMoreWithoutListingAPrinter
     Open();
     for (int i = 0; i < 10; ++i) // steps 0 to 8 with the one-tick wait
         Tick();
-    EXPECT_EQ(loading.Step(), 1) << "back to the companion programs";
+    EXPECT_EQ(work.Step(), 1) << "back to the companion programs";
     EXPECT_EQ(Position(), 15); // position 5, then one step of 10 (one script)
-    EXPECT_NE(std::string(loading.LastInventoryError()).find("EnumPrinters"), std::string::npos);
+    EXPECT_NE(std::string(work.Inventory().LastInventoryError()).find("EnumPrinters"), std::string::npos);
     EXPECT_TRUE(database.Printers.empty());
     EXPECT_TRUE(messages.empty());
 
     RunToEnd();
-    EXPECT_EQ(loading.Result(), 1);
+    EXPECT_EQ(work.Result(), 1);
     ASSERT_EQ(database.Printers.size(), 2u);
     EXPECT_STREQ(database.Printers.front().PrinterName, "Lumenta A");
     EXPECT_STREQ(database.Printers.back().PrinterName, "Lumenta B on the second floor");
@@ -186,7 +187,7 @@ TEST_F(LoadingDialogTest, AMachineWithoutPrintersLoadsTwiceThenCompletes)
     Open();
     // Steps 0 to 8 with the one-tick wait, then steps 1 to 10 once more.
     EXPECT_EQ(RunToEnd(), 10 + 10);
-    EXPECT_EQ(loading.Result(), 1);
+    EXPECT_EQ(work.Result(), 1);
     EXPECT_TRUE(database.Printers.empty());
     EXPECT_TRUE(messages.empty());
 }
@@ -195,7 +196,7 @@ TEST_F(LoadingDialogTest, WithoutPrintersAndScriptsTheSecondRoundWarnsNoMore)
 {
     Open();
     EXPECT_EQ(RunToEnd(), 10 + 10);
-    EXPECT_EQ(loading.Result(), 1);
+    EXPECT_EQ(work.Result(), 1);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].step, 5);
 }
@@ -206,11 +207,13 @@ TEST_F(LoadingDialogTest, ASilentSpoolerEndsTheLoadingWithZero)
     SplProxyFault_Set("EnumPrintersA", RPC_S_SERVER_UNAVAILABLE, -1);
     Open();
     RunToEnd();
-    EXPECT_EQ(loading.Result(), 0);
-    EXPECT_EQ(loading.Step(), 8);
+    EXPECT_EQ(work.Result(), 0);
+    EXPECT_EQ(work.Step(), 8);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].style & MB_ICONMASK, static_cast<UINT>(MB_ICONSTOP));
-    EXPECT_EQ(messages[0].text.rfind(bed::Ansi("印刷スプーラー サブシステムから反応がありません。"), 0), 0u);
+    EXPECT_EQ(messages[0].text, bed::Ansi("印刷スプーラー サブシステムから反応がありません。\n"
+                                          "アンインストールを再実行してください。\n"
+                                          "この問題が繰り返し起こる場合は、Windows を再起動してからアンインストールを実行してください。"));
 }
 
 // A build that fails in both rounds: nothing may be removed on its word.
@@ -232,8 +235,8 @@ TEST_P(FailedBuildTest, RunsTheRoundOnceMoreThenEndsTheLoadingWithZero)
     Open();
     // Steps 0 to 8 with the one-tick wait, then steps 1 to 8 once more.
     EXPECT_EQ(RunToEnd(), 10 + 8);
-    EXPECT_EQ(loading.Result(), 0);
-    EXPECT_EQ(loading.Step(), 8);
+    EXPECT_EQ(work.Result(), 0);
+    EXPECT_EQ(work.Step(), 8);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].style & MB_ICONMASK, static_cast<UINT>(MB_ICONSTOP));
     EXPECT_EQ(messages[0].text.rfind(bed::Ansi("印刷スプーラー サブシステムから反応がありません。"), 0), 0u);
@@ -275,8 +278,8 @@ TEST_F(LoadingDialogTest, ASpoolerThatCannotStartEndsTheLoadingWithItsMessage)
     CloseServiceHandle(spooler);
     CloseServiceHandle(manager);
 
-    EXPECT_EQ(loading.Result(), 0);
-    EXPECT_EQ(loading.Step(), 4);
+    EXPECT_EQ(work.Result(), 0);
+    EXPECT_EQ(work.Step(), 4);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text,
               bed::Ansi("スプーラーが不安定です!\n再起動してアンインストールをもう一度実行してください。"));
@@ -289,14 +292,14 @@ TEST_F(LoadingDialogTest, CancelAnsweredNoResumesAfter200msWhereItStopped)
     PutScript();
     Open();
     ShowWindow(window, SW_SHOW); // starts the timer
-    ASSERT_TRUE(bed::WaitFor([&] { return loading.Step() >= 5; }, 10000));
+    ASSERT_TRUE(bed::WaitFor([&] { return work.Step() >= 5; }, 10000));
 
     int stepAtQuestion = -1;
     bool stepsRanWhileAsked = false;
     onMessage = [&] {
-        stepAtQuestion = loading.Step();
+        stepAtQuestion = work.Step();
         bed::Pump(100); // no step may run while the question is up
-        stepsRanWhileAsked = loading.Step() != stepAtQuestion;
+        stepsRanWhileAsked = work.Step() != stepAtQuestion;
         return IDNO;
     };
     SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
@@ -307,18 +310,18 @@ TEST_F(LoadingDialogTest, CancelAnsweredNoResumesAfter200msWhereItStopped)
     EXPECT_EQ(messages[0].style & MB_DEFMASK, static_cast<UINT>(MB_DEFBUTTON2));
     EXPECT_FALSE(stepsRanWhileAsked);
 
-    ASSERT_TRUE(bed::WaitFor([&] { return loading.Step() != stepAtQuestion; }, 5000));
+    ASSERT_TRUE(bed::WaitFor([&] { return work.Step() != stepAtQuestion; }, 5000));
     EXPECT_GE(GetTickCount64() - answered, 180u);
-    EXPECT_EQ(loading.Step(), stepAtQuestion + 1);
-    EXPECT_EQ(loading.Result(), -1);
+    EXPECT_EQ(work.Step(), stepAtQuestion + 1);
+    EXPECT_EQ(work.Result(), -1);
 
     SCOPED_TRACE("Yes ends the loading with 0");
     onMessage = [] { return IDYES; };
     SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    EXPECT_EQ(loading.Result(), 0);
-    const int stopped = loading.Step();
+    EXPECT_EQ(work.Result(), 0);
+    const int stopped = work.Step();
     bed::Pump(300);
-    EXPECT_EQ(loading.Step(), stopped);
+    EXPECT_EQ(work.Step(), stopped);
 }
 
 TEST_F(LoadingDialogTest, TheSpoolerRunsAgainWhenTheLoadingEndsWhileItIsStopped)
@@ -327,25 +330,26 @@ TEST_F(LoadingDialogTest, TheSpoolerRunsAgainWhenTheLoadingEndsWhileItIsStopped)
     Open();
     for (int i = 0; i < 3; ++i) // up to the spooler stopped
         Tick();
-    ASSERT_EQ(loading.Step(), 3);
+    ASSERT_EQ(work.Step(), 3);
     ASSERT_EQ(bed::ServiceState("Spooler"), static_cast<DWORD>(SERVICE_STOPPED));
     onMessage = [] { return IDYES; };
     SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    EXPECT_EQ(loading.Result(), 0);
+    EXPECT_EQ(work.Result(), 0);
     EXPECT_EQ(bed::ServiceState("Spooler"), static_cast<DWORD>(SERVICE_RUNNING)) << "after Cancel answered Yes";
 
     SCOPED_TRACE("the dialog destroyed before the spooler's start");
-    CLoadingDlg::ForgetEarlierLoading();
-    CLoadingDlg second{"prnuninst.exe"};
+    UninstallDatabase secondDatabase;
+    RemovalEngine secondEngine{secondDatabase, EngineSettings(SwitchList("prnuninst.exe"))};
+    CLoadingDlg second{secondEngine.Load()};
     HWND other = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_LOADING), nullptr,
                                     CDlg::StaticDlgProc, reinterpret_cast<LPARAM>(&second));
     ASSERT_NE(other, nullptr);
     for (int i = 0; i < 4; ++i) // up to the one-tick wait
         SendMessageA(other, WM_TIMER, IDT_LOADING, 0);
-    ASSERT_EQ(second.Step(), 3);
+    ASSERT_EQ(secondEngine.Load().Step(), 3);
     ASSERT_EQ(bed::ServiceState("Spooler"), static_cast<DWORD>(SERVICE_STOPPED));
     DestroyWindow(other);
     EXPECT_EQ(bed::ServiceState("Spooler"), static_cast<DWORD>(SERVICE_RUNNING));
-    EXPECT_EQ(second.Result(), -1);
-    StartSpooler(); // whatever happened above, the next test finds it running
+    EXPECT_EQ(secondEngine.Load().Result(), -1);
+    StartSpoolerService(); // whatever happened above, the next test finds it running
 }

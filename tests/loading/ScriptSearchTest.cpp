@@ -3,7 +3,7 @@
 #include <string>
 
 #include "SplProxyFaults.h"
-#include "app/AdminCheck.h"
+#include "engine/AdminCheck.h"
 #include "machine/Machine.h"
 #include "script/FileSpec.h"
 #include "script/ScriptSearch.h"

@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "spooler/ServiceHandle.h"
-#include "spooler/SpoolerService.h"
+#include "common/ServiceHandle.h"
+#include "door/SpoolerService.h"
 #include "support/WineBed.h"
 
 namespace {
@@ -91,12 +91,12 @@ private:
 
 TEST(SpoolerService, StopThenStartAndStartingARunningSpoolerSucceeds)
 {
-    EXPECT_EQ(StopSpooler(), 1);
+    EXPECT_EQ(StopSpoolerService(), 1);
     EXPECT_TRUE(bed::WaitFor([] { return SpoolerState() == SERVICE_STOPPED; }, 10000));
-    EXPECT_EQ(StopSpooler(), 0) << "a stopped service takes no stop request";
-    EXPECT_EQ(StartSpooler(), 1);
+    EXPECT_EQ(StopSpoolerService(), 0) << "a stopped service takes no stop request";
+    EXPECT_EQ(StartSpoolerService(), 1);
     EXPECT_TRUE(bed::WaitFor([] { return SpoolerState() == SERVICE_RUNNING; }, 10000));
-    EXPECT_EQ(StartSpooler(), 1) << "already running";
+    EXPECT_EQ(StartSpoolerService(), 1) << "already running";
 }
 
 TEST(SpoolerService, ASlowServiceIsWaitedForUntilItHasStoppedOrRuns)
@@ -104,17 +104,17 @@ TEST(SpoolerService, ASlowServiceIsWaitedForUntilItHasStoppedOrRuns)
     SlowService slow;
     ASSERT_TRUE(slow.Registered()) << GetLastError();
 
-    EXPECT_EQ(StartSpooler(), 1);
+    EXPECT_EQ(StartSpoolerService(), 1);
     EXPECT_EQ(slow.State(), static_cast<DWORD>(SERVICE_RUNNING)) << "running, not still starting";
-    EXPECT_EQ(StopSpooler(), 1);
+    EXPECT_EQ(StopSpoolerService(), 1);
     EXPECT_EQ(slow.State(), static_cast<DWORD>(SERVICE_STOPPED)) << "stopped, not still stopping";
 
     SCOPED_TRACE("started while a stop is still pending");
-    ASSERT_EQ(StartSpooler(), 1);
+    ASSERT_EQ(StartSpoolerService(), 1);
     SERVICE_STATUS status{};
     ASSERT_TRUE(ControlService(slow.Handle(), SERVICE_CONTROL_STOP, &status));
     ASSERT_EQ(slow.State(), static_cast<DWORD>(SERVICE_STOP_PENDING));
-    EXPECT_EQ(StartSpooler(), 1);
+    EXPECT_EQ(StartSpoolerService(), 1);
     EXPECT_EQ(slow.State(), static_cast<DWORD>(SERVICE_RUNNING));
 }
 
@@ -123,9 +123,9 @@ TEST(SpoolerService, AStopIsWaitedForAsLongAsItsCheckpointAdvances)
 {
     SlowService slow{"long-stop"}; // 7 s, a new checkpoint every 500 ms
     ASSERT_TRUE(slow.Registered()) << GetLastError();
-    ASSERT_EQ(StartSpooler(), 1);
+    ASSERT_EQ(StartSpoolerService(), 1);
     const ULONGLONG asked = GetTickCount64();
-    EXPECT_EQ(StopSpooler(), 1);
+    EXPECT_EQ(StopSpoolerService(), 1);
     EXPECT_EQ(slow.State(), static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_GE(GetTickCount64() - asked, 6000u) << "the stand-in stopped sooner than it should";
 }
@@ -134,9 +134,9 @@ TEST(SpoolerService, AStopWhoseCheckpointStandsStillIsGivenUpAfterTheWaitHint)
 {
     SlowService slow{"frozen-stop"}; // 6.5 s with the same checkpoint
     ASSERT_TRUE(slow.Registered()) << GetLastError();
-    ASSERT_EQ(StartSpooler(), 1);
+    ASSERT_EQ(StartSpoolerService(), 1);
     const ULONGLONG asked = GetTickCount64();
-    EXPECT_EQ(StopSpooler(), 0);
+    EXPECT_EQ(StopSpoolerService(), 0);
     const ULONGLONG waited = GetTickCount64() - asked;
     EXPECT_EQ(slow.State(), static_cast<DWORD>(SERVICE_STOP_PENDING)) << "given up while it still stops";
     EXPECT_GE(waited, 5000u);

@@ -12,8 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "door/DryRunDoor.h"
+#include "door/RealDoor.h"
 #include "SplProxyFaults.h"
-#include "app/RemovalOperations.h"
 #include "machine/Machine.h"
 #include "script/MessageBox.h"
 #include "spooler/PrinterRemoval.h"
@@ -207,11 +208,12 @@ protected:
                 return &p;
         return nullptr;
     }
-    void Run(const OSVERSIONINFOA& version = kXp)
+    void Run(const OSVERSIONINFOA& version = kXp) { RunOn(state, version); }
+    void RunOn(RemovalState& run, const OSVERSIONINFOA& version = kXp)
     {
-        state.Database = &database;
-        state.Platform = PlatformKind(&version);
-        RemovePrinters(state);
+        run.Database = &database;
+        run.Platform = PlatformKind(&version);
+        RemovePrinters(run);
     }
     std::string NewDefaultText(const std::string& name)
     {
@@ -221,7 +223,8 @@ protected:
 
     machine::Machine machine;
     UninstallDatabase database;
-    RemovalState state;
+    RealDoor door;
+    RemovalState state{door};
     std::vector<std::string> boxes;
     std::vector<std::string> printers;
     std::vector<std::string> classKeys{kIdA, kIdB, "QrvPlainName", "{5A0E2C11}"};
@@ -383,17 +386,18 @@ TEST_F(PrinterRemovalTest, AClassKeyThatAStayingQueueAlsoNamesStays)
     EXPECT_EQ(ClassSubkeys(kIdA), 2) << "the queue that stays still has its identifier";
 }
 
-TEST_F(PrinterRemovalTest, TheSubkeyLoopEndsAtTheFirstSubkeyThatCannotGo)
+TEST_F(PrinterRemovalTest, SubkeysThatCannotGoKeepTheClassKey)
 {
     Add("Lumenta A", true, kIdA);
     PutClassKey(kIdA, 3);
     HANDLE handle = nullptr;
     PRINTER_DEFAULTSA access{nullptr, nullptr, PRINTER_ALL_ACCESS};
     ASSERT_TRUE(OpenPrinterA(const_cast<char*>("Lumenta A"), &handle, &access));
-    // The first subkey goes, the second is refused, later calls would pass.
-    SplProxyFault_SetAfter("RegDeleteKeyA", ERROR_ACCESS_DENIED, 1, 1);
+    // The first subkey goes; every deletion after it is refused, the retry
+    // with an open access list too.
+    SplProxyFault_SetAfter("RegDeleteKeyA", ERROR_ACCESS_DENIED, 1, -1);
 
-    RemoveUniqueIdKey(handle);
+    RemoveUniqueIdKey(state, handle);
     SplProxyFault_Clear();
     ClosePrinter(handle);
 
@@ -495,9 +499,10 @@ TEST_F(PrinterRemovalTest, ADryRunChangesNoQueueButDecidesTheNewDefaultAsTheRemo
     journal::SetSink([&](const journal::Entry& e) {
         told.push_back({e.Result, e.Operation, e.Item, e.Reason, e.Error});
     });
-    journal::SetDryRun(true);
+    DryRunDoor dry;
+    RemovalState dryState{dry};
 
-    Run();
+    RunOn(dryState);
     journal::Reset();
 
     EXPECT_TRUE(Listed("Gone D"));

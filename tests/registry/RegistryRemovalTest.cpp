@@ -7,7 +7,10 @@
 #include <string>
 
 #include "SplProxyFaults.h"
-#include "app/RemovalOperations.h"
+#include "door/DryRunDoor.h"
+#include "door/RealDoor.h"
+#include "door/RegistryTree.h"
+#include "system/IniRemoval.h"
 #include "support/JournalCapture.h"
 #include "support/WineBed.h"
 #include "system/RegistryRemoval.h"
@@ -39,14 +42,16 @@ struct RegistryRemoval : testing::Test {
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, kBase);
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUORVEL"); // only when nothing else is in it
     }
-    void Run(std::initializer_list<std::string> entries)
+    void Run(std::initializer_list<std::string> entries) { RunThrough(door, entries); }
+    void RunThrough(Door& through, std::initializer_list<std::string> entries)
     {
         database.Merged.RegistryKeys.assign(entries);
+        RemovalState state{through};
         state.Database = &database;
         RemoveRegistryKeys(state);
     }
     UninstallDatabase database;
-    RemovalState state;
+    RealDoor door;
 };
 
 } // namespace
@@ -99,8 +104,9 @@ TEST_F(RegistryRemoval, HivesAndSharedKeysAreNeverDeletedButTheirValuesMayBe)
     // Nor does the tree deletion itself open a root for an empty path.
     EXPECT_FALSE(DeleteRegistryTree(HKEY_CURRENT_USER, ""));
     EXPECT_EQ(SplProxyFault_CallCount("RegOpenKeyA"), 0);
-    // The value entry opens its key to delete the one value.
-    EXPECT_EQ(SplProxyFault_CallCount("RegOpenKeyExA"), 1);
+    // The value entry opens its key to delete the one value; the program
+    // groups' key is looked into for keys of others before it goes.
+    EXPECT_EQ(SplProxyFault_CallCount("RegOpenKeyExA"), 2);
 
     // The spooler's own keys lie deeper and are deleted as asked.
     SplProxyFault_Clear();
@@ -215,7 +221,8 @@ TEST(IniRemoval, ListedKeyLineIsCutFromTheWindowsDirectorysFileOfThatName)
     database.Merged.DeleteIni = {"QuorvelRegTest1.ini,Sec,Gone",
                                  "C:\\Elsewhere\\QuorvelRegTest2.ini,Sec,Gone,ignored",
                                  "QuorvelRegTest1.ini,Other,", ",Other,Gone"};
-    RemovalState state;
+    RealDoor door;
+    RemovalState state{door};
     state.Database = &database;
     RemoveIniEntries(state);
     EXPECT_EQ(Contents(first), "[Sec]\r\nKeep=1\r\n[Other]\r\nGone=3\r\n");
@@ -241,8 +248,9 @@ TEST_F(RegistryRemoval, ADryRunDeletesNoKeyOrValueAndTheRealRunReportsEach)
     const std::string value = "HKLM\\" + Under("Values") + "\\Val";
     const std::string missing = "HKLM\\" + Under("Missing");
     {
-        const JournalCapture journal(true);
-        Run(entries);
+        const JournalCapture journal;
+        DryRunDoor dry;
+        RunThrough(dry, entries);
         EXPECT_TRUE(bed::MachineKeyExists(Under("Tree\\Sub")));
         EXPECT_TRUE(bed::MachineKeyExists(Under("Plain")));
         EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, Under("Values").c_str(), "Val", RRF_RT_ANY, nullptr, nullptr, nullptr),
@@ -254,7 +262,7 @@ TEST_F(RegistryRemoval, ADryRunDeletesNoKeyOrValueAndTheRealRunReportsEach)
         EXPECT_TRUE(journal.Only(kRegistryKey, "HKLM\\SOFTWARE", Outcome::Kept)) << journal.Dump();
     }
     {
-        const JournalCapture journal(false);
+        const JournalCapture journal;
         Run(entries);
         EXPECT_FALSE(bed::MachineKeyExists(Under("Tree")));
         EXPECT_FALSE(bed::MachineKeyExists(Under("Plain")));
@@ -267,7 +275,7 @@ TEST_F(RegistryRemoval, ADryRunDeletesNoKeyOrValueAndTheRealRunReportsEach)
     // A refused deletion carries the spooler's answer.
     MakeKey(Under("Plain"));
     SplProxyFault_Set("RegDeleteKeyA", ERROR_ACCESS_DENIED, -1);
-    const JournalCapture journal(false);
+    const JournalCapture journal;
     Run({"HKLM," + Under("Plain") + ",,"});
     const std::vector<JournalCapture::Line> refused = journal.Of(kRegistryKey, plain);
     ASSERT_EQ(refused.size(), 1u) << journal.Dump();
@@ -282,18 +290,22 @@ TEST(IniRemoval, ADryRunLeavesTheLineAndListsItsEntry)
     std::ofstream(path, std::ios::binary) << content;
     UninstallDatabase database;
     database.Merged.DeleteIni = {"QuorvelRegTest3.ini,Sec,Gone", "QuorvelRegTest3.ini,Sec,Absent"};
-    RemovalState state;
+    RealDoor door;
+    RemovalState state{door};
     state.Database = &database;
     {
-        const JournalCapture journal(true);
-        RemoveIniEntries(state);
+        const JournalCapture journal;
+        DryRunDoor dry;
+        RemovalState dryState{dry};
+        dryState.Database = &database;
+        RemoveIniEntries(dryState);
         EXPECT_EQ(Contents(path), content);
         EXPECT_TRUE(journal.Only(journal::op::kIniEntry, path + " [Sec] Gone", journal::Outcome::WouldRemove))
             << journal.Dump();
         EXPECT_TRUE(journal.Only(journal::op::kIniEntry, path + " [Sec] Absent", journal::Outcome::NotPresent))
             << journal.Dump();
     }
-    const JournalCapture journal(false);
+    const JournalCapture journal;
     RemoveIniEntries(state);
     EXPECT_EQ(Contents(path), "[Sec]\r\nKeep=1\r\n");
     EXPECT_TRUE(journal.Only(journal::op::kIniEntry, path + " [Sec] Gone", journal::Outcome::Removed))

@@ -6,11 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "app/RemovalOperations.h"
+#include "door/DryRunDoor.h"
+#include "door/ProgmanDde.h"
+#include "door/RealDoor.h"
 #include "support/JournalCapture.h"
 #include "support/VersionRecord.h"
 #include "support/WineBed.h"
+#include "system/OemPaths.h"
 #include "system/Progman.h"
+#include "system/ShortcutRemoval.h"
 
 namespace {
 
@@ -62,11 +66,14 @@ struct Shortcuts : testing::Test {
             return forward ? ProgmanExecute(command) : answer;
         });
     }
-    void Run(std::initializer_list<std::string> entries)
+    void Run(std::initializer_list<std::string> entries) { RunThrough(door, entries); }
+    void RunThrough(Door& through, std::initializer_list<std::string> entries)
     {
         database.Merged.Shortcuts.assign(entries);
-        state.Database = &database;
-        RemoveShortcuts(state);
+        RemovalState run{through};
+        run.Database = &database;
+        run.Platform = state.Platform;
+        RemoveShortcuts(run);
     }
     std::string user;
     std::string common;
@@ -74,7 +81,8 @@ struct Shortcuts : testing::Test {
     std::vector<std::string> folders;
     std::vector<std::string> commands;
     UninstallDatabase database;
-    RemovalState state;
+    RealDoor door;
+    RemovalState state{door};
 };
 
 } // namespace
@@ -202,18 +210,18 @@ TEST_F(Shortcuts, ACommandThatWouldCloseEarlyOrBeCutIsNotSent)
 {
     Record(false);
     // "[DeleteGroup(Quorvel)][DeleteGroup(Startup)]" would take the Startup group too.
-    EXPECT_FALSE(ProgmanDeleteGroup("Quorvel)][DeleteGroup(Startup"));
-    EXPECT_FALSE(ProgmanDeleteGroup("Quorvel\"Group"));
-    EXPECT_FALSE(ProgmanDeleteGroup("Quorvel[Group"));
-    EXPECT_FALSE(ProgmanDeleteItem("Quorvel", "Item)][DeleteGroup(Startup"));
-    EXPECT_FALSE(ProgmanDeleteItem("Quorvel,1)][DeleteGroup(Startup", "Item"));
+    EXPECT_FALSE(ProgmanDeleteGroup(door, "Quorvel)][DeleteGroup(Startup"));
+    EXPECT_FALSE(ProgmanDeleteGroup(door, "Quorvel\"Group"));
+    EXPECT_FALSE(ProgmanDeleteGroup(door, "Quorvel[Group"));
+    EXPECT_FALSE(ProgmanDeleteItem(door, "Quorvel", "Item)][DeleteGroup(Startup"));
+    EXPECT_FALSE(ProgmanDeleteItem(door, "Quorvel,1)][DeleteGroup(Startup", "Item"));
     // 15 characters of command around the name: 48 fit the 63, 49 don't.
     const std::string fits(48, 'Q');
     const std::string tooLong(49, 'Q');
-    EXPECT_FALSE(ProgmanDeleteGroup(tooLong.c_str()));
-    EXPECT_FALSE(ProgmanDeleteItem(tooLong.c_str(), "Item"));
-    EXPECT_FALSE(ProgmanDeleteItem("Quorvel", (tooLong + "Q").c_str()));
-    EXPECT_TRUE(ProgmanDeleteGroup(fits.c_str()));
+    EXPECT_FALSE(ProgmanDeleteGroup(door, tooLong.c_str()));
+    EXPECT_FALSE(ProgmanDeleteItem(door, tooLong.c_str(), "Item"));
+    EXPECT_FALSE(ProgmanDeleteItem(door, "Quorvel", (tooLong + "Q").c_str()));
+    EXPECT_TRUE(ProgmanDeleteGroup(door, fits.c_str()));
     EXPECT_EQ(commands, std::vector<std::string>{"[DeleteGroup(" + fits + ")]"});
 }
 
@@ -247,9 +255,10 @@ TEST_F(Shortcuts, ADryRunSendsNoCommandAndDeletesNoFileButListsBoth)
     Make(userGroup, {"Item.LNK"});
     Record(false);
     {
-        const JournalCapture journal(true);
-        Run({"QuorvelShortcutTest,Item.exe", "QuorvelShortcutTest,Absent.exe", "QuorvelShortcutTest",
-             "..\\Outside,Item.exe"});
+        const JournalCapture journal;
+        DryRunDoor dry;
+        RunThrough(dry, {"QuorvelShortcutTest,Item.exe", "QuorvelShortcutTest,Absent.exe", "QuorvelShortcutTest",
+                         "..\\Outside,Item.exe"});
         EXPECT_TRUE(commands.empty());
         EXPECT_TRUE(Exists(userGroup + "Item.LNK"));
         EXPECT_TRUE(journal.Only(kShortcut, userGroup + "Item.LNK", Outcome::WouldRemove)) << journal.Dump();
@@ -259,7 +268,7 @@ TEST_F(Shortcuts, ADryRunSendsNoCommandAndDeletesNoFileButListsBoth)
             << journal.Dump();
         EXPECT_TRUE(journal.Only(kShortcut, "..\\Outside,Item.exe", Outcome::Kept)) << journal.Dump();
     }
-    const JournalCapture journal(false);
+    const JournalCapture journal;
     Run({"QuorvelShortcutTest,Item.exe", "QuorvelShortcutTest"});
     EXPECT_EQ(commands, std::vector<std::string>{"[DeleteGroup(QuorvelShortcutTest)]"});
     EXPECT_FALSE(Exists(userGroup + "Item.LNK"));
@@ -286,7 +295,8 @@ TEST(OemPaths, StringValuesAreAppendedSortedAndUniqueAndTheKeyStays)
 
     UninstallDatabase database;
     database.Merged.OemFolders = {"C:\\Quorvel\\Gamma"};
-    RemovalState state;
+    RealDoor door;
+    RemovalState state{door};
     state.Database = &database;
     ReadOemPaths(state);
 

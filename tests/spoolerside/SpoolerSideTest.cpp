@@ -10,11 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "door/DryRunDoor.h"
+#include "door/RealDoor.h"
 #include "SplProxyFaults.h"
-#include "app/RemovalOperations.h"
+#include "spooler/MonitorRemoval.h"
+#include "spooler/PrintProcessorRemoval.h"
+#include "spooler/ServiceRemoval.h"
 #include "machine/Machine.h"
-#include "spooler/ServiceHandle.h"
-#include "spooler/SpoolerService.h"
+#include "common/ServiceHandle.h"
+#include "door/SpoolerService.h"
 #include "common/Journal.h"
 #include "support/WineBed.h"
 #include "support/VersionRecord.h"
@@ -35,6 +39,11 @@ void MakeKey(const std::string& path)
     RegCloseKey(key);
 }
 
+struct Told {
+    journal::Outcome result;
+    std::string operation, item, reason;
+};
+
 class SpoolerSideTest : public testing::Test {
 protected:
     void SetUp() override { SplProxyFault_Clear(); }
@@ -45,14 +54,38 @@ protected:
     }
     void On(const OSVERSIONINFOA& version)
     {
-        state.Database = &database;
-        state.Platform = PlatformKind(&version);
+        for (RemovalState* run : {&state, &dryState}) {
+            run->Database = &database;
+            run->Platform = PlatformKind(&version);
+        }
         database.RestartRequired = 0;
+    }
+    // The state the next run works on: the real run's, or a dry run's.
+    RemovalState& Active() { return dryRun ? dryState : state; }
+
+    // The journal's entries for one run of `run`, in a dry run when asked,
+    // after the printer a dry run's printer step took away.
+    template <typename Run>
+    std::vector<Told> Journaled(bool dry, Run run, const char* alreadyGonePrinter = nullptr)
+    {
+        std::vector<Told> told;
+        journal::SetSink([&](const journal::Entry& e) { told.push_back({e.Result, e.Operation, e.Item, e.Reason}); });
+        dryRun = dry;
+        if (alreadyGonePrinter)
+            dryDoor.DeletePrinter(nullptr, alreadyGonePrinter);
+        run();
+        dryRun = false;
+        journal::Reset();
+        return told;
     }
 
     machine::Machine machine;
     UninstallDatabase database;
-    RemovalState state;
+    RealDoor door;
+    RemovalState state{door};
+    DryRunDoor dryDoor;
+    RemovalState dryState{dryDoor};
+    bool dryRun = false;
 };
 
 // ---------------------------------------------------------------- processors
@@ -167,7 +200,7 @@ protected:
     void Run()
     {
         for (const char* environment : kStepEnvironments)
-            RemovePrintProcessors(state, environment);
+            RemovePrintProcessors(Active(), environment);
     }
 
     std::string file;
@@ -296,7 +329,7 @@ protected:
     void Run()
     {
         for (const char* environment : kStepEnvironments)
-            RemoveMonitors(state, environment);
+            RemoveMonitors(Active(), environment);
     }
 
     std::vector<std::string> madeKeys;
@@ -355,25 +388,6 @@ TEST_F(MonitorTest, AMonitorAPrinterPortUsesOrTheSpoolerRefusesAsInUseKeepsItsKe
     Run();
 
     EXPECT_TRUE(bed::MachineKeyExists(kMonitorsKey + "Qrv Busy Monitor"));
-}
-
-struct Told {
-    journal::Outcome result;
-    std::string operation, item, reason;
-};
-
-// The journal's entries for one run of `run`, in a dry run when asked.
-template <typename Run>
-std::vector<Told> Journaled(bool dryRun, Run run, const char* alreadyGonePrinter = nullptr)
-{
-    std::vector<Told> told;
-    journal::SetSink([&](const journal::Entry& e) { told.push_back({e.Result, e.Operation, e.Item, e.Reason}); });
-    journal::SetDryRun(dryRun);
-    if (alreadyGonePrinter)
-        journal::WouldRemove(journal::op::kPrinter, alreadyGonePrinter);
-    run();
-    journal::Reset();
-    return told;
 }
 
 const Told* Find(const std::vector<Told>& told, const char* operation, const std::string& item)
@@ -484,7 +498,7 @@ protected:
     void Run(const OSVERSIONINFOA& version = kWindows7)
     {
         On(version);
-        RemoveServices(state);
+        RemoveServices(Active());
     }
 
     std::vector<std::string> made;
@@ -545,14 +559,14 @@ TEST_F(ServiceTest, TheSpoolerStays)
     EXPECT_EQ(database.RestartRequired, 0u);
 }
 
-TEST_F(ServiceTest, ADryRunDeletesNoServiceAndAsksForNoRestartWhileTheRealRunTellsWhatWent)
+TEST_F(ServiceTest, ADryRunDeletesNoServiceButForeseesTheRestartWhileTheRealRunTellsWhatWent)
 {
     Register("QrvSideService");
     database.Merged.Services = {"QrvSideService", "QrvSideNoSuchService"};
 
     std::vector<Told> told = Journaled(true, [&] { Run(); });
     EXPECT_TRUE(ServiceExists("QrvSideService"));
-    EXPECT_EQ(database.RestartRequired, 0u);
+    EXPECT_EQ(database.RestartRequired, 1u) << "the restart the real run will need";
     const Told* would = Find(told, journal::op::kService, "QrvSideService");
     ASSERT_NE(would, nullptr);
     EXPECT_EQ(would->result, journal::Outcome::WouldRemove);

@@ -1,6 +1,6 @@
 #pragma once
-// The journal's entries of one test, copied as they come; the journal is
-// back to a real run without sink when the capture goes.
+// The journal's entries of one test, copied as they come; the journal has
+// no sink again when the capture goes.
 
 #include <string>
 #include <vector>
@@ -16,10 +16,9 @@ struct JournalCapture {
         DWORD error;
     };
 
-    explicit JournalCapture(bool dryRun)
+    JournalCapture()
     {
         journal::Reset();
-        journal::SetDryRun(dryRun);
         journal::SetSink([this](const journal::Entry& e) {
             lines.push_back({e.Operation, e.Item, e.Result, e.Reason, e.Error});
         });

@@ -7,7 +7,7 @@
 
 #include "common/AnsiLeadByte.h"
 #include "script/MessageBox.h"
-#include "system/Restart.h"
+#include "door/RestartRequest.h"
 
 int main(int argc, char** argv)
 {

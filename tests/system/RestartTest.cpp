@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -7,8 +9,10 @@
 #include "res/resource.h"
 #include "script/MessageBox.h"
 #include "support/WineBed.h"
+#include "door/RealDoor.h"
+#include "door/RestartRequest.h"
 #include "system/Restart.h"
-#include "system/ZwininitDelete.h"
+#include "door/ZwininitDelete.h"
 #include "SystemFixtures.h"
 
 using systemtest::Platform;
@@ -91,22 +95,12 @@ const Box kFailed{bed::Ansi("アンインストールはシステムを再起動
                             "アンインストールを完了してください。"),
                   kTitle, MB_OK | MB_SETFOREGROUND};
 
-// The removal page as a child of a plain main window; the boxes are answered
-// and the restart requests recorded.
+// The offer at the end of a removal; the boxes are answered and the restart
+// requests recorded.
 class RestartOffer : public testing::Test {
 protected:
     void SetUp() override
     {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "RestartTestMain";
-        RegisterClassA(&wc);
-        main = CreateWindowA("RestartTestMain", "", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200, nullptr, nullptr,
-                             wc.hInstance, nullptr);
-        ASSERT_NE(main, nullptr);
-        page = CreateWindowA("STATIC", "", WS_CHILD, 0, 0, 50, 50, main, nullptr, wc.hInstance, nullptr);
-        ASSERT_NE(page, nullptr);
         SetMessageAnswerer([this](const char* text, const char* title, UINT style) {
             boxes.push_back({text, title, style});
             return answer;
@@ -125,30 +119,23 @@ protected:
             ADD_FAILURE() << "unexpected message box: " << text;
             return IDCANCEL;
         });
-        DestroyWindow(page);
-        DestroyWindow(main);
     }
 
     void Offer(const PlatformKind& platform)
     {
         boxes.clear();
         requests.clear();
-        OfferRestart(page, database, platform, texts);
+        // The removal page closes the program on any outcome but "not needed".
+        if (OfferRestart(door, database, platform, texts) != RestartOutcome::NotNeeded)
+            ++closes;
     }
 
-    // Close requests posted to the main window since the last look.
-    int CloseRequests()
-    {
-        int count = 0;
-        MSG msg;
-        while (PeekMessageA(&msg, main, WM_CLOSE, WM_CLOSE, PM_REMOVE))
-            ++count;
-        return count;
-    }
+    // Offers since the last look after which the program closes.
+    int CloseRequests() { return std::exchange(closes, 0); }
 
-    HWND main = nullptr;
-    HWND page = nullptr;
     UninstallDatabase database;
+    RealDoor door;
+    int closes = 0;
     TextCatalogue texts{GetModuleHandleA(nullptr)};
     int answer = IDYES;
     bool accept = true;

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "door/RealDoor.h"
 #include "spooler/SpoolerWindow.h"
 
 namespace {
@@ -26,7 +27,8 @@ LRESULT CALLBACK SpoolerProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 TEST(SpoolerWindow, TheSpoolersWindowIsAskedToCloseAndGivenTime)
 {
     ASSERT_EQ(FindWindowA("SpoolProcessClass", nullptr), nullptr);
-    EXPECT_EQ(CloseSpoolerWindow(), 0) << "no spooler window";
+    RealDoor door;
+    EXPECT_EQ(CloseSpoolerWindow(door), 0) << "no spooler window";
 
     WNDCLASSA wc{};
     wc.lpfnWndProc = SpoolerProc;
@@ -39,7 +41,7 @@ TEST(SpoolerWindow, TheSpoolersWindowIsAskedToCloseAndGivenTime)
 
     SetSpoolerWindowPause(150);
     const ULONGLONG start = GetTickCount64();
-    EXPECT_EQ(CloseSpoolerWindow(), 1);
+    EXPECT_EQ(CloseSpoolerWindow(door), 1);
     const ULONGLONG elapsed = GetTickCount64() - start;
     SetSpoolerWindowPause(1000);
     DestroyWindow(spooler);

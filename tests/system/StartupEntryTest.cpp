@@ -3,6 +3,7 @@
 #include <string>
 
 #include "SplProxyFaults.h"
+#include "door/RealDoor.h"
 #include "system/StartupEntry.h"
 #include "SystemFixtures.h"
 
@@ -47,14 +48,15 @@ void DeleteRunValue(const char* name)
 TEST(StartupEntry, OutsideWin32sTheRunKeyHoldsTheCommandWithItsZero)
 {
     ASSERT_EQ(RunValue("").type, 0u) << "the key's default value is free";
+    RealDoor door;
     const PlatformKind xp = systemtest::WindowsXP();
-    EXPECT_EQ(AddStartupEntry("QuorvelProbe", "C:\\tools\\probe.exe /q", xp), 1);
+    EXPECT_EQ(AddStartupEntry(door, "QuorvelProbe", "C:\\tools\\probe.exe /q", xp), 1);
     const Stored named = RunValue("QuorvelProbe");
     DeleteRunValue("QuorvelProbe");
     EXPECT_EQ(named.type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(named.bytes, std::string("C:\\tools\\probe.exe /q\0", 22));
 
-    EXPECT_EQ(AddStartupEntry(nullptr, "ZWININIT", systemtest::Platform(1, 4, 10)), 1);
+    EXPECT_EQ(AddStartupEntry(door, nullptr, "ZWININIT", systemtest::Platform(1, 4, 10)), 1);
     const Stored unnamed = RunValue("");
     DeleteRunValue("");
     EXPECT_EQ(unnamed.type, static_cast<DWORD>(REG_SZ));
@@ -62,7 +64,7 @@ TEST(StartupEntry, OutsideWin32sTheRunKeyHoldsTheCommandWithItsZero)
 
     SplProxyFault_Clear();
     SplProxyFault_Set("RegSetValueExA", ERROR_ACCESS_DENIED, 1);
-    EXPECT_EQ(AddStartupEntry("QuorvelProbe", "C:\\tools\\probe.exe", xp), 0) << "a refused write is no entry";
+    EXPECT_EQ(AddStartupEntry(door, "QuorvelProbe", "C:\\tools\\probe.exe", xp), 0) << "a refused write is no entry";
     EXPECT_EQ(SplProxyFault_CallCount("RegSetValueExA"), 1);
     SplProxyFault_Clear();
     EXPECT_EQ(RunValue("QuorvelProbe").type, 0u);
@@ -72,19 +74,20 @@ TEST(StartupEntry, OnWin32sTheLoadLineGainsTheCommandOnce)
 {
     systemtest::SavedLoadLine saved;
     const PlatformKind win32s = systemtest::Win32s();
+    RealDoor door;
 
     saved.Set("abc.exe");
-    EXPECT_EQ(AddStartupEntry(nullptr, "ZWININIT", win32s), 1);
-    EXPECT_EQ(AddStartupEntry(nullptr, "ZWININIT", win32s), 1);
+    EXPECT_EQ(AddStartupEntry(door, nullptr, "ZWININIT", win32s), 1);
+    EXPECT_EQ(AddStartupEntry(door, nullptr, "ZWININIT", win32s), 1);
     EXPECT_EQ(systemtest::LoadLine(), "abc.exe ZWININIT");
 
     saved.Set("ZWININIT abc.exe");
-    EXPECT_EQ(AddStartupEntry(nullptr, "ZWININIT", win32s), 1);
+    EXPECT_EQ(AddStartupEntry(door, nullptr, "ZWININIT", win32s), 1);
     EXPECT_EQ(systemtest::LoadLine(), "ZWININIT abc.exe");
 
     // 250 characters and " ZWININIT" are more than the line may hold.
     const std::string full(250, 'x');
     saved.Set(full.c_str());
-    EXPECT_EQ(AddStartupEntry(nullptr, "ZWININIT", win32s), 0);
+    EXPECT_EQ(AddStartupEntry(door, nullptr, "ZWININIT", win32s), 0);
     EXPECT_EQ(systemtest::LoadLine(), full);
 }

@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "app/RemovalOperations.h"
+#include "door/RealDoor.h"
+#include "spooler/StayingComponents.h"
+#include "system/ScriptFiles.h"
 #include "system/FileSweep.h"
 
 namespace {
@@ -164,7 +166,8 @@ int main(int argc, char** argv)
     for (int round = 0; round < rounds; ++round) {
         BuildTree();
         {
-            RemovalState state;
+            RealDoor door;
+            RemovalState state{door};
             UninstallDatabase database;
             Setup(state, database);
             // Both timed walks find the tree as warm as the other.
@@ -195,12 +198,13 @@ int main(int argc, char** argv)
         {
             // The same names, one walk of each tree per name.
             const PlatformKind platform;
+            RealDoor door;
             const std::vector<std::string> names = Listed();
             PlainWalk(Drivers(), 2);
             const double t0 = Now();
             for (const std::string& name : names)
                 for (const std::string& folder : {Drivers(), std::string(kRoot) + "prtprocs\\"})
-                    DeleteNamedFilesInTree(platform, folder.c_str(), name.c_str(), 2, false);
+                    DeleteNamedFilesInTree(door, platform, folder.c_str(), name.c_str(), 2, false);
             perName.push_back(Now() - t0);
         }
     }

@@ -10,7 +10,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/FolderLists.h"
+#include "door/RealDoor.h"
+#include "engine/FolderLists.h"
 #include "app/MainDlg.h"
 #include "app/Messages.h"
 #include "common/AnsiLeadByte.h"
@@ -67,7 +68,8 @@ int main()
     for (DWORD settle : {100u, 0u}) {
         std::vector<double> times;
         for (int i = 0; i < 5; ++i) {
-            RemovalState state;
+            RealDoor door;
+            RemovalState state{door};
             const double start = Now();
             FillFolderLists(state, settle);
             times.push_back(Now() - start);
@@ -82,7 +84,7 @@ int main()
     CRemoveDlg::SetWaits(1, 100);
     std::vector<double> starts;
     std::vector<int> steps;
-    CRemoveDlg::ObserveSteps([&](int step) {
+    RemovalSequence::ObserveSteps([&](int step) {
         starts.push_back(Now());
         steps.push_back(step);
         if (step == 17)
@@ -99,7 +101,7 @@ int main()
         return IDNO;
     });
     SetTimer(nullptr, 0, 100, ChooseAndStart);
-    MainDlg main("prnuninst.exe");
+    MainDlg main(SwitchList("prnuninst.exe"));
     DialogBoxParamA(instance, "IDD_MAIN_NOBMP", nullptr, CDlg::StaticDlgProc, reinterpret_cast<LPARAM>(&main));
     double longest = 0;
     for (size_t i = 0; i + 1 < starts.size(); ++i) {

@@ -16,8 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "app/LoadingDlg.h"
-#include "app/RemovePage.h"
 #include "common/AnsiLeadByte.h"
 #include "common/Handles.h"
 #include "machine/Machine.h"
@@ -26,6 +24,9 @@
 #include "script/UiSettings.h"
 #include "script/UninstallDatabase.h"
 #include "common/Journal.h"
+#include "door/RestartRequest.h"
+#include "engine/PrinterFilter.h"
+#include "engine/RemovalEngine.h"
 #include "system/Restart.h"
 
 namespace {
@@ -112,32 +113,27 @@ QuietRun TimeQuietRun(HINSTANCE instance, int n)
     if (!Prepare(machine, n))
         return run;
 
-    journal::SetDryRun(false);
     journal::SetStep(-1);
     SetRestartPolicy(RestartPolicy::Never);
-    CLoadingDlg::ForgetEarlierLoading();
     std::vector<std::pair<int, double>> starts;
-    CRemoveDlg::ObserveSteps([&](int step) { starts.emplace_back(step, Now()); });
+    RemovalSequence::ObserveSteps([&](int step) { starts.emplace_back(step, Now()); });
 
+    // As the unattended run drives the engine, with its waits.
     const double begin = Now();
     BuildDefaultScriptPath();
     LoadUiSettings();
     UninstallDatabase database;
-    CLoadingDlg loading(kCommandLine);
-    loading.SetDatabase(&database);
-    const int loaded = loading.RunUnpaced(instance);
+    EngineSettings settings{SwitchList(kCommandLine)};
+    settings.Texts = instance;
+    RemovalEngine engine(database, std::move(settings));
+    const int loaded = engine.Load().RunUnpaced(300);
     const double afterLoading = Now();
     if (loaded == 1) {
-        for (CActivePrinter& printer : database.Printers) {
-            if (printer.IsOffered())
-                printer.Skip = 0;
-        }
-        CRemoveDlg removal;
-        removal.SetDatabase(&database);
-        removal.RunUnpaced(instance);
+        ChooseEveryOfferedPrinter(database.Printers);
+        engine.Removal().RunUnpaced(100, 200);
     }
     const double end = Now();
-    CRemoveDlg::ObserveSteps(nullptr);
+    RemovalSequence::ObserveSteps(nullptr);
 
     run.loading = afterLoading - begin;
     run.whole = end - begin;

@@ -8,7 +8,8 @@
 #include "AboutDlg.h"
 #include "DialogFont.h"
 #include "Messages.h"
-#include "RunMode.h"
+#include "../engine/PrinterFilter.h"
+#include "../engine/RunMode.h"
 #include "WindowPlacement.h"
 
 namespace {
@@ -28,9 +29,10 @@ bool RegisterMainWindowClass(HINSTANCE instance)
     return RegisterClassA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-MainDlg::MainDlg() = default;
-
-MainDlg::MainDlg(std::string_view commandLine) : loading_(commandLine) {}
+MainDlg::MainDlg(const SwitchList& switches)
+    : engine_(database_, EngineSettings(switches)), loading_(engine_.Load()), select_(), remove_(engine_.Removal())
+{
+}
 
 MainDlg::~MainDlg() = default;
 
@@ -84,7 +86,8 @@ BOOL MainDlg::OnInitDialog()
     texts_.SetItemTextById(hwnd, IDC_BTN_EXIT, IDS_BTN_EXIT);
 
     CreatePage(select_, "IDD_SELECT", false);
-    CreatePage(remove_, "IDD_REMOVE", true);
+    // The add-on hooks get the removal page as their owner.
+    engine_.SetOwner(CreatePage(remove_, "IDD_REMOVE", true));
 
     SendMessageA(hwnd, WM_SETICON, ICON_BIG,
                  reinterpret_cast<LPARAM>(LoadIconA(instance_, MAKEINTRESOURCEA(IDI_PROGRAM))));
@@ -121,9 +124,7 @@ void MainDlg::RunLoadingStep()
 {
     EnableButton(IDC_BTN_UNINSTALL, false);
     EnableButton(IDC_BTN_EXIT, false);
-    loading_.SetDatabase(&database_);
     select_.SetDatabase(&database_);
-    remove_.SetDatabase(&database_);
 
     const INT_PTR loaded = DialogBoxParamA(instance_, MAKEINTRESOURCEA(IDD_LOADING), hwnd, CDlg::StaticDlgProc,
                                            reinterpret_cast<LPARAM>(&loading_));
@@ -149,11 +150,8 @@ void MainDlg::RunLoadingStep()
 
     // "NOPICK" with a filter: every printer the filter offers goes, without
     // waiting for a choice, as soon as the window shows.
-    if (ReadRunMode(loading_.Switches()).RemoveAllOffered) {
-        for (CActivePrinter& printer : database_.Printers) {
-            if (printer.IsOffered())
-                printer.Skip = 0;
-        }
+    if (ReadRunMode(engine_.Switches()).RemoveAllOffered) {
+        ChooseEveryOfferedPrinter(database_.Printers);
         PostMessageA(hwnd, UM_STARTREMOVAL, 0, 0);
     }
 }

@@ -2,12 +2,11 @@
 // The main window: two buttons and a frame that hosts the selection page and
 // the removal page.
 
-#include <string_view>
-
 #include "../common/Handles.h"
+#include "../common/SwitchList.h"
+#include "../engine/RemovalEngine.h"
 #include "../script/TextCatalogue.h"
 #include "../script/UninstallDatabase.h"
-#include "../common/PlatformKind.h"
 #include "Dlg.h"
 #include "LoadingDlg.h"
 #include "RemovePage.h"
@@ -15,17 +14,15 @@
 
 class MainDlg : public CDlg {
 public:
-    // Reads the process's command line.
-    MainDlg();
-    // Reads the given command line instead.
-    explicit MainDlg(std::string_view commandLine);
+    // The program's command line, parsed once by its caller.
+    explicit MainDlg(const SwitchList& switches);
     ~MainDlg() override;
 
     INT_PTR DlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
 
     CSelectDlg& SelectPage() { return select_; }
-    CLoadingDlg& Loading() { return loading_; }
     UninstallDatabase& Database() { return database_; }
+    RemovalEngine& Engine() { return engine_; }
     CRemoveDlg& RemovePage() { return remove_; }
 
 private:
@@ -37,15 +34,15 @@ private:
     void SetUpSystemMenu();
     HWND CreatePage(CDlg& page, const char* templateName, bool show);
     void RunLoadingStep();
-    bool SwitchGiven(const char* name) const { return loading_.Switches().FindSwitch(name) >= 0; }
+    bool SwitchGiven(const char* name) const { return engine_.Switches().FindSwitch(name) >= 0; }
     void StartRemoval();
     void OnRemovalDone();
     void EnableButton(int id, bool enable);
 
     HINSTANCE instance_ = nullptr;
     TextCatalogue texts_;
-    PlatformKind platform_;
     UninstallDatabase database_;
+    RemovalEngine engine_;
     CLoadingDlg loading_;
     CSelectDlg select_;
     CRemoveDlg remove_;

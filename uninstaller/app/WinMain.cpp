@@ -10,9 +10,9 @@
 #include "../system/Restart.h"
 #include "MainDlg.h"
 #include "Messages.h"
-#include "RunMode.h"
+#include "../engine/RunMode.h"
 #include "SingleInstance.h"
-#include "UnattendedRun.h"
+#include "../engine/UnattendedRun.h"
 
 namespace {
 
@@ -34,7 +34,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
         InitCommonControlsEx(&controls);
 
-        const RunMode mode = ReadRunMode(SwitchList(GetCommandLineA()));
+        // The one parse of the command line; whoever needs it is handed it.
+        const SwitchList switches(GetCommandLineA());
+        const RunMode mode = ReadRunMode(switches);
         LogFile log;
         if (!mode.LogPath.empty())
             log.Open(mode.LogPath.c_str());
@@ -63,7 +65,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
                 journal::Record("program", "prnuninst", journal::Outcome::Failed, "", exitcode::kAlreadyRunning);
                 return exitcode::kAlreadyRunning;
             }
-            return RunUnattended(instance, mode);
+            return RunUnattended(instance, mode, switches);
         }
 
         LeaveIfAlreadyRunning();
@@ -73,7 +75,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         SetRestartPolicy(mode.Restart);
         RegisterMainWindowClass(instance);
 
-        MainDlg main;
+        MainDlg main(switches);
         return static_cast<int>(
             DialogBoxParamA(instance, "IDD_MAIN_NOBMP", nullptr, CDlg::StaticDlgProc, reinterpret_cast<LPARAM>(&main)));
     } catch (int result) {

@@ -1,12 +1,9 @@
 #pragma once
 // The account of a run: one entry for each action of the removal on one
 // item, and each message the run showed or would have shown. The log of an
-// unattended run and the list of a dry run are written from it.
-//
-// In a dry run every operation decides each item as the removal does, then
-// records what it would do instead of doing it; what it would take away
-// counts as gone for the decisions that follow, so that the list is the one
-// the real run would give.
+// unattended run and the list of a dry run are written from it. Changes are
+// recorded by the door that makes them (or, in a dry run, would make them);
+// decisions not to change an item are recorded where they are made.
 
 #include <windows.h>
 
@@ -50,10 +47,6 @@ void SetSink(Sink sink);
 void SetStep(int step);
 int Step();
 
-// A dry run changes nothing on the machine.
-void SetDryRun(bool dryRun);
-bool DryRun();
-
 void Record(const char* operation, const char* item, Outcome outcome, const char* reason = "", DWORD error = 0);
 inline void Removed(const char* operation, const char* item) { Record(operation, item, Outcome::Removed); }
 inline void NotPresent(const char* operation, const char* item) { Record(operation, item, Outcome::NotPresent); }
@@ -69,26 +62,14 @@ inline void Scheduled(const char* operation, const char* item) { Record(operatio
 // A message box's text, and the answer it got (or would have got).
 void Message(const char* text, const char* answer);
 
-// The gate before each change. In a real run: false, nothing recorded, the
-// caller goes on and records the outcome itself. In a dry run: true, the
-// item is recorded as one the removal would take away and counts as gone
-// from now on; the caller changes nothing.
-bool WouldRemove(const char* operation, const char* item);
-// The same gate for a change that is not a removal: `what` is the verb
-// ("stop", "call", "set as default").
-bool WouldChange(const char* operation, const char* item, const char* what);
 inline void Changed(const char* operation, const char* item, const char* what)
 {
     Record(operation, item, Outcome::Changed, what);
 }
-// Dry run only: the item was recorded as one the removal would take away
-// (names compare without regard to letter case).
-bool Gone(const char* operation, const char* item);
-
 // A reason text composed printf-style, cut to 511 characters.
 std::string Reason(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// Back to a real run without sink, step or gone items.
+// No sink, and the step of the loading.
 void Reset();
 
 // Operation names as the log shows them.
@@ -116,6 +97,7 @@ inline constexpr char kFolder[] = "folder";
 inline constexpr char kRegistryKey[] = "registry key";
 inline constexpr char kRegistryValue[] = "registry value";
 inline constexpr char kRestart[] = "restart";
+inline constexpr char kProgram[] = "program";
 } // namespace op
 
 } // namespace journal

@@ -31,4 +31,9 @@ struct CActivePrinter {
 
     // Listed on the selection page, and counted as offered.
     bool IsOffered() const { return Foreign == 0 && Removed == 0 && Offered == 1; }
+    // The last database build takes the printer away, and it is still there
+    // to take. Another maker's printer never goes.
+    bool Goes() const { return ToRemove == 1 && Foreign == 0 && Removed == 0; }
+    // Still installed once the removal is over: whatever it needs stays too.
+    bool Stays() const { return Removed == 0 && !Goes(); }
 };

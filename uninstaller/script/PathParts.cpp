@@ -52,3 +52,14 @@ bool ComposePath(const PathParts& parts, char (&out)[text::kMaxText], text::Lead
         out[0] = '\0';
     return ok;
 }
+
+bool IsFullPath(const char* path)
+{
+    if (!path)
+        return false;
+    const auto letter = static_cast<unsigned char>(path[0]);
+    const bool drive = ((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z')) && path[1] == ':' &&
+                       path[2] == '\\';
+    const bool share = path[0] == '\\' && path[1] == '\\' && path[2] != '\0' && path[2] != '\\';
+    return drive || share;
+}

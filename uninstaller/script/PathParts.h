@@ -23,3 +23,8 @@ struct PathParts {
 // lacks one, a dot before an extension that lacks one. When the result does
 // not fit, `out` is left empty and the result is false.
 bool ComposePath(const PathParts& parts, char (&out)[text::kMaxText], text::LeadByteTest isLead = nullptr);
+
+// Whether `path` starts with a drive letter, a colon and a backslash, or
+// with two backslashes and a server name: a path that names the same file
+// whatever the current directory is.
+bool IsFullPath(const char* path);

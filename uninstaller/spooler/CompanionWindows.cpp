@@ -1,6 +1,6 @@
 #include "CompanionWindows.h"
 
-#include "../common/Journal.h"
+#include "../door/Door.h"
 
 namespace {
 
@@ -24,33 +24,19 @@ UINT answerTimeout = 5000;
 
 void SetCompanionAnswerTimeout(UINT milliseconds) { answerTimeout = milliseconds; }
 
-int CloseWindowByClass(const char* windowClass, WPARAM wParam, LPARAM lParam)
+int CloseWindowByClass(Door& door, const char* windowClass, WPARAM wParam, LPARAM lParam)
 {
     HWND window = FindWindowA(windowClass, nullptr);
     if (!window)
         return 0;
-    if (journal::WouldChange(journal::op::kCompanion, windowClass, "close"))
-        return 1;
-    DWORD_PTR answer = 1;
-    if (!SendMessageTimeoutA(window, WM_CLOSE, wParam, lParam, SMTO_ABORTIFHUNG, answerTimeout, &answer)) {
-        journal::Failed(journal::op::kCompanion, windowClass, GetLastError());
-        return 0;
-    }
-    if (answer != 0) {
-        journal::Kept(journal::op::kCompanion, windowClass, "the program would not close");
-        return 0;
-    }
-    journal::Changed(journal::op::kCompanion, windowClass, "closed");
-    return 1;
+    return door.CloseCompanion(window, windowClass, wParam, lParam, answerTimeout) ? 1 : 0;
 }
 
-int CloseCompanionWindows()
+int CloseCompanionWindows(Door& door)
 {
     for (const CompanionClass& companion : kCompanions)
-        CloseWindowByClass(companion.name, 0, companion.lParam);
-    const UINT message = RegisterWindowMessageA(kCloseMessage);
-    if (message != 0 && !journal::WouldChange(journal::op::kCompanion, kCloseMessage, "ask to close") &&
-        PostMessageA(HWND_BROADCAST, message, 0, 0))
-        journal::Changed(journal::op::kCompanion, kCloseMessage, "asked to close");
+        CloseWindowByClass(door, companion.name, 0, companion.lParam);
+    if (const UINT message = RegisterWindowMessageA(kCloseMessage))
+        door.BroadcastCloseRequest(message, kCloseMessage);
     return 1;
 }

@@ -4,13 +4,15 @@
 
 #include <windows.h>
 
-// Sends WM_CLOSE to the first top-level window of `windowClass`. 1 when
-// there was one and it answered 0, else 0.
-int CloseWindowByClass(const char* windowClass, WPARAM wParam, LPARAM lParam);
+class Door;
+
+// Asks the first top-level window of `windowClass` to close (WM_CLOSE). 1
+// when there was one and it agreed, else 0.
+int CloseWindowByClass(Door& door, const char* windowClass, WPARAM wParam, LPARAM lParam);
 
 // Every companion window class in turn, then the registered message
 // "QUninstClose_Q" posted to every top-level window. Always 1.
-int CloseCompanionWindows();
+int CloseCompanionWindows(Door& door);
 
 // How long a companion window may take to answer WM_CLOSE before it is
 // passed over as hung. Tests may shorten it.

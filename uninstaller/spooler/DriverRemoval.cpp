@@ -9,74 +9,38 @@
 #include <string>
 #include <vector>
 
-#include "../app/RemovalOperations.h"
+#include "../common/DriverEnvironments.h"
 #include "../common/Journal.h"
+#include "../common/PrinterHandle.h"
+#include "../common/TwoCall.h"
+#include "../door/SpoolerKeys.h"
 #include "../system/OemInf.h"
-#include "Environment.h"
-#include "PrinterHandle.h"
 
 namespace {
-
-// The environments of the removal step, in its order.
-const char* const kEnvironments[] = {nullptr, "Windows NT x86", "Windows 4.0"};
 
 // More rounds than any machine has OEM INF files of one driver: an
 // uninstall that reports success but leaves the file must not hold the
 // removal in this tick for ever.
 constexpr int kMaxInfRounds = 64;
 
-// Every queue and connection with its driver; in a dry run without those
-// the removal would have deleted.
-struct PrinterOnDriver {
-    std::string Printer;
-    std::string Driver;
-};
-
-std::optional<std::vector<PrinterOnDriver>> InstalledPrintersAndDrivers()
-{
-    const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
-    DWORD needed = 0, returned = 0;
-    if (!EnumPrintersA(flags, nullptr, 2, nullptr, 0, &needed, &returned) && GetLastError() != ERROR_INSUFFICIENT_BUFFER)
-        return std::nullopt;
-    std::vector<PrinterOnDriver> found;
-    if (needed == 0)
-        return found;
-    std::vector<BYTE> buffer(needed);
-    if (!EnumPrintersA(flags, nullptr, 2, buffer.data(), needed, &needed, &returned))
-        return std::nullopt;
-    const auto* printers = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
-    for (DWORD i = 0; i < returned; ++i) {
-        const char* name = printers[i].pPrinterName ? printers[i].pPrinterName : "";
-        if (!printers[i].pDriverName || journal::Gone(journal::op::kPrinter, name) ||
-            journal::Gone(journal::op::kConnection, name))
-            continue;
-        found.push_back({name, printers[i].pDriverName});
-    }
-    return found;
-}
-
-// The drivers of one environment as the spooler lists them, whatever a dry
+// The drivers of one environment as the spooler lists them, whatever this
 // run took away: each environment's copy is decided on its own.
 std::optional<ItemList> ListedDrivers(const char* environment)
 {
     char* env = const_cast<char*>(environment);
-    DWORD needed = 0, returned = 0;
-    if (!EnumPrinterDriversA(nullptr, env, 2, nullptr, 0, &needed, &returned)) {
-        const DWORD error = GetLastError();
+    DWORD returned = 0;
+    const auto listed = QueryTwice([&](BYTE* data, DWORD size, DWORD* needed) {
+        return EnumPrinterDriversA(nullptr, env, 2, data, size, needed, &returned) != FALSE;
+    });
+    if (!listed) {
         // A spooler that has no such environment has no driver in it.
-        if (error == ERROR_INVALID_ENVIRONMENT)
+        if (GetLastError() == ERROR_INVALID_ENVIRONMENT)
             return ItemList{};
-        if (error != ERROR_INSUFFICIENT_BUFFER)
-            return std::nullopt;
+        return std::nullopt;
     }
     ItemList names;
-    if (needed == 0)
-        return names;
-    std::vector<BYTE> buffer(needed);
-    if (!EnumPrinterDriversA(nullptr, env, 2, buffer.data(), needed, &needed, &returned))
-        return std::nullopt;
-    const auto* drivers = reinterpret_cast<const DRIVER_INFO_2A*>(buffer.data());
-    for (DWORD i = 0; i < returned; ++i) {
+    const auto* drivers = reinterpret_cast<const DRIVER_INFO_2A*>(listed->data());
+    for (DWORD i = 0; !listed->empty() && i < returned; ++i) {
         if (drivers[i].pName)
             names.emplace_back(drivers[i].pName);
     }
@@ -88,57 +52,39 @@ void AddCandidates(ItemList& candidates, const DatabaseContent& db, const char* 
     for (const std::string& d : db.Merged.Drivers)
         candidates.push_back(d);
     for (const CActivePrinter& p : db.Printers) {
-        if (p.ToRemove != 1 || p.Foreign)
+        if (!p.Goes())
             continue;
-        bool staysOnIt = false;
-        for (const CActivePrinter& other : db.Printers) {
-            if (other.ToRemove == 0 && text::FoldEqual(other.DriverName, p.DriverName))
-                staysOnIt = true;
-        }
+        const bool staysOnIt = std::any_of(db.Printers.begin(), db.Printers.end(), [&](const CActivePrinter& other) {
+            return other.Stays() && text::FoldEqual(other.DriverName, p.DriverName);
+        });
         if (!staysOnIt)
             candidates.push_back(p.DriverName);
     }
     // A PostScript driver of the masking product goes with it, unless a queue
     // of that very name is still there.
     if (db.VeltropeSpared == 0 && std::strstr(enumerated, "(PSCRIPT)")) {
-        HANDLE opened = nullptr;
-        const bool queueThere = OpenPrinterA(const_cast<char*>(enumerated), &opened, nullptr) != FALSE;
-        const PrinterHandle queue(queueThere ? opened : nullptr);
-        if (!queueThere)
+        if (!OpenPrinterFor(enumerated, PRINTER_ACCESS_USE))
             candidates.push_back(enumerated);
     }
     SortAndUniqueItems(candidates);
 }
 
+// The driver's keys go with it at the registry step; the spooler itself
+// takes most of them along with the driver.
 void AppendDriverKeys(RemovalState& state, const char* environment, const char* driverName)
 {
     UninstallProfile& merged = state.Database->Merged;
-    if (state.Platform.isWin9x()) {
-        std::string key = "System\\CurrentControlSet\\control\\Print\\Environments\\Windows 4.0\\Drivers\\";
-        key += driverName;
+    for (const std::string& key : DriverKeys(state.Platform, environment, driverName))
         AddRegistryKey(merged, HKEY_LOCAL_MACHINE, key.c_str(), "", false);
-        return;
-    }
-    if (!state.Platform.isNT())
-        return;
-    static const char* const kVersions[] = {"Version-0\\", "Version-1\\", "Version-2\\", "Version-3\\"};
-    for (const char* version : kVersions) {
-        std::string key = "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\";
-        key += (environment && *environment) ? environment : kRunningEnvironment;
-        key += "\\Drivers\\";
-        key += version;
-        key += driverName;
-        AddRegistryKey(merged, HKEY_LOCAL_MACHINE, key.c_str(), "", false);
-    }
 }
 
-void UninstallOemInfsOf(const char* driverName)
+void UninstallOemInfsOf(RemovalState& state, const char* driverName)
 {
     // An INF that also names a driver the machine keeps installed its files
     // too; the search would find it first again, so the search ends there.
     // A copy of the driver in another environment still needs it too: the
     // pass that deletes the last copy uninstalls it.
-    const std::optional<ItemList> staying = DriversStillOnMachine();
+    const std::optional<ItemList> staying = DriversStillOnMachine(state);
     if (!staying || HoldsItem(*staying, driverName))
         return;
     char windows[text::kMaxText] = {};
@@ -148,7 +94,7 @@ void UninstallOemInfsOf(const char* driverName)
     char inf[20] = {};
     char previous[20] = {};
     for (int round = 0; round < kMaxInfRounds; ++round) {
-        FindOemInfForPrinter(inf, driverName);
+        FindOemInfForPrinter(state.Changes, inf, driverName);
         if (!inf[0] || std::strcmp(inf, previous) == 0)
             break;
         char path[text::kMaxText] = {};
@@ -160,43 +106,40 @@ void UninstallOemInfsOf(const char* driverName)
             break;
         }
         text::CopyWhole(previous, inf);
-        // The search passes over a file a dry run has already taken.
-        if (journal::WouldRemove(journal::op::kOemInf, path))
-            continue;
-        // A file that can't be uninstalled would be found again and again.
-        if (UninstallOemInf(inf) == 2) {
-            journal::Failed(journal::op::kOemInf, path, GetLastError());
+        // A file that can't be uninstalled would be found again and again;
+        // the search passes over one this run has taken.
+        if (!state.Changes.UninstallOemInf(path, inf))
             break;
-        }
-        journal::Removed(journal::op::kOemInf, path);
     }
 }
 
 } // namespace
 
-std::optional<ItemList> DriversOfInstalledPrinters()
+std::optional<ItemList> DriversOfInstalledPrinters(RemovalState& state)
 {
-    const std::optional<std::vector<PrinterOnDriver>> printers = InstalledPrintersAndDrivers();
+    const std::vector<ListedPrinter>* printers = state.Printers.Now();
     if (!printers)
         return std::nullopt;
     ItemList names;
-    for (const PrinterOnDriver& p : *printers)
-        names.push_back(p.Driver);
+    for (const ListedPrinter& p : *printers) {
+        if (!p.Driver.empty())
+            names.push_back(p.Driver);
+    }
     return names;
 }
 
-std::optional<ItemList> InstalledDrivers(const char* environment)
+std::optional<ItemList> InstalledDrivers(const Door& door, const char* environment)
 {
     std::optional<ItemList> names = ListedDrivers(environment);
     if (names)
-        std::erase_if(*names, [](const std::string& n) { return journal::Gone(journal::op::kDriver, n.c_str()); });
+        std::erase_if(*names, [&](const std::string& n) { return door.DriverGone(environment, n.c_str()); });
     return names;
 }
 
-std::optional<bool> DriverStillInstalled(const char* driverName)
+std::optional<bool> DriverStillInstalled(const Door& door, const char* driverName)
 {
-    for (const char* environment : kEnvironments) {
-        const std::optional<ItemList> names = InstalledDrivers(environment);
+    for (const char* environment : RemovalEnvironments()) {
+        const std::optional<ItemList> names = InstalledDrivers(door, environment);
         if (!names)
             return std::nullopt;
         if (HoldsItem(*names, driverName))
@@ -215,51 +158,40 @@ void RemovePrinterDrivers(RemovalState& state, const char* environment)
     // Whatever the scripts say, a driver some queue still uses (a foreign
     // printer's too) stays, and so do its keys and INF files: not every
     // spooler refuses to delete it. Unable to tell, delete nothing.
-    const std::optional<std::vector<PrinterOnDriver>> inUse = InstalledPrintersAndDrivers();
     ItemList candidates;
     for (const std::string& name : *installed) {
         AddCandidates(candidates, *state.Database, name.c_str());
         if (!HoldsItem(candidates, name.c_str()))
             continue;
+        const std::vector<ListedPrinter>* inUse = state.Printers.Now();
         if (!inUse) {
             journal::Kept(journal::op::kDriver, name.c_str(), "the printers using it could not be listed");
             continue;
         }
-        const auto user = std::find_if(inUse->begin(), inUse->end(), [&](const PrinterOnDriver& p) {
+        const auto user = std::find_if(inUse->begin(), inUse->end(), [&](const ListedPrinter& p) {
             return text::FoldEqual(p.Driver, name);
         });
         if (user != inUse->end()) {
             journal::Kept(journal::op::kDriver, name.c_str(),
-                          journal::Reason("used by printer \"%s\"", user->Printer.c_str()).c_str());
+                          journal::Reason("used by printer \"%s\"", user->Name.c_str()).c_str());
             continue;
         }
-        if (!journal::WouldRemove(journal::op::kDriver, name.c_str())) {
-            if (!DeletePrinterDriverA(nullptr, const_cast<char*>(environment), const_cast<char*>(name.c_str()))) {
-                // A driver the spooler kept, for whatever reason, keeps its
-                // keys and the INF that installed it.
-                const DWORD error = GetLastError();
-                if (error == ERROR_UNKNOWN_PRINTER_DRIVER)
-                    journal::NotPresent(journal::op::kDriver, name.c_str());
-                else if (error == ERROR_PRINTER_DRIVER_IN_USE)
-                    journal::Kept(journal::op::kDriver, name.c_str(), "refused by the spooler as in use");
-                else
-                    journal::Failed(journal::op::kDriver, name.c_str(), error);
-                continue;
-            }
-            journal::Removed(journal::op::kDriver, name.c_str());
-        }
+        // A driver the spooler kept, for whatever reason, keeps its keys and
+        // the INF that installed it.
+        if (state.Changes.DeleteDriver(environment, name.c_str()) != Deletion::Done)
+            continue;
         AppendDriverKeys(state, environment, name.c_str());
-        UninstallOemInfsOf(name.c_str());
+        UninstallOemInfsOf(state, name.c_str());
     }
 }
 
-std::optional<ItemList> DriversStillOnMachine()
+std::optional<ItemList> DriversStillOnMachine(RemovalState& state)
 {
-    std::optional<ItemList> names = DriversOfInstalledPrinters();
+    std::optional<ItemList> names = DriversOfInstalledPrinters(state);
     if (!names)
         return std::nullopt;
-    for (const char* environment : kEnvironments) {
-        const std::optional<ItemList> installed = InstalledDrivers(environment);
+    for (const char* environment : RemovalEnvironments()) {
+        const std::optional<ItemList> installed = InstalledDrivers(state.Changes, environment);
         if (!installed)
             return std::nullopt;
         names->insert(names->end(), installed->begin(), installed->end());

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "../app/RemovalOperations.h"
 #include "../common/AnsiLeadByte.h"
-#include "../common/Handles.h"
 #include "../common/Journal.h"
 
 namespace {
@@ -14,9 +12,6 @@ constexpr DWORD kPauseMs = 1000;
 DWORD pauseMs = kPauseMs;
 
 constexpr std::size_t kMaxEntry = 255;
-
-// The form of a command entry point.
-using HookEntry = void(CALLBACK*)(HWND, HINSTANCE, LPSTR, int);
 
 bool DirectoryOf(const FileSpec& spec, char (&out)[text::kMaxText])
 {
@@ -53,40 +48,8 @@ void RunHook(RemovalState& state, std::string_view entry, const FileSpec& driver
     char directory[text::kMaxText] = {};
     if (!DirectoryOf(from, directory) || from.Compose()[0] == '\0')
         return;
-    // A dry run never loads the library: its entry point may change anything.
-    if (journal::DryRun() && !from.Exists()) {
-        journal::NotPresent(journal::op::kHook, from.path);
-        return;
-    }
-    if (journal::WouldChange(journal::op::kHook, from.path, "call"))
-        return;
-    // The program directory is current again after the hook, whatever it did.
-    struct BackToProgramDirectory {
-        const char* directory;
-        ~BackToProgramDirectory() { SetCurrentDirectoryA(directory); }
-    } back{programDirectory};
-    SetCurrentDirectoryA(directory);
-    LoadedModule library(LoadLibraryA(from.path));
-    if (!library) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_MOD_NOT_FOUND)
-            journal::NotPresent(journal::op::kHook, from.path);
-        else
-            journal::Failed(journal::op::kHook, from.path, error);
-        return;
-    }
-    if (const auto hook = ProcAddress<HookEntry>(library.Get(), exportName.c_str())) {
-        // The hook may write into its command line.
-        char commandLine[text::kMaxText] = {};
-        text::CopyWhole(commandLine, programDirectory);
-        const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(state.Page, GWLP_HINSTANCE));
-        hook(state.Page, instance, commandLine, 0);
-        journal::Changed(journal::op::kHook, from.path, "called");
-    } else {
-        journal::Failed(journal::op::kHook, from.path, ERROR_PROC_NOT_FOUND);
-    }
-    Sleep(pauseMs);
-    library.Close();
+    state.Changes.CallHook(from.path, directory, exportName.c_str(), state.Owner, GetModuleHandleA(nullptr),
+                           programDirectory, pauseMs);
 }
 
 void RunAll(RemovalState& state)

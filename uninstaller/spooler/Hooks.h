@@ -5,6 +5,11 @@
 
 #include <windows.h>
 
+#include "../door/RemovalState.h"
+
+// Step 2: the add-on components' own uninstall entry points.
+void RunHooks(RemovalState& state);
+
 // Tests only: a shorter wait after each hook (never longer than the
 // program's second).
 void SetHookPause(DWORD milliseconds);

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "../app/RemovalOperations.h"
 #include "../common/Handles.h"
 #include "../common/Journal.h"
 #include "../res/resource.h"
@@ -31,31 +30,24 @@ int DeleteRunValue(RemovalState& state, const char* display)
         return 0;
     const std::string item = std::string("HKLM\\") + path + "\\" + display;
     HKEY opened = nullptr;
-    const LONG opening = RegOpenKeyA(HKEY_LOCAL_MACHINE, path, &opened);
+    const LONG opening = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &opened);
     if (opening != ERROR_SUCCESS) {
         RecordMissing(item, opening);
         return 0;
     }
-    RegistryKey key(opened);
-    if (journal::DryRun()) {
-        const LONG query = RegQueryValueExA(key.Get(), display, nullptr, nullptr, nullptr, nullptr);
-        if (query != ERROR_SUCCESS) {
-            RecordMissing(item, query);
-            return 0;
-        }
-    }
-    if (journal::WouldRemove(journal::op::kStartupEntry, item.c_str()))
-        return 1;
-    const LONG result = RegDeleteValueA(key.Get(), display);
-    if (result != ERROR_SUCCESS) {
-        RecordMissing(item, result);
+    const RegistryKey key(opened);
+    const LONG query = RegQueryValueExA(key.Get(), display, nullptr, nullptr, nullptr, nullptr);
+    if (query != ERROR_SUCCESS) {
+        RecordMissing(item, query);
         return 0;
     }
-    journal::Removed(journal::op::kStartupEntry, item.c_str());
-    return 1;
+    return state.Changes.DeleteRegistryValue(journal::op::kStartupEntry, item.c_str(), HKEY_LOCAL_MACHINE, path,
+                                             display)
+               ? 1
+               : 0;
 }
 
-int DeleteLoadWord(const char* file)
+int DeleteLoadWord(RemovalState& state, const char* file)
 {
     // One byte more than the line may hold tells a full line from a cut one:
     // writing back a cut line would drop the programs past the cut.
@@ -74,17 +66,10 @@ int DeleteLoadWord(const char* file)
         journal::NotPresent(journal::op::kStartupEntry, item.c_str());
         return 0;
     }
-    if (journal::WouldRemove(journal::op::kStartupEntry, item.c_str()))
-        return 1;
-    const BOOL written = WriteProfileStringA("windows", "load", rewritten->c_str());
-    const DWORD error = written ? ERROR_SUCCESS : GetLastError();
-    WriteProfileStringA(nullptr, nullptr, nullptr);
-    if (!written) {
-        journal::Failed(journal::op::kStartupEntry, item.c_str(), error);
-        return 0;
-    }
-    journal::Removed(journal::op::kStartupEntry, item.c_str());
-    return 1;
+    return state.Changes.WriteProfileLine(journal::op::kStartupEntry, item.c_str(), "windows", "load",
+                                          rewritten->c_str(), true)
+               ? 1
+               : 0;
 }
 
 } // namespace
@@ -93,7 +78,7 @@ int DeleteLoadRunEntry(RemovalState& state, const char* display, const char* fil
 {
     if (!display || !file || display[0] == '\0' || file[0] == '\0')
         return 0;
-    return state.Platform.isWin32s() ? DeleteLoadWord(file) : DeleteRunValue(state, display);
+    return state.Platform.isWin32s() ? DeleteLoadWord(state, file) : DeleteRunValue(state, display);
 }
 
 void DeleteLoadRunEntries(RemovalState& state)

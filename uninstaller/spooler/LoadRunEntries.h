@@ -2,7 +2,10 @@
 // Programs of the removed drivers taken out of the start-up lists: the Run
 // key of the registry, or on Win32s WIN.INI's "load" line.
 
-#include "../app/RemovalState.h"
+#include "../door/RemovalState.h"
+
+// Step 13: every entry of the DeleteLoadRun list.
+void DeleteLoadRunEntries(RemovalState& state);
 
 // Removes the program `display` names from the machine's Run key (the key's
 // path is text IDS_RUN_KEY), or on Win32s the word `file` from the "load"

@@ -2,38 +2,22 @@
 
 #include <winspool.h>
 
-#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "../common/DriverEnvironments.h"
 #include "../common/Handles.h"
 #include "../common/Journal.h"
+#include "../common/TwoCall.h"
+#include "../door/SpoolerKeys.h"
 
 namespace {
 
-constexpr char kMonitorsKey[] = "System\\CurrentControlSet\\control\\Print\\Monitors\\";
-
-// One level-2 enumeration with the two-call protocol: false when the
-// spooler can't tell; an empty buffer when there is nothing.
-template <typename Enumerate>
-bool EnumerateTwice(std::vector<BYTE>& buffer, DWORD& returned, Enumerate enumerate)
-{
-    DWORD needed = 0;
-    returned = 0;
-    buffer.clear();
-    if (enumerate(nullptr, 0, &needed, &returned))
-        return true;
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed == 0)
-        return false;
-    buffer.assign(needed, 0);
-    return enumerate(buffer.data(), needed, &needed, &returned);
-}
-
 // A printer may print to several ports, named in one text with commas.
-bool NamesPort(const char* portList, std::string_view port)
+bool NamesPort(std::string_view portList, std::string_view port)
 {
-    std::string_view rest = portList ? portList : "";
+    std::string_view rest = portList;
     while (!rest.empty()) {
         const std::size_t comma = rest.find(',');
         std::string_view one = rest.substr(0, comma);
@@ -51,24 +35,23 @@ bool NamesPort(const char* portList, std::string_view port)
 }
 
 // A driver still installed may name the monitor as its language monitor.
-std::optional<bool> LanguageMonitorOfADriver(const char* monitorName, std::string& user)
+std::optional<bool> LanguageMonitorOfADriver(const Door& door, const char* monitorName, std::string& user)
 {
-    for (const char* environment : {static_cast<const char*>(nullptr), "Windows NT x86", "Windows 4.0"}) {
-        std::vector<BYTE> drivers;
+    for (const char* environment : RemovalEnvironments()) {
         DWORD count = 0;
-        const bool listed = EnumerateTwice(drivers, count, [&](BYTE* data, DWORD size, DWORD* needed, DWORD* returned) {
-            return EnumPrinterDriversA(nullptr, const_cast<char*>(environment), 3, data, size, needed, returned) !=
+        const auto drivers = QueryTwice([&](BYTE* data, DWORD size, DWORD* needed) {
+            return EnumPrinterDriversA(nullptr, const_cast<char*>(environment), 3, data, size, needed, &count) !=
                    FALSE;
         });
-        if (!listed) {
+        if (!drivers) {
             if (GetLastError() == ERROR_INVALID_ENVIRONMENT)
                 continue;
             return std::nullopt;
         }
-        const auto* info = reinterpret_cast<const DRIVER_INFO_3A*>(drivers.data());
-        for (DWORD i = 0; i < count; ++i) {
+        const auto* info = reinterpret_cast<const DRIVER_INFO_3A*>(drivers->data());
+        for (DWORD i = 0; !drivers->empty() && i < count; ++i) {
             if (info[i].pMonitorName && text::FoldEqual(info[i].pMonitorName, monitorName) && info[i].pName &&
-                !journal::Gone(journal::op::kDriver, info[i].pName)) {
+                !door.DriverGone(environment, info[i].pName)) {
                 user = journal::Reason("language monitor of driver \"%s\"", info[i].pName);
                 return true;
             }
@@ -78,7 +61,7 @@ std::optional<bool> LanguageMonitorOfADriver(const char* monitorName, std::strin
 }
 
 // What needs the monitor, as the reason it stays, in `user`.
-std::optional<bool> MonitorUsed(const char* monitorName, std::string& user)
+std::optional<bool> MonitorUsed(RemovalState& state, const char* monitorName, std::string& user)
 {
     // The proxy has no port enumeration, and the program imports nothing of
     // the platform's spooler library: this one call is looked up.
@@ -88,38 +71,29 @@ std::optional<bool> MonitorUsed(const char* monitorName, std::string& user)
     const auto enumPorts = ProcAddress<decltype(&EnumPortsA)>(spooler.Get(), "EnumPortsA");
     if (!enumPorts)
         return std::nullopt;
-    std::vector<BYTE> ports;
     DWORD portCount = 0;
-    if (!EnumerateTwice(ports, portCount, [&](BYTE* data, DWORD size, DWORD* needed, DWORD* returned) {
-            return enumPorts(nullptr, 2, data, size, needed, returned) != FALSE;
-        }))
+    const auto ports = QueryTwice([&](BYTE* data, DWORD size, DWORD* needed) {
+        return enumPorts(nullptr, 2, data, size, needed, &portCount) != FALSE;
+    });
+    const std::vector<ListedPrinter>* printers = state.Printers.Now();
+    if (!ports || !printers)
         return std::nullopt;
-    std::vector<BYTE> printers;
-    DWORD printerCount = 0;
-    if (!EnumerateTwice(printers, printerCount, [](BYTE* data, DWORD size, DWORD* needed, DWORD* returned) {
-            return EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, data, size, needed, returned) != FALSE;
-        }))
-        return std::nullopt;
-    const auto* portInfo = reinterpret_cast<const PORT_INFO_2A*>(ports.data());
-    const auto* printerInfo = reinterpret_cast<const PRINTER_INFO_2A*>(printers.data());
-    for (DWORD i = 0; i < portCount; ++i) {
+    const auto* portInfo = reinterpret_cast<const PORT_INFO_2A*>(ports->data());
+    for (DWORD i = 0; !ports->empty() && i < portCount; ++i) {
         const PORT_INFO_2A& port = portInfo[i];
         if (!port.pPortName || !port.pMonitorName || !text::FoldEqual(port.pMonitorName, monitorName))
             continue;
-        for (DWORD j = 0; j < printerCount; ++j) {
-            const char* printer = printerInfo[j].pPrinterName ? printerInfo[j].pPrinterName : "";
-            if (journal::Gone(journal::op::kPrinter, printer))
-                continue;
-            if (NamesPort(printerInfo[j].pPortName, port.pPortName)) {
-                user = journal::Reason("in use by port \"%s\" of printer \"%s\"", port.pPortName, printer);
+        for (const ListedPrinter& printer : *printers) {
+            if (!printer.Connection && NamesPort(printer.Port, port.pPortName)) {
+                user = journal::Reason("in use by port \"%s\" of printer \"%s\"", port.pPortName, printer.Name.c_str());
                 return true;
             }
         }
     }
-    return LanguageMonitorOfADriver(monitorName, user);
+    return LanguageMonitorOfADriver(state.Changes, monitorName, user);
 }
 
-bool KeyExists(const std::string& path)
+bool KeyThere(const std::string& path)
 {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
@@ -130,10 +104,10 @@ bool KeyExists(const std::string& path)
 
 } // namespace
 
-std::optional<bool> MonitorInUse(const char* monitorName)
+std::optional<bool> MonitorInUse(RemovalState& state, const char* monitorName)
 {
     std::string user;
-    return MonitorUsed(monitorName, user);
+    return MonitorUsed(state, monitorName, user);
 }
 
 void RemoveMonitors(RemovalState& state, const char* environment)
@@ -145,7 +119,7 @@ void RemoveMonitors(RemovalState& state, const char* environment)
         // A monitor a printer still prints through stays, key and all: not
         // every spooler refuses to delete it. Unable to tell, it stays too.
         std::string user;
-        const std::optional<bool> inUse = MonitorUsed(item, user);
+        const std::optional<bool> inUse = MonitorUsed(state, item, user);
         if (!inUse) {
             journal::Kept(journal::op::kMonitor, item, "the ports and printers could not be listed");
             continue;
@@ -154,42 +128,15 @@ void RemoveMonitors(RemovalState& state, const char* environment)
             journal::Kept(journal::op::kMonitor, item, user.c_str());
             continue;
         }
-        const std::string key = kMonitorsKey + name;
+        // An NT spooler's monitors are the keys under Monitors; Win32s keeps
+        // none. The key goes with the monitor, by the spooler's hand or ours.
+        const bool keys = !state.Platform.isWin32s();
+        const std::string key = MonitorKey(item);
         const std::string keyItem = "HKLM\\" + key;
-        if (journal::DryRun()) {
-            // An NT spooler's monitors are the keys under Monitors: without
-            // its key the real run finds none.
-            const bool keyThere = !state.Platform.isWin32s() &&
-                                  !journal::Gone(journal::op::kRegistryKey, keyItem.c_str()) && KeyExists(key);
-            if (journal::Gone(journal::op::kMonitor, item) || (!keyThere && !state.Platform.isWin32s()))
-                journal::NotPresent(journal::op::kMonitor, item);
-            else
-                journal::WouldRemove(journal::op::kMonitor, item);
-            if (keyThere)
-                journal::WouldRemove(journal::op::kRegistryKey, keyItem.c_str());
-            continue;
-        }
-        if (DeleteMonitorA(nullptr, const_cast<char*>(environment), const_cast<char*>(item))) {
-            journal::Removed(journal::op::kMonitor, item);
-        } else {
-            const DWORD error = GetLastError();
-            if (error == ERROR_PRINT_MONITOR_IN_USE) {
-                journal::Kept(journal::op::kMonitor, item, "refused by the spooler as in use");
-                continue;
-            }
-            if (error == ERROR_UNKNOWN_PRINT_MONITOR)
-                journal::NotPresent(journal::op::kMonitor, item);
-            else
-                journal::Failed(journal::op::kMonitor, item, error);
-        }
-        if (state.Platform.isWin32s())
-            continue;
-        const LONG result = RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
-        if (result == ERROR_SUCCESS)
-            journal::Removed(journal::op::kRegistryKey, keyItem.c_str());
-        else if (result == ERROR_FILE_NOT_FOUND)
-            journal::NotPresent(journal::op::kRegistryKey, keyItem.c_str());
-        else
-            journal::Failed(journal::op::kRegistryKey, keyItem.c_str(), static_cast<DWORD>(result));
+        const bool keyThere = keys && !state.Changes.KeyGone(keyItem.c_str()) && KeyThere(key);
+        const Deletion deleted = state.Changes.DeletePortMonitor(environment, item, keys ? key.c_str() : nullptr, keyThere);
+        if ((deleted == Deletion::Done || deleted == Deletion::NotThere) && keyThere)
+            state.Changes.DeleteRegistryKey(journal::op::kRegistryKey, keyItem.c_str(), HKEY_LOCAL_MACHINE,
+                                            key.c_str(), false, true);
     }
 }

@@ -1,18 +1,17 @@
 #pragma once
-// The print processors the scripts list, and moving the printers that use
-// one onto the built-in processor first.
+// The print processors the scripts list (step 6), and moving the printers
+// that use one onto the built-in processor first.
 
-#include "../app/RemovalOperations.h"
+#include "../door/RemovalState.h"
 
 // The processor every printer can fall back on; never deleted.
 constexpr char kBuiltInPrintProcessor[] = "WinPrint";
 constexpr char kBuiltInDatatype[] = "RAW";
 
+// Step 6, once per environment, on the local machine.
+void RemovePrintProcessors(RemovalState& state, const char* environment);
+
 // Moves every local printer on `processor` (letter case ignored) to the
 // built-in processor and data type. 1 when none is left on it, else 0 (also
 // when the printers can't be listed).
-int CanRemovePrintProcessor(const char* processor);
-
-// Change one field of the printer's level-2 record; 1 on success, else 0.
-int SetPrinterPrintProcessor(const char* printer, const char* processor);
-int SetPrinterDatatype(const char* printer, const char* datatype);
+int CanRemovePrintProcessor(RemovalState& state, const char* processor);

@@ -6,19 +6,18 @@
 #include <string_view>
 #include <vector>
 
+#include "../common/Journal.h"
+#include "../common/PrinterHandle.h"
+#include "../common/TwoCall.h"
 #include "../res/resource.h"
 #include "../script/FileSpec.h"
 #include "../script/MessageBox.h"
-#include "../common/Journal.h"
 #include "../system/UsbDevice.h"
-#include "PrinterHandle.h"
 #include "PrinterTraces.h"
 
 namespace {
 
 constexpr DWORD kMaxJobs = 100;
-constexpr DWORD kBroadcastWaitMs = 1000;
-constexpr char kSetAsDefault[] = "set as default";
 
 // The USB identifiers of the maker's devices, from the default script.
 struct UsbIdentity {
@@ -40,25 +39,19 @@ UsbIdentity ReadUsbIdentity()
 }
 
 // Cancels, then deletes, the first jobs the queue reports; nobody is asked.
-void RemoveJobs(HANDLE printer, const char* printerName)
+// Jobs that can't be listed go with the queue.
+void RemoveJobs(RemovalState& state, HANDLE printer, const char* printerName)
 {
-    DWORD needed = 0, returned = 0;
-    EnumJobsA(printer, 0, kMaxJobs, 1, nullptr, 0, &needed, &returned);
-    if (needed == 0)
+    DWORD returned = 0;
+    const auto listed = QueryTwice([&](BYTE* data, DWORD size, DWORD* needed) {
+        return EnumJobsA(printer, 0, kMaxJobs, 1, data, size, needed, &returned) != FALSE;
+    });
+    if (!listed || listed->empty())
         return;
-    std::vector<BYTE> buffer(needed);
-    if (!EnumJobsA(printer, 0, kMaxJobs, 1, buffer.data(), needed, &needed, &returned))
-        return;
-    const auto* jobs = reinterpret_cast<const JOB_INFO_1A*>(buffer.data());
+    const auto* jobs = reinterpret_cast<const JOB_INFO_1A*>(listed->data());
     for (DWORD i = 0; i < returned; ++i) {
         const std::string job = journal::Reason("%s job %lu", printerName, jobs[i].JobId);
-        if (journal::WouldRemove(journal::op::kJob, job.c_str()))
-            continue;
-        SetJobA(printer, jobs[i].JobId, 0, nullptr, JOB_CONTROL_CANCEL);
-        if (SetJobA(printer, jobs[i].JobId, 0, nullptr, JOB_CONTROL_DELETE))
-            journal::Removed(journal::op::kJob, job.c_str());
-        else
-            journal::Failed(journal::op::kJob, job.c_str(), GetLastError());
+        state.Changes.DeleteJob(printer, jobs[i].JobId, job.c_str());
     }
 }
 
@@ -70,7 +63,7 @@ enum class LocalOutcome { Deleted, Gone, Kept };
 bool StaysOnDriver(const DatabaseContent& db, const char* driverName)
 {
     for (const CActivePrinter& other : db.Printers) {
-        if (other.ToRemove == 0 && other.Removed == 0 && text::FoldEqual(other.DriverName, driverName))
+        if (other.Stays() && text::FoldEqual(other.DriverName, driverName))
             return true;
     }
     return false;
@@ -84,6 +77,7 @@ LocalOutcome RemoveLocalPrinter(RemovalState& state, const CActivePrinter& print
         const DWORD error = GetLastError();
         if (error == ERROR_INVALID_PRINTER_NAME) {
             journal::NotPresent(journal::op::kPrinter, name);
+            RemovePrinterUserTraces(state, name, PrinterUserTraces(state, name));
             return LocalOutcome::Gone;
         }
         journal::Failed(journal::op::kPrinter, name, error);
@@ -91,32 +85,19 @@ LocalOutcome RemoveLocalPrinter(RemovalState& state, const CActivePrinter& print
     }
     text::CopyWhole(state.CurrentPrinter, printer.PrinterName);
     text::CopyWhole(state.CurrentDriver, printer.DriverName);
-    RemoveJobs(handle.Get(), name);
-    RemoveUniqueIdKey(handle.Get(), stayingIds);
-    bool deleted = true;
-    if (!journal::WouldRemove(journal::op::kPrinter, name)) {
-        deleted = DeletePrinter(handle.Get()) != FALSE;
-        if (deleted)
-            journal::Removed(journal::op::kPrinter, name);
-        else
-            journal::Failed(journal::op::kPrinter, name, GetLastError());
-    }
+    RemoveJobs(state, handle.Get(), name);
+    RemoveUniqueIdKey(state, handle.Get(), stayingIds);
+    // What the user's profile holds of the queue, seen before the spooler
+    // may take it along with the queue.
+    const ItemList traces = PrinterUserTraces(state, name);
+    if (!state.Changes.DeletePrinter(handle.Get(), name))
+        return LocalOutcome::Kept;
+    RemovePrinterUserTraces(state, name, traces);
     // The identifiers name the whole model: its device goes only with the
     // queue, and only when no printer that stays is of that model.
-    if (deleted && usb.Known() && !StaysOnDriver(*state.Database, printer.DriverName))
-        RemoveUsbPrinterDevice(usb.HardwareId, usb.Vendor, usb.Product);
-    return deleted ? LocalOutcome::Deleted : LocalOutcome::Kept;
-}
-
-template <typename Info>
-bool QueryTwice(std::vector<BYTE>& buffer, Info query)
-{
-    DWORD needed = 0;
-    query(nullptr, 0, &needed);
-    if (needed == 0)
-        return false;
-    buffer.assign(needed, 0);
-    return query(buffer.data(), needed, &needed);
+    if (usb.Known() && !StaysOnDriver(*state.Database, printer.DriverName))
+        RemoveUsbPrinterDevice(state.Changes, usb.HardwareId, usb.Vendor, usb.Product);
+    return LocalOutcome::Deleted;
 }
 
 // The driver file's name without directory or extension, as Win32s's
@@ -127,12 +108,12 @@ bool DriverBaseName(const char* printerName, char (&base)[text::kMaxText])
     if (!OpenPrinterA(const_cast<char*>(printerName), &opened, nullptr))
         return false;
     PrinterHandle handle{opened};
-    std::vector<BYTE> buffer;
-    if (!QueryTwice(buffer, [&](BYTE* data, DWORD size, DWORD* needed) {
-            return GetPrinterDriverA(handle.Get(), nullptr, 2, data, size, needed) != FALSE;
-        }))
+    const auto record = QueryTwice([&](BYTE* data, DWORD size, DWORD* needed) {
+        return GetPrinterDriverA(handle.Get(), nullptr, 2, data, size, needed) != FALSE;
+    });
+    if (!record || record->empty())
         return false;
-    const auto* info = reinterpret_cast<const DRIVER_INFO_2A*>(buffer.data());
+    const auto* info = reinterpret_cast<const DRIVER_INFO_2A*>(record->data());
     if (!info->pDriverPath)
         return false;
     const std::string_view path = info->pDriverPath;
@@ -144,21 +125,9 @@ bool DriverBaseName(const char* printerName, char (&base)[text::kMaxText])
     return text::CopyWhole(base, file);
 }
 
-void BroadcastProfileChange(const PlatformKind& platform)
-{
-    if (platform.isWin32s()) {
-        SendMessageA(HWND_BROADCAST, WM_WININICHANGE, 0, 0);
-    } else if (platform.isWin9x()) {
-        SendMessageTimeoutA(HWND_BROADCAST, WM_WININICHANGE, 0, reinterpret_cast<LPARAM>("windows"), 0,
-                            kBroadcastWaitMs, nullptr);
-    } else if (platform.isNT()) {
-        SendMessageTimeoutA(HWND_BROADCAST, WM_WININICHANGE, 0, 0, 0, kBroadcastWaitMs, nullptr);
-    }
-}
-
 void Tell(RemovalState& state, const char* message)
 {
-    ShowMessage(state.Page, message, state.Texts.GetText(IDS_TITLE), MB_OK);
+    ShowMessage(nullptr, message, state.Texts.GetText(IDS_TITLE), MB_OK);
 }
 
 } // namespace
@@ -166,23 +135,8 @@ void Tell(RemovalState& state, const char* message)
 int SetNewDefaultPrinter(RemovalState& state, char (&name)[text::kMaxText])
 {
     if (name[0] == '\0') {
-        std::vector<BYTE> list;
-        DWORD returned = 0;
-        if (!QueryTwice(list, [&](BYTE* data, DWORD size, DWORD* needed) {
-                return EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 2, data, size, needed,
-                                     &returned) != FALSE;
-            }) ||
-            returned == 0)
-            return 0;
-        // In a dry run the printers it would delete are still listed.
-        const auto* printers = reinterpret_cast<const PRINTER_INFO_2A*>(list.data());
-        const PRINTER_INFO_2A* first = nullptr;
-        for (DWORD i = 0; i < returned && !first; ++i) {
-            if (printers[i].pPrinterName && !journal::Gone(journal::op::kPrinter, printers[i].pPrinterName) &&
-                !journal::Gone(journal::op::kConnection, printers[i].pPrinterName))
-                first = &printers[i];
-        }
-        if (!first || !text::CopyWhole(name, first->pPrinterName))
+        const std::vector<ListedPrinter>* printers = state.Printers.Now();
+        if (!printers || printers->empty() || !text::CopyWhole(name, printers->front().Name))
             return 0;
     }
     PrinterHandle handle = OpenPrinterFor(name, PRINTER_ALL_ACCESS);
@@ -190,20 +144,13 @@ int SetNewDefaultPrinter(RemovalState& state, char (&name)[text::kMaxText])
         journal::Failed(journal::op::kDefaultPrinter, name, GetLastError());
         return 0;
     }
-    if (journal::WouldChange(journal::op::kDefaultPrinter, name, kSetAsDefault))
-        return 1;
-
-    bool changed = false;
-    std::vector<BYTE> buffer;
-    const bool gotRecord = QueryTwice(buffer, [&](BYTE* data, DWORD size, DWORD* needed) {
+    std::optional<std::vector<BYTE>> record = QueryTwice([&](BYTE* data, DWORD size, DWORD* needed) {
         return GetPrinterA(handle.Get(), 2, data, size, needed) != FALSE;
     });
-    auto* info = gotRecord ? reinterpret_cast<PRINTER_INFO_2A*>(buffer.data()) : nullptr;
-    if (info) {
-        info->Attributes |= PRINTER_ATTRIBUTE_DEFAULT;
-        SetPrinterA(handle.Get(), 2, buffer.data(), 0);
-        changed = true;
-    }
+    if (record && record->empty())
+        record.reset();
+    const auto* info = record ? reinterpret_cast<const PRINTER_INFO_2A*>(record->data()) : nullptr;
+    std::string line;
     if (info && !state.Platform.isWin9x()) {
         char driverField[text::kMaxText] = {};
         text::CopyWhole(driverField, info->pPrintProcessor ? info->pPrintProcessor : "");
@@ -214,13 +161,10 @@ int SetNewDefaultPrinter(RemovalState& state, char (&name)[text::kMaxText])
             if (DriverBaseName(name, base))
                 text::CopyWhole(driverField, base);
         }
-        const std::string line = std::string(name) + "," + driverField + "," + (info->pPortName ? info->pPortName : "");
-        WriteProfileStringA("windows", "device", line.c_str());
-        changed = true;
+        line = std::string(name) + "," + driverField + "," + (info->pPortName ? info->pPortName : "");
     }
-    BroadcastProfileChange(state.Platform);
-    if (changed)
-        journal::Changed(journal::op::kDefaultPrinter, name, kSetAsDefault);
+    const bool changed = state.Changes.MakeDefaultPrinter(handle.Get(), name, record ? &*record : nullptr,
+                                                          line.empty() ? nullptr : line.c_str(), state.Platform);
     return changed ? 1 : 0;
 }
 
@@ -229,27 +173,19 @@ void RemovePrinters(RemovalState& state)
     if (!state.Database)
         return;
     const UsbIdentity usb = ReadUsbIdentity();
-    const ItemList stayingIds = UniqueIdsOfStayingPrinters(state.Database->Printers);
+    const ItemList stayingIds = UniqueIdsOfStayingPrinters(state);
     char lastStaying[text::kMaxText] = {};
     bool defaultRemoved = false;
 
     for (CActivePrinter& printer : state.Database->Printers) {
         char name[text::kMaxText] = {};
         text::CopyWhole(name, printer.PrinterName);
-        if (!IsToBeRemoved(printer)) {
+        if (!printer.Goes()) {
             text::CopyWhole(lastStaying, name);
             continue;
         }
         if (printer.ServerName[0] != '\0') {
-            bool deleted = true;
-            if (!journal::WouldRemove(journal::op::kConnection, name)) {
-                deleted = DeletePrinterConnectionA(name) != FALSE;
-                if (deleted)
-                    journal::Removed(journal::op::kConnection, name);
-                else
-                    journal::Failed(journal::op::kConnection, name, GetLastError());
-            }
-            if (deleted) {
+            if (state.Changes.DeleteConnection(name)) {
                 printer.Removed = 1;
                 defaultRemoved = defaultRemoved || printer.IsDefault != 0;
             } else {
@@ -271,7 +207,6 @@ void RemovePrinters(RemovalState& state)
             text::CopyWhole(lastStaying, name);
             continue;
         }
-        RemovePrinterUserTraces(state, name);
     }
 
     if (!defaultRemoved)

@@ -1,19 +1,15 @@
 #pragma once
-// The removal of the chosen queues and connections (RemovePrinters, declared
-// with the other removal operations) and the choice of a new default printer.
+// The removal of the chosen queues and connections with their jobs, traces
+// and USB devices (step 3), and the choice of a new default printer.
 
-#include "../app/RemovalOperations.h"
+#include "../door/RemovalState.h"
 #include "../script/ActivePrinter.h"
+
+// Step 3: the chosen queues with their jobs and traces, and a new default printer.
+void RemovePrinters(RemovalState& state);
 
 // Makes `name` the default printer: the default attribute, the "device"
 // entry of the user's profile, and the news broadcast to every window. An
 // empty `name` is filled with the first printer the spooler lists. 1 when
 // anything changed, 0 when the printer could not be opened.
 int SetNewDefaultPrinter(RemovalState& state, char (&name)[text::kMaxText]);
-
-// Whether the last database build takes this printer away and it is still
-// there to take.
-inline bool IsToBeRemoved(const CActivePrinter& printer)
-{
-    return printer.ToRemove == 1 && printer.Foreign == 0 && printer.Removed == 0;
-}

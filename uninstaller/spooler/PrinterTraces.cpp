@@ -7,7 +7,7 @@
 
 #include "../common/Handles.h"
 #include "../common/Journal.h"
-#include "PrinterHandle.h"
+#include "../common/PrinterHandle.h"
 
 namespace {
 
@@ -23,14 +23,6 @@ const char* const kUserPrinterKeys[] = {
 
 constexpr char kSpoolerPrinterKey[] = "HKLM,\"System\\CurrentControlSet\\control\\Print\\Printers\\";
 
-RegistryKey OpenKey(HKEY root, const char* subKey)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyA(root, subKey, &key) != ERROR_SUCCESS)
-        return RegistryKey{};
-    return RegistryKey{key};
-}
-
 bool ReadUniqueId(HANDLE printer, char (&id)[kUniqueIdBytes + 1])
 {
     // One byte more than offered, so a value that fills the buffer stays a text.
@@ -41,6 +33,24 @@ bool ReadUniqueId(HANDLE printer, char (&id)[kUniqueIdBytes + 1])
            IsBracedIdentifier(id);
 }
 
+bool ValueThere(HKEY root, const char* path, const char* name)
+{
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+        return false;
+    const RegistryKey key{opened};
+    return RegQueryValueExA(key.Get(), name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool KeyThere(HKEY root, const char* path)
+{
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &opened) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(opened);
+    return true;
+}
+
 } // namespace
 
 bool IsBracedIdentifier(const char* value)
@@ -49,25 +59,23 @@ bool IsBracedIdentifier(const char* value)
     return length > 2 && value[0] == '{' && value[length - 1] == '}' && std::strchr(value, '\\') == nullptr;
 }
 
-ItemList UniqueIdsOfStayingPrinters(const std::list<CActivePrinter>& printers)
+ItemList UniqueIdsOfStayingPrinters(const RemovalState& state)
 {
     ItemList ids;
-    for (const CActivePrinter& printer : printers) {
-        const bool stays = printer.Removed == 0 && (printer.ToRemove == 0 || printer.Foreign != 0);
-        if (!stays || printer.ServerName[0] != '\0')
+    if (!state.Database)
+        return ids;
+    for (const CActivePrinter& printer : state.Database->Printers) {
+        if (!printer.Stays() || printer.ServerName[0] != '\0')
             continue;
-        HANDLE opened = nullptr;
-        if (!OpenPrinterA(const_cast<char*>(printer.PrinterName), &opened, nullptr))
-            continue;
-        const PrinterHandle queue(opened);
+        const PrinterHandle queue = OpenPrinterFor(printer.PrinterName, PRINTER_ACCESS_USE);
         char id[kUniqueIdBytes + 1];
-        if (ReadUniqueId(queue.Get(), id))
+        if (queue && ReadUniqueId(queue.Get(), id))
             ids.emplace_back(id);
     }
     return ids;
 }
 
-void RemoveUniqueIdKey(HANDLE printer, const ItemList& staying)
+void RemoveUniqueIdKey(RemovalState& state, HANDLE printer, const ItemList& staying)
 {
     char id[kUniqueIdBytes + 1];
     // A copy of the queue, or another queue of the package, that stays may
@@ -75,49 +83,32 @@ void RemoveUniqueIdKey(HANDLE printer, const ItemList& staying)
     if (!ReadUniqueId(printer, id) || HoldsItem(staying, id))
         return;
     const std::string item = std::string("HKCR\\") + id;
-    if (journal::WouldRemove(journal::op::kPrinterTrace, item.c_str()))
-        return;
-
-    if (RegistryKey key = OpenKey(HKEY_CLASSES_ROOT, id)) {
-        char subKey[256] = {};
-        // Index 0 again after each deletion; a subkey that can't go would be
-        // found again forever, so the first refusal ends the loop.
-        while (RegEnumKeyA(key.Get(), 0, subKey, sizeof subKey) == ERROR_SUCCESS) {
-            if (RegDeleteKeyA(key.Get(), subKey) != ERROR_SUCCESS)
-                break;
-        }
-    }
-    const LONG result = RegDeleteKeyA(HKEY_CLASSES_ROOT, id);
-    if (result == ERROR_SUCCESS)
-        journal::Removed(journal::op::kPrinterTrace, item.c_str());
-    else if (result == ERROR_FILE_NOT_FOUND)
+    if (!KeyThere(HKEY_CLASSES_ROOT, id)) {
         journal::NotPresent(journal::op::kPrinterTrace, item.c_str());
-    else
-        journal::Failed(journal::op::kPrinterTrace, item.c_str(), static_cast<DWORD>(result));
+        return;
+    }
+    state.Changes.DeleteRegistryKey(journal::op::kPrinterTrace, item.c_str(), HKEY_CLASSES_ROOT, id, true);
 }
 
-void RemovePrinterUserTraces(RemovalState& state, const char* printerName)
+ItemList PrinterUserTraces(const RemovalState& state, const char* printerName)
+{
+    ItemList traces;
+    if (!state.Platform.isNT())
+        return traces;
+    for (const char* path : kUserPrinterKeys) {
+        if (ValueThere(HKEY_CURRENT_USER, path, printerName))
+            traces.push_back(path);
+    }
+    return traces;
+}
+
+void RemovePrinterUserTraces(RemovalState& state, const char* printerName, const ItemList& traces)
 {
     if (state.Platform.isNT()) {
-        for (const char* path : kUserPrinterKeys) {
-            RegistryKey key = OpenKey(HKEY_CURRENT_USER, path);
-            if (!key)
-                continue;
-            const std::string item = std::string("HKCU\\") + path + "\\" + printerName;
-            // The spooler deletes these itself with the queue, as a rule;
-            // said, so that the log tells where the dry run's entry went.
-            if (RegQueryValueExA(key.Get(), printerName, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-                if (!journal::DryRun())
-                    journal::NotPresent(journal::op::kPrinterTrace, item.c_str());
-                continue;
-            }
-            if (journal::WouldRemove(journal::op::kPrinterTrace, item.c_str()))
-                continue;
-            const LONG result = RegDeleteValueA(key.Get(), printerName);
-            if (result == ERROR_SUCCESS)
-                journal::Removed(journal::op::kPrinterTrace, item.c_str());
-            else
-                journal::Failed(journal::op::kPrinterTrace, item.c_str(), static_cast<DWORD>(result));
+        for (const std::string& path : traces) {
+            const std::string item = "HKCU\\" + path + "\\" + printerName;
+            state.Changes.DeleteRegistryValue(journal::op::kPrinterTrace, item.c_str(), HKEY_CURRENT_USER,
+                                              path.c_str(), printerName, true);
         }
     }
     if (state.Platform.isWin9x() && state.Database) {

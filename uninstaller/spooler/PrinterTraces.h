@@ -3,21 +3,23 @@
 
 #include <windows.h>
 
-#include <list>
-
-#include "../app/RemovalState.h"
+#include "../door/RemovalState.h"
 
 // Deletes the key below HKEY_CLASSES_ROOT that the queue's "UniqueID" names,
-// with its direct subkeys, while the queue is still open; not when a printer
-// that stays carries the same identifier (`staying`).
-void RemoveUniqueIdKey(HANDLE printer, const ItemList& staying = {});
+// with everything below it, while the queue is still open; not when a
+// printer that stays carries the same identifier (`staying`).
+void RemoveUniqueIdKey(RemovalState& state, HANDLE printer, const ItemList& staying = {});
 
 // The "UniqueID" identifiers of the local printers that stay.
-ItemList UniqueIdsOfStayingPrinters(const std::list<CActivePrinter>& printers);
+ItemList UniqueIdsOfStayingPrinters(const RemovalState& state);
 
-// The printer's values in the user's printer keys on NT; on Windows 9x, the
-// printer's keys of the spooler, deleted by the later registry step.
-void RemovePrinterUserTraces(RemovalState& state, const char* printerName);
+// Which of the user's printer keys hold a value of the printer now, on NT.
+ItemList PrinterUserTraces(const RemovalState& state, const char* printerName);
+
+// The printer's values in the user's printer keys on NT (`traces`, seen
+// before the queue went: the spooler may have taken them along); on Windows
+// 9x, the printer's keys of the spooler, deleted by the later registry step.
+void RemovePrinterUserTraces(RemovalState& state, const char* printerName, const ItemList& traces);
 
 // Whether a "UniqueID" value may name a key to delete: a braced identifier
 // as the drivers write it. Anything else could name a key of the system.

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "../common/Journal.h"
+#include "../common/TwoCall.h"
+#include "../door/SpoolerService.h"
 #include "ServiceDependencies.h"
-#include "ServiceHandle.h"
-#include "SpoolerService.h"
 
 namespace {
 
@@ -19,19 +19,16 @@ std::optional<std::vector<BYTE>> Configuration(SC_HANDLE manager, const char* na
         error = GetLastError();
         return std::nullopt;
     }
-    DWORD needed = 0;
-    QueryServiceConfigA(service.Get(), nullptr, 0, &needed);
-    if (needed == 0) {
-        error = GetLastError();
-        return std::nullopt;
-    }
-    std::vector<BYTE> buffer(needed, 0);
-    if (!QueryServiceConfigA(service.Get(), reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data()), needed, &needed)) {
-        error = GetLastError();
+    auto config = QueryTwice([&](BYTE* data, DWORD size, DWORD* needed) {
+        return QueryServiceConfigA(service.Get(), reinterpret_cast<QUERY_SERVICE_CONFIGA*>(data), size, needed) !=
+               FALSE;
+    });
+    if (!config || config->empty()) {
+        error = config ? ERROR_INVALID_DATA : GetLastError();
         return std::nullopt;
     }
     error = ERROR_SUCCESS;
-    return buffer;
+    return config;
 }
 
 const QUERY_SERVICE_CONFIGA& AsConfig(const std::vector<BYTE>& buffer)
@@ -45,16 +42,16 @@ const QUERY_SERVICE_CONFIGA& AsConfig(const std::vector<BYTE>& buffer)
 bool OthersDependOn(SC_HANDLE service, const ItemList& listed, std::string& reason)
 {
     reason = "its dependent services could not be listed";
-    DWORD needed = 0, returned = 0;
-    if (EnumDependentServicesA(service, SERVICE_STATE_ALL, nullptr, 0, &needed, &returned))
+    DWORD returned = 0;
+    const auto dependentList = QueryTwice([&](BYTE* data, DWORD size, DWORD* needed) {
+        return EnumDependentServicesA(service, SERVICE_STATE_ALL, reinterpret_cast<ENUM_SERVICE_STATUSA*>(data), size,
+                                      needed, &returned) != FALSE;
+    });
+    if (!dependentList)
+        return true;
+    if (dependentList->empty())
         return false;
-    if (GetLastError() != ERROR_MORE_DATA || needed == 0)
-        return true;
-    std::vector<BYTE> buffer(needed, 0);
-    if (!EnumDependentServicesA(service, SERVICE_STATE_ALL, reinterpret_cast<ENUM_SERVICE_STATUSA*>(buffer.data()),
-                                needed, &needed, &returned))
-        return true;
-    const auto* dependents = reinterpret_cast<const ENUM_SERVICE_STATUSA*>(buffer.data());
+    const auto* dependents = reinterpret_cast<const ENUM_SERVICE_STATUSA*>(dependentList->data());
     for (DWORD i = 0; i < returned; ++i) {
         if (!dependents[i].lpServiceName || !HoldsItem(listed, dependents[i].lpServiceName)) {
             reason = journal::Reason("needed by service \"%s\"",
@@ -107,7 +104,7 @@ void RemoveServices(RemovalState& state)
 {
     if (!state.Database || !state.Platform.isNT())
         return;
-    ServiceHandle manager{OpenSCManagerA(nullptr, SERVICES_ACTIVE_DATABASEA, SC_MANAGER_CREATE_SERVICE)};
+    ServiceHandle manager{OpenSCManagerA(nullptr, SERVICES_ACTIVE_DATABASEA, SC_MANAGER_CONNECT)};
     if (!manager)
         return;
     // Without what the spooler needs any listed service might be part of it:
@@ -128,7 +125,8 @@ void RemoveServices(RemovalState& state)
                           journal::Reason("in a load-order group service \"%s\" needs", SpoolerServiceName()).c_str());
             continue;
         }
-        ServiceHandle service{OpenServiceA(manager.Get(), item, SERVICE_ALL_ACCESS)};
+        ServiceHandle service{
+            OpenServiceA(manager.Get(), item, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS | SERVICE_ENUMERATE_DEPENDENTS)};
         if (!service) {
             const DWORD error = GetLastError();
             if (error == ERROR_SERVICE_DOES_NOT_EXIST)
@@ -142,19 +140,11 @@ void RemoveServices(RemovalState& state)
             journal::Kept(journal::op::kService, item, reason.c_str());
             continue;
         }
-        // A dry run asks for no restart.
-        if (journal::WouldRemove(journal::op::kService, item))
-            continue;
-        const bool deleted = DeleteService(service.Get()) != FALSE;
-        const DWORD error = deleted ? ERROR_SUCCESS : GetLastError();
         service.Close();
-        if (deleted)
-            journal::Removed(journal::op::kService, item);
-        else if (error == ERROR_SERVICE_MARKED_FOR_DELETE)
-            journal::Scheduled(journal::op::kService, item);
-        else
-            journal::Failed(journal::op::kService, item, error);
-        if (deleted || error == ERROR_SERVICE_MARKED_FOR_DELETE)
+        // A deleted service, or one marked for deletion, goes for good only
+        // when Windows starts again.
+        const Deletion deleted = state.Changes.DeleteService(item);
+        if (deleted == Deletion::Done || deleted == Deletion::Pending)
             state.Database->RestartRequired = 1;
     }
 }

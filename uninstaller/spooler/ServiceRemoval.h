@@ -1,9 +1,14 @@
 #pragma once
-// The NT services the scripts list; never the spooler or what it needs.
+// The NT services the scripts list (step 7); never the spooler or what it
+// needs.
 
 #include <optional>
 
-#include "../app/RemovalOperations.h"
+#include "../common/ServiceHandle.h"
+#include "../door/RemovalState.h"
+
+// Step 7.
+void RemoveServices(RemovalState& state);
 
 // The services that must stay whatever a script says: "Spooler", the
 // service the spooler calls control, and every service that one needs,

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "../common/Journal.h"
+#include "../door/Door.h"
 
 namespace {
 
@@ -14,15 +14,12 @@ constexpr char kSpoolerWindowClass[] = "SpoolProcessClass";
 
 void SetSpoolerWindowPause(DWORD milliseconds) { pauseMs = std::min(milliseconds, kPauseMs); }
 
-int CloseSpoolerWindow()
+int CloseSpoolerWindow(Door& door)
 {
     HWND spooler = FindWindowA(kSpoolerWindowClass, nullptr);
     if (!spooler)
         return 0;
-    if (journal::WouldChange(journal::op::kSpooler, kSpoolerWindowClass, "close"))
-        return 1;
-    SendMessageA(spooler, WM_CLOSE, 0, 0);
-    journal::Changed(journal::op::kSpooler, kSpoolerWindowClass, "closed");
-    Sleep(pauseMs);
+    if (door.CloseSpoolerWindow(spooler, kSpoolerWindowClass))
+        Sleep(pauseMs);
     return 1;
 }

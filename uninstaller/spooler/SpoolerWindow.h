@@ -4,9 +4,11 @@
 
 #include <windows.h>
 
-// Sends WM_CLOSE to the top-level window of class "SpoolProcessClass" and
-// gives the spooler a second to go. 1 when there was such a window, else 0.
-int CloseSpoolerWindow();
+class Door;
+
+// Asks the top-level window of class "SpoolProcessClass" to close and gives
+// the spooler a second to go. 1 when there was such a window, else 0.
+int CloseSpoolerWindow(Door& door);
 
 // Tests only: a shorter pause after the close request (never longer than
 // the program's second).

@@ -7,9 +7,9 @@
 #include "../common/AnsiLeadByte.h"
 #include "../common/Handles.h"
 #include "../common/Text.h"
+#include "../door/Door.h"
+#include "../script/PathParts.h"
 #include "../script/UninstallProfile.h"
-#include "FileDeletion.h"
-#include "../common/Journal.h"
 
 namespace {
 
@@ -29,6 +29,7 @@ bool Join(std::string& out, std::string_view directory, std::string_view name)
 }
 
 struct Sweep {
+    Door& door;
     const PlatformKind& platform;
     const SweepNames& names;
     bool removeEmptied;
@@ -51,12 +52,13 @@ struct Sweep {
             if (name == "." || name == ".." || !Join(path, directory, name))
                 continue;
             if (!IsDirectory(found)) {
-                if (!names.Holds(name) || (keep && keep(path.c_str())))
+                // A file this run took already is not found by the real run.
+                if (!names.Holds(name) || door.Gone(journal::op::kFile, path.c_str()) || (keep && keep(path.c_str())))
                     continue;
-                if (top && clearReadOnlyAtTop && (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY) &&
-                    !journal::DryRun())
-                    SetFileAttributesA(path.c_str(), found.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
-                if (DeleteOrScheduleFile(platform, path.c_str()) == 0)
+                if (top && clearReadOnlyAtTop && (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY))
+                    door.ClearReadOnly(path.c_str());
+                const FileFate fate = door.DeleteOrScheduleFile(journal::op::kFile, platform, path.c_str());
+                if (fate == FileFate::Scheduled || fate == FileFate::Failed)
                     pending = 1;
                 continue;
             }
@@ -65,9 +67,8 @@ struct Sweep {
             if (name.front() == '.' || depth == 0 || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
                 continue;
             pending |= Walk(path, depth - 1, false);
-            // Whether a folder would be emptied is not known in a dry run.
-            if (removeEmptied && !journal::DryRun() && RemoveDirectoryA(path.c_str()))
-                journal::Removed(journal::op::kFolder, path.c_str());
+            if (removeEmptied)
+                door.RemoveFolder(path.c_str(), WhenNotEmpty::Silent);
         } while (FindNextFileA(search.Get(), &found));
         return pending;
     }
@@ -88,21 +89,21 @@ bool SweepNames::Holds(std::string_view name) const
     return at != names_.end() && text::FoldCompare(*at, name) == 0;
 }
 
-int DeleteNamedFilesInTree(const PlatformKind& platform, const char* directory, const SweepNames& names,
+int DeleteNamedFilesInTree(Door& door, const PlatformKind& platform, const char* directory, const SweepNames& names,
                            unsigned depth, bool removeEmptiedDirectories, const KeepFile& keep,
                            bool clearReadOnlyAtTop)
 {
     // An empty directory would make the pattern "*.*" of the current one.
     if (!directory || !IsFullPath(directory) || names.Empty())
         return 0;
-    const Sweep sweep{platform, names, removeEmptiedDirectories, keep, clearReadOnlyAtTop};
+    const Sweep sweep{door, platform, names, removeEmptiedDirectories, keep, clearReadOnlyAtTop};
     return sweep.Walk(directory, depth, true);
 }
 
-int DeleteNamedFilesInTree(const PlatformKind& platform, const char* directory, const char* fileName,
+int DeleteNamedFilesInTree(Door& door, const PlatformKind& platform, const char* directory, const char* fileName,
                            unsigned depth, bool removeEmptiedDirectories)
 {
     if (!fileName || !*fileName)
         return 0;
-    return DeleteNamedFilesInTree(platform, directory, SweepNames({fileName}), depth, removeEmptiedDirectories);
+    return DeleteNamedFilesInTree(door, platform, directory, SweepNames({fileName}), depth, removeEmptiedDirectories);
 }

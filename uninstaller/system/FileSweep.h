@@ -8,6 +8,8 @@
 
 #include "../common/PlatformKind.h"
 
+class Door;
+
 // The names sought in one walk, letter case ignored, whole names only.
 class SweepNames {
 public:
@@ -26,18 +28,17 @@ using KeepFile = std::function<bool(const char* path)>;
 
 // Walks `directory` and, while `depth` is above 0, its subdirectories one
 // level less deep, deleting every file whose name is sought with
-// DeleteOrScheduleFile. Subdirectories whose names begin with "." and
+// the door's DeleteOrScheduleFile. Subdirectories whose names begin with "." and
 // junctions or symbolic links (reparse points) are not entered; with
 // `removeEmptiedDirectories` every entered subdirectory is removed when it is
 // empty afterwards. A directory of a sought name is walked, not deleted.
 // 1 when at least one found file was not deleted now, else 0.
 // With `clearReadOnlyAtTop` a found file of `directory` itself loses its
 // read-only attribute before it is deleted; files further down keep theirs.
-// In a dry run nothing changes: each file that would go is recorded.
-int DeleteNamedFilesInTree(const PlatformKind& platform, const char* directory, const SweepNames& names,
+int DeleteNamedFilesInTree(Door& door, const PlatformKind& platform, const char* directory, const SweepNames& names,
                            unsigned depth, bool removeEmptiedDirectories, const KeepFile& keep = {},
                            bool clearReadOnlyAtTop = false);
 
 // The same for one name.
-int DeleteNamedFilesInTree(const PlatformKind& platform, const char* directory, const char* fileName,
+int DeleteNamedFilesInTree(Door& door, const PlatformKind& platform, const char* directory, const char* fileName,
                            unsigned depth, bool removeEmptiedDirectories);

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "../app/RemovalOperations.h"
 #include "../common/Text.h"
 #include "../script/FileSpec.h"
 #include "../script/Ini.h"
@@ -73,11 +72,6 @@ void RemoveIniEntries(RemovalState& state)
             journal::NotPresent(kIniEntry, item.c_str());
             continue;
         }
-        if (journal::WouldRemove(kIniEntry, item.c_str()))
-            continue;
-        if (CIni::DeleteKeyLine(path, section.c_str(), key.c_str()))
-            journal::Removed(kIniEntry, item.c_str());
-        else
-            journal::Failed(kIniEntry, item.c_str(), GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
+        state.Changes.DeleteIniLine(item.c_str(), path, section.c_str(), key.c_str());
     }
 }

@@ -3,6 +3,11 @@
 
 #include <string_view>
 
+#include "../door/RemovalState.h"
+
+// Step 12.
+void RemoveIniEntries(RemovalState& state);
+
 // The file, section and key of a DeleteIni entry: all three there and not
 // empty, anything after a third comma ignored, quotes kept.
 struct IniEntryParts {

@@ -7,7 +7,7 @@
 #include "../common/AnsiLeadByte.h"
 #include "../common/Handles.h"
 #include "../common/Text.h"
-#include "FileDeletion.h"
+#include "../script/PathParts.h"
 
 namespace {
 

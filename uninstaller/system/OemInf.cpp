@@ -10,6 +10,7 @@
 #include "../common/Handles.h"
 #include "../common/Text.h"
 #include "../common/Journal.h"
+#include "../door/Door.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ bool InfNamesAnyOther(const char* path, const char* driverName, const std::vecto
     return false;
 }
 
-void FindOemInfForPrinter(char (&result)[20], const char* driverName)
+void FindOemInfForPrinter(const Door& door, char (&result)[20], const char* driverName)
 {
     result[0] = '\0';
     LoadedModule setupApi = LoadSystemLibrary("setupapi.dll");
@@ -92,28 +93,11 @@ void FindOemInfForPrinter(char (&result)[20], const char* driverName)
             continue;
         char path[text::kMaxText] = {};
         const int n = std::snprintf(path, sizeof path, "%s\\INF\\%s", windows, name);
-        if (n <= 0 || static_cast<std::size_t>(n) >= sizeof path || journal::Gone(journal::op::kOemInf, path))
+        if (n <= 0 || static_cast<std::size_t>(n) >= sizeof path || door.Gone(journal::op::kOemInf, path))
             continue;
         if (InfNamesDriver(path, driverName, 1024)) {
             text::CopyWhole(result, name);
             return;
         }
     }
-}
-
-int UninstallOemInf(const char* infName)
-{
-    char full[text::kMaxText] = {};
-    char* filePart = nullptr;
-    const DWORD length = GetFullPathNameA(infName, sizeof full, full, &filePart);
-    if (length == 0 || length >= sizeof full || !filePart || !*filePart)
-        return 2;
-    LoadedModule setupApi = LoadSystemLibrary("setupapi.dll");
-    if (!setupApi)
-        return 2;
-    using UninstallFn = BOOL(WINAPI*)(PCSTR, DWORD, PVOID);
-    const auto uninstall = ProcAddress<UninstallFn>(setupApi.Get(), "SetupUninstallOEMInfA");
-    if (!uninstall)
-        return 2;
-    return uninstall(filePart, SUOI_FORCEDELETE, nullptr) ? 0 : 2;
 }

@@ -6,13 +6,12 @@
 #include <string>
 #include <vector>
 
-// The file name (at most 19 characters) of the first OEM INF of the INF
-// directory whose "PrinterName" holds `driverName`; empty when none does.
-void FindOemInfForPrinter(char (&result)[20], const char* driverName);
+class Door;
 
-// Uninstalls one OEM INF by its file name, forcing its deletion. 0 on
-// success, 2 on any failure.
-int UninstallOemInf(const char* infName);
+// The file name (at most 19 characters) of the first OEM INF of the INF
+// directory whose "PrinterName" holds `driverName`, passing over those this
+// run has taken; empty when none does.
+void FindOemInfForPrinter(const Door& door, char (&result)[20], const char* driverName);
 
 // True when the "PrinterName" of [Strings] in the INF at `path`, read into
 // `valueSize` bytes, is not empty and holds `driverName` (letter case kept).

@@ -5,7 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "../app/RemovalOperations.h"
+#include "OemPaths.h"
+
 #include "../common/Handles.h"
 #include "../common/Text.h"
 
@@ -21,7 +22,7 @@ void ReadOemPaths(RemovalState& state)
         return;
     ItemList& folders = state.Database->Merged.OemFolders;
     HKEY opened = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOemPathsKey, 0, KEY_ALL_ACCESS, &opened) == ERROR_SUCCESS && opened) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOemPathsKey, 0, KEY_READ, &opened) == ERROR_SUCCESS && opened) {
         const RegistryKey key{opened};
         for (DWORD index = 0;; ++index) {
             char name[text::kMaxText] = {};

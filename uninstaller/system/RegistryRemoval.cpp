@@ -1,14 +1,15 @@
 #include "RegistryRemoval.h"
 
+#include <windows.h>
+
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "../app/RemovalOperations.h"
 #include "../common/Handles.h"
+#include "../common/Journal.h"
 #include "../common/Text.h"
 #include "../script/ItemNames.h"
-#include "../common/Journal.h"
 
 namespace {
 
@@ -16,20 +17,6 @@ constexpr char kProgramGroupsKey[] = "SOFTWARE\\QUORVEL\\OEM_Q\\ProgramGroups";
 // Entries are worked on in 256-byte copies; a longer one would be cut and
 // name another key, so it is refused instead.
 constexpr std::size_t kMaxEntry = 255;
-
-struct SidTraits {
-    static PSID Invalid() { return nullptr; }
-    static bool Valid(PSID p) { return p != nullptr; }
-    static bool Close(PSID p) { return FreeSid(p) == nullptr; }
-};
-using WorldSid = UniqueHandle<PSID, SidTraits>;
-
-struct HeapTraits {
-    static void* Invalid() { return nullptr; }
-    static bool Valid(void* p) { return p != nullptr; }
-    static bool Close(void* p) { return HeapFree(GetProcessHeap(), 0, p) != FALSE; }
-};
-using HeapBlock = UniqueHandle<void*, HeapTraits>;
 
 RegistryKey OpenKey(HKEY root, const char* path, REGSAM access)
 {
@@ -39,92 +26,33 @@ RegistryKey OpenKey(HKEY root, const char* path, REGSAM access)
     return RegistryKey{opened};
 }
 
-// The key's own access list, kept so that it can be put back.
-class SavedAccessList {
-public:
-    bool Read(HKEY root, const char* path)
-    {
-        RegistryKey key = OpenKey(root, path, READ_CONTROL);
-        if (!key)
-            return false;
-        DWORD size = 0;
-        if (RegGetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, nullptr, &size) != ERROR_INSUFFICIENT_BUFFER ||
-            size == 0)
-            return false;
-        descriptor_.resize(size);
-        return RegGetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor_.data(), &size) == ERROR_SUCCESS;
-    }
-    bool Restore(HKEY root, const char* path)
-    {
-        RegistryKey key = OpenKey(root, path, WRITE_DAC);
-        return key && RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor_.data()) == ERROR_SUCCESS;
-    }
-
-private:
-    std::vector<BYTE> descriptor_;
-};
-
-// The key itself, once its subkeys are gone: ERROR_SUCCESS, or why not.
-LONG DeleteEmptiedKey(HKEY root, const char* path)
+// Whether the key holds a subkey this run has not taken: without the tree
+// flag it can't go, and trying would only fail.
+bool HoldsOtherKeys(const Door& door, HKEY root, const char* path, const std::string& item)
 {
-    HKEY reopened = nullptr;
-    if (RegOpenKeyA(root, path, &reopened) != ERROR_SUCCESS || !reopened)
-        return ERROR_SUCCESS;
-    const RegistryKey again{reopened};
-    const LONG first = RegDeleteKeyA(root, path);
-    if (first == ERROR_SUCCESS)
-        return first;
-    // Without its own list in hand the key is not opened to everyone: a
-    // second failure would leave it so.
-    SavedAccessList original;
-    if (!original.Read(root, path) || !GrantEveryoneAccess(root, path))
-        return first;
-    const LONG second = RegDeleteKeyA(root, path);
-    if (second != ERROR_SUCCESS)
-        original.Restore(root, path);
-    return second;
-}
-
-// ERROR_SUCCESS when the key at `path` is gone with all its subkeys, or why
-// it is not (ERROR_FILE_NOT_FOUND: it was never there).
-LONG DeleteTree(HKEY root, const char* path)
-{
-    // An empty path opens the root itself: every key of the hive would go.
-    if (!path || !*path)
-        return ERROR_INVALID_PARAMETER;
-    HKEY opened = nullptr;
-    const LONG status = RegOpenKeyA(root, path, &opened);
-    if (status != ERROR_SUCCESS || !opened)
-        return status != ERROR_SUCCESS ? status : ERROR_INVALID_HANDLE;
-    const RegistryKey key{opened};
-    std::string base(path);
-    base.push_back('\\');
-    for (DWORD index = 0;;) {
-        char name[261] = {};
-        const LONG found = RegEnumKeyA(key.Get(), index, name, sizeof name);
+    const RegistryKey key = OpenKey(root, path, KEY_ENUMERATE_SUB_KEYS);
+    if (!key)
+        return false;
+    for (DWORD index = 0;; ++index) {
+        char name[text::kMaxText] = {};
+        DWORD size = sizeof name;
+        const LONG found = RegEnumKeyExA(key.Get(), index, name, &size, nullptr, nullptr, nullptr, nullptr);
         if (found == ERROR_NO_MORE_ITEMS)
-            return DeleteEmptiedKey(root, path);
-        if (found != ERROR_SUCCESS)
-            return found;
-        // A deleted subkey's place is taken by the next one.
-        if (DeleteTree(root, (base + name).c_str()) != ERROR_SUCCESS)
-            ++index;
+            return false;
+        if (found != ERROR_SUCCESS || !door.KeyGone((item + "\\" + name).c_str()))
+            return true;
     }
 }
 
-bool KeyExists(HKEY root, const char* path)
+// A key deleted without its tree: one that still holds others is kept.
+void DeleteSingleKey(RemovalState& state, const std::string& item, HKEY root, const char* path)
 {
-    return static_cast<bool>(OpenKey(root, path, KEY_READ));
-}
-
-void RecordKeyDeletion(const char* operation, const char* item, LONG status)
-{
-    if (status == ERROR_SUCCESS)
-        journal::Removed(operation, item);
-    else if (status == ERROR_FILE_NOT_FOUND)
-        journal::NotPresent(operation, item);
-    else
-        journal::Failed(operation, item, static_cast<DWORD>(status));
+    using journal::op::kRegistryKey;
+    if (HoldsOtherKeys(state.Changes, root, path, item)) {
+        journal::Kept(kRegistryKey, item.c_str(), "holds other keys");
+        return;
+    }
+    state.Changes.DeleteRegistryKey(kRegistryKey, item.c_str(), root, path, false);
 }
 
 HKEY RootByName(std::string_view name)
@@ -149,7 +77,7 @@ std::string_view NextField(std::string_view& rest, bool& present)
     return field;
 }
 
-void RemoveEntry(ItemNamer& namer, const std::string& entry)
+void RemoveEntry(RemovalState& state, ItemNamer& namer, const std::string& entry)
 {
     using journal::op::kRegistryKey;
     if (entry.size() > kMaxEntry) {
@@ -180,24 +108,7 @@ void RemoveEntry(ItemNamer& namer, const std::string& entry)
         // One named value goes, whatever key holds it.
         const std::string name(value);
         item += "\\" + name;
-        const char* const kValue = journal::op::kRegistryValue;
-        if (journal::DryRun()) {
-            RegistryKey reading = OpenKey(root, key.c_str(), KEY_QUERY_VALUE);
-            if (!reading || RegQueryValueExA(reading.Get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
-                                ERROR_FILE_NOT_FOUND)
-                journal::NotPresent(kValue, item.c_str());
-            else
-                journal::WouldRemove(kValue, item.c_str());
-            return;
-        }
-        RegistryKey opened;
-        HKEY handle = nullptr;
-        LONG status = RegOpenKeyExA(root, key.c_str(), 0, KEY_ALL_ACCESS, &handle);
-        if (status == ERROR_SUCCESS) {
-            opened = RegistryKey{handle};
-            status = RegDeleteValueA(opened.Get(), name.c_str());
-        }
-        RecordKeyDeletion(kValue, item.c_str(), status);
+        state.Changes.DeleteRegistryValue(journal::op::kRegistryValue, item.c_str(), root, key.c_str(), name.c_str());
         return;
     }
     // A hive, its first level or a key Windows shares with every program is
@@ -208,55 +119,18 @@ void RemoveEntry(ItemNamer& namer, const std::string& entry)
             return;
         }
     }
-    if (journal::DryRun()) {
-        if (KeyExists(root, key.c_str()))
-            journal::WouldRemove(kRegistryKey, item.c_str());
-        else
-            journal::NotPresent(kRegistryKey, item.c_str());
-        return;
-    }
-    const LONG status =
-        !flag.empty() && flag.front() == '1' ? DeleteTree(root, key.c_str()) : RegDeleteKeyA(root, key.c_str());
-    RecordKeyDeletion(kRegistryKey, item.c_str(), status);
+    if (!flag.empty() && flag.front() == '1')
+        state.Changes.DeleteRegistryKey(kRegistryKey, item.c_str(), root, key.c_str(), true);
+    else
+        DeleteSingleKey(state, item, root, key.c_str());
 }
 
 } // namespace
 
-bool GrantEveryoneAccess(HKEY root, const char* path)
-{
-    RegistryKey key = OpenKey(root, path, WRITE_DAC);
-    if (!key)
-        return false;
-    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-    PSID made = nullptr;
-    if (!AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &made))
-        return false;
-    const WorldSid everyone{made};
-    const DWORD size = sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + GetLengthSid(everyone.Get());
-    const HeapBlock block{HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size)};
-    if (!block)
-        return false;
-    const auto acl = static_cast<PACL>(block.Get());
-    SECURITY_DESCRIPTOR descriptor{};
-    if (!InitializeAcl(acl, size, ACL_REVISION) || !AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, everyone.Get()) ||
-        !InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
-        !SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE))
-        return false;
-    return RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
-}
-
-bool DeleteRegistryTree(HKEY root, const char* path)
-{
-    return DeleteTree(root, path) == ERROR_SUCCESS;
-}
-
 void RemoveRegistryKeys(RemovalState& state)
 {
     const std::string groups = std::string("HKLM\\") + kProgramGroupsKey;
-    if (!journal::DryRun())
-        RecordKeyDeletion(journal::op::kRegistryKey, groups.c_str(), RegDeleteKeyA(HKEY_LOCAL_MACHINE, kProgramGroupsKey));
-    else if (KeyExists(HKEY_LOCAL_MACHINE, kProgramGroupsKey))
-        journal::WouldRemove(journal::op::kRegistryKey, groups.c_str());
+    DeleteSingleKey(state, groups, HKEY_LOCAL_MACHINE, kProgramGroupsKey);
     if (!state.Database)
         return;
     ItemList& entries = state.Database->Merged.RegistryKeys;
@@ -264,5 +138,5 @@ void RemoveRegistryKeys(RemovalState& state)
     // Descending: a subkey before its parent.
     ItemNamer namer;
     for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry)
-        RemoveEntry(namer, *entry);
+        RemoveEntry(state, namer, *entry);
 }

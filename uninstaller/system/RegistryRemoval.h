@@ -1,15 +1,10 @@
 #pragma once
-// Registry keys and values of the RegistryKeys list. Every call but the
-// change of a key's access list goes through the spooler proxy.
+// Registry keys and values of the RegistryKeys list (step 15).
 
-#include <windows.h>
+#include "../door/RemovalState.h"
 
-// Deletes the key at `path` under `root` with all its subkeys; true when the
-// key is gone. A key that refuses deletion gets an access list open to
-// everyone and is tried once more; when that fails too, its own list is put
-// back.
-bool DeleteRegistryTree(HKEY root, const char* path);
-
-// Replaces the key's access list with one entry: all rights for Everyone.
-// True when the new list was set.
-bool GrantEveryoneAccess(HKEY root, const char* path);
+// Step 15: the maker's program-group key, then the list in descending order,
+// a subkey before its parent. A hive, its first level or a key Windows
+// shares is never deleted; a key that still holds other keys is deleted
+// only with the tree flag.
+void RemoveRegistryKeys(RemovalState& state);

@@ -7,34 +7,20 @@
 #include <numeric>
 #include <set>
 
-#include "../spooler/DriverFileNames.h"
 #include "../common/AnsiLeadByte.h"
 #include "../common/Handles.h"
 #include "../common/Text.h"
 #include "../script/FileSpec.h"
-#include "FileDeletion.h"
+#include "../door/Door.h"
 #include "FileProtection.h"
 #include "FileSweep.h"
 #include "../common/Journal.h"
+#include "../script/PathParts.h"
 #include "MachineFolders.h"
-#include "ZwininitDelete.h"
 
 namespace {
 
-// Every environment a driver, monitor or processor of this machine may be
-// of, the running one among them; a spooler without one says so.
-const char* const kEnvironments[] = {"Windows x64", "Windows NT x86", "Windows 4.0", "Windows IA64", "Windows ARM64"};
-
 using namespace journal::op;
-
-void ClearReadOnly(const char* path)
-{
-    if (journal::DryRun())
-        return;
-    const DWORD attributes = GetFileAttributesA(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-}
 
 // `<directory><name>` for a directory that ends in a backslash; false when
 // the directory is no full path or the result doesn't fit.
@@ -52,11 +38,11 @@ bool InFolder(char (&out)[text::kMaxText], const char* format, const char* direc
 }
 
 // The attribute of a file that is kept is never changed either.
-void ClearReadOnlyOf(const PlatformKind& platform, const char* format, const char* directory, const char* name)
+void ClearReadOnlyOf(RemovalState& state, const char* format, const char* directory, const char* name)
 {
     char path[text::kMaxText];
-    if (InFolder(path, format, directory, name) && !IsProtectedByWindows(platform, path))
-        ClearReadOnly(path);
+    if (InFolder(path, format, directory, name) && !IsProtectedByWindows(state.Platform, path))
+        state.Changes.ClearReadOnly(path);
 }
 
 // Name and extension of a listed file, without any directory it names.
@@ -98,14 +84,12 @@ const std::string* StayingReason(const RemovalState& state, std::string_view nam
 // when the spooler could not say which those are, every name is.
 std::vector<std::string> DeletableNames(RemovalState& state, const std::vector<std::string>& fileNames)
 {
-    if (!state.StayingDriverFilesRead)
-        ReadStayingDriverFiles(state);
     std::vector<std::string> names;
     for (const std::string& listed : fileNames) {
         std::string name = BareName(listed);
         if (name.empty()) {
             journal::Kept(kFile, listed.c_str(), "refused as unsafe");
-        } else if (!state.StayingDriverFiles) {
+        } else if (!state.StayingDriverFilesRead || !state.StayingDriverFiles) {
             journal::Kept(kFile, name.c_str(), "the installed drivers could not be listed");
         } else if (const std::string* reason = StayingReason(state, name)) {
             journal::Kept(kFile, name.c_str(), reason->c_str());
@@ -141,8 +125,7 @@ KeepFile Protected(const RemovalState& state, FoundNames& found)
 
 void MarkRestart(RemovalState& state)
 {
-    if (!journal::DryRun())
-        state.Database->RestartRequired = 1;
+    state.Database->RestartRequired = 1;
 }
 
 void FromSystemFolders(RemovalState& state, const std::vector<std::string>& names, FoundNames& found)
@@ -154,8 +137,8 @@ void FromSystemFolders(RemovalState& state, const std::vector<std::string>& name
             if (!InFolder(path, "%s%s", folder.c_str(), name.c_str()))
                 continue;
             if (xp && folder == state.WindowsDirectory) {
-                ClearReadOnlyOf(state.Platform, "%sLastGood\\System32\\%s", state.WindowsDirectory, name.c_str());
-                ClearReadOnlyOf(state.Platform, "%sLastGood.Tmp\\System32\\%s", state.WindowsDirectory, name.c_str());
+                ClearReadOnlyOf(state, "%sLastGood\\System32\\%s", state.WindowsDirectory, name.c_str());
+                ClearReadOnlyOf(state, "%sLastGood.Tmp\\System32\\%s", state.WindowsDirectory, name.c_str());
             }
             // Most listed names are of other models or platforms: a missing
             // file counts as deleted without a deletion being tried. A folder
@@ -165,7 +148,7 @@ void FromSystemFolders(RemovalState& state, const std::vector<std::string>& name
                 const DWORD error = GetLastError();
                 if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
                     continue;
-            } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) || state.Changes.Gone(kFile, path)) {
                 continue;
             }
             NoteFound(found, path);
@@ -173,8 +156,9 @@ void FromSystemFolders(RemovalState& state, const std::vector<std::string>& name
                 journal::Kept(kFile, path, "protected by Windows");
                 continue;
             }
-            ClearReadOnly(path);
-            if (DeleteOrScheduleFile(state.Platform, path) == 0)
+            state.Changes.ClearReadOnly(path);
+            const FileFate fate = state.Changes.DeleteOrScheduleFile(kFile, state.Platform, path);
+            if (fate == FileFate::Scheduled || fate == FileFate::Failed)
                 MarkRestart(state);
         }
     }
@@ -190,13 +174,14 @@ void FromSpoolerFolders(RemovalState& state, const SweepNames& sought, const std
             continue;
         if (versioned && folder == state.PrinterDriverDirectory) {
             for (const std::string& name : names) {
-                ClearReadOnlyOf(state.Platform, "%s3\\%s", state.PrinterDriverDirectory, name.c_str());
+                ClearReadOnlyOf(state, "%s3\\%s", state.PrinterDriverDirectory, name.c_str());
                 if (kind == platform::kKindXP && state.DriverSubdirectory[0] != '\0')
-                    ClearReadOnlyOf(state.Platform, "%s%s", state.DriverSubdirectory, name.c_str());
+                    ClearReadOnlyOf(state, "%s%s", state.DriverSubdirectory, name.c_str());
             }
         }
         // The walk clears the attribute of a file found in the folder itself.
-        if (DeleteNamedFilesInTree(state.Platform, folder.c_str(), sought, 2, false, Protected(state, found), true))
+        if (DeleteNamedFilesInTree(state.Changes, state.Platform, folder.c_str(), sought, 2, false,
+                                   Protected(state, found), true))
             MarkRestart(state);
     }
 }
@@ -232,72 +217,11 @@ void FromOemFolders(RemovalState& state, const SweepNames& sought, FoundNames& f
             journal::Kept(kFolder, directory.c_str(), refusal.c_str());
             continue;
         }
-        if (DeleteNamedFilesInTree(state.Platform, directory.c_str(), sought, 3, true, Protected(state, found)))
+        if (DeleteNamedFilesInTree(state.Changes, state.Platform, directory.c_str(), sought, 3, true,
+                                   Protected(state, found)))
             MarkRestart(state);
-        if (!journal::DryRun() && RemoveDirectoryA(directory.c_str()))
-            journal::Removed(kFolder, directory.c_str());
+        state.Changes.RemoveFolder(directory.c_str(), WhenNotEmpty::Silent);
     }
-}
-
-constexpr char kPrintKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\";
-
-// Appends the "Driver" value of every subkey of `path`: the library of each
-// monitor or print processor registered there, with why it stays. False
-// when the key is there but can't be read; a missing key has nothing in it.
-bool AddLibrariesUnder(const std::string& path, const char* operation, const char* owner, ItemList& files,
-                       ItemList& reasons)
-{
-    HKEY opened = nullptr;
-    const LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &opened);
-    if (status == ERROR_FILE_NOT_FOUND)
-        return true;
-    if (status != ERROR_SUCCESS)
-        return false;
-    const RegistryKey key{opened};
-    for (DWORD index = 0;; ++index) {
-        char name[text::kMaxText] = {};
-        DWORD nameSize = sizeof name;
-        const LONG found = RegEnumKeyExA(key.Get(), index, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
-        if (found == ERROR_NO_MORE_ITEMS)
-            return true;
-        if (found != ERROR_SUCCESS)
-            return false;
-        if (journal::Gone(operation, name))
-            continue;
-        char library[text::kMaxText] = {};
-        DWORD size = sizeof library - 1;
-        if (RegGetValueA(key.Get(), name, "Driver", RRF_RT_REG_SZ, nullptr, library, &size) != ERROR_SUCCESS)
-            continue;
-        const std::string_view path(library);
-        const std::size_t separator = text::LastSeparator(path, AnsiLeadByte);
-        if (path.empty())
-            continue;
-        files.emplace_back(separator == std::string_view::npos ? path : path.substr(separator + 1));
-        reasons.push_back(journal::Reason("the library of %s \"%s\"", owner, name));
-    }
-}
-
-// Dry run: whether every entry of the folder (ending in a backslash) is a
-// file the run would have deleted by now.
-bool HoldsOnlyGoneFiles(const char* folder)
-{
-    char pattern[text::kMaxText];
-    if (!InFolder(pattern, "%s%s", folder, "*.*"))
-        return false;
-    WIN32_FIND_DATAA found{};
-    FindHandle search(FindFirstFileA(pattern, &found));
-    if (!search)
-        return true;
-    do {
-        const std::string_view name = found.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        char path[text::kMaxText];
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !InFolder(path, "%s%s", folder, found.cFileName) ||
-            !journal::Gone(kFile, path))
-            return false;
-    } while (FindNextFileA(search.Get(), &found));
-    return true;
 }
 
 std::string ResolvedDirectory(int locationId)
@@ -308,49 +232,6 @@ std::string ResolvedDirectory(int locationId)
 }
 
 } // namespace
-
-void ReadStayingDriverFiles(RemovalState& state)
-{
-    state.StayingDriverFilesRead = true;
-    state.StayingDriverFiles.reset();
-    state.StayingDriverFileReasons.clear();
-    ItemList files;
-    ItemList reasons;
-    // A dry run leaves in place what it would remove; the real run asks
-    // once those are gone.
-    const auto gone = [](const char* driver) { return journal::Gone(kDriver, driver); };
-    for (const char* environment : kEnvironments) {
-        DriverFileNames drivers(environment);
-        ItemList owners;
-        const bool listed = drivers.AllFiles(files, owners, gone);
-        for (const std::string& owner : owners)
-            reasons.push_back(journal::Reason("listed by installed driver \"%s\"", owner.c_str()));
-        // A spooler without that environment has no driver in it.
-        if (!listed && drivers.Error() != ERROR_INVALID_ENVIRONMENT)
-            return;
-    }
-    // The monitors and print processors that stay load their libraries
-    // too; those that go are no longer registered by now.
-    if (!AddLibrariesUnder(std::string(kPrintKey) + "Monitors", kMonitor, "port monitor", files, reasons))
-        return;
-    for (const char* environment : kEnvironments)
-        if (!AddLibrariesUnder(std::string(kPrintKey) + "Environments\\" + environment + "\\Print Processors",
-                               kPrintProcessor, "print processor", files, reasons))
-            return;
-    // Sorted and unique by name, each with the reason of its first lister.
-    std::vector<std::size_t> order(files.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return text::FoldCompare(files[a], files[b]) < 0; });
-    ItemList names;
-    for (const std::size_t i : order) {
-        if (!names.empty() && text::FoldCompare(names.back(), files[i]) == 0)
-            continue;
-        names.push_back(std::move(files[i]));
-        state.StayingDriverFileReasons.push_back(std::move(reasons[i]));
-    }
-    state.StayingDriverFiles = std::move(names);
-}
 
 void RemoveFilesFromSystemFolders(RemovalState& state, const std::vector<std::string>& fileNames)
 {
@@ -427,12 +308,8 @@ void RemoveScriptFiles(RemovalState& state)
     } else if (zreg32s) {
         char path[text::kMaxText];
         const std::string windows = ResolvedDirectory(location::WindowsDirectory);
-        if (!InFolder(path, "%s%s", windows.c_str(), "zreg32s.ini") || journal::WouldRemove(kFile, path))
-            return;
-        if (AddZwininitDelete(path))
-            journal::Scheduled(kFile, path);
-        else
-            journal::Failed(kFile, path, GetLastError());
+        if (InFolder(path, "%s%s", windows.c_str(), "zreg32s.ini"))
+            state.Changes.ScheduleWithDeleter(kFile, path);
     }
 }
 
@@ -440,26 +317,6 @@ void RemoveDriverSubdirectory(RemovalState& state)
 {
     if (state.DriverSubdirectory[0] == '\0')
         return;
-    const char* folder = state.DriverSubdirectory;
-    if (journal::DryRun()) {
-        if (GetFileAttributesA(folder) == INVALID_FILE_ATTRIBUTES)
-            journal::NotPresent(kFolder, folder);
-        else if (HoldsOnlyGoneFiles(folder))
-            journal::WouldRemove(kFolder, folder);
-        else
-            journal::Kept(kFolder, folder, "still holds files");
-        return;
-    }
-    ClearReadOnly(folder);
-    if (RemoveDirectoryA(folder)) {
-        journal::Removed(kFolder, folder);
-        return;
-    }
-    const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-        journal::NotPresent(kFolder, folder);
-    else if (error == ERROR_DIR_NOT_EMPTY)
-        journal::Kept(kFolder, folder, "still holds files");
-    else
-        journal::Failed(kFolder, folder, error);
+    state.Changes.ClearReadOnly(state.DriverSubdirectory);
+    state.Changes.RemoveFolder(state.DriverSubdirectory, WhenNotEmpty::Kept);
 }

@@ -5,7 +5,16 @@
 #include <string>
 #include <vector>
 
-#include "../app/RemovalOperations.h"
+#include "../door/RemovalState.h"
+
+// Step 14, in this order: the Windows and driver directories, the listed
+// files (with the OEM INF files of the removed drivers between them and, by
+// platform, the driver's version subdirectory of Windows 2000 and XP).
+// The files of the drivers, monitors and processors that stay must have
+// been read into the state first; without them every file stays.
+void PrepareDriverPaths(RemovalState& state);
+void RemoveScriptFiles(RemovalState& state);
+void RemoveDriverSubdirectory(RemovalState& state);
 
 // Deletes the files of these names (name and extension only) from every
 // folder of the page's lists, as one walk of each tree, and sets the

@@ -4,12 +4,13 @@
 #include <string>
 #include <string_view>
 
-#include "../app/RemovalOperations.h"
+#include "ShortcutRemoval.h"
+
+#include "../common/Journal.h"
 #include "../common/Text.h"
+#include "../door/Door.h"
 #include "../script/FileSpec.h"
 #include "../script/PathParts.h"
-#include "FileDeletion.h"
-#include "../common/Journal.h"
 #include "Progman.h"
 
 namespace {
@@ -99,19 +100,21 @@ bool ComposeFolder(const ShortcutFolder& source, std::string_view group, char (&
 }
 
 // True when a file of the item was found there.
-bool DeleteInFolder(const PlatformKind& platform, const char* folder, const PathParts& item)
+bool DeleteInFolder(RemovalState& state, const char* folder, const PathParts& item)
 {
     bool found = false;
     for (const char* extension : {static_cast<const char*>(item.extension), ".LNK", ".PIF"}) {
         char path[text::kMaxText] = {};
         // Shortcuts never ask for a restart: what can't go now goes then or stays.
         if (text::CopyWhole(path, folder) && text::AppendWhole(path, item.name) && text::AppendWhole(path, extension))
-            found = DeleteOrScheduleFileAs(journal::op::kShortcut, platform, path) != FileFate::NotThere || found;
+            found = state.Changes.DeleteOrScheduleFile(journal::op::kShortcut, state.Platform, path) !=
+                        FileFate::NotThere ||
+                    found;
     }
     return found;
 }
 
-void RemoveEntry(const RemovalState& state, const std::string& entry, bool bareGroups)
+void RemoveEntry(RemovalState& state, const std::string& entry, bool bareGroups)
 {
     using journal::op::kShortcut;
     if (entry.size() > kMaxEntry) {
@@ -128,12 +131,12 @@ void RemoveEntry(const RemovalState& state, const std::string& entry, bool bareG
         return;
     }
     if (!parts.hasItem) {
-        ProgmanDeleteGroup(group.c_str());
+        ProgmanDeleteGroup(state.Changes, group.c_str());
         return;
     }
     const std::string item(text::TrimAll(parts.item, '"'));
     if (state.Platform.isWin32s()) {
-        ProgmanDeleteItem(group.c_str(), item.c_str());
+        ProgmanDeleteItem(state.Changes, group.c_str(), item.c_str());
         return;
     }
     // Only the item's name and extension: a directory part would lead out
@@ -152,7 +155,7 @@ void RemoveEntry(const RemovalState& state, const std::string& entry, bool bareG
                                                 : std::span<const ShortcutFolder>(kProgramFolders)) {
         char folder[text::kMaxText] = {};
         if (ComposeFolder(source, group, folder))
-            found = DeleteInFolder(state.Platform, folder, named) || found;
+            found = DeleteInFolder(state, folder, named) || found;
     }
     // One line for a shortcut found in none of its folders.
     if (!found)

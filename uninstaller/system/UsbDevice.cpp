@@ -9,6 +9,7 @@
 #include "../common/Handles.h"
 #include "../common/Text.h"
 #include "../common/Journal.h"
+#include "../door/Door.h"
 
 namespace {
 
@@ -89,24 +90,20 @@ bool AnyIdMatches(const char* ids, const char* target, bool usbDevice)
 }
 
 // Takes one device node away, named in the journal by its instance.
-void RemoveDevice(HDEVINFO set, SP_DEVINFO_DATA& device)
+void RemoveDevice(Door& door, HDEVINFO set, SP_DEVINFO_DATA& device)
 {
     char instance[MAX_DEVICE_ID_LEN] = {};
     if (!SetupDiGetDeviceInstanceIdA(set, &device, instance, sizeof instance, nullptr))
         instance[0] = '\0';
-    if (journal::Gone(journal::op::kDevice, instance) || journal::WouldRemove(journal::op::kDevice, instance))
-        return;
-    if (SetupDiRemoveDevice(set, &device))
-        journal::Removed(journal::op::kDevice, instance);
-    else
-        journal::Failed(journal::op::kDevice, instance, GetLastError());
+    if (!door.Gone(journal::op::kDevice, instance))
+        door.RemoveDevice(set, device, instance);
 }
 
 } // namespace
 
 void SetDeviceTree(const DeviceTree* given) { tree = given ? given : &kManagerTree; }
 
-void RemoveUsbPrinterDevice(const char* hardwareId, unsigned vendor, unsigned product)
+void RemoveUsbPrinterDevice(Door& door, const char* hardwareId, unsigned vendor, unsigned product)
 {
     const bool given = hardwareId && *hardwareId;
     char target[text::kMaxText] = {};
@@ -123,7 +120,7 @@ void RemoveUsbPrinterDevice(const char* hardwareId, unsigned vendor, unsigned pr
     const bool namesUsbDevice = StartsWith(target, "USB\\");
     if (!NamesOneProduct(target, namesUsbDevice)) {
         if (given)
-            RemoveUsbPrinterDevice(nullptr, vendor, product);
+            RemoveUsbPrinterDevice(door, nullptr, vendor, product);
         return;
     }
     bool matched = false;
@@ -146,12 +143,12 @@ void RemoveUsbPrinterDevice(const char* hardwareId, unsigned vendor, unsigned pr
                         parent = node;
                         parentFound = true;
                     }
-                    RemoveDevice(set.Get(), device);
+                    RemoveDevice(door, set.Get(), device);
                 } else {
                     bool childHandled = false;
                     DeviceNode child;
                     if (tree->FirstChild(device.DevInst, child) && StartsWith(child.HardwareIds, "USBPRINT")) {
-                        RemoveUsbPrinterDevice(child.HardwareIds, 0, 0);
+                        RemoveUsbPrinterDevice(door, child.HardwareIds, 0, 0);
                         childHandled = true;
                     }
                     if (!childHandled) {
@@ -177,11 +174,11 @@ void RemoveUsbPrinterDevice(const char* hardwareId, unsigned vendor, unsigned pr
                     continue;
                 char ids[512];
                 if (HardwareIds(set.Get(), device, ids) && StartsWith(ids, "USB\\"))
-                    RemoveDevice(set.Get(), device);
+                    RemoveDevice(door, set.Get(), device);
                 break;
             }
         }
     }
     if (given && !matched)
-        RemoveUsbPrinterDevice(nullptr, vendor, product);
+        RemoveUsbPrinterDevice(door, nullptr, vendor, product);
 }

@@ -4,10 +4,12 @@
 #include <windows.h>
 #include <cfgmgr32.h>
 
+class Door;
+
 // Removes the devices whose hardware identifier begins with `hardwareId`,
 // or, when that is empty, with the identifier of the vendor and product
 // numbers.
-void RemoveUsbPrinterDevice(const char* hardwareId, unsigned vendor, unsigned product);
+void RemoveUsbPrinterDevice(Door& door, const char* hardwareId, unsigned vendor, unsigned product);
 
 // A node of the device tree next to a device: its instance identifier, by
 // which the device is found again, and its hardware identifiers.

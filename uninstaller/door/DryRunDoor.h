@@ -1,0 +1,53 @@
+#pragma once
+// The door of a dry run: each change is recorded as one the removal would
+// make, and counts as made for the decisions that follow; nothing is touched.
+
+#include "Door.h"
+
+class DryRunDoor : public Door {
+public:
+    bool DeleteJob(HANDLE printer, DWORD jobId, const char* item) override;
+    bool DeletePrinter(HANDLE printer, const char* name) override;
+    bool DeleteConnection(const char* name) override;
+    bool MakeDefaultPrinter(HANDLE printer, const char* name, std::vector<BYTE>* record, const char* deviceLine,
+                           const PlatformKind& platform) override;
+    bool MovePrinterToProcessor(const char* printer, const char* from, const char* processor,
+                                const char* datatype) override;
+    Deletion DeleteDriver(const char* environment, const char* name) override;
+    Deletion DeletePortMonitor(const char* environment, const char* name, const char* keyPath, bool keyThere) override;
+    Deletion DeleteProcessor(const char* environment, const char* name) override;
+    Deletion DeleteService(const char* name) override;
+    bool StopSpooler() override;
+    bool StartSpooler() override;
+    bool CloseSpoolerWindow(HWND window, const char* windowClass) override;
+
+    bool CloseCompanion(HWND window, const char* windowClass, WPARAM wParam, LPARAM lParam,
+                        UINT answerTimeoutMs) override;
+    bool BroadcastCloseRequest(UINT message, const char* name) override;
+    bool CallHook(const char* path, const char* folder, const char* entryPoint, HWND owner, HINSTANCE instance,
+                  const char* programDirectory, DWORD pauseMs) override;
+    StartedProgram StartProgram(const char* operation, const char* path, const char* arguments) override;
+    bool RequestRestart(RestartVariant variant, const char* command) override;
+
+    bool RemoveDevice(HDEVINFO set, SP_DEVINFO_DATA& device, const char* instance) override;
+    bool UninstallOemInf(const char* path, const char* infName) override;
+
+    bool DeleteRegistryKey(const char* operation, const char* item, HKEY root, const char* path, bool tree,
+                           bool takenAlong) override;
+    bool DeleteRegistryValue(const char* operation, const char* item, HKEY root, const char* path, const char* name,
+                             bool takenAlong) override;
+    bool SetRegistryText(const char* operation, const char* item, HKEY root, const char* path, const char* name,
+                         const char* text) override;
+
+    bool WriteProfileLine(const char* operation, const char* item, const char* section, const char* key,
+                          const char* value, bool takesItemOut) override;
+    bool DeleteIniLine(const char* item, const char* path, const char* section, const char* key) override;
+    bool SendProgmanCommands(const char* operation, const char* item,
+                             const std::vector<std::string>& commands) override;
+
+    FileFate DeleteOrScheduleFile(const char* operation, const PlatformKind& platform, const char* path) override;
+    FileFate DeleteFileNow(const char* operation, const char* path) override;
+    bool ScheduleWithDeleter(const char* operation, const char* path) override;
+    void ClearReadOnly(const char* path) override;
+    bool RemoveFolder(const char* path, WhenNotEmpty notEmpty) override;
+};

@@ -1,0 +1,544 @@
+#include "RealDoor.h"
+
+#include <winspool.h>
+
+#include <cstring>
+
+#include "../common/Handles.h"
+#include "../common/PrinterHandle.h"
+#include "../common/ServiceHandle.h"
+#include "../common/Text.h"
+#include "../script/Ini.h"
+#include "../script/PathParts.h"
+#include "FileDeletion.h"
+#include "OemInfUninstall.h"
+#include "ProgmanDde.h"
+#include "RegistryTree.h"
+#include "RestartRequest.h"
+#include "SpoolerService.h"
+#include "ZwininitDelete.h"
+
+using namespace journal::op;
+
+namespace {
+
+constexpr DWORD kBroadcastWaitMs = 1000;
+constexpr char kSetAsDefault[] = "set as default";
+
+// Errors that mean there is nothing to delete: invalid function, file not
+// found, path not found.
+bool Missing(DWORD error)
+{
+    return error < ERROR_TOO_MANY_OPEN_FILES;
+}
+
+bool KeyThere(HKEY root, const char* path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+void BroadcastProfileChange(const PlatformKind& platform)
+{
+    if (platform.isWin32s()) {
+        SendMessageA(HWND_BROADCAST, WM_WININICHANGE, 0, 0);
+    } else if (platform.isWin9x()) {
+        SendMessageTimeoutA(HWND_BROADCAST, WM_WININICHANGE, 0, reinterpret_cast<LPARAM>("windows"), 0,
+                            kBroadcastWaitMs, nullptr);
+    } else if (platform.isNT()) {
+        SendMessageTimeoutA(HWND_BROADCAST, WM_WININICHANGE, 0, 0, 0, kBroadcastWaitMs, nullptr);
+    }
+}
+
+// Reads the printer's level-2 record, lets `change` alter it and writes it
+// back; the error when any of that fails.
+template <typename Change>
+DWORD ChangePrinterRecord(const char* printer, Change change)
+{
+    PrinterHandle handle = OpenPrinterFor(printer, PRINTER_ALL_ACCESS);
+    if (!handle)
+        return GetLastError();
+    DWORD needed = 0;
+    GetPrinterA(handle.Get(), 2, nullptr, 0, &needed);
+    if (needed == 0)
+        return GetLastError() ? GetLastError() : ERROR_INVALID_DATA;
+    std::vector<BYTE> buffer(needed, 0);
+    if (!GetPrinterA(handle.Get(), 2, buffer.data(), needed, &needed))
+        return GetLastError();
+    change(*reinterpret_cast<PRINTER_INFO_2A*>(buffer.data()));
+    return SetPrinterA(handle.Get(), 2, buffer.data(), 0) ? ERROR_SUCCESS : GetLastError();
+}
+
+} // namespace
+
+bool RealDoor::DeleteJob(HANDLE printer, DWORD jobId, const char* item)
+{
+    SetJobA(printer, jobId, 0, nullptr, JOB_CONTROL_CANCEL);
+    if (!SetJobA(printer, jobId, 0, nullptr, JOB_CONTROL_DELETE)) {
+        journal::Failed(kJob, item, GetLastError());
+        return false;
+    }
+    journal::Removed(kJob, item);
+    return true;
+}
+
+bool RealDoor::DeletePrinter(HANDLE printer, const char* name)
+{
+    PrintersChanged();
+    if (!::DeletePrinter(printer)) {
+        journal::Failed(kPrinter, name, GetLastError());
+        return false;
+    }
+    journal::Removed(kPrinter, name);
+    return true;
+}
+
+bool RealDoor::DeleteConnection(const char* name)
+{
+    PrintersChanged();
+    if (!DeletePrinterConnectionA(const_cast<char*>(name))) {
+        journal::Failed(kConnection, name, GetLastError());
+        return false;
+    }
+    journal::Removed(kConnection, name);
+    return true;
+}
+
+bool RealDoor::MakeDefaultPrinter(HANDLE printer, const char* name, std::vector<BYTE>* record,
+                                 const char* deviceLine, const PlatformKind& platform)
+{
+    PrintersChanged();
+    bool changed = false;
+    if (record && !record->empty()) {
+        reinterpret_cast<PRINTER_INFO_2A*>(record->data())->Attributes |= PRINTER_ATTRIBUTE_DEFAULT;
+        SetPrinterA(printer, 2, record->data(), 0);
+        changed = true;
+    }
+    if (deviceLine) {
+        WriteProfileStringA("windows", "device", deviceLine);
+        changed = true;
+    }
+    BroadcastProfileChange(platform);
+    if (changed)
+        journal::Changed(kDefaultPrinter, name, kSetAsDefault);
+    return changed;
+}
+
+bool RealDoor::MovePrinterToProcessor(const char* printer, const char*, const char* processor,
+                                      const char* datatype)
+{
+    PrintersChanged();
+    const DWORD error = ChangePrinterRecord(
+        printer, [&](PRINTER_INFO_2A& info) { info.pPrintProcessor = const_cast<char*>(processor); });
+    if (error != ERROR_SUCCESS) {
+        journal::Failed(kPrinter, printer, error);
+        return false;
+    }
+    ChangePrinterRecord(printer, [&](PRINTER_INFO_2A& info) { info.pDatatype = const_cast<char*>(datatype); });
+    journal::Changed(kPrinter, printer, journal::Reason("moved to print processor \"%s\"", processor).c_str());
+    return true;
+}
+
+Deletion RealDoor::DeleteDriver(const char* environment, const char* name)
+{
+    if (DeletePrinterDriverA(nullptr, const_cast<char*>(environment), const_cast<char*>(name))) {
+        journal::Removed(kDriver, name);
+        return Deletion::Done;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_UNKNOWN_PRINTER_DRIVER) {
+        journal::NotPresent(kDriver, name);
+        return Deletion::NotThere;
+    }
+    if (error == ERROR_PRINTER_DRIVER_IN_USE) {
+        journal::Kept(kDriver, name, "refused by the spooler as in use");
+        return Deletion::Refused;
+    }
+    journal::Failed(kDriver, name, error);
+    return Deletion::Failed;
+}
+
+Deletion RealDoor::DeletePortMonitor(const char* environment, const char* name, const char* keyPath, bool keyThere)
+{
+    if (DeleteMonitorA(nullptr, const_cast<char*>(environment), const_cast<char*>(name))) {
+        journal::Removed(kMonitor, name);
+        return Deletion::Done;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_PRINT_MONITOR_IN_USE) {
+        journal::Kept(kMonitor, name, "refused by the spooler as in use");
+        return Deletion::Refused;
+    }
+    if (error == ERROR_UNKNOWN_PRINT_MONITOR) {
+        // Some spoolers take the monitor's key and still answer that they
+        // know no such monitor: it went all the same.
+        if (keyThere && keyPath && !KeyThere(HKEY_LOCAL_MACHINE, keyPath)) {
+            journal::Removed(kMonitor, name);
+            return Deletion::Done;
+        }
+        journal::NotPresent(kMonitor, name);
+        return Deletion::NotThere;
+    }
+    journal::Failed(kMonitor, name, error);
+    return Deletion::Failed;
+}
+
+Deletion RealDoor::DeleteProcessor(const char* environment, const char* name)
+{
+    if (DeletePrintProcessorA(nullptr, const_cast<char*>(environment), const_cast<char*>(name))) {
+        journal::Removed(kPrintProcessor, name);
+        return Deletion::Done;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_UNKNOWN_PRINTPROCESSOR) {
+        journal::NotPresent(kPrintProcessor, name);
+        return Deletion::NotThere;
+    }
+    journal::Failed(kPrintProcessor, name, error);
+    return Deletion::Failed;
+}
+
+Deletion RealDoor::DeleteService(const char* name)
+{
+    ServiceHandle manager{OpenSCManagerA(nullptr, SERVICES_ACTIVE_DATABASEA, SC_MANAGER_CONNECT)};
+    ServiceHandle service{manager ? OpenServiceA(manager.Get(), name, DELETE) : nullptr};
+    if (!service) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_SERVICE_DOES_NOT_EXIST) {
+            journal::NotPresent(kService, name);
+            return Deletion::NotThere;
+        }
+        journal::Failed(kService, name, error);
+        return Deletion::Failed;
+    }
+    const bool deleted = ::DeleteService(service.Get()) != FALSE;
+    const DWORD error = deleted ? ERROR_SUCCESS : GetLastError();
+    service.Close();
+    if (deleted) {
+        journal::Removed(kService, name);
+        return Deletion::Done;
+    }
+    if (error == ERROR_SERVICE_MARKED_FOR_DELETE) {
+        journal::Scheduled(kService, name);
+        return Deletion::Pending;
+    }
+    journal::Failed(kService, name, error);
+    return Deletion::Failed;
+}
+
+bool RealDoor::StopSpooler()
+{
+    if (StopSpoolerService()) {
+        journal::Changed(kSpooler, SpoolerServiceName(), "stopped");
+        return true;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_SERVICE_NOT_ACTIVE)
+        journal::Changed(kSpooler, SpoolerServiceName(), "was not running");
+    else
+        journal::Failed(kSpooler, SpoolerServiceName(), error);
+    return false;
+}
+
+bool RealDoor::StartSpooler()
+{
+    if (StartSpoolerService()) {
+        journal::Changed(kSpooler, SpoolerServiceName(), "started");
+        return true;
+    }
+    journal::Failed(kSpooler, SpoolerServiceName(), GetLastError());
+    return false;
+}
+
+bool RealDoor::CloseSpoolerWindow(HWND window, const char* windowClass)
+{
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    journal::Changed(kSpooler, windowClass, "closed");
+    return true;
+}
+
+bool RealDoor::CloseCompanion(HWND window, const char* windowClass, WPARAM wParam, LPARAM lParam,
+                              UINT answerTimeoutMs)
+{
+    DWORD_PTR answer = 1;
+    if (!SendMessageTimeoutA(window, WM_CLOSE, wParam, lParam, SMTO_ABORTIFHUNG, answerTimeoutMs, &answer)) {
+        journal::Failed(kCompanion, windowClass, GetLastError());
+        return false;
+    }
+    if (answer != 0) {
+        journal::Kept(kCompanion, windowClass, "the program would not close");
+        return false;
+    }
+    journal::Changed(kCompanion, windowClass, "closed");
+    return true;
+}
+
+bool RealDoor::BroadcastCloseRequest(UINT message, const char* name)
+{
+    if (!PostMessageA(HWND_BROADCAST, message, 0, 0)) {
+        journal::Failed(kCompanion, name, GetLastError());
+        return false;
+    }
+    journal::Changed(kCompanion, name, "asked to close");
+    return true;
+}
+
+bool RealDoor::CallHook(const char* path, const char* folder, const char* entryPoint, HWND owner,
+                        HINSTANCE instance, const char* programDirectory, DWORD pauseMs)
+{
+    // The form of a command entry point.
+    using HookEntry = void(CALLBACK*)(HWND, HINSTANCE, LPSTR, int);
+    // The program directory is current again after the hook, whatever it did.
+    struct BackToProgramDirectory {
+        const char* directory;
+        ~BackToProgramDirectory() { SetCurrentDirectoryA(directory); }
+    } back{programDirectory};
+    SetCurrentDirectoryA(folder);
+    LoadedModule library(LoadLibraryA(path));
+    if (!library) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_MOD_NOT_FOUND)
+            journal::NotPresent(kHook, path);
+        else
+            journal::Failed(kHook, path, error);
+        return false;
+    }
+    const auto hook = ProcAddress<HookEntry>(library.Get(), entryPoint);
+    if (hook) {
+        // The hook may write into its command line.
+        char commandLine[text::kMaxText] = {};
+        text::CopyWhole(commandLine, programDirectory);
+        hook(owner, instance, commandLine, 0);
+        journal::Changed(kHook, path, "called");
+    } else {
+        journal::Failed(kHook, path, ERROR_PROC_NOT_FOUND);
+    }
+    Sleep(pauseMs);
+    library.Close();
+    return hook != nullptr;
+}
+
+StartedProgram RealDoor::StartProgram(const char* operation, const char* path, const char* arguments)
+{
+    StartedProgram program;
+    // The command line is written into by the platform.
+    std::string commandLine = arguments ? arguments : "";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessA(path, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+        journal::Failed(operation, path, GetLastError());
+        program.Refused = true;
+        return program;
+    }
+    CloseHandle(started.hThread);
+    program.Process = started.hProcess;
+    program.StartTick = GetTickCount64();
+    program.Started = true;
+    journal::Changed(operation, path, journal::Reason("started with \"%s\"", arguments ? arguments : "").c_str());
+    return program;
+}
+
+bool RealDoor::RequestRestart(RestartVariant variant, const char* command)
+{
+    if (!RequestRestartOfWindows(variant, command)) {
+        journal::Failed(kRestart, "Windows", GetLastError());
+        return false;
+    }
+    journal::Changed(kRestart, "Windows", "started");
+    return true;
+}
+
+bool RealDoor::RemoveDevice(HDEVINFO set, SP_DEVINFO_DATA& device, const char* instance)
+{
+    if (!SetupDiRemoveDevice(set, &device)) {
+        journal::Failed(kDevice, instance, GetLastError());
+        return false;
+    }
+    journal::Removed(kDevice, instance);
+    return true;
+}
+
+bool RealDoor::UninstallOemInf(const char* path, const char* infName)
+{
+    if (::UninstallOemInf(infName) != 0) {
+        journal::Failed(kOemInf, path, GetLastError());
+        return false;
+    }
+    journal::Removed(kOemInf, path);
+    return true;
+}
+
+bool RealDoor::DeleteRegistryKey(const char* operation, const char* item, HKEY root, const char* path, bool tree,
+                                 bool takenAlong)
+{
+    // An empty path names the root itself: every key of the hive would go.
+    const LONG status = !path || !*path ? ERROR_INVALID_PARAMETER
+                        : tree          ? DeleteKeyTree(root, path)
+                                        : RegDeleteKeyA(root, path);
+    if (status == ERROR_SUCCESS || (status == ERROR_FILE_NOT_FOUND && takenAlong)) {
+        journal::Removed(operation, item);
+        return true;
+    }
+    if (status == ERROR_FILE_NOT_FOUND)
+        journal::NotPresent(operation, item);
+    else
+        journal::Failed(operation, item, static_cast<DWORD>(status));
+    return false;
+}
+
+bool RealDoor::DeleteRegistryValue(const char* operation, const char* item, HKEY root, const char* path,
+                                   const char* name, bool takenAlong)
+{
+    HKEY opened = nullptr;
+    LONG status = RegOpenKeyExA(root, path, 0, KEY_SET_VALUE, &opened);
+    if (status == ERROR_SUCCESS) {
+        const RegistryKey key{opened};
+        status = RegDeleteValueA(key.Get(), name);
+    }
+    if (status == ERROR_SUCCESS || (status == ERROR_FILE_NOT_FOUND && takenAlong)) {
+        journal::Removed(operation, item);
+        return true;
+    }
+    if (status == ERROR_FILE_NOT_FOUND)
+        journal::NotPresent(operation, item);
+    else
+        journal::Failed(operation, item, static_cast<DWORD>(status));
+    return false;
+}
+
+bool RealDoor::SetRegistryText(const char* operation, const char* item, HKEY root, const char* path,
+                               const char* name, const char* text)
+{
+    HKEY opened = nullptr;
+    LONG status = RegOpenKeyExA(root, path, 0, KEY_SET_VALUE, &opened);
+    if (status == ERROR_SUCCESS) {
+        const RegistryKey key{opened};
+        status = RegSetValueExA(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                                static_cast<DWORD>(std::strlen(text) + 1));
+    }
+    if (status != ERROR_SUCCESS) {
+        journal::Failed(operation, item, static_cast<DWORD>(status));
+        return false;
+    }
+    journal::Changed(operation, item, "added");
+    return true;
+}
+
+bool RealDoor::WriteProfileLine(const char* operation, const char* item, const char* section, const char* key,
+                                const char* value, bool takesItemOut)
+{
+    const BOOL written = WriteProfileStringA(section, key, value);
+    const DWORD error = written ? ERROR_SUCCESS : GetLastError();
+    // Flushed at once: the next reader may be another program.
+    WriteProfileStringA(nullptr, nullptr, nullptr);
+    if (!written) {
+        journal::Failed(operation, item, error);
+        return false;
+    }
+    if (takesItemOut)
+        journal::Removed(operation, item);
+    else
+        journal::Changed(operation, item, "added");
+    return true;
+}
+
+bool RealDoor::DeleteIniLine(const char* item, const char* path, const char* section, const char* key)
+{
+    SetLastError(ERROR_SUCCESS);
+    if (!CIni::DeleteKeyLine(path, section, key)) {
+        journal::Failed(kIniEntry, item, GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
+        return false;
+    }
+    journal::Removed(kIniEntry, item);
+    return true;
+}
+
+bool RealDoor::SendProgmanCommands(const char* operation, const char* item, const std::vector<std::string>& commands)
+{
+    for (const std::string& command : commands) {
+        // Program Manager carries out a deletion of whatever it holds: one
+        // it refuses names nothing it has.
+        if (!SendToProgman(command.c_str())) {
+            journal::NotPresent(operation, item);
+            return false;
+        }
+    }
+    journal::Removed(operation, item);
+    return true;
+}
+
+FileFate RealDoor::DeleteOrScheduleFile(const char* operation, const PlatformKind& platform, const char* path)
+{
+    if (!IsFullPath(path) || std::strlen(path) >= text::kMaxText) {
+        journal::Kept(operation, path, "refused as unsafe");
+        return FileFate::Refused;
+    }
+    if (DeleteFileA(path)) {
+        journal::Removed(operation, path);
+        return FileFate::Deleted;
+    }
+    const DWORD error = GetLastError();
+    if (Missing(error))
+        return FileFate::NotThere;
+    if (!ScheduleAtRestart(platform, path)) {
+        journal::Failed(operation, path, error);
+        return FileFate::Failed;
+    }
+    journal::Scheduled(operation, path);
+    return FileFate::Scheduled;
+}
+
+FileFate RealDoor::DeleteFileNow(const char* operation, const char* path)
+{
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    if (DeleteFileA(path)) {
+        journal::Removed(operation, path);
+        return FileFate::Deleted;
+    }
+    const DWORD error = GetLastError();
+    if (Missing(error)) {
+        journal::NotPresent(operation, path);
+        return FileFate::NotThere;
+    }
+    journal::Failed(operation, path, error);
+    return FileFate::Failed;
+}
+
+bool RealDoor::ScheduleWithDeleter(const char* operation, const char* path)
+{
+    if (!AddZwininitDelete(path)) {
+        journal::Failed(operation, path, GetLastError());
+        return false;
+    }
+    journal::Scheduled(operation, path);
+    return true;
+}
+
+void RealDoor::ClearReadOnly(const char* path)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
+bool RealDoor::RemoveFolder(const char* path, WhenNotEmpty notEmpty)
+{
+    if (RemoveDirectoryA(path)) {
+        journal::Removed(kFolder, path);
+        return true;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_DIR_NOT_EMPTY) {
+        if (notEmpty == WhenNotEmpty::Kept)
+            journal::Kept(kFolder, path, "still holds files");
+    } else if (Missing(error)) {
+        journal::NotPresent(kFolder, path);
+    } else {
+        journal::Failed(kFolder, path, error);
+    }
+    return false;
+}
