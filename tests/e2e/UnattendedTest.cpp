@@ -64,19 +64,6 @@ bool Logged(const std::vector<LogLine>& log, const std::string& operation, const
     });
 }
 
-// Operation and item of every line whose outcome begins with one of these.
-std::set<std::string> Items(const std::vector<LogLine>& log, std::initializer_list<const char*> outcomes)
-{
-    std::set<std::string> items;
-    for (const LogLine& line : log) {
-        for (const char* outcome : outcomes) {
-            if (line.outcome.rfind(outcome, 0) == 0)
-                items.insert(line.operation + " | " + line.item);
-        }
-    }
-    return items;
-}
-
 std::string Joined(const std::set<std::string>& items)
 {
     std::string all;
@@ -347,15 +334,16 @@ TEST(NoPick, WithAFilterTheOfferedPrintersGoWithoutAChoice)
 
 namespace {
 
-// The package of "Lumenta C" as the other end-to-end runs make it, and a
-// printer on another of the maker's drivers that stays and whose profile
-// names one of the same files.
+// The package of "Lumenta C" as the other end-to-end runs make it, the
+// driver of "Lumenta D" with one of the same files, and the masking
+// product, whose tool the removal starts when the last printer goes.
 constexpr char kWhatIfScript[] = "[UnPrinterDrivers]\r\n"
                                  "\"QUORVEL Lumenta 3100\",Lum3100,3\r\n"
                                  "\"QUORVEL Lumenta 2400\",Lum2400,3\r\n"
-                                 "[Lum2400.Files]\r\nQLE2ELIB.DLL\r\n"
+                                 "Veltrope,Velt,1\r\n"
+                                 "[Lum2400.Files]\r\nQLE2ELIB.DLL\r\nqe2ehelp.txt\r\n"
                                  "[Lum3100.Files]\r\nQL3100.DLL\r\nQLE2ELIB.DLL\r\nQLE2EINUSE.DLL=held\r\n"
-                                 "QLE2EGONE.DLL\r\n"
+                                 "QLE2EGONE.DLL\r\nqe2estat.exe\r\n"
                                  "[Lum3100.PrintProcessors]\r\nQrvE2eProc\r\n"
                                  "[Lum3100.Monitors]\r\nQUORVEL E2E Monitor\r\n"
                                  "[Lum3100.Services]\r\nQrvE2eService\r\n"
@@ -365,7 +353,57 @@ constexpr char kWhatIfScript[] = "[UnPrinterDrivers]\r\n"
                                  "HKLM,\"SOFTWARE\\QUORVEL\\E2eTree\",,1\r\n"
                                  "HKLM,SOFTWARE\\QUORVEL\\E2eValues,Gone\r\n"
                                  "[Lum3100.DeleteIni]\r\nqe2e.ini,Settings,Remove\r\n"
-                                 "[Lum3100.Shortcuts]\r\n\"QUORVEL E2E\"\r\n\"QUORVEL E2E\",\"Status Monitor.exe\"\r\n";
+                                 "[Lum3100.Shortcuts]\r\n\"QUORVEL E2E\"\r\n\"QUORVEL E2E\",\"Status Monitor.exe\"\r\n"
+                                 "[Velt.Files]\r\nVELTRO32.EXE\r\n";
+
+// What the maker's installers recorded besides the package: its own
+// folder (a listed program, a folder it empties, a file nobody lists), the
+// masking product's tool in the folder the removal looks for it in, and the
+// maker's common keys with a key of another product of the maker below them.
+struct MakerExtras {
+    MakerExtras()
+    {
+        CreateDirectoryA("C:\\Program Files\\QUORVEL", nullptr);
+        for (const char* folder : {"", "Help", "Keep"})
+            CreateDirectoryA((oemFolder + folder).c_str(), nullptr);
+        for (const char* file : {"qe2estat.exe", "Help\\qe2ehelp.txt", "Keep\\notes.txt"})
+            bed::WriteFile(oemFolder + file, "x");
+        CreateDirectoryA(toolFolder.c_str(), nullptr);
+        CopyFileA((bed::TestDirectory() + "masking_tool.exe").c_str(), tool.c_str(), FALSE);
+        SetEnvironmentVariableA("MASKING_TOOL_MS", "300");
+        RegSetKeyValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUORVEL\\OEM_Q\\OEMPaths", "E2E", REG_SZ, oemFolder.c_str(),
+                        static_cast<DWORD>(oemFolder.size() + 1));
+        RegSetKeyValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUORVEL\\OEM\\OEMPaths", "Tool", REG_SZ, toolFolder.c_str(),
+                        static_cast<DWORD>(toolFolder.size() + 1));
+        for (const char* key : {"SOFTWARE\\QUORVEL\\QRS64__Q\\Settings", "SOFTWARE\\QUORVEL\\Filters",
+                                "SOFTWARE\\QUORVEL\\OtherProduct"}) {
+            HKEY made = nullptr;
+            RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made, nullptr);
+            RegCloseKey(made);
+        }
+    }
+    ~MakerExtras()
+    {
+        SetEnvironmentVariableA("MASKING_TOOL_MS", nullptr);
+        for (const char* file : {"qe2estat.exe", "Help\\qe2ehelp.txt", "Keep\\notes.txt"})
+            DeleteFileA((oemFolder + file).c_str());
+        for (const char* folder : {"Help", "Keep", ""})
+            RemoveDirectoryA((oemFolder + folder).c_str());
+        for (const char* suffix : {"", ".args", ".done"})
+            DeleteFileA((tool + suffix).c_str());
+        RemoveDirectoryA(toolFolder.c_str());
+        RemoveDirectoryA("C:\\Program Files\\QUORVEL");
+        for (const char* key : {"OEM_Q", "OEM", "QRS64__Q", "Filters", "OtherProduct"})
+            RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string("SOFTWARE\\QUORVEL\\") + key).c_str());
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUORVEL");
+    }
+    MakerExtras(const MakerExtras&) = delete;
+    MakerExtras& operator=(const MakerExtras&) = delete;
+
+    const std::string oemFolder = "C:\\Program Files\\QUORVEL\\E2E\\";
+    const std::string toolFolder = "C:\\Program Files\\QUORVEL\\Veltrope";
+    const std::string tool = toolFolder + "\\VELTRO32.EXE";
+};
 
 void DumpKey(HKEY root, const std::string& path, std::string& out)
 {
@@ -458,6 +496,7 @@ std::string MachineState()
     DumpFiles(e2e::Folder(CSIDL_SYSTEM).substr(0, e2e::Folder(CSIDL_SYSTEM).size() - 1), state, false);
     DumpFiles(windows + "system32\\spool", state, true);
     DumpFiles(e2e::Folder(CSIDL_PROGRAMS).substr(0, e2e::Folder(CSIDL_PROGRAMS).size() - 1), state, true);
+    DumpFiles("C:\\Program Files\\QUORVEL", state, true);
     state += "win.ini " + Content(windows + "win.ini") + "\nqe2e.ini " + Content(windows + "qe2e.ini") + "\n";
     return state;
 }
@@ -496,68 +535,97 @@ void AskWhatWineMakesOnFirstRead()
     }
 }
 
-std::set<std::string> KeptLines(const std::vector<LogLine>& log)
+// What a line says of its item, whichever run wrote it: taken away (or
+// would be), changed (or would be), kept, not there, failed.
+std::string OutcomeClass(const std::string& outcome)
 {
-    std::set<std::string> kept;
-    for (const LogLine& line : log) {
-        if (line.outcome.rfind("kept", 0) == 0)
-            kept.insert(line.operation + " | " + line.item + " | " + line.outcome);
+    for (const char* removal : {"removed", "scheduled for the next start", "would remove"}) {
+        if (outcome == removal)
+            return "taken away";
     }
-    return kept;
+    for (const char* word : {"kept", "not present", "failed"}) {
+        if (outcome.rfind(word, 0) == 0)
+            return outcome.rfind("kept", 0) == 0 ? outcome : word;
+    }
+    return "changed";
+}
+
+// Every line of the log as operation, item and outcome class; the messages
+// with their answers.
+std::set<std::string> Account(const std::vector<LogLine>& log)
+{
+    std::set<std::string> account;
+    for (const LogLine& line : log)
+        account.insert(line.operation + " | " + line.item + " | " +
+                       (line.operation == "message" ? line.outcome : OutcomeClass(line.outcome)));
+    return account;
 }
 
 } // namespace
 
-TEST(WhatIf, ChangesNothingAndListsWhatTheRealRunThenRemovesAndKeeps)
+TEST(WhatIf, ChangesNothingAndListsItemForItemWhatTheRealRunThenDoes)
 {
     machine::Machine machine;
+    machine::Driver acme("Acme LaserWriter 9");
+    acme.dependentFiles = {"QLE2ELIB.DLL"};
     ASSERT_TRUE(machine.PutScript(machine::DriverDirectory(), kWhatIfScript));
+    ASSERT_TRUE(machine.InstallDriver(acme));
     ASSERT_TRUE(machine.InstallPrinter({"Lumenta C", "QUORVEL Lumenta 3100"}));
     ASSERT_TRUE(machine.InstallPrinter({"Lumenta D", "QUORVEL Lumenta 2400"}));
+    ASSERT_TRUE(machine.InstallPrinter({"Front Desk (Veltrope)", "Veltrope", false, "Lumenta C"}));
+    ASSERT_TRUE(machine.InstallPrinter({"Acme Office", "Acme LaserWriter 9", false}));
     PackageExtras extras;
     ASSERT_TRUE(extras.Ready());
     PackageFiles package;
     ASSERT_NE(package.held, INVALID_HANDLE_VALUE);
+    MakerExtras maker;
     LogFileOnC whatIfLog("unattended-whatif.log");
     LogFileOnC quietLog("unattended-real.log");
-    const std::string filter = " /PRN:\"QUORVEL Lumenta 3100\" ";
 
     AskWhatWineMakesOnFirstRead();
     const std::string before = MachineState();
     bool changed = true;
-    EXPECT_EQ(RunWatchingTheSpooler("/WHATIF" + filter + whatIfLog.Switch(), changed), 0);
+    EXPECT_EQ(RunWatchingTheSpooler("/WHATIF " + whatIfLog.Switch(), changed), 0);
     EXPECT_FALSE(changed) << "the spooler was stopped or started";
     const std::string after = MachineState();
     EXPECT_TRUE(before == after) << "before:\n" << before << "\nafter:\n" << after;
     EXPECT_EQ(extras.HookCalls(), 0) << "a dry run calls no hook";
+    EXPECT_FALSE(Exists(maker.tool + ".args")) << "a dry run starts no program";
 
     const std::vector<LogLine> dry = ReadLog(whatIfLog.path);
-    EXPECT_TRUE(Logged(dry, "printer", "Lumenta C", "would remove"));
-    EXPECT_TRUE(Logged(dry, "printer driver", "QUORVEL Lumenta 3100", "would remove"));
-    EXPECT_TRUE(Logged(dry, "file", "QLE2ELIB.DLL", "kept (needed by printer \"Lumenta D\")"));
-    EXPECT_FALSE(Logged(dry, "printer", "Lumenta D", "would remove"));
+    EXPECT_TRUE(Logged(dry, "program", maker.tool, "would start with \" /d\""));
+    EXPECT_TRUE(Logged(dry, "printer", "Front Desk (Veltrope)", "would remove"));
+    EXPECT_TRUE(Logged(dry, "file", "QLE2ELIB.DLL", "kept (a file of the driver of printer \"Acme Office\")"));
+    EXPECT_TRUE(Logged(dry, "folder", maker.oemFolder + "Help", "would remove"));
+    EXPECT_TRUE(Logged(dry, "registry key", "HKLM\\SOFTWARE\\QUORVEL", "kept (holds other keys)"));
 
     // The real run on the same machine; the oracle above could see a stop.
-    EXPECT_EQ(RunWatchingTheSpooler("/QUIET" + filter + quietLog.Switch(), changed), 3010);
+    EXPECT_EQ(RunWatchingTheSpooler("/QUIET " + quietLog.Switch(), changed), 3010);
     EXPECT_TRUE(changed) << "the real loading restarts the spooler; the watch must see it";
     const std::vector<LogLine> real = ReadLog(quietLog.path);
-    const std::set<std::string> would = Items(dry, {"would remove"});
-    const std::set<std::string> done = Items(real, {"removed", "scheduled"});
-    // What the real run finds gone when it comes to it went with an earlier
-    // removal (the spooler deletes a queue's values and a driver's key
-    // itself); the dry run, which deleted nothing, still finds it there.
-    const std::set<std::string> foundGone = Items(real, {"not present"});
-    std::set<std::string> onlyWould, onlyDone;
-    for (const std::string& item : would) {
-        if (!done.count(item) && !foundGone.count(item))
-            onlyWould.insert(item);
-    }
-    std::set_difference(done.begin(), done.end(), would.begin(), would.end(),
+    EXPECT_TRUE(Logged(real, "program", maker.tool, "started with \" /d\""));
+    EXPECT_TRUE(Logged(real, "program", maker.tool, "ended with exit code 0"));
+    EXPECT_EQ(Content(maker.tool + ".args").find(" /d"), Content(maker.tool + ".args").size() - 3);
+
+    // Item for item, the dry run's list is the real run's. A held file is
+    // told as scheduled by the one and as taken away by the other: both
+    // take it away.
+    const std::set<std::string> listed = Account(dry);
+    const std::set<std::string> done = Account(real);
+    std::set<std::string> onlyListed, onlyDone;
+    std::set_difference(listed.begin(), listed.end(), done.begin(), done.end(),
+                        std::inserter(onlyListed, onlyListed.end()));
+    std::set_difference(done.begin(), done.end(), listed.begin(), listed.end(),
                         std::inserter(onlyDone, onlyDone.end()));
-    EXPECT_TRUE(onlyWould.empty()) << "listed but neither removed nor gone:\n" << Joined(onlyWould);
-    EXPECT_TRUE(onlyDone.empty()) << "removed but not listed:\n" << Joined(onlyDone);
-    EXPECT_FALSE(done.empty());
-    EXPECT_EQ(KeptLines(dry), KeptLines(real));
-    EXPECT_TRUE(Listed("Lumenta D"));
+    EXPECT_TRUE(onlyListed.empty()) << "in the dry run's list only:\n" << Joined(onlyListed);
+    EXPECT_TRUE(onlyDone.empty()) << "in the real run's list only:\n" << Joined(onlyDone);
+
     EXPECT_FALSE(Listed("Lumenta C"));
+    EXPECT_FALSE(Listed("Front Desk (Veltrope)"));
+    EXPECT_TRUE(Listed("Acme Office"));
+    EXPECT_TRUE(Exists(package.system + "QLE2ELIB.DLL"));
+    EXPECT_TRUE(bed::MachineKeyExists("SOFTWARE\\QUORVEL\\OtherProduct"));
+    EXPECT_FALSE(bed::MachineKeyExists("SOFTWARE\\QUORVEL\\OEM_Q"));
+    EXPECT_FALSE(Exists(maker.oemFolder + "Help"));
+    EXPECT_TRUE(Exists(maker.oemFolder + "Keep\\notes.txt"));
 }

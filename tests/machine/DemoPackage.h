@@ -4,7 +4,16 @@
 // reports on, so that the state it prints names exactly what the uninstall
 // script names.
 
+#include "Machine.h"
+
 namespace demo {
+
+// Prepares the machine as an office PC with the maker's printers looks; the
+// printers, drivers and script go with `machine`, the rest with Remove.
+bool Prepare(machine::Machine& machine);
+// Takes away what Prepare put on the machine besides printers, drivers and
+// the script.
+void Remove();
 
 // Driver names; the printer of another maker uses the last one.
 inline constexpr char kLumenta2400[] = "QUORVEL Lumenta 2400";

@@ -21,6 +21,15 @@ std::string Folder(int csidl)
     return std::string(path) + "\\";
 }
 
+// printf into the text.
+template <typename... Args>
+void Put(std::string& out, const char* format, Args... args)
+{
+    char line[1024];
+    std::snprintf(line, sizeof line, format, args...);
+    out += line;
+}
+
 const char* Mark(bool present) { return present ? "present" : "gone   "; }
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -51,7 +60,7 @@ std::vector<BYTE> Enumerated(BOOL (*enumerate)(DWORD&, DWORD&, BYTE*, DWORD), DW
     return buffer;
 }
 
-void PrintPrinters()
+void PrintPrinters(std::string& out)
 {
     DWORD count = 0;
     const auto buffer = Enumerated(
@@ -62,14 +71,14 @@ void PrintPrinters()
     char device[512] = {};
     GetProfileStringA("windows", "device", "", device, sizeof device);
     const std::string defaultName = std::string(device).substr(0, std::string(device).find(','));
-    std::printf("  printers (%lu):\n", count);
+    Put(out, "  printers (%lu):\n", count);
     const auto* printers = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
     for (DWORD i = 0; i < count; ++i)
-        std::printf("    %-26s driver \"%s\"%s\n", printers[i].pPrinterName, printers[i].pDriverName,
+        Put(out, "    %-26s driver \"%s\"%s\n", printers[i].pPrinterName, printers[i].pDriverName,
                     defaultName == printers[i].pPrinterName ? "  (default)" : "");
 }
 
-void PrintDrivers()
+void PrintDrivers(std::string& out)
 {
     DWORD count = 0;
     const auto buffer = Enumerated(
@@ -82,7 +91,7 @@ void PrintDrivers()
         bool found = false;
         for (DWORD i = 0; i < count; ++i)
             found = found || std::string(drivers[i].pName) == name;
-        std::printf("    %s  %s\n", Mark(found), name);
+        Put(out, "    %s  %s\n", Mark(found), name);
     }
 }
 
@@ -110,41 +119,48 @@ std::string SystemFolder() { return Folder(CSIDL_SYSTEM); }
 std::string WindowsFolder() { return Folder(CSIDL_WINDOWS); }
 std::string ProgramsFolder() { return Folder(CSIDL_PROGRAMS); }
 
-void PrintState(const char* when)
+std::string State(const char* when)
 {
-    std::printf("=== the machine %s ===\n", when);
-    PrintPrinters();
-    std::printf("  drivers:\n");
-    PrintDrivers();
-    std::printf("  service:\n    %s  %s\n", Mark(ServiceExists()), kService);
-    std::printf("  start-up entries (HKLM\\%s):\n", kRunKey);
+    std::string out;
+    Put(out, "=== the machine %s ===\n", when);
+    PrintPrinters(out);
+    Put(out, "  drivers:\n");
+    PrintDrivers(out);
+    Put(out, "  service:\n    %s  %s\n", Mark(ServiceExists()), kService);
+    Put(out, "  start-up entries (HKLM\\%s):\n", kRunKey);
     for (const RunValue& run : kRunValues)
-        std::printf("    %s  %s\n", Mark(ValueExists(kRunKey, run.name)), run.name);
-    std::printf("  files (system folder | driver folder 3):\n");
+        Put(out, "    %s  %s\n", Mark(ValueExists(kRunKey, run.name)), run.name);
+    Put(out, "  files (system folder | driver folder 3):\n");
     const std::string system = SystemFolder(), drivers = machine::DriverDirectory() + "3\\";
     for (const char* name : kFiles)
-        std::printf("    %s | %s  %s\n", Mark(Exists(system + name)), Mark(Exists(drivers + name)), name);
-    std::printf("  registry (HKLM):\n");
+        Put(out, "    %s | %s  %s\n", Mark(Exists(system + name)), Mark(Exists(drivers + name)), name);
+    Put(out, "  registry (HKLM):\n");
     for (const RegistryItem& item : kRegistry) {
         if (item.value)
-            std::printf("    %s  %s  value %s\n", Mark(ValueExists(item.key, item.value)), item.key, item.value);
+            Put(out, "    %s  %s  value %s\n", Mark(ValueExists(item.key, item.value)), item.key, item.value);
         else
-            std::printf("    %s  %s\n", Mark(KeyExists(item.key)), item.key);
+            Put(out, "    %s  %s\n", Mark(KeyExists(item.key)), item.key);
     }
     const std::string ini = WindowsFolder() + kIniFile;
-    std::printf("  INI lines (%s):\n", ini.c_str());
+    Put(out, "  INI lines (%s):\n", ini.c_str());
     for (const IniLine& line : kIniLines)
-        std::printf("    %s  [%s] %s\n", Mark(IniLineExists(ini, line)), line.section, line.entry);
+        Put(out, "    %s  [%s] %s\n", Mark(IniLineExists(ini, line)), line.section, line.entry);
     const std::string group = ProgramsFolder() + kGroup;
-    std::printf("  program group and shortcuts (%s):\n", ProgramsFolder().c_str());
-    std::printf("    %s  %s\\\n", Mark(Exists(group)), kGroup);
+    Put(out, "  program group and shortcuts (%s):\n", ProgramsFolder().c_str());
+    Put(out, "    %s  %s\\\n", Mark(Exists(group)), kGroup);
     for (const char* shortcut : kShortcuts)
-        std::printf("    %s  %s\\%s\n", Mark(Exists(group + "\\" + shortcut)), kGroup, shortcut);
-    std::printf("  the maker's folder:\n    %s  %s\\\n", Mark(Exists(kOemFolder)), kOemFolder);
+        Put(out, "    %s  %s\\%s\n", Mark(Exists(group + "\\" + shortcut)), kGroup, shortcut);
+    Put(out, "  the maker's folder:\n    %s  %s\\\n", Mark(Exists(kOemFolder)), kOemFolder);
     for (const char* name : kOemFolderFiles)
-        std::printf("    %s  %s\\%s\n", Mark(Exists(std::string(kOemFolder) + "\\" + name)), kOemFolder, name);
-    std::printf("  OEM INF:\n    %s  %s%s\n", Mark(Exists(WindowsFolder() + kOemInf)), WindowsFolder().c_str(),
+        Put(out, "    %s  %s\\%s\n", Mark(Exists(std::string(kOemFolder) + "\\" + name)), kOemFolder, name);
+    Put(out, "  OEM INF:\n    %s  %s%s\n", Mark(Exists(WindowsFolder() + kOemInf)), WindowsFolder().c_str(),
                 kOemInf);
+    return out;
+}
+
+void PrintState(const char* when)
+{
+    std::fputs(State(when).c_str(), stdout);
     std::fflush(stdout);
 }
 

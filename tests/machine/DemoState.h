@@ -10,8 +10,10 @@ std::string SystemFolder();
 std::string WindowsFolder();
 std::string ProgramsFolder();
 
-// Prints the printers with their drivers, the maker's drivers and each item
-// the uninstall script names, present or gone, under the heading `when`.
+// The printers with their drivers, the maker's drivers and each item the
+// uninstall script names, present or gone, under the heading `when`.
+std::string State(const char* when);
+// The same, printed.
 void PrintState(const char* when);
 
 } // namespace demo
