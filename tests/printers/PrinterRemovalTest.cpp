@@ -198,6 +198,7 @@ protected:
         record.IsMakerDriver = 1;
         record.Skip = chosen ? 0 : 1;
         record.ToRemove = chosen ? 1 : 0;
+        text::CopyWhole(record.UniqueId, uniqueId);
         database.Printers.push_back(record);
         return database.Printers.back();
     }

@@ -8,6 +8,7 @@
 #include "../common/PrinterHandle.h"
 #include "../common/ServiceHandle.h"
 #include "../common/Text.h"
+#include "../common/TwoCall.h"
 #include "../script/Ini.h"
 #include "../script/PathParts.h"
 #include "FileDeletion.h"
@@ -61,15 +62,13 @@ DWORD ChangePrinterRecord(const char* printer, Change change)
     PrinterHandle handle = OpenPrinterFor(printer, PRINTER_ALL_ACCESS);
     if (!handle)
         return GetLastError();
-    DWORD needed = 0;
-    GetPrinterA(handle.Get(), 2, nullptr, 0, &needed);
-    if (needed == 0)
-        return GetLastError() ? GetLastError() : ERROR_INVALID_DATA;
-    std::vector<BYTE> buffer(needed, 0);
-    if (!GetPrinterA(handle.Get(), 2, buffer.data(), needed, &needed))
-        return GetLastError();
-    change(*reinterpret_cast<PRINTER_INFO_2A*>(buffer.data()));
-    return SetPrinterA(handle.Get(), 2, buffer.data(), 0) ? ERROR_SUCCESS : GetLastError();
+    std::optional<std::vector<BYTE>> record = QueryTwice([&](BYTE* data, DWORD size, DWORD* needed) {
+        return GetPrinterA(handle.Get(), 2, data, size, needed) != FALSE;
+    });
+    if (!record || record->empty())
+        return record ? ERROR_INVALID_DATA : GetLastError();
+    change(*reinterpret_cast<PRINTER_INFO_2A*>(record->data()));
+    return SetPrinterA(handle.Get(), 2, record->data(), 0) ? ERROR_SUCCESS : GetLastError();
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 
 #include "../common/PrinterHandle.h"
 #include "../spooler/DriverFileNames.h"
+#include "../spooler/PrinterTraces.h"
 #include "PrinterFilter.h"
 
 namespace {
@@ -294,6 +295,7 @@ int InventoryBuild::BuildOrThrow(std::list<CActivePrinter>& printers)
         if (win32s || ReadPrinterText(printer.Get(), kMakerMarker, nullptr, 0))
             record.IsMakerDriver = 1;
         ReadPrinterText(printer.Get(), kMaskedMarker, record.MaskedName, sizeof record.MaskedName);
+        ReadUniqueId(printer.Get(), record.UniqueId);
 
         const char* printerName = details->pPrinterName ? details->pPrinterName : "";
         record.IsDefault = ((details->Attributes & PRINTER_ATTRIBUTE_DEFAULT) != 0 || isDefault(printerName)) ? 1 : 0;

@@ -28,6 +28,9 @@ struct CActivePrinter {
     // keeps them, so that a script naming a shared file can't take it away.
     std::vector<std::string> DriverFiles;
     char PrintProcessor[text::kMaxText] = {};
+    // The queue's "UniqueID", the braced identifier that names its class
+    // key; empty when it has none.
+    char UniqueId[33] = {};
 
     // Listed on the selection page, and counted as offered.
     bool IsOffered() const { return Foreign == 0 && Removed == 0 && Offered == 1; }

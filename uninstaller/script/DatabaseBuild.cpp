@@ -144,6 +144,15 @@ const UninstallProfile* LookupManufacturer(const std::vector<UninstallProfile>& 
 
 } // namespace
 
+const UninstallProfile* ProfileForDriver(const DatabaseContent& db, std::string_view driver, bool sorted)
+{
+    if (const UninstallProfile* found = Lookup(db.Profiles, driver, sorted))
+        return found;
+    return LookupManufacturer(db.Profiles, driver);
+}
+
+bool ProfilesSortedByName(const DatabaseContent& db) { return SortedByName(db.Profiles); }
+
 bool FindProfile(const DatabaseContent& db, UninstallProfile& out, std::string_view name)
 {
     if (const UninstallProfile* found = Lookup(db.Profiles, name, false)) {
@@ -253,9 +262,7 @@ bool BuildDatabase(DatabaseContent& db, bool win32s)
             inUse.PrintProcessors.emplace_back(p.PrintProcessor);
         if (p.DriverName[0] != '\0')
             inUse.Drivers.emplace_back(p.DriverName);
-        const UninstallProfile* found = Lookup(db.Profiles, p.DriverName, sorted);
-        if (!found)
-            found = LookupManufacturer(db.Profiles, p.DriverName);
+        const UninstallProfile* found = ProfileForDriver(db, p.DriverName, sorted);
         if (found)
             keepProfile(found);
         if (!p.Foreign || found)

@@ -32,6 +32,13 @@ bool FindProfile(const DatabaseContent& db, UninstallProfile& out, std::string_v
 // name's first word; false and a cleared output when there is none.
 bool FindManufacturerProfile(const DatabaseContent& db, UninstallProfile& out, std::string_view driverName);
 
+// The profile a printer of that driver gets: the first of that name (A-Z
+// folded), else the last manufacturer profile of the driver name's first
+// word; nullptr when none. `sorted`: the profiles are in name order, as the
+// readers and the build leave them, and a binary search finds the first.
+const UninstallProfile* ProfileForDriver(const DatabaseContent& db, std::string_view driver, bool sorted);
+bool ProfilesSortedByName(const DatabaseContent& db);
+
 // Every profile but the ignore profiles merged into `target`; true when any was.
 bool FillBaseWorkList(DatabaseContent& db, UninstallProfile& target);
 

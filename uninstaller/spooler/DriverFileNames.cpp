@@ -7,6 +7,7 @@
 
 #include "../common/AnsiLeadByte.h"
 #include "../common/Text.h"
+#include "../common/TwoCall.h"
 
 namespace {
 
@@ -88,30 +89,22 @@ bool DriverFileNames::Collect(const char* driver, std::vector<std::string>& file
 void DriverFileNames::Enumerate()
 {
     enumerated_ = true;
-    DWORD needed = 0;
     DWORD returned = 0;
-    if (!EnumPrinterDriversA(nullptr, const_cast<char*>(environment_), 3, nullptr, 0, &needed, &returned)) {
-        const DWORD error = GetLastError();
-        if (error != ERROR_INSUFFICIENT_BUFFER || needed == 0) {
-            error_ = error;
-            return;
-        }
-    }
-    if (needed == 0) {
-        listed_ = true; // no driver installed at all
-        return;
-    }
+    std::optional<std::vector<BYTE>> listed;
     try {
-        entries_.resize(needed);
+        listed = QueryTwice([&](BYTE* data, DWORD size, DWORD* needed) {
+            return EnumPrinterDriversA(nullptr, const_cast<char*>(environment_), 3, data, size, needed, &returned) !=
+                   FALSE;
+        });
     } catch (const std::bad_alloc&) {
         error_ = ERROR_NOT_ENOUGH_MEMORY;
         return;
     }
-    if (!EnumPrinterDriversA(nullptr, const_cast<char*>(environment_), 3, entries_.data(), needed, &needed, &returned)) {
+    if (!listed) {
         error_ = GetLastError();
-        entries_.clear();
         return;
     }
-    count_ = returned;
+    entries_ = std::move(*listed);
+    count_ = entries_.empty() ? 0 : returned;
     listed_ = true;
 }

@@ -23,16 +23,6 @@ const char* const kUserPrinterKeys[] = {
 
 constexpr char kSpoolerPrinterKey[] = "HKLM,\"System\\CurrentControlSet\\control\\Print\\Printers\\";
 
-bool ReadUniqueId(HANDLE printer, char (&id)[kUniqueIdBytes + 1])
-{
-    // One byte more than offered, so a value that fills the buffer stays a text.
-    std::memset(id, 0, sizeof id);
-    DWORD needed = 0;
-    return GetPrinterDataA(printer, const_cast<char*>(kUniqueId), nullptr, reinterpret_cast<BYTE*>(id),
-                           kUniqueIdBytes, &needed) == ERROR_SUCCESS &&
-           IsBracedIdentifier(id);
-}
-
 bool ValueThere(HKEY root, const char* path, const char* name)
 {
     HKEY opened = nullptr;
@@ -53,6 +43,19 @@ bool KeyThere(HKEY root, const char* path)
 
 } // namespace
 
+bool ReadUniqueId(HANDLE printer, char (&id)[kUniqueIdBytes + 1])
+{
+    // One byte more than offered, so a value that fills the buffer stays a text.
+    std::memset(id, 0, sizeof id);
+    DWORD needed = 0;
+    const bool read = GetPrinterDataA(printer, const_cast<char*>(kUniqueId), nullptr, reinterpret_cast<BYTE*>(id),
+                                      kUniqueIdBytes, &needed) == ERROR_SUCCESS &&
+                      IsBracedIdentifier(id);
+    if (!read)
+        id[0] = '\0';
+    return read;
+}
+
 bool IsBracedIdentifier(const char* value)
 {
     const std::size_t length = std::strlen(value);
@@ -65,12 +68,8 @@ ItemList UniqueIdsOfStayingPrinters(const RemovalState& state)
     if (!state.Database)
         return ids;
     for (const CActivePrinter& printer : state.Database->Printers) {
-        if (!printer.Stays() || printer.ServerName[0] != '\0')
-            continue;
-        const PrinterHandle queue = OpenPrinterFor(printer.PrinterName, PRINTER_ACCESS_USE);
-        char id[kUniqueIdBytes + 1];
-        if (queue && ReadUniqueId(queue.Get(), id))
-            ids.emplace_back(id);
+        if (printer.Stays() && printer.ServerName[0] == '\0' && printer.UniqueId[0] != '\0')
+            ids.emplace_back(printer.UniqueId);
     }
     return ids;
 }

@@ -10,8 +10,13 @@
 // printer that stays carries the same identifier (`staying`).
 void RemoveUniqueIdKey(RemovalState& state, HANDLE printer, const ItemList& staying = {});
 
-// The "UniqueID" identifiers of the local printers that stay.
+// The "UniqueID" identifiers of the local printers that stay, as the
+// inventory read them.
 ItemList UniqueIdsOfStayingPrinters(const RemovalState& state);
+
+// The queue's "UniqueID" when it is a braced identifier of at most 32
+// characters; false, and an empty text, otherwise.
+bool ReadUniqueId(HANDLE printer, char (&id)[33]);
 
 // Which of the user's printer keys hold a value of the printer now, on NT.
 ItemList PrinterUserTraces(const RemovalState& state, const char* printerName);

@@ -5,6 +5,7 @@
 #include <winspool.h>
 
 #include "../common/AnsiLeadByte.h"
+#include "../common/DriverEnvironments.h"
 #include "../common/Handles.h"
 #include "../common/Text.h"
 #include "../script/PathParts.h"
@@ -94,7 +95,7 @@ MachineFolders::MachineFolders()
     AddFrom(folders_, [](char* b, DWORD n) { return GetSystemDirectoryA(b, n); });
     AddFrom(folders_, [](char* b, DWORD n) { return GetSystemWow64DirectoryA(b, n); });
     const std::size_t firstSpooler = folders_.size();
-    for (const char* environment : {static_cast<const char*>(nullptr), "Windows NT x86", "Windows 4.0"}) {
+    for (const char* environment : AllDriverEnvironments()) {
         AddFrom(folders_, [environment](char* b, DWORD n) {
             DWORD needed = 0;
             return GetPrinterDriverDirectoryA(nullptr, const_cast<char*>(environment), 1,
