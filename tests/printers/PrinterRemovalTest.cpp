@@ -398,7 +398,9 @@ TEST_F(PrinterRemovalTest, SubkeysThatCannotGoKeepTheClassKey)
     // with an open access list too.
     SplProxyFault_SetAfter("RegDeleteKeyA", ERROR_ACCESS_DENIED, 1, -1);
 
-    RemoveUniqueIdKey(state, handle);
+    char id[33];
+    ASSERT_TRUE(ReadUniqueId(handle, id));
+    RemoveUniqueIdKey(state, id);
     SplProxyFault_Clear();
     ClosePrinter(handle);
 

@@ -156,8 +156,10 @@ public:
     // A printer moved off a print processor.
     bool MovedOff(const char* printer, const char* processor) const;
     // Counts every change that may alter what the spooler lists as printers
-    // (a queue or connection deleted, a queue's record changed), so that a
-    // listing taken before it is known to be stale.
+    // (a queue or connection deleted, a queue's record changed, a device
+    // removed, the spooler stopped or started, a program started or a hook
+    // called, which may do anything), so that a listing taken before it is
+    // known to be stale.
     unsigned PrinterChanges() const { return printerChanges_; }
     // A new removal starts from what the machine holds then.
     void ForgetGone();

@@ -110,12 +110,14 @@ Deletion DryRunDoor::DeleteService(const char* name)
 
 bool DryRunDoor::StopSpooler()
 {
+    PrintersChanged();
     WouldChange(kSpooler, SpoolerServiceName(), "stop");
     return true;
 }
 
 bool DryRunDoor::StartSpooler()
 {
+    PrintersChanged();
     WouldChange(kSpooler, SpoolerServiceName(), "start");
     return true;
 }
@@ -141,6 +143,8 @@ bool DryRunDoor::BroadcastCloseRequest(UINT, const char* name)
 
 bool DryRunDoor::CallHook(const char* path, const char*, const char*, HWND, HINSTANCE, const char*, DWORD)
 {
+    // What the program does, the listing of printers sees afresh.
+    PrintersChanged();
     // The library is never loaded: its entry point may change anything.
     if (!Exists(path)) {
         journal::NotPresent(kHook, path);
@@ -152,6 +156,7 @@ bool DryRunDoor::CallHook(const char* path, const char*, const char*, HWND, HINS
 
 StartedProgram DryRunDoor::StartProgram(const char* operation, const char* path, const char* arguments)
 {
+    PrintersChanged();
     WouldChange(operation, path, journal::Reason("start with \"%s\"", arguments ? arguments : "").c_str());
     return {};
 }
@@ -164,6 +169,7 @@ bool DryRunDoor::RequestRestart(RestartVariant, const char*)
 
 bool DryRunDoor::RemoveDevice(HDEVINFO, SP_DEVINFO_DATA&, const char* instance)
 {
+    PrintersChanged();
     WouldRemove(kDevice, instance);
     return true;
 }

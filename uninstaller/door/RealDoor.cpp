@@ -230,6 +230,7 @@ Deletion RealDoor::DeleteService(const char* name)
 
 bool RealDoor::StopSpooler()
 {
+    PrintersChanged();
     if (StopSpoolerService()) {
         journal::Changed(kSpooler, SpoolerServiceName(), "stopped");
         return true;
@@ -244,6 +245,7 @@ bool RealDoor::StopSpooler()
 
 bool RealDoor::StartSpooler()
 {
+    PrintersChanged();
     if (StartSpoolerService()) {
         journal::Changed(kSpooler, SpoolerServiceName(), "started");
         return true;
@@ -288,6 +290,8 @@ bool RealDoor::BroadcastCloseRequest(UINT message, const char* name)
 bool RealDoor::CallHook(const char* path, const char* folder, const char* entryPoint, HWND owner,
                         HINSTANCE instance, const char* programDirectory, DWORD pauseMs)
 {
+    // What the program does, the listing of printers sees afresh.
+    PrintersChanged();
     // The form of a command entry point.
     using HookEntry = void(CALLBACK*)(HWND, HINSTANCE, LPSTR, int);
     // The program directory is current again after the hook, whatever it did.
@@ -322,6 +326,7 @@ bool RealDoor::CallHook(const char* path, const char* folder, const char* entryP
 
 StartedProgram RealDoor::StartProgram(const char* operation, const char* path, const char* arguments)
 {
+    PrintersChanged();
     StartedProgram program;
     // The command line is written into by the platform.
     std::string commandLine = arguments ? arguments : "";
@@ -353,6 +358,7 @@ bool RealDoor::RequestRestart(RestartVariant variant, const char* command)
 
 bool RealDoor::RemoveDevice(HDEVINFO set, SP_DEVINFO_DATA& device, const char* instance)
 {
+    PrintersChanged();
     if (!SetupDiRemoveDevice(set, &device)) {
         journal::Failed(kDevice, instance, GetLastError());
         return false;

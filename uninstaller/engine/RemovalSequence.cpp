@@ -48,7 +48,10 @@ bool RemovalSequence::Begin(DWORD folderSettle)
 {
     if (running_)
         return false;
+    // The steps share one listing of the printers, read again after each
+    // change the door makes that may touch a printer.
     state_.Changes.ForgetGone();
+    state_.Printers.Forget();
     FillFolderLists(state_, folderSettle);
     state_.DriverDirectory.Resolve(location::PrinterDriverDirectory);
     step_ = 0;
@@ -73,9 +76,6 @@ RemovalSequence::Outcome RemovalSequence::RunStep()
     const int step = step_;
     journal::SetStep(step);
     waiting_ = false;
-    // The steps share one listing of the printers, read again when a step
-    // begins and after each change of a printer.
-    state_.Printers.Forget();
     try {
         if (stepObserver)
             stepObserver(step);

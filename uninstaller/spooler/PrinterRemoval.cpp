@@ -86,7 +86,7 @@ LocalOutcome RemoveLocalPrinter(RemovalState& state, const CActivePrinter& print
     text::CopyWhole(state.CurrentPrinter, printer.PrinterName);
     text::CopyWhole(state.CurrentDriver, printer.DriverName);
     RemoveJobs(state, handle.Get(), name);
-    RemoveUniqueIdKey(state, handle.Get(), stayingIds);
+    RemoveUniqueIdKey(state, printer.UniqueId, stayingIds);
     // What the user's profile holds of the queue, seen before the spooler
     // may take it along with the queue.
     const ItemList traces = PrinterUserTraces(state, name);

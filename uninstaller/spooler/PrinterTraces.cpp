@@ -74,12 +74,11 @@ ItemList UniqueIdsOfStayingPrinters(const RemovalState& state)
     return ids;
 }
 
-void RemoveUniqueIdKey(RemovalState& state, HANDLE printer, const ItemList& staying)
+void RemoveUniqueIdKey(RemovalState& state, const char* id, const ItemList& staying)
 {
-    char id[kUniqueIdBytes + 1];
     // A copy of the queue, or another queue of the package, that stays may
     // carry the same identifier: its key stays with it.
-    if (!ReadUniqueId(printer, id) || HoldsItem(staying, id))
+    if (!id || !IsBracedIdentifier(id) || HoldsItem(staying, id))
         return;
     const std::string item = std::string("HKCR\\") + id;
     if (!KeyThere(HKEY_CLASSES_ROOT, id)) {

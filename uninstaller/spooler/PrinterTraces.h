@@ -5,10 +5,10 @@
 
 #include "../door/RemovalState.h"
 
-// Deletes the key below HKEY_CLASSES_ROOT that the queue's "UniqueID" names,
-// with everything below it, while the queue is still open; not when a
-// printer that stays carries the same identifier (`staying`).
-void RemoveUniqueIdKey(RemovalState& state, HANDLE printer, const ItemList& staying = {});
+// Deletes the key below HKEY_CLASSES_ROOT that a queue's "UniqueID" names,
+// with everything below it; not when a printer that stays carries the same
+// identifier (`staying`), nor when the identifier is no braced one.
+void RemoveUniqueIdKey(RemovalState& state, const char* uniqueId, const ItemList& staying = {});
 
 // The "UniqueID" identifiers of the local printers that stay, as the
 // inventory read them.
