@@ -12,7 +12,6 @@
 #include <windows.h>
 #include <setupapi.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
@@ -147,41 +146,27 @@ public:
     // what follows asks here so that it decides as the real run would. In
     // a real run the machine itself tells, and these answer false.
     // Names compare without regard to letter case.
-    bool Gone(const char* operation, const char* item) const;
+    virtual bool Gone(const char* operation, const char* item) const;
     // A registry key, also when a tree above it went.
-    bool KeyGone(const char* item) const;
+    virtual bool KeyGone(const char* item) const;
     // A driver of one environment (nullptr: the running one): each
     // environment's copy goes on its own.
-    bool DriverGone(const char* environment, const char* name) const;
+    virtual bool DriverGone(const char* environment, const char* name) const;
     // A printer moved off a print processor.
-    bool MovedOff(const char* printer, const char* processor) const;
+    virtual bool MovedOff(const char* printer, const char* processor) const;
+    // A new removal starts from what the machine holds then.
+    virtual void ForgetGone() {}
+
     // Counts every change that may alter what the spooler lists as printers
     // (a queue or connection deleted, a queue's record changed, a device
     // removed, the spooler stopped or started, a program started or a hook
     // called, which may do anything), so that a listing taken before it is
     // known to be stale.
     unsigned PrinterChanges() const { return printerChanges_; }
-    // A new removal starts from what the machine holds then.
-    void ForgetGone();
 
 protected:
-    // A dry run's line of an item it would take away; the item counts as
-    // gone from now on, a key with everything below it.
-    void WouldRemove(const char* operation, const char* item);
-    void TreeWouldRemove(const char* operation, const char* item);
-    // Gone without a line of its own: a file by its path whatever the
-    // operation that named it, what a change takes along.
-    void MarkGone(const char* operation, const char* item);
-    void MarkTreeGone(const char* item);
-    void MarkDriverGone(const char* environment, const char* name);
-    void MarkMovedOff(const char* printer, const char* processor);
     void PrintersChanged() { ++printerChanges_; }
 
 private:
-    struct FoldLess {
-        bool operator()(const std::string& a, const std::string& b) const;
-    };
-    std::set<std::string, FoldLess> gone_;
-    std::set<std::string, FoldLess> goneTrees_;
     unsigned printerChanges_ = 0;
 };

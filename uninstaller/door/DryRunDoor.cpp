@@ -2,8 +2,11 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "../common/DriverEnvironments.h"
 #include "../common/Handles.h"
+#include "../common/RegistryReads.h"
 #include "../common/Text.h"
 #include "../script/PathParts.h"
 #include "SpoolerKeys.h"
@@ -30,6 +33,27 @@ bool Exists(const char* path)
     // Only "not there" is not there: a file that can't be read may well be.
     const DWORD error = GetLastError();
     return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
+// Operation, a separator no name holds, item.
+std::string GoneKey(const char* operation, const char* item)
+{
+    std::string key = operation ? operation : "";
+    key += '\x01';
+    key += item ? item : "";
+    return key;
+}
+
+// A driver's copy in one environment.
+std::string DriverKey(const char* environment, const char* name)
+{
+    return GoneKey(EnvironmentKeyName(environment), name);
+}
+
+// A printer off a processor: a key no other gone item can have.
+std::string MovedOffKey(const char* printer, const char* processor)
+{
+    return GoneKey(processor, printer) + '\x02';
 }
 
 std::string Child(const char* folder, const char* name)
@@ -184,11 +208,7 @@ bool DryRunDoor::UninstallOemInf(const char* path, const char*)
 bool DryRunDoor::DeleteRegistryKey(const char* operation, const char* item, HKEY root, const char* path, bool,
                                    bool)
 {
-    HKEY key = nullptr;
-    const bool there = path && *path && !KeyGone(item) && RegOpenKeyExA(root, path, 0, KEY_READ, &key) == ERROR_SUCCESS;
-    if (key)
-        RegCloseKey(key);
-    if (!there) {
+    if (!path || !*path || KeyGone(item) || !KeyExists(root, path)) {
         journal::NotPresent(operation, item);
         return false;
     }
@@ -199,13 +219,7 @@ bool DryRunDoor::DeleteRegistryKey(const char* operation, const char* item, HKEY
 bool DryRunDoor::DeleteRegistryValue(const char* operation, const char* item, HKEY root, const char* path,
                                      const char* name, bool)
 {
-    bool there = false;
-    HKEY opened = nullptr;
-    if (!Gone(operation, item) && !KeyGone(item) && RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, &opened) == ERROR_SUCCESS) {
-        const RegistryKey key{opened};
-        there = RegQueryValueExA(key.Get(), name, nullptr, nullptr, nullptr, nullptr) != ERROR_FILE_NOT_FOUND;
-    }
-    if (!there) {
+    if (Gone(operation, item) || KeyGone(item) || !ValueExists(root, path, name)) {
         journal::NotPresent(operation, item);
         return false;
     }
@@ -303,4 +317,72 @@ bool DryRunDoor::RemoveFolder(const char* path, WhenNotEmpty notEmpty)
     }
     WouldRemove(kFolder, path);
     return true;
+}
+
+bool DryRunDoor::FoldLess::operator()(const std::string& a, const std::string& b) const
+{
+    return text::FoldCompare(a, b) < 0;
+}
+
+bool DryRunDoor::Gone(const char* operation, const char* item) const
+{
+    return gone_.count(GoneKey(operation, item)) != 0;
+}
+
+bool DryRunDoor::KeyGone(const char* item) const
+{
+    if (!item || goneTrees_.empty())
+        return false;
+    // The key itself, or any key above it: "HKLM\A\B" went with "HKLM\A".
+    const std::string path = item;
+    if (goneTrees_.count(path) != 0)
+        return true;
+    bool above = false;
+    text::ForEachChar(path, text::IsLeadByte, [&](std::size_t i) {
+        above = above || (path[i] == '\\' && goneTrees_.count(path.substr(0, i)) != 0);
+    });
+    return above;
+}
+
+bool DryRunDoor::DriverGone(const char* environment, const char* name) const
+{
+    return gone_.count(DriverKey(environment, name)) != 0;
+}
+
+bool DryRunDoor::MovedOff(const char* printer, const char* processor) const
+{
+    return gone_.count(MovedOffKey(printer, processor)) != 0;
+}
+
+void DryRunDoor::ForgetGone()
+{
+    gone_.clear();
+    goneTrees_.clear();
+    PrintersChanged();
+}
+
+void DryRunDoor::WouldRemove(const char* operation, const char* item)
+{
+    MarkGone(operation, item);
+    journal::Record(operation, item, journal::Outcome::WouldRemove);
+}
+
+void DryRunDoor::TreeWouldRemove(const char* operation, const char* item)
+{
+    MarkTreeGone(item);
+    WouldRemove(operation, item);
+}
+
+void DryRunDoor::MarkGone(const char* operation, const char* item) { gone_.insert(GoneKey(operation, item)); }
+
+void DryRunDoor::MarkTreeGone(const char* item) { goneTrees_.insert(item ? item : ""); }
+
+void DryRunDoor::MarkDriverGone(const char* environment, const char* name)
+{
+    gone_.insert(DriverKey(environment, name));
+}
+
+void DryRunDoor::MarkMovedOff(const char* printer, const char* processor)
+{
+    gone_.insert(MovedOffKey(printer, processor));
 }

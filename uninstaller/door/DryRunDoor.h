@@ -2,6 +2,9 @@
 // The door of a dry run: each change is recorded as one the removal would
 // make, and counts as made for the decisions that follow; nothing is touched.
 
+#include <set>
+#include <string>
+
 #include "Door.h"
 
 class DryRunDoor : public Door {
@@ -50,4 +53,28 @@ public:
     bool ScheduleWithDeleter(const char* operation, const char* path) override;
     void ClearReadOnly(const char* path) override;
     bool RemoveFolder(const char* path, WhenNotEmpty notEmpty) override;
+
+    bool Gone(const char* operation, const char* item) const override;
+    bool KeyGone(const char* item) const override;
+    bool DriverGone(const char* environment, const char* name) const override;
+    bool MovedOff(const char* printer, const char* processor) const override;
+    void ForgetGone() override;
+
+private:
+    // The line of an item the run would take away; the item counts as gone
+    // from now on, a key with everything below it.
+    void WouldRemove(const char* operation, const char* item);
+    void TreeWouldRemove(const char* operation, const char* item);
+    // Gone without a line of its own: a file by its path whatever the
+    // operation that named it, what a change takes along.
+    void MarkGone(const char* operation, const char* item);
+    void MarkTreeGone(const char* item);
+    void MarkDriverGone(const char* environment, const char* name);
+    void MarkMovedOff(const char* printer, const char* processor);
+
+    struct FoldLess {
+        bool operator()(const std::string& a, const std::string& b) const;
+    };
+    std::set<std::string, FoldLess> gone_;
+    std::set<std::string, FoldLess> goneTrees_;
 };

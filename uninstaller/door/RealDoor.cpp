@@ -6,6 +6,7 @@
 
 #include "../common/Handles.h"
 #include "../common/PrinterHandle.h"
+#include "../common/RegistryReads.h"
 #include "../common/ServiceHandle.h"
 #include "../common/Text.h"
 #include "../common/TwoCall.h"
@@ -31,15 +32,6 @@ constexpr char kSetAsDefault[] = "set as default";
 bool Missing(DWORD error)
 {
     return error < ERROR_TOO_MANY_OPEN_FILES;
-}
-
-bool KeyThere(HKEY root, const char* path)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
 }
 
 void BroadcastProfileChange(const PlatformKind& platform)
@@ -69,6 +61,20 @@ DWORD ChangePrinterRecord(const char* printer, Change change)
         return record ? ERROR_INVALID_DATA : GetLastError();
     change(*reinterpret_cast<PRINTER_INFO_2A*>(record->data()));
     return SetPrinterA(handle.Get(), 2, record->data(), 0) ? ERROR_SUCCESS : GetLastError();
+}
+
+// What a registry deletion's status says of the item.
+bool RecordDeletion(const char* operation, const char* item, LONG status, bool takenAlong)
+{
+    if (status == ERROR_SUCCESS || (status == ERROR_FILE_NOT_FOUND && takenAlong)) {
+        journal::Removed(operation, item);
+        return true;
+    }
+    if (status == ERROR_FILE_NOT_FOUND)
+        journal::NotPresent(operation, item);
+    else
+        journal::Failed(operation, item, static_cast<DWORD>(status));
+    return false;
 }
 
 } // namespace
@@ -174,7 +180,7 @@ Deletion RealDoor::DeletePortMonitor(const char* environment, const char* name, 
     if (error == ERROR_UNKNOWN_PRINT_MONITOR) {
         // Some spoolers take the monitor's key and still answer that they
         // know no such monitor: it went all the same.
-        if (keyThere && keyPath && !KeyThere(HKEY_LOCAL_MACHINE, keyPath)) {
+        if (keyThere && keyPath && !KeyExists(HKEY_LOCAL_MACHINE, keyPath)) {
             journal::Removed(kMonitor, name);
             return Deletion::Done;
         }
@@ -384,15 +390,7 @@ bool RealDoor::DeleteRegistryKey(const char* operation, const char* item, HKEY r
     const LONG status = !path || !*path ? ERROR_INVALID_PARAMETER
                         : tree          ? DeleteKeyTree(root, path)
                                         : RegDeleteKeyA(root, path);
-    if (status == ERROR_SUCCESS || (status == ERROR_FILE_NOT_FOUND && takenAlong)) {
-        journal::Removed(operation, item);
-        return true;
-    }
-    if (status == ERROR_FILE_NOT_FOUND)
-        journal::NotPresent(operation, item);
-    else
-        journal::Failed(operation, item, static_cast<DWORD>(status));
-    return false;
+    return RecordDeletion(operation, item, status, takenAlong);
 }
 
 bool RealDoor::DeleteRegistryValue(const char* operation, const char* item, HKEY root, const char* path,
@@ -404,15 +402,7 @@ bool RealDoor::DeleteRegistryValue(const char* operation, const char* item, HKEY
         const RegistryKey key{opened};
         status = RegDeleteValueA(key.Get(), name);
     }
-    if (status == ERROR_SUCCESS || (status == ERROR_FILE_NOT_FOUND && takenAlong)) {
-        journal::Removed(operation, item);
-        return true;
-    }
-    if (status == ERROR_FILE_NOT_FOUND)
-        journal::NotPresent(operation, item);
-    else
-        journal::Failed(operation, item, static_cast<DWORD>(status));
-    return false;
+    return RecordDeletion(operation, item, status, takenAlong);
 }
 
 bool RealDoor::SetRegistryText(const char* operation, const char* item, HKEY root, const char* path,

@@ -7,6 +7,7 @@
 
 #include "../common/Handles.h"
 #include "../common/Journal.h"
+#include "../common/RegistryReads.h"
 #include "../system/OemInf.h"
 #include "DriverRemoval.h"
 
@@ -48,19 +49,10 @@ void ForEachFile(const char* windows, const char* pattern, const char* pathForma
     } while (FindNextFileA(find.Get(), &data));
 }
 
-bool ValueThere(const char* name)
-{
-    HKEY opened = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOemNameKey, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
-        return false;
-    const RegistryKey key(opened);
-    return RegQueryValueExA(key.Get(), name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-}
-
 // The name Windows 9x's setup recorded for the file goes with it.
 void ForgetOemName(RemovalState& state, const char* path)
 {
-    if (!ValueThere(path))
+    if (!ValueExists(HKEY_LOCAL_MACHINE, kOemNameKey, path))
         return;
     const std::string item = std::string("HKLM\\") + kOemNameKey + "\\" + path;
     state.Changes.DeleteRegistryValue(kRegistryValue, item.c_str(), HKEY_LOCAL_MACHINE, kOemNameKey, path);

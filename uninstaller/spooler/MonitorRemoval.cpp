@@ -9,6 +9,7 @@
 #include "../common/DriverEnvironments.h"
 #include "../common/Handles.h"
 #include "../common/Journal.h"
+#include "../common/RegistryReads.h"
 #include "../common/TwoCall.h"
 #include "../door/SpoolerKeys.h"
 
@@ -93,15 +94,6 @@ std::optional<bool> MonitorUsed(RemovalState& state, const char* monitorName, st
     return LanguageMonitorOfADriver(state.Changes, monitorName, user);
 }
 
-bool KeyThere(const std::string& path)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
 } // namespace
 
 std::optional<bool> MonitorInUse(RemovalState& state, const char* monitorName)
@@ -133,7 +125,7 @@ void RemoveMonitors(RemovalState& state, const char* environment)
         const bool keys = !state.Platform.isWin32s();
         const std::string key = MonitorKey(item);
         const std::string keyItem = "HKLM\\" + key;
-        const bool keyThere = keys && !state.Changes.KeyGone(keyItem.c_str()) && KeyThere(key);
+        const bool keyThere = keys && !state.Changes.KeyGone(keyItem.c_str()) && KeyExists(HKEY_LOCAL_MACHINE, key.c_str());
         const Deletion deleted = state.Changes.DeletePortMonitor(environment, item, keys ? key.c_str() : nullptr, keyThere);
         if ((deleted == Deletion::Done || deleted == Deletion::NotThere) && keyThere)
             state.Changes.DeleteRegistryKey(journal::op::kRegistryKey, keyItem.c_str(), HKEY_LOCAL_MACHINE,

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "../common/Journal.h"
+#include "../common/RegistryReads.h"
 #include "../common/TwoCall.h"
 #include "../door/SpoolerKeys.h"
 
@@ -34,15 +35,6 @@ int MovePrintersOff(RemovalState& state, const char* processor, std::string& use
         }
     }
     return result;
-}
-
-bool KeyThere(const std::string& path)
-{
-    HKEY key = nullptr;
-    if (path.empty() || RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
 }
 
 } // namespace
@@ -81,7 +73,7 @@ void RemovePrintProcessors(RemovalState& state, const char* environment)
         // processor the spooler keeps keeps its key.
         const std::string key = PrintProcessorKey(state.Platform, environment, name);
         const std::string keyItem = "HKLM\\" + key;
-        const bool keyThere = !state.Changes.KeyGone(keyItem.c_str()) && KeyThere(key);
+        const bool keyThere = !key.empty() && !state.Changes.KeyGone(keyItem.c_str()) && KeyExists(HKEY_LOCAL_MACHINE, key.c_str());
         if (state.Changes.DeleteProcessor(environment, name) == Deletion::Done && keyThere)
             state.Changes.DeleteRegistryKey(journal::op::kRegistryKey, keyItem.c_str(), HKEY_LOCAL_MACHINE,
                                             key.c_str(), false, true);

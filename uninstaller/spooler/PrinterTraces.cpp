@@ -8,6 +8,7 @@
 #include "../common/Handles.h"
 #include "../common/Journal.h"
 #include "../common/PrinterHandle.h"
+#include "../common/RegistryReads.h"
 
 namespace {
 
@@ -22,24 +23,6 @@ const char* const kUserPrinterKeys[] = {
 };
 
 constexpr char kSpoolerPrinterKey[] = "HKLM,\"System\\CurrentControlSet\\control\\Print\\Printers\\";
-
-bool ValueThere(HKEY root, const char* path, const char* name)
-{
-    HKEY opened = nullptr;
-    if (RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
-        return false;
-    const RegistryKey key{opened};
-    return RegQueryValueExA(key.Get(), name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-}
-
-bool KeyThere(HKEY root, const char* path)
-{
-    HKEY opened = nullptr;
-    if (RegOpenKeyExA(root, path, 0, KEY_READ, &opened) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(opened);
-    return true;
-}
 
 } // namespace
 
@@ -81,7 +64,7 @@ void RemoveUniqueIdKey(RemovalState& state, const char* id, const ItemList& stay
     if (!id || !IsBracedIdentifier(id) || HoldsItem(staying, id))
         return;
     const std::string item = std::string("HKCR\\") + id;
-    if (!KeyThere(HKEY_CLASSES_ROOT, id)) {
+    if (!KeyExists(HKEY_CLASSES_ROOT, id)) {
         journal::NotPresent(journal::op::kPrinterTrace, item.c_str());
         return;
     }
@@ -94,7 +77,7 @@ ItemList PrinterUserTraces(const RemovalState& state, const char* printerName)
     if (!state.Platform.isNT())
         return traces;
     for (const char* path : kUserPrinterKeys) {
-        if (ValueThere(HKEY_CURRENT_USER, path, printerName))
+        if (ValueExists(HKEY_CURRENT_USER, path, printerName))
             traces.push_back(path);
     }
     return traces;
