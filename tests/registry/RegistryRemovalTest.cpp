@@ -283,6 +283,23 @@ TEST_F(RegistryRemoval, ADryRunDeletesNoKeyOrValueAndTheRealRunReportsEach)
     EXPECT_EQ(refused.front().error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
 }
 
+TEST_F(RegistryRemoval, WhatADryRunCantReadItListsAsTheRealRunWouldTryIt)
+{
+    using journal::Outcome;
+    MakeKey(Under("Locked"));
+    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, Under("Locked").c_str(), "Val", REG_SZ, "x", 2), ERROR_SUCCESS);
+    // Its access list lets nobody read it: only "not found" says it is not there.
+    SplProxyFault_Set("RegOpenKeyExA", ERROR_ACCESS_DENIED, -1);
+    const JournalCapture journal;
+    DryRunDoor dry;
+    RunThrough(dry, {"HKLM," + Under("Locked") + ",,1", "HKLM," + Under("Locked") + ",Val,"});
+    SplProxyFault_Clear();
+    EXPECT_TRUE(journal.Only(journal::op::kRegistryKey, "HKLM\\" + Under("Locked"), Outcome::WouldRemove))
+        << journal.Dump();
+    EXPECT_TRUE(journal.Only(journal::op::kRegistryValue, "HKLM\\" + Under("Locked") + "\\Val", Outcome::WouldRemove))
+        << journal.Dump();
+}
+
 TEST(IniRemoval, ADryRunLeavesTheLineAndListsItsEntry)
 {
     const std::string path = WindowsFile("QuorvelRegTest3.ini");

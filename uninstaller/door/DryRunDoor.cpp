@@ -35,12 +35,15 @@ bool Exists(const char* path)
     return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
 }
 
-// Operation, a separator no name holds, item.
+// Operation, a separator no name holds, item. A folder is one item with or
+// without its closing backslash.
 std::string GoneKey(const char* operation, const char* item)
 {
     std::string key = operation ? operation : "";
     key += '\x01';
     key += item ? item : "";
+    if (operation && std::strcmp(operation, kFolder) == 0 && text::EndsWithSeparator(key, text::IsLeadByte))
+        key.pop_back();
     return key;
 }
 
@@ -135,6 +138,11 @@ Deletion DryRunDoor::DeleteService(const char* name)
 bool DryRunDoor::StopSpooler()
 {
     PrintersChanged();
+    // A stopped service can't be stopped: the real run tells just that.
+    if (SpoolerServiceStopped()) {
+        journal::Changed(kSpooler, SpoolerServiceName(), "was not running");
+        return false;
+    }
     WouldChange(kSpooler, SpoolerServiceName(), "stop");
     return true;
 }

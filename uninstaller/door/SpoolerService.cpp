@@ -90,6 +90,13 @@ const char* SpoolerServiceName()
     return serviceName;
 }
 
+bool SpoolerServiceStopped()
+{
+    ServiceHandle manager{OpenSCManagerA(nullptr, SERVICES_ACTIVE_DATABASEA, SC_MANAGER_CONNECT)};
+    ServiceHandle spooler{manager ? OpenServiceA(manager.Get(), serviceName, SERVICE_QUERY_STATUS) : nullptr};
+    return spooler && CurrentState(spooler.Get()) == SERVICE_STOPPED;
+}
+
 int StopSpoolerService()
 {
     const int stopped = StopNow();

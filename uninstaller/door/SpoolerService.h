@@ -12,6 +12,9 @@ int StopSpoolerService();
 // the same way. 1 when it runs.
 int StartSpoolerService();
 
+// Whether the service is stopped now; false when that can't be read.
+bool SpoolerServiceStopped();
+
 // The service the two calls control: "Spooler" unless a test chose another.
 const char* SpoolerServiceName();
 

@@ -86,13 +86,10 @@ void ColorDirectory(char (&path)[text::kMaxText])
     }
     FromLengthCall(path, [](char* b, DWORD n) { return GetSystemDirectoryA(b, n); });
     AppendBackslash(path);
-    if (path[0] == '\0' || !text::AppendWhole(path, "Color")) {
+    // Only a place to look for files: a folder that isn't there holds none,
+    // and resolving a location changes nothing on the machine.
+    if (path[0] == '\0' || !text::AppendWhole(path, "Color"))
         path[0] = '\0';
-        return;
-    }
-    const DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        CreateDirectoryA(path, nullptr);
 }
 
 void SpoolerDirectory(bool driver, const char* environment, char (&path)[text::kMaxText])

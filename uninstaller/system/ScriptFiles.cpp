@@ -207,7 +207,9 @@ void FromOemFolders(RemovalState& state, const SweepNames& sought, FoundNames& f
         std::string refusal = machine.SweepRefusal(directory);
         if (refusal.empty()) {
             const std::string real = MachineFolders::RealPath(directory);
-            if (real.empty() && GetFileAttributesA(directory.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            // A folder this run took already is not found again.
+            if (state.Changes.Gone(kFolder, directory.c_str()) ||
+                (real.empty() && GetFileAttributesA(directory.c_str()) == INVALID_FILE_ATTRIBUTES)) {
                 journal::NotPresent(kFolder, directory.c_str());
                 continue;
             }

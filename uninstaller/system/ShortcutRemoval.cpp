@@ -99,6 +99,19 @@ bool ComposeFolder(const ShortcutFolder& source, std::string_view group, char (&
            (text::EndsWithSeparator(folder, text::IsLeadByte) || text::AppendWhole(folder, "\\"));
 }
 
+bool GroupFolderExists(const std::string& group)
+{
+    for (const ShortcutFolder& source : kProgramFolders) {
+        char folder[text::kMaxText] = {};
+        if (!ComposeFolder(source, group, folder))
+            continue;
+        const DWORD attributes = GetFileAttributesA(folder);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return true;
+    }
+    return false;
+}
+
 // True when a file of the item was found there.
 bool DeleteInFolder(RemovalState& state, const char* folder, const PathParts& item)
 {
@@ -131,6 +144,12 @@ void RemoveEntry(RemovalState& state, const std::string& entry, bool bareGroups)
         return;
     }
     if (!parts.hasItem) {
+        // Outside Win32s a program group is a folder of the user's or the
+        // common Programs folder: with neither there, there is no group.
+        if (!state.Platform.isWin32s() && !GroupFolderExists(group)) {
+            journal::NotPresent(journal::op::kProgramGroup, group.c_str());
+            return;
+        }
         ProgmanDeleteGroup(state.Changes, group.c_str());
         return;
     }
