@@ -121,6 +121,19 @@ struct MenuTraits {
 // A loaded menu; its submenus go with it.
 using MenuHandle = UniqueHandle<HMENU, MenuTraits>;
 
+// A flag set for the life of the object: a step that runs, which a tick
+// arriving meanwhile (a message box lets it through) must not run again.
+class FlagWhile {
+public:
+    explicit FlagWhile(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagWhile() { flag_ = false; }
+    FlagWhile(const FlagWhile&) = delete;
+    FlagWhile& operator=(const FlagWhile&) = delete;
+
+private:
+    bool& flag_;
+};
+
 // The wait cursor for the life of the object, then the cursor shown before.
 class WaitCursor {
 public:

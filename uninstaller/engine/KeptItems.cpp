@@ -5,30 +5,32 @@
 
 namespace {
 
+struct ListOperation {
+    ItemList UninstallProfile::* List;
+    const char* Operation;
+};
+
+constexpr ListOperation kOperations[] = {
+    {&UninstallProfile::Drivers, journal::op::kDriver},
+    {&UninstallProfile::Monitors, journal::op::kMonitor},
+    {&UninstallProfile::PrintProcessors, journal::op::kPrintProcessor},
+    {&UninstallProfile::Services, journal::op::kService},
+    {&UninstallProfile::Hooks, journal::op::kHook},
+    {&UninstallProfile::Shortcuts, journal::op::kShortcut},
+    {&UninstallProfile::DeleteIni, journal::op::kIniEntry},
+    {&UninstallProfile::DeleteLoadRun, journal::op::kStartupEntry},
+    {&UninstallProfile::Files, journal::op::kFile},
+    {&UninstallProfile::Directorys, journal::op::kFolder},
+    {&UninstallProfile::RegistryKeys, journal::op::kRegistryKey},
+};
+
 const char* OperationOf(ItemList UninstallProfile::* list)
 {
-    using namespace journal::op;
-    if (list == &UninstallProfile::Drivers)
-        return kDriver;
-    if (list == &UninstallProfile::Monitors)
-        return kMonitor;
-    if (list == &UninstallProfile::PrintProcessors)
-        return kPrintProcessor;
-    if (list == &UninstallProfile::Services)
-        return kService;
-    if (list == &UninstallProfile::Hooks)
-        return kHook;
-    if (list == &UninstallProfile::Shortcuts)
-        return kShortcut;
-    if (list == &UninstallProfile::DeleteIni)
-        return kIniEntry;
-    if (list == &UninstallProfile::DeleteLoadRun)
-        return kStartupEntry;
-    if (list == &UninstallProfile::Files)
-        return kFile;
-    if (list == &UninstallProfile::Directorys)
-        return kFolder;
-    return kRegistryKey;
+    for (const ListOperation& known : kOperations) {
+        if (known.List == list)
+            return known.Operation;
+    }
+    return journal::op::kRegistryKey;
 }
 
 } // namespace

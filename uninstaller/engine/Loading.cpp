@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "../common/Handles.h"
 #include "../door/Door.h"
 #include "../res/resource.h"
 #include "../script/MessageBox.h"
@@ -24,11 +25,7 @@ Loading::Outcome Loading::RunStep()
         return Outcome::Ended;
     if (running_)
         return Outcome::Busy;
-    running_ = true;
-    struct Done {
-        bool& running;
-        ~Done() { running = false; }
-    } done{running_};
+    const FlagWhile running(running_);
     UINT failure = 0;
     const Outcome outcome = Run(failure);
     if (failure != 0) {

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "../common/DriverEnvironments.h"
+#include "../common/Handles.h"
 #include "../common/Journal.h"
 #include "../spooler/DriverInfFiles.h"
 #include "../spooler/DriverRemoval.h"
@@ -68,11 +69,7 @@ RemovalSequence::Outcome RemovalSequence::RunStep()
         return Outcome::Finished;
     if (inStep_)
         return Outcome::Busy;
-    inStep_ = true;
-    struct Done {
-        bool& inStep;
-        ~Done() { inStep = false; }
-    } done{inStep_};
+    const FlagWhile running(inStep_);
     const int step = step_;
     journal::SetStep(step);
     waiting_ = false;
