@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "../common/Handles.h"
+#include "../common/RegistryReads.h"
 
 namespace {
 
@@ -20,14 +21,6 @@ struct HeapTraits {
     static bool Close(void* p) { return HeapFree(GetProcessHeap(), 0, p) != FALSE; }
 };
 using HeapBlock = UniqueHandle<void*, HeapTraits>;
-
-RegistryKey OpenKey(HKEY root, const char* path, REGSAM access)
-{
-    HKEY opened = nullptr;
-    if (RegOpenKeyExA(root, path, 0, access, &opened) != ERROR_SUCCESS)
-        return RegistryKey{};
-    return RegistryKey{opened};
-}
 
 // The key's own access list, kept so that it can be put back.
 class SavedAccessList {

@@ -8,6 +8,7 @@
 
 #include "../common/Handles.h"
 #include "../common/Journal.h"
+#include "../common/RegistryReads.h"
 #include "../common/Text.h"
 #include "../script/ItemNames.h"
 
@@ -17,14 +18,6 @@ constexpr char kProgramGroupsKey[] = "SOFTWARE\\QUORVEL\\OEM_Q\\ProgramGroups";
 // Entries are worked on in 256-byte copies; a longer one would be cut and
 // name another key, so it is refused instead.
 constexpr std::size_t kMaxEntry = 255;
-
-RegistryKey OpenKey(HKEY root, const char* path, REGSAM access)
-{
-    HKEY opened = nullptr;
-    if (RegOpenKeyExA(root, path, 0, access, &opened) != ERROR_SUCCESS)
-        return RegistryKey{};
-    return RegistryKey{opened};
-}
 
 // Whether the key holds a subkey this run has not taken: without the tree
 // flag it can't go, and trying would only fail.
