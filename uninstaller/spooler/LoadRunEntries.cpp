@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "../common/Handles.h"
 #include "../common/Journal.h"
+#include "../common/Text.h"
 #include "../res/resource.h"
 #include "LoadLine.h"
 
@@ -14,14 +14,6 @@ namespace {
 // Entries and the "load" line hold 255 characters at most.
 constexpr std::size_t kMaxLine = 255;
 
-void RecordMissing(const std::string& item, LONG error)
-{
-    if (error == ERROR_FILE_NOT_FOUND)
-        journal::NotPresent(journal::op::kStartupEntry, item.c_str());
-    else
-        journal::Failed(journal::op::kStartupEntry, item.c_str(), static_cast<DWORD>(error));
-}
-
 int DeleteRunValue(RemovalState& state, const char* display)
 {
     const char* path = state.Texts.GetText(IDS_RUN_KEY);
@@ -29,18 +21,7 @@ int DeleteRunValue(RemovalState& state, const char* display)
     if (!path || path[0] == '\0')
         return 0;
     const std::string item = std::string("HKLM\\") + path + "\\" + display;
-    HKEY opened = nullptr;
-    const LONG opening = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &opened);
-    if (opening != ERROR_SUCCESS) {
-        RecordMissing(item, opening);
-        return 0;
-    }
-    const RegistryKey key(opened);
-    const LONG query = RegQueryValueExA(key.Get(), display, nullptr, nullptr, nullptr, nullptr);
-    if (query != ERROR_SUCCESS) {
-        RecordMissing(item, query);
-        return 0;
-    }
+    // The door tells a key or value that is not there from one that went.
     return state.Changes.DeleteRegistryValue(journal::op::kStartupEntry, item.c_str(), HKEY_LOCAL_MACHINE, path,
                                              display)
                ? 1
