@@ -23,7 +23,7 @@ public:
     explicit PrinterListing(const Door& door) : door_(door) {}
 
     // The printers as the spooler lists them now; nullptr when it can't
-    // tell (GetLastError says why).
+    // tell.
     const std::vector<ListedPrinter>* Now();
     // The next question reads the list again.
     void Forget() { read_ = false; }

@@ -42,14 +42,6 @@ bool DriverFileNames::FilesOf(std::string_view driver, std::vector<std::string>&
     return Collect(name.c_str(), files, true);
 }
 
-bool DriverFileNames::AllFiles(std::vector<std::string>& files)
-{
-    // A print server's drivers list thousands of files: the caller sorts
-    // them once instead of every name being sought among the others.
-    Collect(nullptr, files, false);
-    return listed_;
-}
-
 bool DriverFileNames::AllFiles(std::vector<std::string>& files, std::vector<std::string>& owners,
                                const std::function<bool(const char* driver)>& skip)
 {

@@ -21,11 +21,11 @@ public:
     // read or holds no such driver. The list is read on the first call only.
     bool FilesOf(std::string_view driver, std::vector<std::string>& files);
 
-    // Appends the files of every driver of the environment; a name may come
-    // more than once. False when the list could not be read.
-    bool AllFiles(std::vector<std::string>& files);
-    // The same, leaving out every driver `skip` answers true for, with the
-    // driver's name appended to `owners` for each file appended.
+    // Appends the files of every driver of the environment but those `skip`
+    // answers true for, with the driver's name appended to `owners` for each
+    // file appended; a name may come more than once (a print server's drivers
+    // list thousands of files: the caller sorts them once). False when the
+    // list could not be read.
     bool AllFiles(std::vector<std::string>& files, std::vector<std::string>& owners,
                   const std::function<bool(const char* driver)>& skip);
 

@@ -2,6 +2,7 @@
 
 #include <winspool.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -95,12 +96,6 @@ std::optional<bool> MonitorUsed(RemovalState& state, const char* monitorName, st
 }
 
 } // namespace
-
-std::optional<bool> MonitorInUse(RemovalState& state, const char* monitorName)
-{
-    std::string user;
-    return MonitorUsed(state, monitorName, user);
-}
 
 void RemoveMonitors(RemovalState& state, const char* environment)
 {

@@ -39,12 +39,6 @@ int MovePrintersOff(RemovalState& state, const char* processor, std::string& use
 
 } // namespace
 
-int CanRemovePrintProcessor(RemovalState& state, const char* processor)
-{
-    std::string user;
-    return MovePrintersOff(state, processor, user);
-}
-
 void RemovePrintProcessors(RemovalState& state, const char* environment)
 {
     if (!state.Database)

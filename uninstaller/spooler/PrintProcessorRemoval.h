@@ -10,8 +10,3 @@ constexpr char kBuiltInDatatype[] = "RAW";
 
 // Step 6, once per environment, on the local machine.
 void RemovePrintProcessors(RemovalState& state, const char* environment);
-
-// Moves every local printer on `processor` (letter case ignored) to the
-// built-in processor and data type. 1 when none is left on it, else 0 (also
-// when the printers can't be listed).
-int CanRemovePrintProcessor(RemovalState& state, const char* processor);
