@@ -46,21 +46,18 @@ void BroadcastProfileChange(const PlatformKind& platform)
     }
 }
 
-// Reads the printer's level-2 record, lets `change` alter it and writes it
-// back; the error when any of that fails.
+// Reads the open printer's level-2 record, lets `change` alter it and writes
+// it back; the error when any of that fails.
 template <typename Change>
-DWORD ChangePrinterRecord(const char* printer, Change change)
+DWORD ChangePrinterRecord(HANDLE printer, Change change)
 {
-    PrinterHandle handle = OpenPrinterFor(printer, PRINTER_ALL_ACCESS);
-    if (!handle)
-        return GetLastError();
     std::optional<std::vector<BYTE>> record = QueryTwice([&](BYTE* data, DWORD size, DWORD* needed) {
-        return GetPrinterA(handle.Get(), 2, data, size, needed) != FALSE;
+        return GetPrinterA(printer, 2, data, size, needed) != FALSE;
     });
     if (!record || record->empty())
         return record ? ERROR_INVALID_DATA : GetLastError();
     change(*reinterpret_cast<PRINTER_INFO_2A*>(record->data()));
-    return SetPrinterA(handle.Get(), 2, record->data(), 0) ? ERROR_SUCCESS : GetLastError();
+    return SetPrinterA(printer, 2, record->data(), 0) ? ERROR_SUCCESS : GetLastError();
 }
 
 // What a registry deletion's status says of the item.
@@ -136,13 +133,16 @@ bool RealDoor::MovePrinterToProcessor(const char* printer, const char*, const ch
                                       const char* datatype)
 {
     PrintersChanged();
-    const DWORD error = ChangePrinterRecord(
-        printer, [&](PRINTER_INFO_2A& info) { info.pPrintProcessor = const_cast<char*>(processor); });
+    const PrinterHandle handle = OpenPrinterFor(printer, PRINTER_ALL_ACCESS);
+    const DWORD error = !handle ? GetLastError() : ChangePrinterRecord(handle.Get(), [&](PRINTER_INFO_2A& info) {
+        info.pPrintProcessor = const_cast<char*>(processor);
+    });
     if (error != ERROR_SUCCESS) {
         journal::Failed(kPrinter, printer, error);
         return false;
     }
-    ChangePrinterRecord(printer, [&](PRINTER_INFO_2A& info) { info.pDatatype = const_cast<char*>(datatype); });
+    // Apart, so that a data type the processor refuses leaves the move made.
+    ChangePrinterRecord(handle.Get(), [&](PRINTER_INFO_2A& info) { info.pDatatype = const_cast<char*>(datatype); });
     journal::Changed(kPrinter, printer, journal::Reason("moved to print processor \"%s\"", processor).c_str());
     return true;
 }
