@@ -35,8 +35,13 @@ const char* OperationOf(ItemList UninstallProfile::* list)
 
 } // namespace
 
+void JournalKeptItem(const KeptItem& kept)
+{
+    journal::Kept(OperationOf(kept.List), kept.Item.c_str(), kept.Reason.c_str());
+}
+
 void JournalKeptItems(const UninstallDatabase& database)
 {
     for (const KeptItem& kept : ExplainKeptItems(database))
-        journal::Kept(OperationOf(kept.List), kept.Item.c_str(), kept.Reason.c_str());
+        JournalKeptItem(kept);
 }

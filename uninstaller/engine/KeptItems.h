@@ -3,6 +3,10 @@
 // script names that the merged profile leaves out, with the printer that
 // stays and needs it, or the other reason it stays.
 
+#include "../script/KeptReasons.h"
 #include "../script/UninstallDatabase.h"
 
 void JournalKeptItems(const UninstallDatabase& database);
+
+// One kept item, as the journal tells it.
+void JournalKeptItem(const KeptItem& kept);

@@ -111,6 +111,7 @@ void RemovalSequence::Run(int step)
     switch (step) {
     case 0:
         if (s.Database) {
+            s.Database->RunAdditions.Clear();
             BuildDatabase(*s.Database);
             JournalKeptItems(*s.Database);
         }

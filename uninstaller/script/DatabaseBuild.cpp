@@ -282,6 +282,7 @@ bool BuildDatabase(DatabaseContent& db, bool win32s)
     const UninstallProfile common = db.KeptPrinterCount == 0 ? CommonItems(db) : UninstallProfile{};
     KeptNames kept(db.KeepList);
     AssignRemovable(db.Merged, db.BaseWorkList, common, kept);
+    db.Merged.Merge(db.RunAdditions);
 
     ItemNamer namer;
     const std::string program(namer.Names(ItemKind::File, 0, win32s ? "VELTROPE.EXE" : "VELTRO32.EXE")[0].text);
@@ -295,6 +296,12 @@ bool BuildDatabase(DatabaseContent& db, bool win32s)
     SortAndUnique(db.KeepList);
     SortAndUnique(db.Merged);
     return true;
+}
+
+void AddToPlan(DatabaseContent& db, ItemList UninstallProfile::* list, const std::string& item)
+{
+    (db.RunAdditions.*list).push_back(item);
+    (db.Merged.*list).push_back(item);
 }
 
 int CountOfferedPrinters(const DatabaseContent& db)

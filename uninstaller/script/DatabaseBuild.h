@@ -19,6 +19,11 @@ struct DatabaseContent {
     UninstallProfile BaseWorkList;
     UninstallProfile KeepList;
     UninstallProfile Merged;
+    // What the removal adds to the merged profile as it goes, once it has
+    // taken away what these items belong to (the keys of a driver it
+    // deleted): every build of this removal keeps them in the merged profile.
+    // A new removal starts without them.
+    UninstallProfile RunAdditions;
     std::list<CActivePrinter> Printers;
     std::uint32_t VeltropeSpared = 0;
     std::vector<UninstallProfile> Profiles;
@@ -52,6 +57,9 @@ void AdjustForVeltrope(DatabaseContent& db, bool unvelt);
 // one build stays behind for the next: the same selection gives the same
 // result however often it is built.
 bool BuildDatabase(DatabaseContent& db, bool win32s);
+
+// Adds an item the removal found it must take away (see RunAdditions).
+void AddToPlan(DatabaseContent& db, ItemList UninstallProfile::* list, const std::string& item);
 
 // Printers that may appear on the selection page.
 int CountOfferedPrinters(const DatabaseContent& db);

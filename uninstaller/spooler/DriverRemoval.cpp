@@ -73,9 +73,11 @@ void AddCandidates(ItemList& candidates, const DatabaseContent& db, const char* 
 // takes most of them along with the driver.
 void AppendDriverKeys(RemovalState& state, const char* environment, const char* driverName)
 {
-    UninstallProfile& merged = state.Database->Merged;
+    UninstallProfile keys;
     for (const std::string& key : DriverKeys(state.Platform, environment, driverName))
-        AddRegistryKey(merged, HKEY_LOCAL_MACHINE, key.c_str(), "", false);
+        AddRegistryKey(keys, HKEY_LOCAL_MACHINE, key.c_str(), "", false);
+    for (const std::string& key : keys.RegistryKeys)
+        AddToPlan(*state.Database, &UninstallProfile::RegistryKeys, key);
 }
 
 void UninstallOemInfsOf(RemovalState& state, const char* driverName)

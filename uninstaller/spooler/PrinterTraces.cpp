@@ -97,12 +97,11 @@ void RemovePrinterUserTraces(RemovalState& state, const char* printerName, const
         // quotes at both ends and deletes exactly that one key.
         // Items are list texts of at most 259 characters; a cut one would
         // name another key, so a name too long for them gets none.
-        ItemList& items = state.Database->Merged.RegistryKeys;
         const std::string key = std::string(kSpoolerPrinterKey) + printerName;
         const std::string data = key + "\\PrinterDriverData,\"\"";
         if (data.size() < text::kMaxText) {
-            items.push_back(data);
-            items.push_back(key + ",\"\"");
+            AddToPlan(*state.Database, &UninstallProfile::RegistryKeys, data);
+            AddToPlan(*state.Database, &UninstallProfile::RegistryKeys, key + ",\"\"");
         }
     }
 }
