@@ -555,9 +555,14 @@ std::string OutcomeClass(const std::string& outcome)
 std::set<std::string> Account(const std::vector<LogLine>& log)
 {
     std::set<std::string> account;
-    for (const LogLine& line : log)
+    for (const LogLine& line : log) {
+        // Each run's first and last lines tell that run: its command line,
+        // its counts.
+        if (line.step == "end" || (line.operation == "program" && line.outcome == "started"))
+            continue;
         account.insert(line.operation + " | " + line.item + " | " +
                        (line.operation == "message" ? line.outcome : OutcomeClass(line.outcome)));
+    }
     return account;
 }
 

@@ -18,8 +18,6 @@ private:
     TextCatalogue texts_;
 };
 
-// The program file's version as "1.00.01.00"; empty when it has none.
-void ProgramVersionText(char (&out)[64]);
 
 // The platform class as the about box names it.
 const char* PlatformClassName(unsigned platformClass);

@@ -12,6 +12,7 @@
 #include "Messages.h"
 #include "../engine/RunMode.h"
 #include "SingleInstance.h"
+#include "../engine/RunAccount.h"
 #include "../engine/UnattendedRun.h"
 
 namespace {
@@ -23,6 +24,13 @@ int ShowUsage(ConsoleOutput& console, bool toConsole)
     else
         ShowMessage(nullptr, kUsageText, "prnuninst", MB_OK | MB_ICONINFORMATION);
     return exitcode::kDone;
+}
+
+// The last line of an unattended run that ends before its removal.
+int Ended(int code)
+{
+    JournalRunEnd(code, 0, 0);
+    return code;
 }
 
 } // namespace
@@ -38,8 +46,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         const SwitchList switches(GetCommandLineA());
         const RunMode mode = ReadRunMode(switches);
         LogFile log;
-        if (!mode.LogPath.empty())
-            log.Open(mode.LogPath.c_str());
+        const bool logOpened = !mode.LogPath.empty() && log.Open(mode.LogPath.c_str());
         ConsoleOutput console;
         const bool toConsole = mode.WhatIf && console.Attach();
         journal::SetSink([&](const journal::Entry& entry) {
@@ -50,20 +57,32 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
                 console.WriteLine(ComposeLogLine(entry, now));
             }
         });
+        if (!mode.LogPath.empty() || mode.Unattended())
+            JournalRunStart(mode.LogPath);
+        // A deployment tool reads nothing but the exit code and the log: a
+        // log that can't be written refuses the run before anything changes.
+        if (mode.Unattended() && !mode.LogPath.empty() && (!logOpened || log.WriteFailed()))
+            return exitcode::kLogNotWritable;
 
         if (mode.Unattended() && !mode.BadSwitch.empty()) {
             journal::Record("switch", mode.BadSwitch.c_str(), journal::Outcome::Failed, "", exitcode::kBadSwitch);
-            log.WriteText(kUsageText);
-            if (toConsole)
+            JournalUsage(kUsageText);
+            return Ended(exitcode::kBadSwitch);
+        }
+        if (mode.Usage && mode.Unattended()) {
+            // Nobody may be at the screen: the usage goes to the log and
+            // the console, never into a message box.
+            if (!toConsole && console.Attach())
                 console.WriteLine(kUsageText);
-            return exitcode::kBadSwitch;
+            JournalUsage(kUsageText);
+            return Ended(exitcode::kDone);
         }
         if (mode.Usage)
             return ShowUsage(console, toConsole);
         if (mode.Unattended()) {
             if (AnotherInstanceRuns()) {
                 journal::Record("program", "prnuninst", journal::Outcome::Failed, "", exitcode::kAlreadyRunning);
-                return exitcode::kAlreadyRunning;
+                return Ended(exitcode::kAlreadyRunning);
             }
             return RunUnattended(instance, mode, switches);
         }

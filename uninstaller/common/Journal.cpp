@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include "Text.h"
@@ -13,7 +14,26 @@ namespace {
 struct State {
     Sink sink;
     int step = -1;
+    Tally tally;
 };
+
+void Count(Tally& tally, const Entry& entry)
+{
+    if (entry.Step < 0 || entry.Result == Outcome::Message)
+        return;
+    if (entry.Result == Outcome::Failed)
+        ++tally.Failed;
+    const bool printer = std::strcmp(entry.Operation, op::kPrinter) == 0 ||
+                         std::strcmp(entry.Operation, op::kConnection) == 0;
+    const bool taken = entry.Result == Outcome::Removed || entry.Result == Outcome::WouldRemove;
+    if (printer) {
+        tally.PrintersRemoved += taken ? 1 : 0;
+        return;
+    }
+    tally.Removed += taken ? 1 : 0;
+    tally.Kept += entry.Result == Outcome::Kept ? 1 : 0;
+    tally.Scheduled += entry.Result == Outcome::Scheduled ? 1 : 0;
+}
 
 State& Current()
 {
@@ -32,8 +52,6 @@ int Step() { return Current().step; }
 void Record(const char* operation, const char* item, Outcome outcome, const char* reason, DWORD error)
 {
     State& state = Current();
-    if (!state.sink)
-        return;
     Entry entry;
     entry.Step = state.step;
     entry.Operation = operation ? operation : "";
@@ -41,6 +59,9 @@ void Record(const char* operation, const char* item, Outcome outcome, const char
     entry.Result = outcome;
     entry.Reason = reason ? reason : "";
     entry.Error = error;
+    Count(state.tally, entry);
+    if (!state.sink)
+        return;
     // A sink that fails must not end the removal halfway.
     try {
         state.sink(entry);
@@ -48,7 +69,9 @@ void Record(const char* operation, const char* item, Outcome outcome, const char
     }
 }
 
-void Message(const char* text, const char* answer) { Record("message", text, Outcome::Message, answer); }
+void Message(const char* text, const char* answer) { Record(op::kMessage, text, Outcome::Message, answer); }
+
+Tally Counted() { return Current().tally; }
 
 std::string Reason(const char* format, ...)
 {
@@ -65,6 +88,7 @@ void Reset()
     State& state = Current();
     state.sink = nullptr;
     state.step = -1;
+    state.tally = Tally{};
 }
 
 } // namespace journal

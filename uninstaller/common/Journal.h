@@ -44,6 +44,9 @@ struct Entry {
 using Sink = std::function<void(const Entry& entry)>;
 void SetSink(Sink sink);
 
+// The step of the loading, and of the run's last line.
+inline constexpr int kLoadingStep = -1;
+inline constexpr int kEndStep = -2;
 void SetStep(int step);
 int Step();
 
@@ -69,7 +72,19 @@ inline void Changed(const char* operation, const char* item, const char* what)
 // A reason text composed printf-style, cut to 511 characters.
 std::string Reason(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// No sink, and the step of the loading.
+// What the removal's steps did to their items (entries of step 0 and
+// later), counted whether or not a sink takes the entries: printers and
+// connections on their own, every other item but messages together.
+struct Tally {
+    unsigned PrintersRemoved = 0; // removed, or would be
+    unsigned Removed = 0;         // removed, or would be
+    unsigned Kept = 0;
+    unsigned Failed = 0; // of any operation, printers too
+    unsigned Scheduled = 0;
+};
+Tally Counted();
+
+// No sink, the step of the loading, and nothing counted.
 void Reset();
 
 // Operation names as the log shows them.
@@ -98,6 +113,8 @@ inline constexpr char kRegistryKey[] = "registry key";
 inline constexpr char kRegistryValue[] = "registry value";
 inline constexpr char kRestart[] = "restart";
 inline constexpr char kProgram[] = "program";
+inline constexpr char kMessage[] = "message";
+inline constexpr char kUsage[] = "usage";
 } // namespace op
 
 } // namespace journal

@@ -50,6 +50,14 @@ bool LocateMaskingTool(const char* program, char (&path)[text::kMaxText])
     }
 }
 
+namespace {
+
+DWORD waitLimitMs = MaskingToolRun::kWaitLimitMs;
+
+} // namespace
+
+void MaskingToolRun::LimitWait(DWORD ms) { waitLimitMs = ms ? ms : kWaitLimitMs; }
+
 bool MaskingToolRun::Start(Door& door, const PlatformKind& platform)
 {
     for (const char* program : kToolPrograms) {
@@ -65,6 +73,7 @@ bool MaskingToolRun::Start(Door& door, const PlatformKind& platform)
         // window tells when it has ended.
         if (platform.isWin32s() && started.Refused) {
             placeholder_ = true;
+            startTick_ = GetTickCount64();
             return true;
         }
         return false;
@@ -90,8 +99,18 @@ bool MaskingToolRun::StillRunning(Door& door, const PlatformKind& platform)
     if (!running) {
         TellEnd();
         Forget();
+        return false;
     }
-    return running;
+    const ULONGLONG elapsed = GetTickCount64() - startTick_;
+    if (elapsed >= waitLimitMs) {
+        journal::Changed(journal::op::kProgram, path_,
+                         journal::Reason("still running after %llu ms; the removal goes on without waiting",
+                                         static_cast<unsigned long long>(elapsed))
+                             .c_str());
+        Forget();
+        return false;
+    }
+    return true;
 }
 
 void MaskingToolRun::TellEnd()

@@ -21,12 +21,18 @@ public:
     // (found as "VELTRO32.EXE", else "VELTROPE.EXE"), then asked whether it
     // still runs. True while the removal must wait for it; false once it has
     // ended (the journal tells with its exit code and time), can't be read,
-    // or was never found or started (a dry run starts nothing), and then the
-    // run is forgotten.
+    // or was never found or started (a dry run starts nothing), or has run
+    // past the wait limit, and then the run is forgotten.
     bool StillRunning(Door& door, const PlatformKind& platform);
 
     void Forget();
     const char* Path() const { return path_; }
+
+    // A tool that still runs this long after its start is no longer waited
+    // for: the journal says so, and the removal goes on as if it had ended.
+    static constexpr DWORD kWaitLimitMs = 10 * 60 * 1000;
+    // Tests only: another limit, in milliseconds; 0 for the usual one.
+    static void LimitWait(DWORD ms);
 
 private:
     bool Start(Door& door, const PlatformKind& platform);

@@ -1,5 +1,6 @@
 #include "RemovalSequence.h"
 
+#include <exception>
 #include <utility>
 
 #include "../common/DriverEnvironments.h"
@@ -22,6 +23,7 @@
 #include "../system/ShortcutRemoval.h"
 #include "FolderLists.h"
 #include "KeptItems.h"
+#include "Replan.h"
 
 namespace {
 
@@ -77,7 +79,14 @@ RemovalSequence::Outcome RemovalSequence::RunStep()
         if (stepObserver)
             stepObserver(step);
         Run(step);
+    } catch (const std::exception& error) {
+        // The step goes no further; what it left undone is a failure.
+        journal::Record(journal::op::kProgram, journal::Reason("step %d", step).c_str(), journal::Outcome::Failed,
+                        error.what());
+        waiting_ = false;
     } catch (...) {
+        journal::Record(journal::op::kProgram, journal::Reason("step %d", step).c_str(), journal::Outcome::Failed,
+                        "an unexpected error");
         waiting_ = false;
     }
     if (waiting_)
@@ -111,7 +120,7 @@ void RemovalSequence::Run(int step)
     switch (step) {
     case 0:
         if (s.Database) {
-            s.Database->RunAdditions.Clear();
+            StartRemovalPlan(*s.Database);
             BuildDatabase(*s.Database);
             JournalKeptItems(*s.Database);
         }
@@ -124,9 +133,11 @@ void RemovalSequence::Run(int step)
         break;
     case 3:
         RemovePrinters(s);
+        ReplanAfterPrinters(s);
         break;
     case 4:
         ForEachRemovalEnvironment(s, RemovePrinterDrivers);
+        ReplanAfterDrivers(s);
         break;
     case 5:
         ForEachRemovalEnvironment(s, RemoveMonitors);
@@ -175,6 +186,7 @@ void RemovalSequence::Run(int step)
         break;
     case 15:
         RemoveRegistryKeys(s);
+        RemoveUninstallScripts(s);
         break;
     case 16:
         if (s.Platform.isNT())

@@ -65,6 +65,13 @@ RunMode ReadRunMode(const SwitchList& switches, bool programFirst)
         }
         if (known->Wanted == Values::ExactlyOne)
             mode.LogPath = std::string(text::StripQuotes(sw[1]));
+        for (const char* filter : {"MFG", "PRN", "UNVELT"}) {
+            if (!text::FoldEqual(sw[0], filter))
+                continue;
+            if (!mode.Filter.empty())
+                mode.Filter += ' ';
+            mode.Filter += Written(sw);
+        }
     }
     mode.Quiet = switches.FindSwitch("QUIET") >= 0;
     mode.WhatIf = switches.FindSwitch("WHATIF") >= 0;
@@ -111,6 +118,7 @@ const char kUsageText[] =
     "  /?              show this text\r\n"
     "\r\n"
     "Exit codes with /QUIET or /WHATIF: 0 done, 3010 done and a restart is needed,\r\n"
-    "1641 done and a restart was started, 1603 a fatal condition (no administrator\r\n"
-    "rights, the spooler doesn't answer, the printers can't be read), 1618 another\r\n"
-    "instance runs, 87 a switch that isn't known or whose value doesn't parse.\r\n";
+    "1641 done and a restart was started, 1603 a chosen printer stayed or an item\r\n"
+    "failed (or a fatal condition: no administrator rights, the spooler doesn't\r\n"
+    "answer, the printers can't be read), 1622 the log can't be written, 1618\r\n"
+    "another instance runs, 87 a switch that isn't known or whose value doesn't parse.\r\n";

@@ -19,6 +19,9 @@ struct RunMode {
     RestartPolicy Restart = RestartPolicy::Ask;
     // The log file as given, quotes stripped; empty for none.
     std::string LogPath;
+    // The switches that choose which printers are offered, as written
+    // ("/PRN:A,B /UNVELT"); empty without any.
+    std::string Filter;
     // The first switch that isn't known or whose values don't parse, as
     // written; empty when every switch is good.
     std::string BadSwitch;
@@ -41,6 +44,9 @@ namespace exitcode {
 inline constexpr int kDone = 0;
 inline constexpr int kBadSwitch = 87;
 inline constexpr int kFatal = 1603;
+// A chosen printer stayed, or an item the plan would take away failed.
+inline constexpr int kFailed = 1603;
+inline constexpr int kLogNotWritable = 1622;
 inline constexpr int kAlreadyRunning = 1618;
 inline constexpr int kRestarting = 1641;
 inline constexpr int kRestartNeeded = 3010;

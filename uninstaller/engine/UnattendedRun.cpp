@@ -1,5 +1,6 @@
 #include "UnattendedRun.h"
 
+#include <exception>
 #include <utility>
 
 #include "../common/Journal.h"
@@ -10,6 +11,7 @@
 #include "../system/Restart.h"
 #include "PrinterFilter.h"
 #include "RemovalEngine.h"
+#include "RunAccount.h"
 
 namespace {
 
@@ -38,11 +40,19 @@ constexpr DWORD kSettleMs = 300;
 constexpr DWORD kFolderSettleMs = 100;
 constexpr DWORD kRecheckMs = 200;
 
-} // namespace
-
-int RunUnattended(HINSTANCE instance, const RunMode& mode, const SwitchList& switches, Door* acting)
+// The chosen printers: taken away, or still installed.
+void CountPrinters(const UninstallDatabase& database, unsigned& removed, unsigned& kept)
 {
-    journal::SetStep(-1);
+    for (const CActivePrinter& printer : database.Printers) {
+        removed += printer.ToRemove && printer.Removed ? 1 : 0;
+        kept += printer.Stayed ? 1 : 0;
+    }
+}
+
+int Run(UninstallDatabase& database, HINSTANCE instance, const RunMode& mode, const SwitchList& switches,
+        Door* acting)
+{
+    journal::SetStep(journal::kLoadingStep);
     // Nobody is asked: Windows restarts only when the switch says so. A dry
     // run's door restarts nothing, and tells what the real run would do.
     SetRestartPolicy(mode.Restart == RestartPolicy::Always ? RestartPolicy::Always : RestartPolicy::Never);
@@ -50,7 +60,6 @@ int RunUnattended(HINSTANCE instance, const RunMode& mode, const SwitchList& swi
     BuildDefaultScriptPath();
     LoadUiSettings();
 
-    UninstallDatabase database;
     EngineSettings settings(switches, mode.WhatIf);
     settings.Texts = instance;
     settings.Acting = acting;
@@ -58,8 +67,19 @@ int RunUnattended(HINSTANCE instance, const RunMode& mode, const SwitchList& swi
     if (engine.Load().RunUnpaced(kSettleMs) != 1)
         return exitcode::kFatal;
 
+    // A filter that offers nothing leaves the machine as it is: the maker's
+    // common items go only with printers the filter chose.
+    if (!mode.Filter.empty() && CountOfferedPrinters(database) == 0) {
+        journal::Changed(journal::op::kPrinter, mode.Filter.c_str(), "no printer matched");
+        return exitcode::kDone;
+    }
     ChooseEveryOfferedPrinter(database.Printers);
     const RestartOutcome restart = engine.Removal().RunUnpaced(kFolderSettleMs, kRecheckMs);
+
+    unsigned removed = 0, stayed = 0;
+    CountPrinters(database, removed, stayed);
+    if (stayed != 0 || journal::Counted().Failed != 0)
+        return exitcode::kFailed;
     if (mode.WhatIf)
         return exitcode::kDone;
     switch (restart) {
@@ -70,4 +90,25 @@ int RunUnattended(HINSTANCE instance, const RunMode& mode, const SwitchList& swi
     default:
         return exitcode::kRestartNeeded;
     }
+}
+
+} // namespace
+
+int RunUnattended(HINSTANCE instance, const RunMode& mode, const SwitchList& switches, Door* acting)
+{
+    UninstallDatabase database;
+    int code = exitcode::kFatal;
+    // Whatever goes wrong, the run ends with a code a deployment tool knows
+    // and a last line that says why.
+    try {
+        code = Run(database, instance, mode, switches, acting);
+    } catch (const std::exception& error) {
+        journal::Record(journal::op::kProgram, "prnuninst", journal::Outcome::Failed, error.what());
+    } catch (...) {
+        journal::Record(journal::op::kProgram, "prnuninst", journal::Outcome::Failed, "an unexpected error");
+    }
+    unsigned removed = 0, stayed = 0;
+    CountPrinters(database, removed, stayed);
+    JournalRunEnd(code, removed, stayed);
+    return code;
 }

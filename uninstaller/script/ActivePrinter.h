@@ -17,6 +17,10 @@ struct CActivePrinter {
     std::uint32_t Skip = 0;
     std::uint32_t Foreign = 0;
     std::uint32_t Removed = 0;
+    // The removal chose the printer, yet it is still installed after the
+    // printer step (the spooler refused, the queue could not be opened): it
+    // stays, and the plan is made again around it. A new removal clears it.
+    std::uint32_t Stayed = 0;
     std::uint32_t Offered = 1;
     // Written by the database build alone: 1 when the last build takes the
     // printer away, by its own selection or by following the printer its

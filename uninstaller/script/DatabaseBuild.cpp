@@ -224,7 +224,7 @@ bool BuildDatabase(DatabaseContent& db, bool win32s)
     }
     for (std::size_t i = 0; i < printers.size() && !masked.empty(); ++i) {
         const CActivePrinter& p = *printers[i];
-        if (skip[i] || p.Foreign || p.Removed)
+        if (skip[i] || p.Foreign || p.Removed || p.Stayed)
             continue;
         for (std::size_t j : masked) {
             if (text::FoldEqual(printers[j]->MaskedName, p.PrinterName))
@@ -252,7 +252,7 @@ bool BuildDatabase(DatabaseContent& db, bool win32s)
         p.ToRemove = 0;
         if (p.Removed)
             continue;
-        if (!skip[i] && !p.Foreign) {
+        if (!skip[i] && !p.Foreign && !p.Stayed) {
             p.ToRemove = 1;
             ++db.RemovedPrinterCount;
             continue;
@@ -269,6 +269,12 @@ bool BuildDatabase(DatabaseContent& db, bool win32s)
             ++db.KeptPrinterCount;
     }
 
+    // A driver the spooler kept stays whole, as a printer that stays does.
+    for (const std::string& driver : db.StayingDrivers) {
+        inUse.Drivers.push_back(driver);
+        if (const UninstallProfile* found = ProfileForDriver(db, driver, sorted))
+            keepProfile(found);
+    }
     for (const UninstallProfile& p : db.Profiles) {
         if (p.IsCatchAll || p.IsIgnore)
             keepProfile(&p);
@@ -279,7 +285,8 @@ bool BuildDatabase(DatabaseContent& db, bool win32s)
 
     // Everything named, less whatever would take away something kept: items
     // are compared by what they name, not by their text.
-    const UninstallProfile common = db.KeptPrinterCount == 0 ? CommonItems(db) : UninstallProfile{};
+    const bool makerStays = db.KeptPrinterCount != 0 || !db.StayingDrivers.empty();
+    const UninstallProfile common = makerStays ? UninstallProfile{} : CommonItems(db);
     KeptNames kept(db.KeepList);
     AssignRemovable(db.Merged, db.BaseWorkList, common, kept);
     db.Merged.Merge(db.RunAdditions);
@@ -296,6 +303,14 @@ bool BuildDatabase(DatabaseContent& db, bool win32s)
     SortAndUnique(db.KeepList);
     SortAndUnique(db.Merged);
     return true;
+}
+
+void StartRemovalPlan(DatabaseContent& db)
+{
+    db.RunAdditions.Clear();
+    db.StayingDrivers.clear();
+    for (CActivePrinter& printer : db.Printers)
+        printer.Stayed = 0;
 }
 
 void AddToPlan(DatabaseContent& db, ItemList UninstallProfile::* list, const std::string& item)

@@ -24,6 +24,10 @@ struct DatabaseContent {
     // deleted): every build of this removal keeps them in the merged profile.
     // A new removal starts without them.
     UninstallProfile RunAdditions;
+    // Drivers this removal meant to take away that are still installed
+    // after the driver step: each stays with what its profile names. A new
+    // removal starts without them.
+    ItemList StayingDrivers;
     std::list<CActivePrinter> Printers;
     std::uint32_t VeltropeSpared = 0;
     std::vector<UninstallProfile> Profiles;
@@ -52,11 +56,15 @@ bool FillBaseWorkList(DatabaseContent& db, UninstallProfile& target);
 void AdjustForVeltrope(DatabaseContent& db, bool unvelt);
 
 // Rebuilds the keep list, the merged profile, the counts and the
-// Veltrope-spared flag from the inventory's Skip flags, and sets each
-// printer's ToRemove. Skip is left as the selection made it, and nothing of
+// Veltrope-spared flag from the inventory's Skip and Stayed flags and the
+// staying drivers, and sets each printer's ToRemove. Skip is left as the selection made it, and nothing of
 // one build stays behind for the next: the same selection gives the same
 // result however often it is built.
 bool BuildDatabase(DatabaseContent& db, bool win32s);
+
+// A new removal: what the last one found on the machine (printers that
+// stayed, drivers the spooler kept, the items it added) is forgotten.
+void StartRemovalPlan(DatabaseContent& db);
 
 // Adds an item the removal found it must take away (see RunAdditions).
 void AddToPlan(DatabaseContent& db, ItemList UninstallProfile::* list, const std::string& item);

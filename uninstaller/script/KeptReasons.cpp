@@ -9,14 +9,6 @@
 
 namespace {
 
-// The lists the journal tells of: UnSelfRegister is read by nobody, and the
-// OEM folders come from the registry, not from the scripts.
-constexpr ItemList UninstallProfile::* kToldLists[] = {
-    &UninstallProfile::Drivers,     &UninstallProfile::Monitors,     &UninstallProfile::PrintProcessors,
-    &UninstallProfile::Services,    &UninstallProfile::Hooks,        &UninstallProfile::Shortcuts,
-    &UninstallProfile::DeleteIni,   &UninstallProfile::DeleteLoadRun, &UninstallProfile::Files,
-    &UninstallProfile::Directorys,  &UninstallProfile::RegistryKeys,
-};
 
 template <typename... Args>
 std::string Format(const char* format, Args... args)
@@ -56,21 +48,32 @@ std::vector<Source> Sources(const DatabaseContent& db)
         if (printer.ToRemove || printer.Removed)
             continue;
         const char* name = printer.PrinterName;
+        // A printer the removal chose and could not take away says so.
+        const char* why = printer.Stayed ? ", which could not be removed" : "";
         if (const UninstallProfile* profile = ProfileForDriver(db, printer.DriverName, sorted))
-            sources.emplace_back(profile, Format("needed by printer \"%s\"", name));
+            sources.emplace_back(profile, Format("needed by printer \"%s\"%s", name, why));
         UninstallProfile files;
         files.Files = printer.DriverFiles;
-        sources.emplace_back(std::move(files), Format("a file of the driver of printer \"%s\"", name));
+        sources.emplace_back(std::move(files), Format("a file of the driver of printer \"%s\"%s", name, why));
         if (printer.PrintProcessor[0] != '\0') {
             UninstallProfile processor;
             processor.PrintProcessors = {printer.PrintProcessor};
-            sources.emplace_back(std::move(processor), Format("the print processor of printer \"%s\"", name));
+            sources.emplace_back(std::move(processor),
+                                 Format("the print processor of printer \"%s\"%s", name, why));
         }
         if (printer.DriverName[0] != '\0') {
             UninstallProfile driver;
             driver.Drivers = {printer.DriverName};
-            sources.emplace_back(std::move(driver), Format("the driver of printer \"%s\"", name));
+            sources.emplace_back(std::move(driver), Format("the driver of printer \"%s\"%s", name, why));
         }
+    }
+    for (const std::string& driver : db.StayingDrivers) {
+        const std::string reason = Format("needed by driver \"%s\", which could not be removed", driver.c_str());
+        if (const UninstallProfile* profile = ProfileForDriver(db, driver, sorted))
+            sources.emplace_back(profile, reason);
+        UninstallProfile itself;
+        itself.Drivers = {driver};
+        sources.emplace_back(std::move(itself), reason);
     }
     for (const UninstallProfile& profile : db.Profiles) {
         if (profile.IsCatchAll || profile.IsIgnore)

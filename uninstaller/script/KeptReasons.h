@@ -12,6 +12,15 @@
 
 #include "DatabaseBuild.h"
 
+// The lists the journal tells of: UnSelfRegister is read by nobody, and the
+// OEM folders come from the registry, not from the scripts.
+inline constexpr ItemList UninstallProfile::* kToldLists[] = {
+    &UninstallProfile::Drivers,     &UninstallProfile::Monitors,     &UninstallProfile::PrintProcessors,
+    &UninstallProfile::Services,    &UninstallProfile::Hooks,        &UninstallProfile::Shortcuts,
+    &UninstallProfile::DeleteIni,   &UninstallProfile::DeleteLoadRun, &UninstallProfile::Files,
+    &UninstallProfile::Directorys,  &UninstallProfile::RegistryKeys,
+};
+
 struct KeptItem {
     ItemList UninstallProfile::* List = nullptr;
     std::string Item;

@@ -86,12 +86,13 @@ LocalOutcome RemoveLocalPrinter(RemovalState& state, const CActivePrinter& print
     text::CopyWhole(state.CurrentPrinter, printer.PrinterName);
     text::CopyWhole(state.CurrentDriver, printer.DriverName);
     RemoveJobs(state, handle.Get(), name);
-    RemoveUniqueIdKey(state, printer.UniqueId, stayingIds);
     // What the user's profile holds of the queue, seen before the spooler
     // may take it along with the queue.
     const ItemList traces = PrinterUserTraces(state, name);
+    // A queue the spooler keeps keeps its traces too.
     if (!state.Changes.DeletePrinter(handle.Get(), name))
         return LocalOutcome::Kept;
+    RemoveUniqueIdKey(state, printer.UniqueId, stayingIds);
     RemovePrinterUserTraces(state, name, traces);
     // The identifiers name the whole model: its device goes only with the
     // queue, and only when no printer that stays is of that model.

@@ -37,6 +37,8 @@ std::string OutcomeText(const journal::Entry& entry)
     case Outcome::Kept:
         return entry.Reason[0] ? std::string("kept (") + entry.Reason + ")" : "kept";
     case Outcome::Failed: {
+        if (entry.Error == 0 && entry.Reason[0])
+            return std::string("failed (") + entry.Reason + ")";
         char code[32];
         std::snprintf(code, sizeof code, "failed (error %lu)", static_cast<unsigned long>(entry.Error));
         return code;
@@ -61,7 +63,9 @@ std::string ComposeLogLine(const journal::Entry& entry, const SYSTEMTIME& time)
     std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u", time.wYear, time.wMonth, time.wDay,
                   time.wHour, time.wMinute, time.wSecond, time.wMilliseconds);
     char step[16] = "loading";
-    if (entry.Step >= 0)
+    if (entry.Step == journal::kEndStep)
+        std::snprintf(step, sizeof step, "end");
+    else if (entry.Step >= 0)
         std::snprintf(step, sizeof step, "%d", entry.Step);
     std::string line = stamp;
     line += '\t';
@@ -97,22 +101,25 @@ bool LogFile::Open(const char* path)
     return IsOpen();
 }
 
-void LogFile::Write(const journal::Entry& entry)
+bool LogFile::Write(const journal::Entry& entry)
 {
     if (!file_)
-        return;
+        return false;
     SYSTEMTIME now{};
     GetLocalTime(&now);
-    WriteText(ComposeLogLine(entry, now));
+    return WriteText(ComposeLogLine(entry, now));
 }
 
-void LogFile::WriteText(std::string_view ansi)
+bool LogFile::WriteText(std::string_view ansi)
 {
     if (!file_)
-        return;
+        return false;
     const std::string utf8 = AnsiToUtf8(ansi);
     DWORD written = 0;
-    WriteFile(file_.Get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+    const bool whole = WriteFile(file_.Get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr) &&
+                       written == utf8.size();
+    failed_ = failed_ || !whole;
+    return whole;
 }
 
 bool ConsoleOutput::Attach()

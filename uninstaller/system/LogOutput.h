@@ -28,13 +28,16 @@ public:
     bool Open(const char* path);
     bool IsOpen() const { return static_cast<bool>(file_); }
     // Appends the line in one write, so that two runs writing the same log
-    // never mix their lines.
-    void Write(const journal::Entry& entry);
+    // never mix their lines. False when it was not written whole.
+    bool Write(const journal::Entry& entry);
     // Appends ANSI text as it stands, converted.
-    void WriteText(std::string_view ansi);
+    bool WriteText(std::string_view ansi);
+    // Some write since the opening was not written whole.
+    bool WriteFailed() const { return failed_; }
 
 private:
     KernelHandle file_;
+    bool failed_ = false;
 };
 
 // The console of the process that started the program, when there is one,

@@ -233,9 +233,7 @@ std::string ResolvedDirectory(int locationId)
     return spec.Compose();
 }
 
-} // namespace
-
-void RemoveFilesFromSystemFolders(RemovalState& state, const std::vector<std::string>& fileNames)
+void RemoveNamedFiles(RemovalState& state, const std::vector<std::string>& fileNames, bool oemFolders)
 {
     if (!state.Database)
         return;
@@ -246,10 +244,46 @@ void RemoveFilesFromSystemFolders(RemovalState& state, const std::vector<std::st
     FoundNames found;
     FromSystemFolders(state, names, found);
     FromSpoolerFolders(state, sought, names, found);
-    FromOemFolders(state, sought, found);
+    if (oemFolders)
+        FromOemFolders(state, sought, found);
     for (const std::string& name : names)
         if (found.count(name) == 0)
             journal::NotPresent(kFile, name.c_str());
+}
+
+// The listed names of the files the plan is read from: the uninstall
+// scripts themselves.
+bool IsUninstallScript(const UninstallDatabase& database, const std::string& name)
+{
+    for (const UninstallProfile& profile : database.Profiles) {
+        PathParts script;
+        script.Split(profile.ScriptPath);
+        if (text::FoldEqual(name, std::string(script.name) + std::string(script.extension)))
+            return true;
+    }
+    return false;
+}
+
+// The names (before any "=") of the listed files, the scripts among them
+// or the others.
+std::vector<std::string> ListedNames(UninstallDatabase& database, bool scripts)
+{
+    ItemList& files = database.Merged.Files;
+    SortAndUniqueItems(files);
+    std::vector<std::string> names;
+    for (const std::string& entry : files) {
+        std::string name = entry.substr(0, entry.find('='));
+        if (!name.empty() && IsUninstallScript(database, name) == scripts)
+            names.push_back(std::move(name));
+    }
+    return names;
+}
+
+} // namespace
+
+void RemoveFilesFromSystemFolders(RemovalState& state, const std::vector<std::string>& fileNames)
+{
+    RemoveNamedFiles(state, fileNames, true);
 }
 
 void RemoveFileFromSystemFolders(RemovalState& state, const char* fileName)
@@ -286,17 +320,11 @@ void RemoveScriptFiles(RemovalState& state)
 {
     if (!state.Database)
         return;
-    ItemList& files = state.Database->Merged.Files;
-    SortAndUniqueItems(files);
-    std::vector<std::string> names;
-    bool zreg32s = false;
-    for (const std::string& entry : files) {
-        std::string name = entry.substr(0, entry.find('='));
-        if (name.empty())
-            continue;
-        zreg32s = zreg32s || text::FoldEqual(name, "zreg32s.ini");
-        names.push_back(std::move(name));
-    }
+    // The uninstall scripts wait for the end (RemoveUninstallScripts): a run
+    // cut off before then finds its plan again when it is run once more.
+    const std::vector<std::string> names = ListedNames(*state.Database, false);
+    const bool zreg32s = std::any_of(names.begin(), names.end(),
+                                     [](const std::string& name) { return text::FoldEqual(name, "zreg32s.ini"); });
     RemoveFilesFromSystemFolders(state, names);
 
     UninstallDatabase& database = *state.Database;
@@ -313,6 +341,14 @@ void RemoveScriptFiles(RemovalState& state)
         if (InFolder(path, "%s%s", windows.c_str(), "zreg32s.ini"))
             state.Changes.ScheduleWithDeleter(kFile, path);
     }
+}
+
+void RemoveUninstallScripts(RemovalState& state)
+{
+    // The scripts are read from the system's and the spooler's folders
+    // alone, and taken from there.
+    if (state.Database)
+        RemoveNamedFiles(state, ListedNames(*state.Database, true), false);
 }
 
 void RemoveDriverSubdirectory(RemovalState& state)

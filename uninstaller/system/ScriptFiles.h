@@ -16,6 +16,10 @@ void PrepareDriverPaths(RemovalState& state);
 void RemoveScriptFiles(RemovalState& state);
 void RemoveDriverSubdirectory(RemovalState& state);
 
+// The listed files that are uninstall scripts, which the plan is read from:
+// taken last, once everything they describe has gone.
+void RemoveUninstallScripts(RemovalState& state);
+
 // Deletes the files of these names (name and extension only) from every
 // folder of the page's lists, as one walk of each tree, and sets the
 // restart-required flag when one of them has to wait for the next start.

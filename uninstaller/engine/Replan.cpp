@@ -1,0 +1,105 @@
+#include "Replan.h"
+
+#include <algorithm>
+#include <string>
+
+#include "../common/Journal.h"
+#include "../door/PrinterListing.h"
+#include "../spooler/DriverRemoval.h"
+#include "KeptItems.h"
+
+namespace {
+
+bool InPlan(const ItemList& sorted, const std::string& item)
+{
+    return std::binary_search(sorted.begin(), sorted.end(), item, ItemLess);
+}
+
+// Builds the plan again, and tells each item the earlier plan took away
+// that the new one keeps. The database build explains what a script names;
+// the maker's common items, which go only with the maker's last printer,
+// are kept for `cause`.
+void Rebuild(UninstallDatabase& db, const std::string& cause)
+{
+    const UninstallProfile before = db.Merged;
+    BuildDatabase(db);
+    UninstallProfile told;
+    for (KeptItem& kept : ExplainKeptItems(db)) {
+        if (!InPlan(before.*kept.List, kept.Item))
+            continue;
+        (told.*kept.List).push_back(kept.Item);
+        JournalKeptItem(kept);
+    }
+    for (const auto list : kToldLists) {
+        SortAndUniqueItems(told.*list);
+        for (const std::string& item : before.*list) {
+            if (!InPlan(db.Merged.*list, item) && !InPlan(told.*list, item))
+                JournalKeptItem({list, item, cause});
+        }
+    }
+}
+
+bool Listed(const std::vector<ListedPrinter>& printers, const char* name)
+{
+    return std::any_of(printers.begin(), printers.end(),
+                       [&](const ListedPrinter& p) { return text::FoldEqual(p.Name, name); });
+}
+
+} // namespace
+
+bool ReplanAfterPrinters(RemovalState& state)
+{
+    if (!state.Database)
+        return false;
+    UninstallDatabase& db = *state.Database;
+    // A deletion the spooler accepted may leave the queue listed (pending
+    // while it finishes a job): whatever the queue needs stays while it is
+    // there. Unable to list, trust the deletions.
+    const std::vector<ListedPrinter>* listed = state.Printers.Now();
+    std::string first;
+    for (CActivePrinter& printer : db.Printers) {
+        if (!printer.ToRemove || printer.Foreign)
+            continue;
+        if (printer.Removed && listed && Listed(*listed, printer.PrinterName)) {
+            printer.Removed = 0;
+            journal::Kept(journal::op::kPrinter, printer.PrinterName, "still listed by the spooler after its deletion");
+        }
+        if (printer.Removed)
+            continue;
+        printer.Stayed = 1;
+        if (first.empty())
+            first = printer.PrinterName;
+    }
+    if (first.empty())
+        return false;
+    Rebuild(db, journal::Reason("a common item of the maker, and printer \"%s\" could not be removed", first.c_str()));
+    return true;
+}
+
+bool ReplanAfterDrivers(RemovalState& state)
+{
+    if (!state.Database)
+        return false;
+    UninstallDatabase& db = *state.Database;
+    ItemList planned = db.Merged.Drivers;
+    for (const CActivePrinter& printer : db.Printers) {
+        if (printer.ToRemove && printer.Removed && printer.DriverName[0] != '\0')
+            planned.emplace_back(printer.DriverName);
+    }
+    SortAndUniqueItems(planned);
+    std::string first;
+    for (const std::string& driver : planned) {
+        if (HoldsItem(db.StayingDrivers, driver))
+            continue;
+        // In doubt, the driver is there.
+        if (DriverStillInstalled(state.Changes, driver.c_str()).value_or(true)) {
+            db.StayingDrivers.push_back(driver);
+            if (first.empty())
+                first = driver;
+        }
+    }
+    if (first.empty())
+        return false;
+    Rebuild(db, journal::Reason("a common item of the maker, and driver \"%s\" could not be removed", first.c_str()));
+    return true;
+}
