@@ -27,6 +27,9 @@ struct State {
     std::map<std::string, Rule> rules;
     std::map<std::string, LONG> calls;
     std::map<std::string, DWORD, NoCase> deniedPrinters;
+    // "Function:Printer" from the environment: that call fails for that
+    // printer alone.
+    std::map<std::string, DWORD, NoCase> printerRules;
     std::map<std::string, std::string, NoCase> serverNames;
     std::map<std::string, DWORD, NoCase> addedAttributes;
     std::map<std::string, std::string, NoCase> driverNames;
@@ -41,7 +44,7 @@ State& Table()
     return state;
 }
 
-// SPLPROXY_FAULTS=Name=code;Name=code
+// SPLPROXY_FAULTS=Name=code;Name:Printer=code
 void LoadFromEnvironment()
 {
     char text[1024] = {};
@@ -54,7 +57,11 @@ void LoadFromEnvironment()
         if (!eq)
             continue;
         *eq = '\0';
-        Table().rules[rule] = Rule{static_cast<DWORD>(std::strtoul(eq + 1, nullptr, 10)), -1};
+        const DWORD error = static_cast<DWORD>(std::strtoul(eq + 1, nullptr, 10));
+        if (std::strchr(rule, ':'))
+            Table().printerRules[rule] = error;
+        else
+            Table().rules[rule] = Rule{error, -1};
     }
 }
 
@@ -79,6 +86,28 @@ bool ProxyCallFails(const char* function, LONG& code)
     code = static_cast<LONG>(it->second.error);
     SetLastError(it->second.error);
     return true;
+}
+
+bool ProxyPrinterCallFails(const char* function, const char* printerName)
+{
+    if (!printerName)
+        return false;
+    const auto& rules = Table().printerRules;
+    std::string key = function;
+    key += ':';
+    key += printerName;
+    auto it = rules.find(key);
+    if (it == rules.end())
+        return false;
+    SetLastError(it->second);
+    return true;
+}
+
+bool ProxyHandleCallFails(const char* function, HANDLE printer)
+{
+    const auto& opened = Table().openedPrinters;
+    auto it = opened.find(printer);
+    return it != opened.end() && ProxyPrinterCallFails(function, it->second.c_str());
 }
 
 bool ProxyPrinterDenied(const char* printerName, DWORD& error)

@@ -11,6 +11,12 @@
 // registry functions and GetPrinterDataA, which return it instead.
 bool ProxyCallFails(const char* function, LONG& code);
 
+// A rule "Function:Printer=code" of the environment names this call of this
+// printer (of the printer an open handle is of): true, with the code as the
+// last error.
+bool ProxyPrinterCallFails(const char* function, const char* printerName);
+bool ProxyHandleCallFails(const char* function, HANDLE printer);
+
 // True, with the error to report, when the test made this printer
 // unopenable.
 bool ProxyPrinterDenied(const char* printerName, DWORD& error);
@@ -41,6 +47,8 @@ bool ProxyIsConnection(const char* printerName);
 
 inline bool ProxyCallFails(const char*, LONG&) { return false; }
 inline bool ProxyPrinterDenied(const char*, DWORD&) { return false; }
+inline bool ProxyPrinterCallFails(const char*, const char*) { return false; }
+inline bool ProxyHandleCallFails(const char*, HANDLE) { return false; }
 inline void ProxyAlterPrinterInfo(DWORD, LPBYTE) {}
 inline void ProxyAlterEnumeratedPrinters(DWORD, LPBYTE, DWORD) {}
 inline void ProxyNoteOpened(const char*, HANDLE) {}

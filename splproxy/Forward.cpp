@@ -45,7 +45,14 @@ PROXY BOOL WINAPI Proxy_EnumPrintersA(DWORD flags, LPSTR name, DWORD level, LPBY
 PROXY BOOL WINAPI Proxy_OpenPrinterA(LPSTR name, LPHANDLE printer, LPPRINTER_DEFAULTSA defaults)
 {
     DWORD denied = 0;
-    if (Fails("OpenPrinterA") || ProxyPrinterDenied(name, denied)) { if (printer) *printer = nullptr; return FALSE; }
+    // A printer-named rule refuses only opens that would manage the queue, as
+    // a queue whose permissions let the user print but not manage it does.
+    const bool manages = defaults && (defaults->DesiredAccess & PRINTER_ACCESS_ADMINISTER) != 0;
+    if (Fails("OpenPrinterA") || ProxyPrinterDenied(name, denied) ||
+        (manages && ProxyPrinterCallFails("OpenPrinterA", name))) {
+        if (printer) *printer = nullptr;
+        return FALSE;
+    }
     const BOOL ok = ::OpenPrinterA(name, printer, defaults);
     if (ok && printer)
         ProxyNoteOpened(name, *printer);
@@ -76,7 +83,7 @@ PROXY BOOL WINAPI Proxy_ClosePrinter(HANDLE printer)
 
 PROXY BOOL WINAPI Proxy_DeletePrinter(HANDLE printer)
 {
-    if (Fails("DeletePrinter")) return FALSE;
+    if (Fails("DeletePrinter") || ProxyHandleCallFails("DeletePrinter", printer)) return FALSE;
     return ::DeletePrinter(printer);
 }
 

@@ -4,7 +4,10 @@
 //
 // Faults can also be chosen before a program starts, in the environment:
 //   SPLPROXY_FAULTS=OpenPrinterA=5;EnumPrintersA=1722
-// (each rule makes every call of that function fail with that code).
+// (each rule makes every call of that function fail with that code), and
+// for one printer alone: "DeletePrinter:Lumenta A=5" fails the deletion of
+// that queue, "OpenPrinterA:Lumenta A=5" the opens of it that ask to manage
+// it (those that only print pass).
 
 #include <windows.h>
 

@@ -63,6 +63,14 @@ Process::~Process()
     CloseHandle(process_);
 }
 
+void Process::Kill()
+{
+    if (process_) {
+        TerminateProcess(process_, 99);
+        WaitForSingleObject(process_, 10000);
+    }
+}
+
 long Process::Wait(DWORD milliseconds)
 {
     if (!process_ || WaitForSingleObject(process_, milliseconds) != WAIT_OBJECT_0)

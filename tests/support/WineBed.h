@@ -45,6 +45,8 @@ public:
     bool Started() const { return process_ != nullptr; }
     // The full exit code, or -1 when it did not end in time.
     long Wait(DWORD milliseconds);
+    // Ends it at once, as a power cut would, by its own handle.
+    void Kill();
 
 private:
     HANDLE process_ = nullptr;

@@ -40,11 +40,12 @@ constexpr DWORD kSettleMs = 300;
 constexpr DWORD kFolderSettleMs = 100;
 constexpr DWORD kRecheckMs = 200;
 
-// The chosen printers: taken away, or still installed.
+// The chosen printers: taken away (an unattended run removes once), or
+// still installed.
 void CountPrinters(const UninstallDatabase& database, unsigned& removed, unsigned& kept)
 {
     for (const CActivePrinter& printer : database.Printers) {
-        removed += printer.ToRemove && printer.Removed ? 1 : 0;
+        removed += printer.Removed ? 1 : 0;
         kept += printer.Stayed ? 1 : 0;
     }
 }
