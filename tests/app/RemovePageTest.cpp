@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 #include <string>
@@ -7,6 +8,8 @@
 
 #include "app/Messages.h"
 #include "app/RemovePage.h"
+#include "common/Journal.h"
+#include "engine/MaskingTool.h"
 #include "engine/RemovalEngine.h"
 #include "res/resource.h"
 #include "script/MessageBox.h"
@@ -343,6 +346,35 @@ TEST_F(MaskingToolTest, TheToolIsStartedWithSlashDAndWaitedForUntilItEnds)
     EXPECT_GT(stepOneTicks, 5) << "1.2 s of the tool at 10 ms a tick";
 }
 
+TEST_F(MaskingToolTest, AToolThatRunsPastTheWaitLimitIsLetGoAndTheRemovalGoesOn)
+{
+    SetEnvironmentVariableA("MASKING_TOOL_MS", "2500");
+    MaskingToolRun::LimitWait(300);
+    std::vector<std::string> told;
+    journal::SetSink([&](const journal::Entry& e) {
+        if (e.Operation == std::string(journal::op::kProgram))
+            told.push_back(e.Reason);
+    });
+    RemovalEngine pageEngine{database, {}};
+    CRemoveDlg page{pageEngine.Removal()};
+    Open(page);
+    bool toolDoneAtStepTwo = true;
+    RemovalSequence::ObserveSteps([&](int step) {
+        if (step == 2)
+            toolDoneAtStepTwo = Exists(kDone);
+    });
+    const bool ended = RunToEnd(page);
+    MaskingToolRun::LimitWait(0);
+    journal::Reset();
+    // The tool is let go, not ended: it finishes on its own.
+    bed::WaitFor([] { return Exists(kDone); }, 5000);
+    ASSERT_TRUE(ended);
+    EXPECT_FALSE(toolDoneAtStepTwo) << "the removal waited for the tool past the limit";
+    EXPECT_TRUE(std::any_of(told.begin(), told.end(), [](const std::string& reason) {
+        return reason.rfind("still running after ", 0) == 0;
+    })) << "the journal does not say the wait ran out";
+}
+
 TEST_F(MaskingToolTest, WhenTheMergedProfileSparesTheToolItIsNeitherStartedNorWaitedFor)
 {
     database.Printers.front().Skip = 1;
@@ -385,9 +417,16 @@ TEST_F(RemovePageTest, AStepThatFailsLeavesTheRestOfTheSequenceToRun)
         if (step == 9)
             throw std::runtime_error("a step's own failure");
     });
+    std::vector<std::string> failed;
+    journal::SetSink([&](const journal::Entry& e) {
+        if (e.Result == journal::Outcome::Failed)
+            failed.push_back(std::string(e.Item) + ": " + e.Reason);
+    });
     ASSERT_TRUE(RunToEnd(page)) << "the removal stopped at the failed step";
+    journal::Reset();
     EXPECT_EQ(steps.back(), 17);
     EXPECT_EQ(steps.size(), 18u);
+    EXPECT_EQ(failed, (std::vector<std::string>{"step 9: a step's own failure"})) << "the failure went untold";
 
     // The next removal runs as well: nothing of the failure stays behind.
     steps.clear();

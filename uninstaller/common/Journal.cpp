@@ -23,14 +23,9 @@ void Count(Tally& tally, const Entry& entry)
         return;
     if (entry.Result == Outcome::Failed)
         ++tally.Failed;
-    const bool printer = std::strcmp(entry.Operation, op::kPrinter) == 0 ||
-                         std::strcmp(entry.Operation, op::kConnection) == 0;
-    const bool taken = entry.Result == Outcome::Removed || entry.Result == Outcome::WouldRemove;
-    if (printer) {
-        tally.PrintersRemoved += taken ? 1 : 0;
+    if (std::strcmp(entry.Operation, op::kPrinter) == 0 || std::strcmp(entry.Operation, op::kConnection) == 0)
         return;
-    }
-    tally.Removed += taken ? 1 : 0;
+    tally.Removed += entry.Result == Outcome::Removed || entry.Result == Outcome::WouldRemove ? 1 : 0;
     tally.Kept += entry.Result == Outcome::Kept ? 1 : 0;
     tally.Scheduled += entry.Result == Outcome::Scheduled ? 1 : 0;
 }

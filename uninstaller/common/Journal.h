@@ -73,11 +73,10 @@ inline void Changed(const char* operation, const char* item, const char* what)
 std::string Reason(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // What the removal's steps did to their items (entries of step 0 and
-// later), counted whether or not a sink takes the entries: printers and
-// connections on their own, every other item but messages together.
+// later), counted whether or not a sink takes the entries: every item but
+// printers, connections and messages, whose failures count all the same.
 struct Tally {
-    unsigned PrintersRemoved = 0; // removed, or would be
-    unsigned Removed = 0;         // removed, or would be
+    unsigned Removed = 0; // removed, or would be
     unsigned Kept = 0;
     unsigned Failed = 0; // of any operation, printers too
     unsigned Scheduled = 0;

@@ -62,7 +62,8 @@ void JournalRunStart(const std::string& logPath)
                              "; command line: " + GetCommandLineA() + "; account: " + Account() +
                              "; computer: " + Computer() + "; log: " + FullPath(logPath);
     journal::SetStep(journal::kLoadingStep);
-    journal::Changed(journal::op::kProgram, item.c_str(), "started");
+    // Told as a message is: an account of the run, no change of the machine.
+    journal::Record(journal::op::kProgram, item.c_str(), journal::Outcome::Message, "started");
 }
 
 void JournalRunEnd(int exitCode, unsigned printersRemoved, unsigned printersKept)
@@ -72,7 +73,8 @@ void JournalRunEnd(int exitCode, unsigned printersRemoved, unsigned printersKept
         "printers removed %u, kept %u; items removed %u, kept %u, failed %u, scheduled %u", printersRemoved,
         printersKept, tally.Removed, tally.Kept, tally.Failed, tally.Scheduled);
     journal::SetStep(journal::kEndStep);
-    journal::Changed(journal::op::kProgram, counts.c_str(), journal::Reason("exit code %d", exitCode).c_str());
+    journal::Record(journal::op::kProgram, counts.c_str(), journal::Outcome::Message,
+                    journal::Reason("exit code %d", exitCode).c_str());
 }
 
 void JournalUsage(const char* usage)
@@ -82,7 +84,7 @@ void JournalUsage(const char* usage)
         const std::size_t end = rest.find("\r\n");
         const std::string line(rest.substr(0, end));
         if (line.find_first_not_of(' ') != std::string::npos)
-            journal::Changed(journal::op::kUsage, "prnuninst", line.c_str());
+            journal::Record(journal::op::kUsage, "prnuninst", journal::Outcome::Message, line.c_str());
         if (end == std::string_view::npos)
             break;
         rest.remove_prefix(end + 2);
