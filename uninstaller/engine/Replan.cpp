@@ -1,6 +1,7 @@
 #include "Replan.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <string>
 
 #include "../common/Journal.h"
@@ -15,22 +16,28 @@ bool InPlan(const ItemList& sorted, const std::string& item)
     return std::binary_search(sorted.begin(), sorted.end(), item, ItemLess);
 }
 
+using ListOfItems = ItemList UninstallProfile::*;
+
 // Builds the plan again, and tells each item the earlier plan took away
 // that the new one keeps. The database build explains what a script names;
 // the maker's common items, which go only with the maker's last printer,
-// are kept for `cause`.
-void Rebuild(UninstallDatabase& db, const std::string& cause)
+// are kept for `cause`. The lists of the steps that have run (`done`) are
+// past keeping: what they took is gone, what they could not take they told.
+void Rebuild(UninstallDatabase& db, const std::string& cause, std::initializer_list<ListOfItems> done)
 {
+    const auto isDone = [&](ListOfItems list) { return std::find(done.begin(), done.end(), list) != done.end(); };
     const UninstallProfile before = db.Merged;
     BuildDatabase(db);
     UninstallProfile told;
     for (KeptItem& kept : ExplainKeptItems(db)) {
-        if (!InPlan(before.*kept.List, kept.Item))
+        if (isDone(kept.List) || !InPlan(before.*kept.List, kept.Item))
             continue;
         (told.*kept.List).push_back(kept.Item);
         JournalKeptItem(kept);
     }
     for (const auto list : kToldLists) {
+        if (isDone(list))
+            continue;
         SortAndUniqueItems(told.*list);
         for (const std::string& item : before.*list) {
             if (!InPlan(db.Merged.*list, item) && !InPlan(told.*list, item))
@@ -72,7 +79,8 @@ bool ReplanAfterPrinters(RemovalState& state)
     }
     if (first.empty())
         return false;
-    Rebuild(db, journal::Reason("a common item of the maker, and printer \"%s\" could not be removed", first.c_str()));
+    Rebuild(db, journal::Reason("a common item of the maker, and printer \"%s\" could not be removed", first.c_str()),
+            {&UninstallProfile::Hooks});
     return true;
 }
 
@@ -100,6 +108,7 @@ bool ReplanAfterDrivers(RemovalState& state)
     }
     if (first.empty())
         return false;
-    Rebuild(db, journal::Reason("a common item of the maker, and driver \"%s\" could not be removed", first.c_str()));
+    Rebuild(db, journal::Reason("a common item of the maker, and driver \"%s\" could not be removed", first.c_str()),
+            {&UninstallProfile::Hooks, &UninstallProfile::Drivers});
     return true;
 }
