@@ -68,6 +68,8 @@ void Message(const char* text, const char* answer) { Record(op::kMessage, text, 
 
 Tally Counted() { return Current().tally; }
 
+void ResetTally() { Current().tally = Tally{}; }
+
 std::string Reason(const char* format, ...)
 {
     char buffer[512];

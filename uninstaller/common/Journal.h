@@ -82,6 +82,8 @@ struct Tally {
     unsigned Scheduled = 0;
 };
 Tally Counted();
+// Counts from nothing again, as a run begins.
+void ResetTally();
 
 // No sink, the step of the loading, and nothing counted.
 void Reset();

@@ -54,6 +54,7 @@ int Run(UninstallDatabase& database, HINSTANCE instance, const RunMode& mode, co
         Door* acting)
 {
     journal::SetStep(journal::kLoadingStep);
+    journal::ResetTally();
     // Nobody is asked: Windows restarts only when the switch says so. A dry
     // run's door restarts nothing, and tells what the real run would do.
     SetRestartPolicy(mode.Restart == RestartPolicy::Always ? RestartPolicy::Always : RestartPolicy::Never);
@@ -71,7 +72,7 @@ int Run(UninstallDatabase& database, HINSTANCE instance, const RunMode& mode, co
     // A filter that offers nothing leaves the machine as it is: the maker's
     // common items go only with printers the filter chose.
     if (!mode.Filter.empty() && CountOfferedPrinters(database) == 0) {
-        journal::Changed(journal::op::kPrinter, mode.Filter.c_str(), "no printer matched");
+        journal::Record(journal::op::kPrinter, mode.Filter.c_str(), journal::Outcome::Message, "no printer matched");
         return exitcode::kDone;
     }
     ChooseEveryOfferedPrinter(database.Printers);
