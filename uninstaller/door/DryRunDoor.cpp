@@ -169,9 +169,9 @@ bool DryRunDoor::CloseCompanion(HWND, const char* windowClass, WPARAM, LPARAM, U
     return true;
 }
 
-bool DryRunDoor::BroadcastCloseRequest(UINT, const char* name)
+bool DryRunDoor::BroadcastCloseRequest(UINT, const char* name, bool again)
 {
-    WouldChange(kCompanion, name, "ask to close");
+    WouldChange(kCompanion, name, again ? "ask again to close" : "ask to close");
     return true;
 }
 

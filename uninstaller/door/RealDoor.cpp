@@ -287,13 +287,13 @@ bool RealDoor::CloseCompanion(HWND window, const char* windowClass, WPARAM wPara
     return true;
 }
 
-bool RealDoor::BroadcastCloseRequest(UINT message, const char* name)
+bool RealDoor::BroadcastCloseRequest(UINT message, const char* name, bool again)
 {
     if (!PostMessageA(HWND_BROADCAST, message, 0, 0)) {
         journal::Failed(kCompanion, name, GetLastError());
         return false;
     }
-    journal::Changed(kCompanion, name, "asked to close");
+    journal::Changed(kCompanion, name, again ? "asked again to close" : "asked to close");
     return true;
 }
 
