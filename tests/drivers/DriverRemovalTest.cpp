@@ -333,13 +333,13 @@ TEST_F(DriverRemovalTest, ADryRunTakesTheDriverOfAPrinterItWouldDeleteAndKeepsTh
     using journal::Outcome;
     namespace op = journal::op;
     // The queue the printer step would delete no longer holds its driver.
-    const Told* gone = Find(told, op::kDriver, kLumenta);
+    const Told* gone = Find(told, op::kDriver, std::string(kLumenta) + " (Windows x64)");
     ASSERT_NE(gone, nullptr);
     EXPECT_EQ(gone->result, Outcome::WouldRemove);
     const Told* infTold = Find(told, op::kOemInf, drivers::WindowsDirectory() + "\\INF\\oem9301.inf");
     ASSERT_NE(infTold, nullptr);
     EXPECT_EQ(infTold->result, Outcome::WouldRemove);
-    const Told* kept = Find(told, op::kDriver, kOther);
+    const Told* kept = Find(told, op::kDriver, std::string(kOther) + " (Windows x64)");
     ASSERT_NE(kept, nullptr);
     EXPECT_EQ(kept->result, Outcome::Kept);
     EXPECT_EQ(kept->reason, "used by printer \"Dry Stay\"");
@@ -354,7 +354,7 @@ TEST_F(DriverRemovalTest, ADryRunTakesTheDriverOfAPrinterItWouldDeleteAndKeepsTh
     journal::Reset();
     EXPECT_FALSE(spooler.Installed(kLumenta));
     EXPECT_TRUE(spooler.Installed(kOther));
-    gone = Find(told, op::kDriver, kLumenta);
+    gone = Find(told, op::kDriver, std::string(kLumenta) + " (Windows x64)");
     ASSERT_NE(gone, nullptr);
     EXPECT_EQ(gone->result, Outcome::Removed);
     infTold = Find(told, op::kOemInf, drivers::WindowsDirectory() + "\\INF\\oem9301.inf");
@@ -373,7 +373,7 @@ TEST_F(DriverRemovalTest, ADriverTheSpoolerRefusesToDeleteIsToldAsFailedWithTheE
     RemovePrinterDrivers(state, nullptr);
     journal::Reset();
 
-    const Told* refused = Find(told, journal::op::kDriver, kLumenta);
+    const Told* refused = Find(told, journal::op::kDriver, std::string(kLumenta) + " (Windows x64)");
     ASSERT_NE(refused, nullptr);
     EXPECT_EQ(refused->result, journal::Outcome::Failed);
     EXPECT_EQ(refused->error, static_cast<DWORD>(ERROR_ACCESS_DENIED));

@@ -49,7 +49,7 @@ public:
     bool CloseSpoolerWindow(HWND, const char* windowClass) override TRIPPED("CloseSpoolerWindow " << windowClass, false)
     bool CloseCompanion(HWND, const char* windowClass, WPARAM, LPARAM, UINT) override
         TRIPPED("CloseCompanion " << windowClass, false)
-    bool BroadcastCloseRequest(UINT, const char* name) override TRIPPED("BroadcastCloseRequest " << name, false)
+    bool BroadcastCloseRequest(UINT, const char* name, bool) override TRIPPED("BroadcastCloseRequest " << name, false)
     bool CallHook(const char* path, const char*, const char*, HWND, HINSTANCE, const char*, DWORD) override
         TRIPPED("CallHook " << path, false)
     StartedProgram StartProgram(const char*, const char* path, const char*) override

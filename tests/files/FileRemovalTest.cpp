@@ -159,6 +159,7 @@ TEST_F(Files, AMissingFileCountsAsDeletedAndAFileInUseWaitsForTheNextStart)
     EXPECT_TRUE(Exists(system + "inuse.dll"));
     EXPECT_TRUE(Exists(system + "skipped.dll"));
     EXPECT_EQ(database.RestartRequired, 1u);
+    EXPECT_EQ(database.RestartReason, system + "inuse.dll is in use");
     EXPECT_NE(PendingDeletions().find(system + "inuse.dll"), std::string::npos) << PendingDeletions();
 }
 
@@ -439,12 +440,15 @@ TEST_F(Files, ADryRunTouchesNothingAndListsWhatTheRealRunThenDoes)
 
     {
         // The spooler's removal has recorded the driver and the monitor it
-        // would remove; both are still installed.
+        // would remove, the monitor with its key as the monitor step does;
+        // both are still installed.
         const std::string pending = PendingDeletions();
         const JournalCapture journal;
         DryRunDoor dryDoor;
         dryDoor.DeleteDriver(nullptr, "QFileTest Going Driver");
-        dryDoor.DeletePortMonitor(nullptr, "QFileTest Going Monitor", nullptr, false);
+        dryDoor.DeletePortMonitor(nullptr, "QFileTest Going Monitor", goingMonitor.c_str(), true);
+        dryDoor.DeleteRegistryKey(journal::op::kRegistryKey, ("HKLM\\" + goingMonitor).c_str(), HKEY_LOCAL_MACHINE,
+                                  goingMonitor.c_str(), false, true);
         RemovalState dry{dryDoor};
         prepare(dry);
         RemoveFiles(dry);

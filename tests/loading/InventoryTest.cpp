@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "machine/Machine.h"
 #include "script/MessageBox.h"
 #include "script/UninstallDatabase.h"
+#include "support/JournalCapture.h"
 #include "support/WineBed.h"
 
 namespace {
@@ -246,6 +248,7 @@ TEST_F(InventoryTest, UnopenableAndUnreadablePrintersStayWithTheirDriversAndAreN
     // The first record read is Lumenta A's, the first printer listed.
     SplProxyFault_Set("GetPrinterA", ERROR_INVALID_HANDLE, 1);
     int opened = 0;
+    std::optional<JournalCapture> journal(std::in_place);
     const auto printers = Build("prnuninst.exe", &opened);
     EXPECT_FALSE(failed) << lastError;
     EXPECT_EQ(opened, 4);
@@ -273,6 +276,15 @@ TEST_F(InventoryTest, UnopenableAndUnreadablePrintersStayWithTheirDriversAndAreN
     EXPECT_NE(notes[1].find("Lumenta B"), std::string::npos) << notes[1];
     EXPECT_NE(notes[1].find("OpenPrinter"), std::string::npos) << notes[1];
     EXPECT_NE(notes[1].find("error 5"), std::string::npos) << notes[1];
+    const auto keptLine = [&](const char* printer, const char* reason) {
+        const std::vector<JournalCapture::Line> lines = journal->Of("printer", printer);
+        ASSERT_EQ(lines.size(), 1u) << journal->Dump();
+        EXPECT_EQ(lines[0].result, journal::Outcome::Kept);
+        EXPECT_EQ(lines[0].reason, reason);
+    };
+    keptLine("Lumenta A", "could not be read: GetPrinter failed (error 6)");
+    keptLine("Lumenta B", "could not be read: OpenPrinter failed (error 5)");
+    EXPECT_EQ(journal->lines.size(), 2u) << journal->Dump();
 
     SCOPED_TRACE("their driver's files and the maker's common items stay when the others go");
     ASSERT_TRUE(machine.PutScript(machine::DriverDirectory(), "[UnPrinterDrivers]\r\n\"QUORVEL Lumenta 2400\",L,3\r\n"
@@ -286,10 +298,21 @@ TEST_F(InventoryTest, UnopenableAndUnreadablePrintersStayWithTheirDriversAndAreN
 
     SCOPED_TRACE("no second enumeration when every record reads");
     SplProxyFault_Clear();
+    journal.emplace();
     Build("prnuninst.exe", &opened);
     EXPECT_EQ(opened, 4);
     EXPECT_TRUE(notes.empty());
     EXPECT_EQ(SplProxyFault_CallCount("EnumPrintersA"), 2);
+    EXPECT_TRUE(journal->lines.empty()) << journal->Dump();
+
+    SCOPED_TRACE("a maker's printer whose marker can't be read stays as another maker's");
+    SplProxyFault_Set("GetPrinterDataA", ERROR_ACCESS_DENIED, -1);
+    journal.emplace();
+    const auto unmarked = Build("prnuninst.exe", &opened);
+    SplProxyFault_Clear();
+    ASSERT_TRUE(Find(unmarked, "Lumenta A"));
+    EXPECT_EQ(Find(unmarked, "Lumenta A")->Foreign, 1u);
+    keptLine("Lumenta A", "could not be read: GetPrinterData QuorvelDriver_Q failed (error 5)");
 }
 
 TEST_F(InventoryTest, CommandLineFilters)

@@ -18,6 +18,7 @@
 #include "res/resource.h"
 #include "script/MessageBox.h"
 #include "door/SpoolerService.h"
+#include "support/JournalCapture.h"
 #include "support/WineBed.h"
 
 namespace {
@@ -88,6 +89,7 @@ TEST_F(LoadingDialogTest, StepsRunInOrderBehindTheProgressBar)
     PutScript();
     ASSERT_TRUE(machine.InstallPrinter({"Lumenta A", "QUORVEL Lumenta 2400"}));
     ASSERT_TRUE(machine.InstallPrinter({"Lumenta B", "QUORVEL Lumenta 2400"}));
+    const JournalCapture journal;
     Open();
     char caption[128] = {};
     GetWindowTextA(window, caption, sizeof caption);
@@ -134,6 +136,12 @@ TEST_F(LoadingDialogTest, StepsRunInOrderBehindTheProgressBar)
     EXPECT_EQ(work.Result(), 1);
     EXPECT_EQ(Position(), 97);
     EXPECT_TRUE(messages.empty());
+    // Asked before the spooler stops and again once it runs: two lines
+    // that tell the two requests apart.
+    const std::vector<JournalCapture::Line> asked = journal.Of("companion program", "QUninstClose_Q");
+    ASSERT_EQ(asked.size(), 2u) << journal.Dump();
+    EXPECT_EQ(asked[0].reason, "asked to close");
+    EXPECT_EQ(asked[1].reason, "asked again to close");
 }
 
 TEST_F(LoadingDialogTest, WithoutAnyScriptItWarnsAndGoesOn)

@@ -283,6 +283,35 @@ TEST_F(RegistryRemoval, ADryRunDeletesNoKeyOrValueAndTheRealRunReportsEach)
     EXPECT_EQ(refused.front().error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
 }
 
+TEST_F(RegistryRemoval, OneKeyInTwoSpellingsIsToldOnceAndKeysAddedInCaseOnlyWhenThere)
+{
+    using journal::Outcome;
+    using journal::op::kRegistryKey;
+    MakeKey(Under("Twice\\Sub"));
+    MakeKey(Under("Added"));
+    // What the driver step adds: one key there, one the spooler took.
+    database.RunAdditions.RegistryKeys = {"HKLM,\"" + Under("Added") + "\",\"\",0",
+                                          "HKLM,\"" + Under("Taken") + "\",\"\",0"};
+    const std::initializer_list<std::string> entries = {
+        "HKLM,\"" + Under("Twice") + "\",,1", "hklm," + Under("Twice") + ",\"\",0",
+        "HKLM,\"" + Under("Added") + "\",\"\",0", "HKLM,\"" + Under("Taken") + "\",\"\",0",
+        "HKLM," + Under("Listed") + ",,"};
+    for (const bool dry : {true, false}) {
+        SCOPED_TRACE(dry ? "dry run" : "real run");
+        const JournalCapture journal;
+        DryRunDoor dryDoor;
+        RunThrough(dry ? static_cast<Door&>(dryDoor) : door, entries);
+        const Outcome gone = dry ? Outcome::WouldRemove : Outcome::Removed;
+        EXPECT_TRUE(journal.Only(kRegistryKey, "HKLM\\SOFTWARE\\QUORVEL\\RegTest\\Twice", gone)) << journal.Dump();
+        EXPECT_TRUE(journal.Only(kRegistryKey, "HKLM\\SOFTWARE\\QUORVEL\\RegTest\\Added", gone)) << journal.Dump();
+        EXPECT_TRUE(journal.Of(kRegistryKey, "HKLM\\SOFTWARE\\QUORVEL\\RegTest\\Taken").empty()) << journal.Dump();
+        EXPECT_TRUE(journal.Only(kRegistryKey, "HKLM\\SOFTWARE\\QUORVEL\\RegTest\\Listed", Outcome::NotPresent))
+            << journal.Dump();
+    }
+    EXPECT_FALSE(bed::MachineKeyExists(Under("Twice")));
+    EXPECT_FALSE(bed::MachineKeyExists(Under("Added")));
+}
+
 TEST_F(RegistryRemoval, WhatADryRunCantReadItListsAsTheRealRunWouldTryIt)
 {
     using journal::Outcome;

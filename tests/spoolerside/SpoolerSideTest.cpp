@@ -409,13 +409,13 @@ TEST_F(MonitorTest, ADryRunKeepsTheMonitorOfAStayingPrintersPortAndTakesItOnceTh
     On(kWindows7);
 
     std::vector<Told> told = Journaled(true, [&] { Run(); });
-    const Told* kept = Find(told, journal::op::kMonitor, fileMonitor);
+    const Told* kept = Find(told, journal::op::kMonitor, fileMonitor + " (Windows x64)");
     ASSERT_NE(kept, nullptr);
     EXPECT_EQ(kept->result, journal::Outcome::Kept);
     EXPECT_EQ(kept->reason, "in use by port \"FILE:\" of printer \"Side Port\"");
 
     told = Journaled(true, [&] { Run(); }, "Side Port");
-    const Told* gone = Find(told, journal::op::kMonitor, fileMonitor);
+    const Told* gone = Find(told, journal::op::kMonitor, fileMonitor + " (Windows x64)");
     ASSERT_NE(gone, nullptr);
     EXPECT_EQ(gone->result, journal::Outcome::WouldRemove);
     EXPECT_EQ(SplProxyFault_CallCount("DeleteMonitorA"), 0);

@@ -8,6 +8,7 @@
 
 #include "res/resource.h"
 #include "script/MessageBox.h"
+#include "support/JournalCapture.h"
 #include "support/WineBed.h"
 #include "door/RealDoor.h"
 #include "door/RestartRequest.h"
@@ -187,15 +188,21 @@ TEST_F(RestartOffer, YesRebootsByThePlatformsVariant)
     }
 }
 
-TEST_F(RestartOffer, NoRequestsNothingAndStillCloses)
+TEST_F(RestartOffer, NoRequestsNothingAndStillClosesAndTheLogSaysWhatNeedsTheRestart)
 {
     answer = IDNO;
+    RequireRestart(database, "C:\\windows\\system32\\QLHELD.DLL is in use");
+    RequireRestart(database, "service QrvStatusService is marked for deletion");
     for (const PlatformKind& platform : {systemtest::WindowsXP(), Platform(1, 4, 10)}) {
+        const JournalCapture journal;
         Offer(platform);
         EXPECT_EQ(boxes, std::vector<Box>{kAsk});
         EXPECT_TRUE(requests.empty());
         EXPECT_FALSE(ShutdownPrivilegeEnabled());
         EXPECT_EQ(CloseRequests(), 1);
+        const std::vector<JournalCapture::Line> told = journal.Of(journal::op::kRestart, "Windows");
+        ASSERT_EQ(told.size(), 1u) << journal.Dump();
+        EXPECT_EQ(told[0].reason, "needed (C:\\windows\\system32\\QLHELD.DLL is in use), not started");
     }
 }
 

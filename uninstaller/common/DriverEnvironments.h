@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <span>
+#include <string>
 
 // The spooler's own environment on the machines this program runs on. The
 // keys of the running environment are named for it: the x86 environment's
@@ -31,4 +32,11 @@ inline std::span<const char* const> AllDriverEnvironments() { return kDriverEnvi
 inline const char* EnvironmentKeyName(const char* environment)
 {
     return environment && *environment ? environment : kRunningEnvironment;
+}
+
+// A driver, monitor or print processor as the journal names it: one copy
+// in one environment, "QUORVEL Lumenta 2400 (Windows x64)".
+inline std::string EnvironmentItem(const char* environment, const char* name)
+{
+    return std::string(name ? name : "") + " (" + EnvironmentKeyName(environment) + ")";
 }

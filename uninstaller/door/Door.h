@@ -90,8 +90,9 @@ public:
     // WM_CLOSE to a companion program's window; true when it agreed.
     virtual bool CloseCompanion(HWND window, const char* windowClass, WPARAM wParam, LPARAM lParam,
                                 UINT answerTimeoutMs) = 0;
-    // A registered message posted to every top-level window.
-    virtual bool BroadcastCloseRequest(UINT message, const char* name) = 0;
+    // A registered message posted to every top-level window; `again` when
+    // it was posted before in this run, so that the journal tells the two apart.
+    virtual bool BroadcastCloseRequest(UINT message, const char* name, bool again) = 0;
     // Loads the library with its own folder current, calls its entry point
     // with the owner window, the instance and the program directory (current
     // again afterwards), and lets it go after `pauseMs`.

@@ -104,7 +104,7 @@ bool DryRunDoor::MovePrinterToProcessor(const char* printer, const char* from, c
 
 Deletion DryRunDoor::DeleteDriver(const char* environment, const char* name)
 {
-    WouldRemove(kDriver, name);
+    WouldRemove(kDriver, EnvironmentItem(environment, name).c_str());
     MarkDriverGone(environment, name);
     // The spooler takes the driver's own keys with it.
     for (const std::string& key : AnyDriverKeys(environment, name))
@@ -112,20 +112,22 @@ Deletion DryRunDoor::DeleteDriver(const char* environment, const char* name)
     return Deletion::Done;
 }
 
-Deletion DryRunDoor::DeletePortMonitor(const char*, const char* name, const char* keyPath, bool keyThere)
+Deletion DryRunDoor::DeletePortMonitor(const char* environment, const char* name, const char* keyPath,
+                                       bool keyThere)
 {
+    const std::string item = EnvironmentItem(environment, name);
     // A spooler that keeps its monitors as registry keys knows none without one.
     if (keyPath && !keyThere) {
-        journal::NotPresent(kMonitor, name);
+        journal::NotPresent(kMonitor, item.c_str());
         return Deletion::NotThere;
     }
-    WouldRemove(kMonitor, name);
+    WouldRemove(kMonitor, item.c_str());
     return Deletion::Done;
 }
 
-Deletion DryRunDoor::DeleteProcessor(const char*, const char* name)
+Deletion DryRunDoor::DeleteProcessor(const char* environment, const char* name)
 {
-    WouldRemove(kPrintProcessor, name);
+    WouldRemove(kPrintProcessor, EnvironmentItem(environment, name).c_str());
     return Deletion::Done;
 }
 
@@ -167,9 +169,9 @@ bool DryRunDoor::CloseCompanion(HWND, const char* windowClass, WPARAM, LPARAM, U
     return true;
 }
 
-bool DryRunDoor::BroadcastCloseRequest(UINT, const char* name)
+bool DryRunDoor::BroadcastCloseRequest(UINT, const char* name, bool again)
 {
-    WouldChange(kCompanion, name, "ask to close");
+    WouldChange(kCompanion, name, again ? "ask again to close" : "ask to close");
     return true;
 }
 

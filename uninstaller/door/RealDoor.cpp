@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "../common/DriverEnvironments.h"
 #include "../common/Handles.h"
 #include "../common/PrinterHandle.h"
 #include "../common/RegistryReads.h"
@@ -149,60 +150,63 @@ bool RealDoor::MovePrinterToProcessor(const char* printer, const char*, const ch
 
 Deletion RealDoor::DeleteDriver(const char* environment, const char* name)
 {
+    const std::string item = EnvironmentItem(environment, name);
     if (DeletePrinterDriverA(nullptr, const_cast<char*>(environment), const_cast<char*>(name))) {
-        journal::Removed(kDriver, name);
+        journal::Removed(kDriver, item.c_str());
         return Deletion::Done;
     }
     const DWORD error = GetLastError();
     if (error == ERROR_UNKNOWN_PRINTER_DRIVER) {
-        journal::NotPresent(kDriver, name);
+        journal::NotPresent(kDriver, item.c_str());
         return Deletion::NotThere;
     }
     if (error == ERROR_PRINTER_DRIVER_IN_USE) {
-        journal::Kept(kDriver, name, "refused by the spooler as in use");
+        journal::Kept(kDriver, item.c_str(), "refused by the spooler as in use");
         return Deletion::Refused;
     }
-    journal::Failed(kDriver, name, error);
+    journal::Failed(kDriver, item.c_str(), error);
     return Deletion::Failed;
 }
 
 Deletion RealDoor::DeletePortMonitor(const char* environment, const char* name, const char* keyPath, bool keyThere)
 {
+    const std::string item = EnvironmentItem(environment, name);
     if (DeleteMonitorA(nullptr, const_cast<char*>(environment), const_cast<char*>(name))) {
-        journal::Removed(kMonitor, name);
+        journal::Removed(kMonitor, item.c_str());
         return Deletion::Done;
     }
     const DWORD error = GetLastError();
     if (error == ERROR_PRINT_MONITOR_IN_USE) {
-        journal::Kept(kMonitor, name, "refused by the spooler as in use");
+        journal::Kept(kMonitor, item.c_str(), "refused by the spooler as in use");
         return Deletion::Refused;
     }
     if (error == ERROR_UNKNOWN_PRINT_MONITOR) {
         // Some spoolers take the monitor's key and still answer that they
         // know no such monitor: it went all the same.
         if (keyThere && keyPath && !KeyExists(HKEY_LOCAL_MACHINE, keyPath)) {
-            journal::Removed(kMonitor, name);
+            journal::Removed(kMonitor, item.c_str());
             return Deletion::Done;
         }
-        journal::NotPresent(kMonitor, name);
+        journal::NotPresent(kMonitor, item.c_str());
         return Deletion::NotThere;
     }
-    journal::Failed(kMonitor, name, error);
+    journal::Failed(kMonitor, item.c_str(), error);
     return Deletion::Failed;
 }
 
 Deletion RealDoor::DeleteProcessor(const char* environment, const char* name)
 {
+    const std::string item = EnvironmentItem(environment, name);
     if (DeletePrintProcessorA(nullptr, const_cast<char*>(environment), const_cast<char*>(name))) {
-        journal::Removed(kPrintProcessor, name);
+        journal::Removed(kPrintProcessor, item.c_str());
         return Deletion::Done;
     }
     const DWORD error = GetLastError();
     if (error == ERROR_UNKNOWN_PRINTPROCESSOR) {
-        journal::NotPresent(kPrintProcessor, name);
+        journal::NotPresent(kPrintProcessor, item.c_str());
         return Deletion::NotThere;
     }
-    journal::Failed(kPrintProcessor, name, error);
+    journal::Failed(kPrintProcessor, item.c_str(), error);
     return Deletion::Failed;
 }
 
@@ -283,13 +287,13 @@ bool RealDoor::CloseCompanion(HWND window, const char* windowClass, WPARAM wPara
     return true;
 }
 
-bool RealDoor::BroadcastCloseRequest(UINT message, const char* name)
+bool RealDoor::BroadcastCloseRequest(UINT message, const char* name, bool again)
 {
     if (!PostMessageA(HWND_BROADCAST, message, 0, 0)) {
         journal::Failed(kCompanion, name, GetLastError());
         return false;
     }
-    journal::Changed(kCompanion, name, "asked to close");
+    journal::Changed(kCompanion, name, again ? "asked again to close" : "asked to close");
     return true;
 }
 

@@ -23,7 +23,7 @@ public:
 
     bool CloseCompanion(HWND window, const char* windowClass, WPARAM wParam, LPARAM lParam,
                         UINT answerTimeoutMs) override;
-    bool BroadcastCloseRequest(UINT message, const char* name) override;
+    bool BroadcastCloseRequest(UINT message, const char* name, bool again) override;
     bool CallHook(const char* path, const char* folder, const char* entryPoint, HWND owner, HINSTANCE instance,
                   const char* programDirectory, DWORD pauseMs) override;
     StartedProgram StartProgram(const char* operation, const char* path, const char* arguments) override;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../common/Journal.h"
 #include "../common/PrinterHandle.h"
 #include "../spooler/DriverFileNames.h"
 #include "../spooler/PrinterTraces.h"
@@ -43,8 +44,9 @@ void DefaultPrinterName(char (&name)[text::kMaxText])
 }
 
 // True when the printer has the data value; its text goes to `out` when
-// given and it fits.
-bool ReadPrinterText(HANDLE printer, const char* value, char* out, DWORD size)
+// given and it fits. `error`, when given, gets the error of a read that
+// failed for another reason than a missing value.
+bool ReadPrinterText(HANDLE printer, const char* value, char* out, DWORD size, DWORD* error = nullptr)
 {
     char data[256] = {};
     DWORD type = 0;
@@ -53,8 +55,11 @@ bool ReadPrinterText(HANDLE printer, const char* value, char* out, DWORD size)
                                          sizeof data, &needed);
     if (result == ERROR_MORE_DATA)
         return out == nullptr; // present, but no text of ours is that long
-    if (result != ERROR_SUCCESS)
+    if (result != ERROR_SUCCESS) {
+        if (error && result != ERROR_FILE_NOT_FOUND)
+            *error = result;
         return false;
+    }
     if (out) {
         const DWORD length = static_cast<DWORD>(strnlen(data, needed < sizeof data ? needed : sizeof data));
         text::CopyWhole(out, size, std::string_view(data, length));
@@ -164,8 +169,13 @@ int InventoryBuild::BuildListOfInstalledPrinters(std::list<CActivePrinter>& prin
     failed_ = false;
     silent_ = false;
     notes_.clear();
+    unread_.clear();
     try {
-        return BuildOrThrow(printers);
+        const int appended = BuildOrThrow(printers);
+        // Told once the list stands: a failed build is done again.
+        for (const auto& [printer, reason] : unread_)
+            journal::Kept(journal::op::kPrinter, printer.c_str(), reason.c_str());
+        return appended;
     } catch (const InventoryError& error) {
         // Printers appended before the failure stay in the list.
         failed_ = true;
@@ -269,6 +279,8 @@ int InventoryBuild::BuildOrThrow(std::list<CActivePrinter>& printers)
         record.Skip = 1;
         record.Offered = 0;
         NoteKeptPrinter(name, call, error, what, record.DriverName);
+        unread_.emplace_back(name, journal::Reason("could not be read: %s failed (error %lu)", call,
+                                                   static_cast<unsigned long>(error)));
         recordUses(record, entry->pPrintProcessor);
         printers.push_back(std::move(record));
         ++appended;
@@ -292,7 +304,8 @@ int InventoryBuild::BuildOrThrow(std::list<CActivePrinter>& printers)
         const PRINTER_INFO_2A* details = read.details;
 
         CActivePrinter record;
-        if (win32s || ReadPrinterText(printer.Get(), kMakerMarker, nullptr, 0))
+        DWORD markerError = ERROR_SUCCESS;
+        if (win32s || ReadPrinterText(printer.Get(), kMakerMarker, nullptr, 0, &markerError))
             record.IsMakerDriver = 1;
         ReadPrinterText(printer.Get(), kMaskedMarker, record.MaskedName, sizeof record.MaskedName);
         ReadUniqueId(printer.Get(), record.UniqueId);
@@ -307,6 +320,10 @@ int InventoryBuild::BuildOrThrow(std::list<CActivePrinter>& printers)
 
         recordUses(record, details->pPrintProcessor);
         ClassifyPrinter(switches_, record);
+        // Without its marker it counts as another maker's printer and stays.
+        if (record.Foreign && markerError != ERROR_SUCCESS)
+            unread_.emplace_back(printerName, journal::Reason("could not be read: GetPrinterData %s failed (error %lu)",
+                                                              kMakerMarker, static_cast<unsigned long>(markerError)));
         printers.push_back(std::move(record));
         ++appended;
     }

@@ -6,6 +6,7 @@
 
 #include <list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../common/PlatformKind.h"
@@ -49,4 +50,7 @@ private:
     bool failed_ = false;
     bool silent_ = false;
     std::vector<std::string> notes_;
+    // The printers kept because something of them could not be read, with
+    // the reason, journaled when the build succeeds.
+    std::vector<std::pair<std::string, std::string>> unread_;
 };

@@ -1,7 +1,13 @@
 #include "KeptItems.h"
 
+#include <string>
+
 #include "../common/Journal.h"
 #include "../script/KeptReasons.h"
+#include "../spooler/LoadRunEntries.h"
+#include "../system/IniRemoval.h"
+#include "../system/RegistryRemoval.h"
+#include "../system/ShortcutRemoval.h"
 
 namespace {
 
@@ -33,15 +39,43 @@ const char* OperationOf(ItemList UninstallProfile::* list)
     return journal::op::kRegistryKey;
 }
 
+// The item as the step that removes it names it; the script's text where
+// that step would refuse the entry, and names it so too.
+std::string ToldItem(const KeptItem& kept, const PlatformKind& platform, const char*& operation)
+{
+    operation = OperationOf(kept.List);
+    std::string told;
+    if (kept.List == &UninstallProfile::RegistryKeys) {
+        if (const std::optional<RegistryEntry> entry = ReadRegistryEntry(kept.Item)) {
+            operation = entry->Operation();
+            told = entry->Item;
+        }
+    } else if (kept.List == &UninstallProfile::DeleteIni) {
+        told = IniEntryItem(kept.Item);
+    } else if (kept.List == &UninstallProfile::DeleteLoadRun) {
+        TextCatalogue texts;
+        told = StartupEntryItem(platform, texts, kept.Item);
+    } else if (kept.List == &UninstallProfile::Shortcuts) {
+        told = ShortcutItem(kept.Item, operation);
+        if (told.empty())
+            operation = journal::op::kShortcut;
+    }
+    return told.empty() ? kept.Item : told;
+}
+
+void Journal(const KeptItem& kept, const PlatformKind& platform)
+{
+    const char* operation = nullptr;
+    const std::string item = ToldItem(kept, platform, operation);
+    journal::Kept(operation, item.c_str(), kept.Reason.c_str());
+}
+
 } // namespace
 
-void JournalKeptItem(const KeptItem& kept)
-{
-    journal::Kept(OperationOf(kept.List), kept.Item.c_str(), kept.Reason.c_str());
-}
+void JournalKeptItem(const KeptItem& kept) { Journal(kept, PlatformKind()); }
 
 void JournalKeptItems(const UninstallDatabase& database)
 {
     for (const KeptItem& kept : ExplainKeptItems(database))
-        JournalKeptItem(kept);
+        Journal(kept, database.Platform);
 }

@@ -60,7 +60,7 @@ Loading::Outcome Loading::Run(UINT& failure)
         break;
     case kCompanions:
     case kCompanionsAgain:
-        CloseCompanionWindows(door_);
+        CloseCompanionWindows(door_, std::exchange(companionsAsked_, true));
         break;
     case kStopSpooler:
         if (nt) {

@@ -78,4 +78,6 @@ private:
     bool settled_ = false;
     int inventoryFailures_ = 0;
     bool missingScriptsTold_ = false;
+    // The companion programs were asked to close once already.
+    bool companionsAsked_ = false;
 };

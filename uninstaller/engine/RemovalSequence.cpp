@@ -158,7 +158,7 @@ void RemovalSequence::Run(int step)
                 CloseSpoolerWindow(s.Changes);
             // The Windows 9x spooler lets go of its files only at the next start.
             if (s.Database)
-                s.Database->RestartRequired = 1;
+                RequireRestart(*s.Database, "the Windows 9x spooler holds its files");
         } else if (s.Platform.isNT() && (kind == platform::kKindNT3 || kind == platform::kKindNT4)) {
             s.Changes.StopSpooler();
         }

@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <list>
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ActivePrinter.h"
@@ -14,6 +16,9 @@
 
 struct DatabaseContent {
     std::uint32_t RestartRequired = 0;
+    // What needs the restart, first told first: a file scheduled for the
+    // next start, a service marked for deletion, the Windows 9x spooler.
+    std::string RestartReason;
     std::uint32_t RemovedPrinterCount = 0;
     std::uint32_t KeptPrinterCount = 0;
     UninstallProfile BaseWorkList;
@@ -68,6 +73,15 @@ void StartRemovalPlan(DatabaseContent& db);
 
 // Adds an item the removal found it must take away (see RunAdditions).
 void AddToPlan(DatabaseContent& db, ItemList UninstallProfile::* list, const std::string& item);
+
+// Sets the restart-required flag; the reason is kept when the flag was up
+// already with one.
+inline void RequireRestart(DatabaseContent& db, std::string reason)
+{
+    if (db.RestartRequired == 0 || db.RestartReason.empty())
+        db.RestartReason = std::move(reason);
+    db.RestartRequired = 1;
+}
 
 // Printers that may appear on the selection page.
 int CountOfferedPrinters(const DatabaseContent& db);

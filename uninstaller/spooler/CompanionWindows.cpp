@@ -32,11 +32,11 @@ int CloseWindowByClass(Door& door, const char* windowClass, WPARAM wParam, LPARA
     return door.CloseCompanion(window, windowClass, wParam, lParam, answerTimeout) ? 1 : 0;
 }
 
-int CloseCompanionWindows(Door& door)
+int CloseCompanionWindows(Door& door, bool again)
 {
     for (const CompanionClass& companion : kCompanions)
         CloseWindowByClass(door, companion.name, 0, companion.lParam);
     if (const UINT message = RegisterWindowMessageA(kCloseMessage))
-        door.BroadcastCloseRequest(message, kCloseMessage);
+        door.BroadcastCloseRequest(message, kCloseMessage, again);
     return 1;
 }

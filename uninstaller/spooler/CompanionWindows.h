@@ -11,8 +11,10 @@ class Door;
 int CloseWindowByClass(Door& door, const char* windowClass, WPARAM wParam, LPARAM lParam);
 
 // Every companion window class in turn, then the registered message
-// "QUninstClose_Q" posted to every top-level window. Always 1.
-int CloseCompanionWindows(Door& door);
+// "QUninstClose_Q" posted to every top-level window; `again` when this run
+// asked before (a program the spooler's restart started may be there now).
+// Always 1.
+int CloseCompanionWindows(Door& door, bool again = false);
 
 // How long a companion window may take to answer WM_CLOSE before it is
 // passed over as hung. Tests may shorten it.

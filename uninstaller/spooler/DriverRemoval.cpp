@@ -165,16 +165,17 @@ void RemovePrinterDrivers(RemovalState& state, const char* environment)
         AddCandidates(candidates, *state.Database, name.c_str());
         if (!HoldsItem(candidates, name.c_str()))
             continue;
+        const std::string item = EnvironmentItem(environment, name.c_str());
         const std::vector<ListedPrinter>* inUse = state.Printers.Now();
         if (!inUse) {
-            journal::Kept(journal::op::kDriver, name.c_str(), "the printers using it could not be listed");
+            journal::Kept(journal::op::kDriver, item.c_str(), "the printers using it could not be listed");
             continue;
         }
         const auto user = std::find_if(inUse->begin(), inUse->end(), [&](const ListedPrinter& p) {
             return text::FoldEqual(p.Driver, name);
         });
         if (user != inUse->end()) {
-            journal::Kept(journal::op::kDriver, name.c_str(),
+            journal::Kept(journal::op::kDriver, item.c_str(),
                           journal::Reason("used by printer \"%s\"", user->Name.c_str()).c_str());
             continue;
         }

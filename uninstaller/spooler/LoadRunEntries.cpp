@@ -14,13 +14,20 @@ namespace {
 // Entries and the "load" line hold 255 characters at most.
 constexpr std::size_t kMaxLine = 255;
 
+std::string RunValueItem(const char* runKey, const char* display)
+{
+    return std::string("HKLM\\") + runKey + "\\" + display;
+}
+
+std::string LoadWordItem(const char* file) { return std::string("win.ini [windows] load ") + file; }
+
 int DeleteRunValue(RemovalState& state, const char* display)
 {
     const char* path = state.Texts.GetText(IDS_RUN_KEY);
     // An empty path would open the machine's root key itself.
     if (!path || path[0] == '\0')
         return 0;
-    const std::string item = std::string("HKLM\\") + path + "\\" + display;
+    const std::string item = RunValueItem(path, display);
     // The door tells a key or value that is not there from one that went.
     return state.Changes.DeleteRegistryValue(journal::op::kStartupEntry, item.c_str(), HKEY_LOCAL_MACHINE, path,
                                              display)
@@ -41,7 +48,7 @@ int DeleteLoadWord(RemovalState& state, const char* file)
         return 0;
     CharLowerA(line);
     CharLowerA(word);
-    const std::string item = std::string("win.ini [windows] load ") + file;
+    const std::string item = LoadWordItem(file);
     const auto rewritten = RemoveLoadWord(line, word);
     if (!rewritten) {
         journal::NotPresent(journal::op::kStartupEntry, item.c_str());
@@ -60,6 +67,17 @@ int DeleteLoadRunEntry(RemovalState& state, const char* display, const char* fil
     if (!display || !file || display[0] == '\0' || file[0] == '\0')
         return 0;
     return state.Platform.isWin32s() ? DeleteLoadWord(state, file) : DeleteRunValue(state, display);
+}
+
+std::string StartupEntryItem(const PlatformKind& platform, TextCatalogue& texts, std::string_view entry)
+{
+    const std::optional<LoadRunEntry> parts = entry.size() > kMaxLine ? std::nullopt : SplitLoadRunEntry(entry);
+    if (!parts)
+        return {};
+    if (platform.isWin32s())
+        return LoadWordItem(parts->file.c_str());
+    const char* path = texts.GetText(IDS_RUN_KEY);
+    return path && path[0] != '\0' ? RunValueItem(path, parts->display.c_str()) : std::string();
 }
 
 void DeleteLoadRunEntries(RemovalState& state)

@@ -103,16 +103,17 @@ void RemoveMonitors(RemovalState& state, const char* environment)
         return;
     for (const std::string& name : state.Database->Merged.Monitors) {
         const char* item = name.c_str();
+        const std::string told = EnvironmentItem(environment, item);
         // A monitor a printer still prints through stays, key and all: not
         // every spooler refuses to delete it. Unable to tell, it stays too.
         std::string user;
         const std::optional<bool> inUse = MonitorUsed(state, item, user);
         if (!inUse) {
-            journal::Kept(journal::op::kMonitor, item, "the ports and printers could not be listed");
+            journal::Kept(journal::op::kMonitor, told.c_str(), "the ports and printers could not be listed");
             continue;
         }
         if (*inUse) {
-            journal::Kept(journal::op::kMonitor, item, user.c_str());
+            journal::Kept(journal::op::kMonitor, told.c_str(), user.c_str());
             continue;
         }
         // An NT spooler's monitors are the keys under Monitors; Win32s keeps

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "../common/DriverEnvironments.h"
 #include "../common/Journal.h"
 #include "../common/RegistryReads.h"
 #include "../common/TwoCall.h"
@@ -60,7 +61,7 @@ void RemovePrintProcessors(RemovalState& state, const char* environment)
             continue;
         std::string user;
         if (!MovePrintersOff(state, name, user)) {
-            journal::Kept(journal::op::kPrintProcessor, name, user.c_str());
+            journal::Kept(journal::op::kPrintProcessor, EnvironmentItem(environment, name).c_str(), user.c_str());
             continue;
         }
         // The key goes with the processor, by the spooler's hand or ours. A

@@ -145,6 +145,6 @@ void RemoveServices(RemovalState& state)
         // when Windows starts again.
         const Deletion deleted = state.Changes.DeleteService(item);
         if (deleted == Deletion::Done || deleted == Deletion::Pending)
-            state.Database->RestartRequired = 1;
+            RequireRestart(*state.Database, journal::Reason("service %s is marked for deletion", item));
     }
 }

@@ -13,17 +13,16 @@
 #include "../common/Journal.h"
 #include "DriverFileNames.h"
 
-using namespace journal::op;
-
 namespace {
 
 constexpr char kPrintKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\";
 
 // Appends the "Driver" value of every subkey of `path`: the library of each
-// monitor or print processor registered there, with why it stays. False
+// monitor or print processor registered there, with why it stays. A subkey
+// this run took away (in a dry run: would have) registers nothing. False
 // when the key is there but can't be read; a missing key has nothing in it.
-bool AddLibrariesUnder(const Door& door, const std::string& path, const char* operation, const char* owner,
-                       ItemList& files, ItemList& reasons)
+bool AddLibrariesUnder(const Door& door, const std::string& path, const char* owner, ItemList& files,
+                       ItemList& reasons)
 {
     HKEY opened = nullptr;
     const LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &opened);
@@ -40,7 +39,7 @@ bool AddLibrariesUnder(const Door& door, const std::string& path, const char* op
             return true;
         if (found != ERROR_SUCCESS)
             return false;
-        if (door.Gone(operation, name))
+        if (door.KeyGone(("HKLM\\" + path + "\\" + name).c_str()))
             continue;
         char library[text::kMaxText] = {};
         DWORD size = sizeof library - 1;
@@ -79,14 +78,13 @@ void ReadStayingDriverFiles(RemovalState& state)
     }
     // The monitors and print processors that stay load their libraries
     // too; those that go are no longer registered by now.
-    if (!AddLibrariesUnder(state.Changes, std::string(kPrintKey) + "Monitors", kMonitor, "port monitor", files,
-                           reasons))
+    if (!AddLibrariesUnder(state.Changes, std::string(kPrintKey) + "Monitors", "port monitor", files, reasons))
         return;
     for (const char* environment : AllDriverEnvironments())
         if (!AddLibrariesUnder(state.Changes,
                                std::string(kPrintKey) + "Environments\\" + EnvironmentKeyName(environment) +
                                    "\\Print Processors",
-                               kPrintProcessor, "print processor", files, reasons))
+                               "print processor", files, reasons))
             return;
     // Sorted and unique by name, each with the reason of its first lister.
     std::vector<std::size_t> order(files.size());

@@ -35,6 +35,7 @@ struct Sweep {
     bool removeEmptied;
     const KeepFile& keep;
     bool clearReadOnlyAtTop;
+    std::string* firstPending;
 
     int Walk(const std::string& directory, unsigned depth, bool top) const
     {
@@ -58,8 +59,11 @@ struct Sweep {
                 if (top && clearReadOnlyAtTop && (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY))
                     door.ClearReadOnly(path.c_str());
                 const FileFate fate = door.DeleteOrScheduleFile(journal::op::kFile, platform, path.c_str());
-                if (fate == FileFate::Scheduled || fate == FileFate::Failed)
+                if (fate == FileFate::Scheduled || fate == FileFate::Failed) {
                     pending = 1;
+                    if (firstPending && firstPending->empty())
+                        *firstPending = path;
+                }
                 continue;
             }
             // A link leads out of the tree that was given: neither entered
@@ -91,12 +95,12 @@ bool SweepNames::Holds(std::string_view name) const
 
 int DeleteNamedFilesInTree(Door& door, const PlatformKind& platform, const char* directory, const SweepNames& names,
                            unsigned depth, bool removeEmptiedDirectories, const KeepFile& keep,
-                           bool clearReadOnlyAtTop)
+                           bool clearReadOnlyAtTop, std::string* firstPending)
 {
     // An empty directory would make the pattern "*.*" of the current one.
     if (!directory || !IsFullPath(directory) || names.Empty())
         return 0;
-    const Sweep sweep{door, platform, names, removeEmptiedDirectories, keep, clearReadOnlyAtTop};
+    const Sweep sweep{door, platform, names, removeEmptiedDirectories, keep, clearReadOnlyAtTop, firstPending};
     return sweep.Walk(directory, depth, true);
 }
 

@@ -35,9 +35,11 @@ using KeepFile = std::function<bool(const char* path)>;
 // 1 when at least one found file was not deleted now, else 0.
 // With `clearReadOnlyAtTop` a found file of `directory` itself loses its
 // read-only attribute before it is deleted; files further down keep theirs.
+// `firstPending`, when given and still empty, gets the path of the first
+// file that was not deleted now.
 int DeleteNamedFilesInTree(Door& door, const PlatformKind& platform, const char* directory, const SweepNames& names,
                            unsigned depth, bool removeEmptiedDirectories, const KeepFile& keep = {},
-                           bool clearReadOnlyAtTop = false);
+                           bool clearReadOnlyAtTop = false, std::string* firstPending = nullptr);
 
 // The same for one name.
 int DeleteNamedFilesInTree(Door& door, const PlatformKind& platform, const char* directory, const char* fileName,

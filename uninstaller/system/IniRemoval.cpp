@@ -1,5 +1,6 @@
 #include "IniRemoval.h"
 
+#include <optional>
 #include <string>
 
 #include "../common/Text.h"
@@ -13,13 +14,18 @@ namespace {
 // A longer entry would be cut to another file, section or key.
 constexpr std::size_t kMaxEntry = 255;
 
+bool ResolvedWindowsDirectory(char (&out)[text::kMaxText])
+{
+    FileSpec windows;
+    windows.Resolve(location::WindowsDirectory);
+    return text::CopyWhole(out, windows.Compose()) && out[0] != '\0';
+}
+
 bool WindowsDirectory(const RemovalState& state, char (&out)[text::kMaxText])
 {
     if (state.WindowsDirectory[0] != '\0')
         return text::CopyWhole(out, state.WindowsDirectory);
-    FileSpec windows;
-    windows.Resolve(location::WindowsDirectory);
-    return text::CopyWhole(out, windows.Compose()) && out[0] != '\0';
+    return ResolvedWindowsDirectory(out);
 }
 
 } // namespace
@@ -37,6 +43,38 @@ bool SplitIniEntry(std::string_view entry, IniEntryParts& parts)
     return !parts.file.empty() && !parts.section.empty() && !parts.key.empty();
 }
 
+std::optional<IniTarget> ReadIniEntry(std::string_view entry, const char* windowsDirectory)
+{
+    IniEntryParts parts;
+    if (entry.size() > kMaxEntry || !SplitIniEntry(entry, parts))
+        return std::nullopt;
+    // Only the name and extension count: the file is always the Windows
+    // directory's.
+    PathParts named;
+    named.Split(parts.file, text::IsLeadByte);
+    if (named.name[0] == '\0')
+        return std::nullopt;
+    PathParts target;
+    IniTarget ini;
+    if (!text::CopyWhole(target.directory, windowsDirectory) || !text::CopyWhole(target.name, named.name) ||
+        !text::CopyWhole(target.extension, named.extension) || !ComposePath(target, ini.Path, text::IsLeadByte) ||
+        ini.Path[0] == '\0')
+        return std::nullopt;
+    ini.Section = parts.section;
+    ini.Key = parts.key;
+    ini.Item = std::string(ini.Path) + " [" + ini.Section + "] " + ini.Key;
+    return ini;
+}
+
+std::string IniEntryItem(std::string_view entry)
+{
+    char windows[text::kMaxText] = {};
+    if (!ResolvedWindowsDirectory(windows))
+        return {};
+    const std::optional<IniTarget> ini = ReadIniEntry(entry, windows);
+    return ini ? ini->Item : std::string();
+}
+
 void RemoveIniEntries(RemovalState& state)
 {
     char windows[text::kMaxText] = {};
@@ -44,34 +82,15 @@ void RemoveIniEntries(RemovalState& state)
         return;
     using journal::op::kIniEntry;
     for (const std::string& entry : state.Database->Merged.DeleteIni) {
-        IniEntryParts parts;
-        if (entry.size() > kMaxEntry || !SplitIniEntry(entry, parts)) {
+        const std::optional<IniTarget> ini = ReadIniEntry(entry, windows);
+        if (!ini) {
             journal::Kept(kIniEntry, entry.c_str(), "refused as unsafe");
             continue;
         }
-        // Only the name and extension count: the file is always the
-        // Windows directory's.
-        PathParts named;
-        named.Split(parts.file, text::IsLeadByte);
-        if (named.name[0] == '\0') {
-            journal::Kept(kIniEntry, entry.c_str(), "refused as unsafe");
+        if (CIni::FindKey(ini->Path, ini->Section.c_str(), ini->Key.c_str()) == 0) {
+            journal::NotPresent(kIniEntry, ini->Item.c_str());
             continue;
         }
-        PathParts target;
-        char path[text::kMaxText] = {};
-        if (!text::CopyWhole(target.directory, windows) || !text::CopyWhole(target.name, named.name) ||
-            !text::CopyWhole(target.extension, named.extension) || !ComposePath(target, path, text::IsLeadByte) ||
-            path[0] == '\0') {
-            journal::Kept(kIniEntry, entry.c_str(), "refused as unsafe");
-            continue;
-        }
-        const std::string section(parts.section);
-        const std::string key(parts.key);
-        const std::string item = std::string(path) + " [" + section + "] " + key;
-        if (CIni::FindKey(path, section.c_str(), key.c_str()) == 0) {
-            journal::NotPresent(kIniEntry, item.c_str());
-            continue;
-        }
-        state.Changes.DeleteIniLine(item.c_str(), path, section.c_str(), key.c_str());
+        state.Changes.DeleteIniLine(ini->Item.c_str(), ini->Path, ini->Section.c_str(), ini->Key.c_str());
     }
 }

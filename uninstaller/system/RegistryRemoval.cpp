@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,16 +50,25 @@ void DeleteSingleKey(RemovalState& state, const std::string& item, HKEY root, co
     state.Changes.DeleteRegistryKey(kRegistryKey, item.c_str(), root, path, false);
 }
 
-HKEY RootByName(std::string_view name)
+// The short name the journal gives the root, and its handle.
+struct Root {
+    const char* name;
+    HKEY key;
+};
+
+const Root kRoots[] = {
+    {"HKLM", HKEY_LOCAL_MACHINE},
+    {"HKCR", HKEY_CLASSES_ROOT},
+    {"HKCU", HKEY_CURRENT_USER},
+    {"HKU", HKEY_USERS},
+};
+
+const Root* RootByName(std::string_view name)
 {
-    if (text::FoldEqual(name, "HKLM"))
-        return HKEY_LOCAL_MACHINE;
-    if (text::FoldEqual(name, "HKCR"))
-        return HKEY_CLASSES_ROOT;
-    if (text::FoldEqual(name, "HKCU"))
-        return HKEY_CURRENT_USER;
-    if (text::FoldEqual(name, "HKU"))
-        return HKEY_USERS;
+    for (const Root& root : kRoots) {
+        if (text::FoldEqual(name, root.name))
+            return &root;
+    }
     return nullptr;
 }
 
@@ -70,55 +81,98 @@ std::string_view NextField(std::string_view& rest, bool& present)
     return field;
 }
 
-void RemoveEntry(RemovalState& state, ItemNamer& namer, const std::string& entry)
-{
-    using journal::op::kRegistryKey;
-    if (entry.size() > kMaxEntry) {
-        journal::Kept(kRegistryKey, entry.c_str(), "refused as unsafe");
-        return;
-    }
-    std::string_view rest = entry;
-    bool second = false;
-    bool third = false;
-    const std::string_view rootName = text::TrimAll(NextField(rest, second), '"');
-    const std::string_view keyField = text::TrimAll(NextField(rest, third), '"');
-    if (!second || !third) {
-        journal::Kept(kRegistryKey, entry.c_str(), "not a registry entry");
-        return;
-    }
-    bool fourth = false;
-    const std::string_view value = text::TrimAll(NextField(rest, fourth), '"');
-    const std::string_view flag = NextField(rest, fourth);
-    const HKEY root = RootByName(rootName);
-    if (!root) {
-        journal::Kept(kRegistryKey, entry.c_str(), "not a registry entry");
-        return;
-    }
-    const std::string key(keyField);
-    std::string item = std::string(rootName) + "\\" + key;
+// An entry as the step works on it: what it names, whether it only came in
+// case, and whether a hive or shared key is among its spellings.
+struct Planned {
+    RegistryEntry entry;
+    bool inCase = false;
+    bool untouchable = false;
+};
 
-    if (!value.empty()) {
+// One entry after another naming the same key or value, letter case ignored.
+int Compare(const RegistryEntry& a, const RegistryEntry& b)
+{
+    if (a.Root != b.Root)
+        return a.Root < b.Root ? -1 : 1;
+    if (const int key = text::FoldCompare(a.Key, b.Key))
+        return key;
+    return text::FoldCompare(a.Value, b.Value);
+}
+
+// Whether the key or value is there to delete; what this run took already
+// is not.
+bool Present(const Door& door, const RegistryEntry& entry)
+{
+    if (door.KeyGone(entry.Item.c_str()))
+        return false;
+    if (entry.Value.empty())
+        return KeyExists(entry.Root, entry.Key.c_str());
+    return !door.Gone(journal::op::kRegistryValue, entry.Item.c_str()) &&
+           ValueExists(entry.Root, entry.Key.c_str(), entry.Value.c_str());
+}
+
+void Remove(RemovalState& state, const Planned& planned)
+{
+    const RegistryEntry& entry = planned.entry;
+    // Keys the removal added in case (those of a driver it deleted, which
+    // the spooler mostly takes along) are told only when they are there.
+    if (planned.inCase && !Present(state.Changes, entry))
+        return;
+    const char* item = entry.Item.c_str();
+    if (!entry.Value.empty()) {
         // One named value goes, whatever key holds it.
-        const std::string name(value);
-        item += "\\" + name;
-        state.Changes.DeleteRegistryValue(journal::op::kRegistryValue, item.c_str(), root, key.c_str(), name.c_str());
+        state.Changes.DeleteRegistryValue(journal::op::kRegistryValue, item, entry.Root, entry.Key.c_str(),
+                                          entry.Value.c_str());
         return;
     }
     // A hive, its first level or a key Windows shares with every program is
     // never deleted, whatever a script says.
-    for (const ItemName& name : namer.Names(ItemKind::Registry, 'R', entry)) {
-        if (name.untouchable) {
-            journal::Kept(kRegistryKey, item.c_str(), "a hive, its first level or a shared key");
-            return;
-        }
+    if (planned.untouchable) {
+        journal::Kept(journal::op::kRegistryKey, item, "a hive, its first level or a shared key");
+        return;
     }
-    if (!flag.empty() && flag.front() == '1')
-        state.Changes.DeleteRegistryKey(kRegistryKey, item.c_str(), root, key.c_str(), true);
+    if (entry.Tree)
+        state.Changes.DeleteRegistryKey(journal::op::kRegistryKey, item, entry.Root, entry.Key.c_str(), true);
     else
-        DeleteSingleKey(state, item, root, key.c_str());
+        DeleteSingleKey(state, entry.Item, entry.Root, entry.Key.c_str());
+}
+
+bool Untouchable(ItemNamer& namer, const std::string& entry)
+{
+    for (const ItemName& name : namer.Names(ItemKind::Registry, 'R', entry)) {
+        if (name.untouchable)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
+
+std::optional<RegistryEntry> ReadRegistryEntry(std::string_view line)
+{
+    if (line.size() > kMaxEntry)
+        return std::nullopt;
+    std::string_view rest = line;
+    bool second = false;
+    bool third = false;
+    const std::string_view rootName = text::TrimAll(NextField(rest, second), '"');
+    const std::string_view keyField = text::TrimAll(NextField(rest, third), '"');
+    const Root* root = RootByName(rootName);
+    if (!second || !third || !root)
+        return std::nullopt;
+    bool fourth = false;
+    const std::string_view value = text::TrimAll(NextField(rest, fourth), '"');
+    const std::string_view flag = NextField(rest, fourth);
+    RegistryEntry entry;
+    entry.Root = root->key;
+    entry.Key = keyField;
+    entry.Value = value;
+    entry.Tree = !flag.empty() && flag.front() == '1';
+    entry.Item = std::string(root->name) + "\\" + entry.Key;
+    if (!entry.Value.empty())
+        entry.Item += "\\" + entry.Value;
+    return entry;
+}
 
 void RemoveRegistryKeys(RemovalState& state)
 {
@@ -128,8 +182,32 @@ void RemoveRegistryKeys(RemovalState& state)
         return;
     ItemList& entries = state.Database->Merged.RegistryKeys;
     SortAndUniqueItems(entries);
-    // Descending: a subkey before its parent.
+    ItemList inCase = state.Database->RunAdditions.RegistryKeys;
+    SortAndUniqueItems(inCase);
     ItemNamer namer;
-    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry)
-        RemoveEntry(state, namer, *entry);
+    std::vector<Planned> plan;
+    for (const std::string& line : entries) {
+        std::optional<RegistryEntry> entry = ReadRegistryEntry(line);
+        if (!entry) {
+            journal::Kept(journal::op::kRegistryKey, line.c_str(),
+                          line.size() > kMaxEntry ? "refused as unsafe" : "not a registry entry");
+            continue;
+        }
+        const bool added = std::binary_search(inCase.begin(), inCase.end(), line, ItemLess);
+        plan.push_back({std::move(*entry), added, Untouchable(namer, line)});
+    }
+    // Descending: a subkey before its parent, a key's values before it.
+    std::stable_sort(plan.begin(), plan.end(),
+                     [](const Planned& a, const Planned& b) { return Compare(a.entry, b.entry) > 0; });
+    // Entries that name one key are one: with the tree flag if any has it,
+    // told if any is more than an addition in case.
+    for (std::size_t i = 0; i < plan.size();) {
+        Planned one = plan[i];
+        for (++i; i < plan.size() && Compare(plan[i].entry, one.entry) == 0; ++i) {
+            one.entry.Tree = one.entry.Tree || plan[i].entry.Tree;
+            one.inCase = one.inCase && plan[i].inCase;
+            one.untouchable = one.untouchable || plan[i].untouchable;
+        }
+        Remove(state, one);
+    }
 }

@@ -69,7 +69,10 @@ RestartOutcome OfferRestart(Door& door, UninstallDatabase& database, const Platf
         break;
     }
     if (!yes)
-        journal::Changed(journal::op::kRestart, "Windows", "needed, not started");
+        journal::Changed(journal::op::kRestart, "Windows",
+                         database.RestartReason.empty()
+                             ? "needed, not started"
+                             : journal::Reason("needed (%s), not started", database.RestartReason.c_str()).c_str());
     else if (!asked)
         journal::Failed(journal::op::kRestart, "Windows", GetLastError());
     if (yes && !restarted)

@@ -123,9 +123,10 @@ KeepFile Protected(const RemovalState& state, FoundNames& found)
     };
 }
 
-void MarkRestart(RemovalState& state)
+// A file that waits for the next start needs it.
+void MarkRestart(RemovalState& state, const std::string& path)
 {
-    state.Database->RestartRequired = 1;
+    RequireRestart(*state.Database, path + " is in use");
 }
 
 void FromSystemFolders(RemovalState& state, const std::vector<std::string>& names, FoundNames& found)
@@ -159,7 +160,7 @@ void FromSystemFolders(RemovalState& state, const std::vector<std::string>& name
             state.Changes.ClearReadOnly(path);
             const FileFate fate = state.Changes.DeleteOrScheduleFile(kFile, state.Platform, path);
             if (fate == FileFate::Scheduled || fate == FileFate::Failed)
-                MarkRestart(state);
+                MarkRestart(state, path);
         }
     }
 }
@@ -180,9 +181,10 @@ void FromSpoolerFolders(RemovalState& state, const SweepNames& sought, const std
             }
         }
         // The walk clears the attribute of a file found in the folder itself.
+        std::string pending;
         if (DeleteNamedFilesInTree(state.Changes, state.Platform, folder.c_str(), sought, 2, false,
-                                   Protected(state, found), true))
-            MarkRestart(state);
+                                   Protected(state, found), true, &pending))
+            MarkRestart(state, pending);
     }
 }
 
@@ -219,9 +221,10 @@ void FromOemFolders(RemovalState& state, const SweepNames& sought, FoundNames& f
             journal::Kept(kFolder, directory.c_str(), refusal.c_str());
             continue;
         }
+        std::string pending;
         if (DeleteNamedFilesInTree(state.Changes, state.Platform, directory.c_str(), sought, 3, true,
-                                   Protected(state, found)))
-            MarkRestart(state);
+                                   Protected(state, found), false, &pending))
+            MarkRestart(state, pending);
         state.Changes.RemoveFolder(directory.c_str(), WhenNotEmpty::Silent);
     }
 }

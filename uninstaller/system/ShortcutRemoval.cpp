@@ -112,6 +112,15 @@ bool GroupFolderExists(const std::string& group)
     return false;
 }
 
+// Only the item's name and extension, and both as one: a directory part
+// would lead out of the folder.
+bool ItemFileName(std::string_view item, PathParts& named, char (&whole)[text::kMaxText])
+{
+    named.Split(item, text::IsLeadByte);
+    return named.name[0] != '\0' && text::CopyWhole(whole, named.name) && text::AppendWhole(whole, named.extension) &&
+           !IsDotsOnly(whole);
+}
+
 // True when a file of the item was found there.
 bool DeleteInFolder(RemovalState& state, const char* folder, const PathParts& item)
 {
@@ -158,13 +167,9 @@ void RemoveEntry(RemovalState& state, const std::string& entry, bool bareGroups)
         ProgmanDeleteItem(state.Changes, group.c_str(), item.c_str());
         return;
     }
-    // Only the item's name and extension: a directory part would lead out
-    // of the folder.
     PathParts named;
-    named.Split(item, text::IsLeadByte);
     char whole[text::kMaxText] = {};
-    if (named.name[0] == '\0' || !text::CopyWhole(whole, named.name) || !text::AppendWhole(whole, named.extension) ||
-        IsDotsOnly(whole)) {
+    if (!ItemFileName(item, named, whole)) {
         journal::Kept(kShortcut, entry.c_str(), "refused as unsafe");
         return;
     }
@@ -182,6 +187,26 @@ void RemoveEntry(RemovalState& state, const std::string& entry, bool bareGroups)
 }
 
 } // namespace
+
+std::string ShortcutItem(std::string_view entry, const char*& operation)
+{
+    operation = journal::op::kShortcut;
+    if (entry.size() > kMaxEntry)
+        return {};
+    const ShortcutEntry parts = Split(entry);
+    const std::string group(text::TrimAll(parts.group, '"'));
+    if (group.empty() || !IsSafeGroup(group))
+        return {};
+    if (!parts.hasItem) {
+        operation = journal::op::kProgramGroup;
+        return group;
+    }
+    PathParts named;
+    char whole[text::kMaxText] = {};
+    if (!ItemFileName(text::TrimAll(parts.item, '"'), named, whole))
+        return {};
+    return group + "\\" + whole;
+}
 
 void RemoveShortcuts(RemovalState& state)
 {
