@@ -157,7 +157,7 @@ TEST(Unattended, QuietRemovalOfOnePrinterKeepsWhatThePrinterThatStaysNeeds)
 
     const std::vector<LogLine> lines = ReadLog(log.path);
     EXPECT_TRUE(Logged(lines, "printer", "Lumenta A", "removed"));
-    EXPECT_TRUE(Logged(lines, "printer driver", "QUORVEL Lumenta 2400", "removed"));
+    EXPECT_TRUE(Logged(lines, "printer driver", "QUORVEL Lumenta 2400 (Windows x64)", "removed"));
     EXPECT_FALSE(Logged(lines, "printer", "Lumenta B", "removed"));
     for (const LogLine& line : lines)
         EXPECT_FALSE(line.time.empty() || line.step.empty()) << line.operation << " " << line.item;

@@ -105,8 +105,9 @@ TEST_F(RegistryRemoval, HivesAndSharedKeysAreNeverDeletedButTheirValuesMayBe)
     EXPECT_FALSE(DeleteRegistryTree(HKEY_CURRENT_USER, ""));
     EXPECT_EQ(SplProxyFault_CallCount("RegOpenKeyA"), 0);
     // The value entry opens its key to delete the one value; the program
-    // groups' key is looked into for keys of others before it goes.
-    EXPECT_EQ(SplProxyFault_CallCount("RegOpenKeyExA"), 2);
+    // groups' key is asked whether it is there (refused, it may be) and
+    // looked into for keys of others before it goes.
+    EXPECT_EQ(SplProxyFault_CallCount("RegOpenKeyExA"), 3);
 
     // The spooler's own keys lie deeper and are deleted as asked.
     SplProxyFault_Clear();
@@ -115,7 +116,9 @@ TEST_F(RegistryRemoval, HivesAndSharedKeysAreNeverDeletedButTheirValuesMayBe)
     Run({"HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QuorvelRegTest,,",
          "HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3\\QuorvelRegTest,,",
          "HKLM," + Under("Plain") + ",,1"});
-    EXPECT_EQ(SplProxyFault_CallCount("RegDeleteKeyA"), 3);
+    // The two single keys (the tree goes its own way); the program groups'
+    // key isn't there to be tried.
+    EXPECT_EQ(SplProxyFault_CallCount("RegDeleteKeyA"), 2);
     EXPECT_EQ(SplProxyFault_CallCount("RegOpenKeyA"), 1);
 }
 

@@ -176,8 +176,14 @@ std::optional<RegistryEntry> ReadRegistryEntry(std::string_view line)
 
 void RemoveRegistryKeys(RemovalState& state)
 {
-    const std::string groups = std::string("HKLM\\") + kProgramGroupsKey;
-    DeleteSingleKey(state, groups, HKEY_LOCAL_MACHINE, kProgramGroupsKey);
+    // The program groups' key is tried in case, as the keys of a deleted
+    // driver are: told only when it is there.
+    RegistryEntry groups;
+    groups.Root = HKEY_LOCAL_MACHINE;
+    groups.Key = kProgramGroupsKey;
+    groups.Item = std::string("HKLM\\") + kProgramGroupsKey;
+    if (Present(state.Changes, groups))
+        DeleteSingleKey(state, groups.Item, HKEY_LOCAL_MACHINE, kProgramGroupsKey);
     if (!state.Database)
         return;
     ItemList& entries = state.Database->Merged.RegistryKeys;
