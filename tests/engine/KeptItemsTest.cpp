@@ -31,7 +31,7 @@ TEST(KeptItems, AreToldInTheFormTheirRemovalStepGivesThem)
     };
     for (const Case& c : cases) {
         const JournalCapture journal;
-        JournalKeptItem({c.list, c.script, "needed by printer \"Stays\""});
+        JournalKeptItem({c.list, c.script, "needed by printer \"Stays\""}, PlatformKind());
         ASSERT_EQ(journal.lines.size(), 1u) << c.script;
         EXPECT_EQ(journal.lines[0].operation, c.operation) << c.script;
         EXPECT_EQ(journal.lines[0].item, c.item) << c.script;

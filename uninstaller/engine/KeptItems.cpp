@@ -72,7 +72,7 @@ void Journal(const KeptItem& kept, const PlatformKind& platform)
 
 } // namespace
 
-void JournalKeptItem(const KeptItem& kept) { Journal(kept, PlatformKind()); }
+void JournalKeptItem(const KeptItem& kept, const PlatformKind& platform) { Journal(kept, platform); }
 
 void JournalKeptItems(const UninstallDatabase& database)
 {

@@ -8,5 +8,5 @@
 
 void JournalKeptItems(const UninstallDatabase& database);
 
-// One kept item, as the journal tells it.
-void JournalKeptItem(const KeptItem& kept);
+// One kept item, as the step that removes such items names it on `platform`.
+void JournalKeptItem(const KeptItem& kept, const PlatformKind& platform);

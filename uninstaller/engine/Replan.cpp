@@ -33,7 +33,7 @@ void Rebuild(UninstallDatabase& db, const std::string& cause, std::initializer_l
         if (isDone(kept.List) || !InPlan(before.*kept.List, kept.Item))
             continue;
         (told.*kept.List).push_back(kept.Item);
-        JournalKeptItem(kept);
+        JournalKeptItem(kept, db.Platform);
     }
     for (const auto list : kToldLists) {
         if (isDone(list))
@@ -41,7 +41,7 @@ void Rebuild(UninstallDatabase& db, const std::string& cause, std::initializer_l
         SortAndUniqueItems(told.*list);
         for (const std::string& item : before.*list) {
             if (!InPlan(db.Merged.*list, item) && !InPlan(told.*list, item))
-                JournalKeptItem({list, item, cause});
+                JournalKeptItem({list, item, cause}, db.Platform);
         }
     }
 }
