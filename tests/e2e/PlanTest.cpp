@@ -32,6 +32,8 @@ constexpr char kTwoPackages[] = "[UnPrinterDrivers]\r\n"
                                 "[LumA.Shortcuts]\r\n\"QUORVEL Plan A\",\"Status A.exe\"\r\n"
                                 "[LumB.Files]\r\nQLPLANB.DLL\r\n"
                                 "[LumB.RegistryKeys]\r\nHKLM,\"SOFTWARE\\QUORVEL\\PlanB\",,1\r\n"
+                                // The maker's common key, named by one package too.
+                                "HKLM,\"SOFTWARE\\QUORVEL\\OEM_Q\",,1\r\n"
                                 "[LumB.DeleteLoadRun]\r\n\"QUORVEL Plan B\",qplanb.exe\r\n"
                                 "[LumB.Shortcuts]\r\n\"QUORVEL Plan B\",\"Status B.exe\"\r\n";
 
@@ -132,6 +134,10 @@ TEST(Plan, APrinterTheSpoolerKeepsKeepsItsPackageAndTheRunEndsWith1603)
         machine::Machine machine;
         ASSERT_TRUE(PrepareTwoPrinters(machine));
         TwoPackages packages;
+        HKEY common = nullptr;
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUORVEL\\OEM_Q\\OEMPaths", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &common, nullptr);
+        RegCloseKey(common);
         LogFileOnC log("plan-refused.log");
 
         EXPECT_EQ(RunWithFaults(fault, "/QUIET " + log.Switch()), 1603);
@@ -139,9 +145,12 @@ TEST(Plan, APrinterTheSpoolerKeepsKeepsItsPackageAndTheRunEndsWith1603)
         EXPECT_TRUE(Listed("Lumenta A"));
         EXPECT_TRUE(DriverInstalled("QUORVEL Lumenta 2400"));
         EXPECT_TRUE(TwoPackages::Whole("A")) << "the printer that stayed lost part of its package";
+        EXPECT_TRUE(bed::MachineKeyExists("SOFTWARE\\QUORVEL\\OEM_Q\\OEMPaths"))
+            << "the maker's common keys go with its last printer only";
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUORVEL\\OEM_Q");
         EXPECT_FALSE(Listed("Lumenta B"));
         EXPECT_FALSE(DriverInstalled("QUORVEL Lumenta 2400 PS"));
-        EXPECT_TRUE(TwoPackages::Gone("B"));
+        EXPECT_TRUE(TwoPackages::Gone("B")) << Content(log.path);
 
         const std::vector<LogLine> lines = ReadLog(log.path);
         EXPECT_TRUE(Logged(lines, "printer", "Lumenta A", "failed (error 5)"));
@@ -219,37 +228,47 @@ TEST(Plan, AnUnwritableLogAFilterThatMatchesNothingAndTheUsageChangeNothing)
     }
 }
 
-TEST(Plan, ARunCutOffOnceItsScriptIsGoneEndsAsAWholeRunWhenRunAgain)
+TEST(Plan, ARunCutOffAndRunAgainEndsAsAWholeRun)
 {
-    // The state one whole run leaves.
-    std::string whole;
-    {
+    struct Cut {
+        const char* switches;
+        // The log's line after which the run is cut off: the script gone,
+        // or the printers gone (a filter then offers none the second time).
+        const char* operation;
+        const char* item;
+    };
+    for (const Cut& cut : {Cut{"/QUIET", "file", "Xrmv___Q.unm"},
+                           Cut{"/QUIET /MFG:QUORVEL", "printer driver", "QUORVEL Lumenta 2400"}}) {
+        SCOPED_TRACE(cut.switches);
+        std::string whole;
+        {
+            machine::Machine machine;
+            ASSERT_TRUE(PrepareTwoPrinters(machine));
+            TwoPackages packages;
+            EXPECT_EQ(RunProgram(cut.switches), 0);
+            whole = StateWithoutFolderTimes();
+        }
+
         machine::Machine machine;
         ASSERT_TRUE(PrepareTwoPrinters(machine));
         TwoPackages packages;
-        EXPECT_EQ(RunProgram("/QUIET"), 0);
-        whole = StateWithoutFolderTimes();
-    }
-
-    machine::Machine machine;
-    ASSERT_TRUE(PrepareTwoPrinters(machine));
-    TwoPackages packages;
-    LogFileOnC log("plan-cut.log");
-    {
-        bed::Process run("\"" + bed::Deliverable("prnuninst.exe") + "\" /QUIET " + log.Switch());
-        ASSERT_TRUE(run.Started());
-        // Cut off the moment the log tells the script is gone.
-        bool seen = false;
-        for (const ULONGLONG end = GetTickCount64() + 60000; !seen && GetTickCount64() < end; Sleep(1)) {
-            const std::vector<LogLine> lines = ReadLog(log.path);
-            seen = std::any_of(lines.begin(), lines.end(), [](const LogLine& line) {
-                return line.item.find("Xrmv___Q.unm") != std::string::npos && line.outcome == "removed";
-            });
+        LogFileOnC log("plan-cut.log");
+        {
+            bed::Process run("\"" + bed::Deliverable("prnuninst.exe") + "\" " + cut.switches + " " + log.Switch());
+            ASSERT_TRUE(run.Started());
+            bool seen = false;
+            for (const ULONGLONG end = GetTickCount64() + 60000; !seen && GetTickCount64() < end; Sleep(1)) {
+                const std::vector<LogLine> lines = ReadLog(log.path);
+                seen = std::any_of(lines.begin(), lines.end(), [&](const LogLine& line) {
+                    return line.operation == cut.operation && line.item.find(cut.item) != std::string::npos &&
+                           line.outcome == "removed";
+                });
+            }
+            run.Kill();
+            ASSERT_TRUE(seen) << Content(log.path);
         }
-        run.Kill();
-        ASSERT_TRUE(seen) << Content(log.path);
+        EXPECT_EQ(RunProgram(cut.switches), 0);
+        const std::string again = StateWithoutFolderTimes();
+        EXPECT_TRUE(again == whole) << "one whole run:\n" << whole << "\ncut off and run again:\n" << again;
     }
-    EXPECT_EQ(RunProgram("/QUIET"), 0);
-    const std::string again = StateWithoutFolderTimes();
-    EXPECT_TRUE(again == whole) << "one whole run:\n" << whole << "\ncut off and run again:\n" << again;
 }

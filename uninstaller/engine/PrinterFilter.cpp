@@ -36,6 +36,20 @@ bool MatchesCommandLine(const SwitchList& switches, const CActivePrinter& printe
            AnyValue(switches, "PRN", [&](std::string_view name) { return text::FoldEqual(driver, name); });
 }
 
+bool FilterNamesProfile(const SwitchList& switches, const DatabaseContent& db)
+{
+    if (switches.FindSwitch("UNVELT") >= 0)
+        return false;
+    CActivePrinter named;
+    for (const UninstallProfile& profile : db.Profiles) {
+        if (profile.IsIgnore || !text::CopyWhole(named.DriverName, profile.Name))
+            continue;
+        if (MatchesCommandLine(switches, named))
+            return true;
+    }
+    return false;
+}
+
 void ClassifyPrinter(const SwitchList& switches, CActivePrinter& printer)
 {
     if (!printer.IsMakerDriver && printer.MaskedName[0] == '\0')

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "../common/Journal.h"
+#include "../script/ItemNames.h"
 #include "../door/PrinterListing.h"
 #include "../spooler/DriverRemoval.h"
 #include "KeptItems.h"
@@ -21,9 +22,9 @@ using ListOfItems = ItemList UninstallProfile::*;
 // Builds the plan again, and tells each item the earlier plan took away
 // that the new one keeps. The database build explains what a script names;
 // the maker's common items, which go only with the maker's last printer,
-// are kept for `cause`. The lists of the steps that have run (`done`) are
+// are kept for the printer of the maker that stays. The lists of the steps that have run (`done`) are
 // past keeping: what they took is gone, what they could not take they told.
-void Rebuild(UninstallDatabase& db, const std::string& cause, std::initializer_list<ListOfItems> done)
+void Rebuild(UninstallDatabase& db, std::initializer_list<ListOfItems> done)
 {
     const auto isDone = [&](ListOfItems list) { return std::find(done.begin(), done.end(), list) != done.end(); };
     const UninstallProfile before = db.Merged;
@@ -35,12 +36,16 @@ void Rebuild(UninstallDatabase& db, const std::string& cause, std::initializer_l
         (told.*kept.List).push_back(kept.Item);
         JournalKeptItem(kept, db.Platform);
     }
+    // Compared by what they name: another spelling of an item may still be
+    // in the plan.
+    KeptNames planned(db.Merged);
+    const std::string cause = CommonItemReason(db);
     for (const auto list : kToldLists) {
         if (isDone(list))
             continue;
         SortAndUniqueItems(told.*list);
         for (const std::string& item : before.*list) {
-            if (!InPlan(db.Merged.*list, item) && !InPlan(told.*list, item))
+            if (!planned.Protects(list, item) && !InPlan(told.*list, item))
                 JournalKeptItem({list, item, cause}, db.Platform);
         }
     }
@@ -63,7 +68,7 @@ bool ReplanAfterPrinters(RemovalState& state)
     // while it finishes a job): whatever the queue needs stays while it is
     // there. Unable to list, trust the deletions.
     const std::vector<ListedPrinter>* listed = state.Printers.Now();
-    std::string first;
+    bool stayed = false;
     for (CActivePrinter& printer : db.Printers) {
         if (!printer.ToRemove || printer.Foreign)
             continue;
@@ -74,13 +79,11 @@ bool ReplanAfterPrinters(RemovalState& state)
         if (printer.Removed)
             continue;
         printer.Stayed = 1;
-        if (first.empty())
-            first = printer.PrinterName;
+        stayed = true;
     }
-    if (first.empty())
+    if (!stayed)
         return false;
-    Rebuild(db, journal::Reason("a common item of the maker, and printer \"%s\" could not be removed", first.c_str()),
-            {&UninstallProfile::Hooks});
+    Rebuild(db, {&UninstallProfile::Hooks});
     return true;
 }
 
@@ -95,20 +98,18 @@ bool ReplanAfterDrivers(RemovalState& state)
             planned.emplace_back(printer.DriverName);
     }
     SortAndUniqueItems(planned);
-    std::string first;
+    bool kept = false;
     for (const std::string& driver : planned) {
         if (HoldsItem(db.StayingDrivers, driver))
             continue;
         // In doubt, the driver is there.
         if (DriverStillInstalled(state.Changes, driver.c_str()).value_or(true)) {
             db.StayingDrivers.push_back(driver);
-            if (first.empty())
-                first = driver;
+            kept = true;
         }
     }
-    if (first.empty())
+    if (!kept)
         return false;
-    Rebuild(db, journal::Reason("a common item of the maker, and driver \"%s\" could not be removed", first.c_str()),
-            {&UninstallProfile::Hooks, &UninstallProfile::Drivers});
+    Rebuild(db, {&UninstallProfile::Hooks, &UninstallProfile::Drivers});
     return true;
 }

@@ -70,8 +70,10 @@ int Run(UninstallDatabase& database, HINSTANCE instance, const RunMode& mode, co
         return exitcode::kFatal;
 
     // A filter that offers nothing leaves the machine as it is: the maker's
-    // common items go only with printers the filter chose.
-    if (!mode.Filter.empty() && CountOfferedPrinters(database) == 0) {
+    // common items go only with printers the filter chose. Unless the
+    // scripts still describe a package the filter names: a removal of it
+    // was cut off once its printers had gone, and this run finishes it.
+    if (!mode.Filter.empty() && CountOfferedPrinters(database) == 0 && !FilterNamesProfile(switches, database)) {
         journal::Record(journal::op::kPrinter, mode.Filter.c_str(), journal::Outcome::Message, "no printer matched");
         return exitcode::kDone;
     }

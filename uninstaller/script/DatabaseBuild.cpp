@@ -18,14 +18,15 @@ void SortAndUnique(UninstallProfile& p)
         SortAndUniqueItems(p.*list);
 }
 
-// The maker's common items, removed when no printer of the maker stays.
+} // namespace
+
 // They go into this build's own list, never into the base work list: a later
 // build in which a printer stays must not find them there.
-UninstallProfile CommonItems(const DatabaseContent& db)
+UninstallProfile CommonItems(const DatabaseContent& db, CommonPart part)
 {
     UninstallProfile common;
     UninstallProfile veltrope;
-    if (FindProfile(db, veltrope, kVeltrope))
+    if (part == CommonPart::All && FindProfile(db, veltrope, kVeltrope))
         common.Merge(veltrope);
     for (const UninstallProfile& profile : db.Profiles) {
         PathParts script;
@@ -38,10 +39,15 @@ UninstallProfile CommonItems(const DatabaseContent& db)
     AppendRegistryItem(common, "HKLM", "SOFTWARE\\QUORVEL\\OEM_Q", "", true);
     AppendRegistryItem(common, "HKLM", "SOFTWARE\\QUORVEL\\QRS64__Q", "", true);
     AppendRegistryItem(common, "HKLM", "SOFTWARE\\QUORVEL\\Filters", "", true);
-    AppendRegistryItem(common, "HKLM", "SOFTWARE\\QUORVEL", "", false);
+    if (part == CommonPart::All)
+        AppendRegistryItem(common, "HKLM", "SOFTWARE\\QUORVEL", "", false);
     SortAndUnique(common);
     return common;
 }
+
+bool MakerStays(const DatabaseContent& db) { return db.KeptPrinterCount != 0 || !db.StayingDrivers.empty(); }
+
+namespace {
 
 // The items of `base` and `extra` together, in item order without
 // duplicates (the base's first among equals), each given to `take`.
@@ -281,14 +287,18 @@ bool BuildDatabase(DatabaseContent& db, bool win32s)
     }
     SortAndUnique(inUse);
     keep.push_back(&inUse);
+    // The maker's common items go with its last printer, and only then:
+    // while one stays they stay too, whatever script names them.
+    const bool makerStays = MakerStays(db);
+    const UninstallProfile shared = makerStays ? CommonItems(db, CommonPart::Kept) : UninstallProfile{};
+    if (makerStays)
+        keep.push_back(&shared);
     MergeInOrder(db.KeepList, keep);
 
     // Everything named, less whatever would take away something kept: items
     // are compared by what they name, not by their text.
-    const bool makerStays = db.KeptPrinterCount != 0 || !db.StayingDrivers.empty();
-    const UninstallProfile common = makerStays ? UninstallProfile{} : CommonItems(db);
     KeptNames kept(db.KeepList);
-    AssignRemovable(db.Merged, db.BaseWorkList, common, kept);
+    AssignRemovable(db.Merged, db.BaseWorkList, makerStays ? UninstallProfile{} : CommonItems(db, CommonPart::All), kept);
     db.Merged.Merge(db.RunAdditions);
 
     ItemNamer namer;

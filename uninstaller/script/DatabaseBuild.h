@@ -67,6 +67,18 @@ void AdjustForVeltrope(DatabaseContent& db, bool unvelt);
 // result however often it is built.
 bool BuildDatabase(DatabaseContent& db, bool win32s);
 
+// The maker's common items, which go with its last printer: its shared
+// keys, the uninstall scripts, the catch-all profiles' items, the masking
+// product's items and the maker's own key (deleted only when empty). What
+// stays with a printer of the maker is all but the last two: the masking
+// product's items are its own business ("UNVELT" takes them while the
+// maker's printers stay), and a key kept would keep every key below it.
+enum class CommonPart { All, Kept };
+UninstallProfile CommonItems(const DatabaseContent& db, CommonPart part);
+// After the last build: a printer of the maker stays, or a driver the
+// spooler kept.
+bool MakerStays(const DatabaseContent& db);
+
 // A new removal: what the last one found on the machine (printers that
 // stayed, drivers the spooler kept, the items it added) is forgotten.
 void StartRemovalPlan(DatabaseContent& db);

@@ -79,6 +79,8 @@ std::vector<Source> Sources(const DatabaseContent& db)
         if (profile.IsCatchAll || profile.IsIgnore)
             sources.emplace_back(&profile, Format("named by profile \"%s\", which always stays", profile.Name));
     }
+    if (MakerStays(db))
+        sources.emplace_back(CommonItems(db, CommonPart::Kept), CommonItemReason(db));
     return sources;
 }
 
@@ -101,6 +103,19 @@ const char* NeverRemoved(ItemNamer& namer, ItemList UninstallProfile::* list, co
 }
 
 } // namespace
+
+std::string CommonItemReason(const DatabaseContent& db)
+{
+    std::string who = "a printer of the maker";
+    const auto staying = std::find_if(db.Printers.begin(), db.Printers.end(), [](const CActivePrinter& p) {
+        return !p.ToRemove && !p.Removed && !p.Foreign;
+    });
+    if (staying != db.Printers.end())
+        who = Format("printer \"%s\"%s", staying->PrinterName, staying->Stayed ? ", which could not be removed" : "");
+    else if (!db.StayingDrivers.empty())
+        who = Format("driver \"%s\", which could not be removed", db.StayingDrivers.front().c_str());
+    return Format("a common item of the maker, which stays with %s", who.c_str());
+}
 
 std::vector<KeptItem> ExplainKeptItems(const DatabaseContent& db)
 {

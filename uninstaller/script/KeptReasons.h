@@ -27,5 +27,9 @@ struct KeptItem {
     std::string Reason;
 };
 
+// Why the maker's common items stay: the first printer of the maker that
+// stays (or driver the spooler kept).
+std::string CommonItemReason(const DatabaseContent& db);
+
 // In the order of the lists, and of the items within each.
 std::vector<KeptItem> ExplainKeptItems(const DatabaseContent& db);
