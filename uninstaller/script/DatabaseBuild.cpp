@@ -20,8 +20,8 @@ void SortAndUnique(UninstallProfile& p)
 
 } // namespace
 
-// They go into this build's own list, never into the base work list: a later
-// build in which a printer stays must not find them there.
+// A build takes them into its own list, never into the base work list: a
+// later build in which a printer stays must not find them there.
 UninstallProfile CommonItems(const DatabaseContent& db, CommonPart part)
 {
     UninstallProfile common;

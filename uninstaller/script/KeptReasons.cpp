@@ -9,7 +9,6 @@
 
 namespace {
 
-
 template <typename... Args>
 std::string Format(const char* format, Args... args)
 {
