@@ -26,6 +26,7 @@ TEST(KeptItems, AreToldInTheFormTheirRemovalStepGivesThem)
         {&UninstallProfile::Shortcuts, "\"QUORVEL Lumenta\",\"Status Monitor.exe\"", "shortcut",
          "QUORVEL Lumenta\\Status Monitor.exe"},
         {&UninstallProfile::Shortcuts, "\"QUORVEL Lumenta\"", "program group", "QUORVEL Lumenta"},
+        {&UninstallProfile::Drivers, "QUORVEL Lumenta 2400", "printer driver", "QUORVEL Lumenta 2400 (every environment)"},
         // What the step refuses it names by the script's text.
         {&UninstallProfile::RegistryKeys, "HKXX,Key,,", "registry key", "HKXX,Key,,"},
     };

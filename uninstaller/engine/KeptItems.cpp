@@ -55,6 +55,10 @@ std::string ToldItem(const KeptItem& kept, const PlatformKind& platform, const c
     } else if (kept.List == &UninstallProfile::DeleteLoadRun) {
         TextCatalogue texts;
         told = StartupEntryItem(platform, texts, kept.Item);
+    } else if (kept.List == &UninstallProfile::Drivers || kept.List == &UninstallProfile::Monitors ||
+               kept.List == &UninstallProfile::PrintProcessors) {
+        // The plan keeps the component in each environment it is in.
+        told = kept.Item + " (every environment)";
     } else if (kept.List == &UninstallProfile::Shortcuts) {
         told = ShortcutItem(kept.Item, operation);
         if (told.empty())
