@@ -39,13 +39,13 @@ void Rebuild(UninstallDatabase& db, std::initializer_list<ListOfItems> done)
     // Compared by what they name: another spelling of an item may still be
     // in the plan.
     KeptNames planned(db.Merged);
+    KeptNames alreadyTold(told);
     const std::string cause = CommonItemReason(db);
     for (const auto list : kToldLists) {
         if (isDone(list))
             continue;
-        SortAndUniqueItems(told.*list);
         for (const std::string& item : before.*list) {
-            if (!planned.Protects(list, item) && !InPlan(told.*list, item))
+            if (!planned.Protects(list, item) && !alreadyTold.Protects(list, item))
                 JournalKeptItem({list, item, cause}, db.Platform);
         }
     }

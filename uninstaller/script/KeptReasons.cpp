@@ -106,9 +106,14 @@ const char* NeverRemoved(ItemNamer& namer, ItemList UninstallProfile::* list, co
 std::string CommonItemReason(const DatabaseContent& db)
 {
     std::string who = "a printer of the maker";
-    const auto staying = std::find_if(db.Printers.begin(), db.Printers.end(), [](const CActivePrinter& p) {
-        return !p.ToRemove && !p.Removed && !p.Foreign;
+    // A printer on one of the maker's drivers rather than a masked one.
+    auto staying = std::find_if(db.Printers.begin(), db.Printers.end(), [](const CActivePrinter& p) {
+        return !p.ToRemove && !p.Removed && !p.Foreign && p.IsMakerDriver;
     });
+    if (staying == db.Printers.end())
+        staying = std::find_if(db.Printers.begin(), db.Printers.end(), [](const CActivePrinter& p) {
+            return !p.ToRemove && !p.Removed && !p.Foreign;
+        });
     if (staying != db.Printers.end())
         who = Format("printer \"%s\"%s", staying->PrinterName, staying->Stayed ? ", which could not be removed" : "");
     else if (!db.StayingDrivers.empty())
