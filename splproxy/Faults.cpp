@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,6 +37,7 @@ struct State {
     std::map<std::string, DWORD, NoCase> jobCounts;
     std::map<HANDLE, std::string> openedPrinters;
     std::vector<std::pair<DWORD, DWORD>> setJobCalls;
+    std::set<std::pair<HANDLE, DWORD>> endedJobs;
 };
 
 State& Table()
@@ -232,11 +234,25 @@ bool ProxyFakeJobs(HANDLE printer, DWORD first, DWORD count, DWORD level, LPBYTE
     return true;
 }
 
-bool ProxyRecordSetJob(HANDLE printer, DWORD job, DWORD command)
+bool ProxyRecordSetJob(HANDLE printer, DWORD job, DWORD command, BOOL& result)
 {
-    Table().setJobCalls.emplace_back(job, command);
+    State& state = Table();
+    state.setJobCalls.emplace_back(job, command);
     DWORD jobs = 0;
-    return JobCountOf(printer, jobs);
+    if (!JobCountOf(printer, jobs))
+        return false;
+    // As the NT spooler does: cancelling a job deletes it too, and a job
+    // that is gone is an invalid parameter.
+    const auto key = std::make_pair(printer, job);
+    if (state.endedJobs.count(key) != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        result = FALSE;
+        return true;
+    }
+    if (command == JOB_CONTROL_CANCEL || command == JOB_CONTROL_DELETE)
+        state.endedJobs.insert(key);
+    result = TRUE;
+    return true;
 }
 
 bool ProxyIsConnection(const char* printerName)

@@ -37,9 +37,9 @@ void ProxyNoteOpened(const char* printerName, HANDLE printer);
 void ProxyNoteClosed(HANDLE printer);
 bool ProxyFakeJobs(HANDLE printer, DWORD first, DWORD count, DWORD level, LPBYTE buffer, DWORD size,
                    LPDWORD needed, LPDWORD returned, BOOL& result);
-// Records the call; true when the job is a made-up one, which the platform
-// doesn't know.
-bool ProxyRecordSetJob(HANDLE printer, DWORD job, DWORD command);
+// Records the call; true, with the call's `result`, when the job is a
+// made-up one, which the platform doesn't know.
+bool ProxyRecordSetJob(HANDLE printer, DWORD job, DWORD command, BOOL& result);
 // True for a printer the test gave a server name: its connection is removed.
 bool ProxyIsConnection(const char* printerName);
 
@@ -54,7 +54,7 @@ inline void ProxyAlterEnumeratedPrinters(DWORD, LPBYTE, DWORD) {}
 inline void ProxyNoteOpened(const char*, HANDLE) {}
 inline void ProxyNoteClosed(HANDLE) {}
 inline bool ProxyFakeJobs(HANDLE, DWORD, DWORD, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD, BOOL&) { return false; }
-inline bool ProxyRecordSetJob(HANDLE, DWORD, DWORD) { return false; }
+inline bool ProxyRecordSetJob(HANDLE, DWORD, DWORD, BOOL&) { return false; }
 inline bool ProxyIsConnection(const char*) { return false; }
 
 #endif

@@ -116,7 +116,8 @@ PROXY BOOL WINAPI Proxy_EnumJobsA(HANDLE printer, DWORD first, DWORD count, DWOR
 PROXY BOOL WINAPI Proxy_SetJobA(HANDLE printer, DWORD job, DWORD level, LPBYTE info, DWORD command)
 {
     if (Fails("SetJobA")) return FALSE;
-    if (ProxyRecordSetJob(printer, job, command)) return TRUE;
+    BOOL result = FALSE;
+    if (ProxyRecordSetJob(printer, job, command, result)) return result;
     return ::SetJobA(printer, job, level, info, command);
 }
 

@@ -30,7 +30,9 @@ __declspec(dllimport) void WINAPI SplProxyFault_AddAttributes(const char* printe
 // printer's driver ("" for a record that names none).
 __declspec(dllimport) void WINAPI SplProxyFault_SetDriverName(const char* printerName, const char* driverName);
 // The printer's queue holds `jobs` made-up jobs, ids 7001 upwards: EnumJobsA
-// (level 1) on a handle of it reports them, and SetJobA of them succeeds.
+// (level 1) on a handle of it reports them, and SetJobA of them succeeds
+// once; cancelling or deleting ends a job, and a call for an ended one fails
+// with ERROR_INVALID_PARAMETER, as on NT.
 __declspec(dllimport) void WINAPI SplProxyFault_SetJobs(const char* printerName, DWORD jobs);
 // The SetJobA calls since the last clear, as (job id, command) pairs: up to
 // `maxPairs` are copied into `pairs`; returns how many there were.

@@ -60,7 +60,7 @@ public:
     virtual ~Door() = default;
 
     // ---- The spooler ----
-    // Cancels, then deletes one job of an open queue.
+    // Deletes (and so cancels) one job of an open queue.
     virtual bool DeleteJob(HANDLE printer, DWORD jobId, const char* item) = 0;
     virtual bool DeletePrinter(HANDLE printer, const char* name) = 0;
     virtual bool DeleteConnection(const char* name) = 0;

@@ -79,10 +79,19 @@ bool RecordDeletion(const char* operation, const char* item, LONG status, bool t
 
 bool RealDoor::DeleteJob(HANDLE printer, DWORD jobId, const char* item)
 {
-    SetJobA(printer, jobId, 0, nullptr, JOB_CONTROL_CANCEL);
+    // Deleting cancels the job too; cancelling first would leave nothing to
+    // delete. A spooler that knows no deletion of jobs is asked to cancel.
     if (!SetJobA(printer, jobId, 0, nullptr, JOB_CONTROL_DELETE)) {
-        journal::Failed(kJob, item, GetLastError());
-        return false;
+        const DWORD error = GetLastError();
+        if (error != ERROR_INVALID_PARAMETER || !SetJobA(printer, jobId, 0, nullptr, JOB_CONTROL_CANCEL)) {
+            // Neither knows the job: it ended since the queue was listed.
+            if (error == ERROR_INVALID_PARAMETER && GetLastError() == ERROR_INVALID_PARAMETER) {
+                journal::NotPresent(kJob, item);
+                return true;
+            }
+            journal::Failed(kJob, item, error);
+            return false;
+        }
     }
     journal::Removed(kJob, item);
     return true;

@@ -38,7 +38,7 @@ UsbIdentity ReadUsbIdentity()
     return usb;
 }
 
-// Cancels, then deletes, the first jobs the queue reports; nobody is asked.
+// Deletes the first jobs the queue reports; nobody is asked.
 // Jobs that can't be listed go with the queue.
 void RemoveJobs(RemovalState& state, HANDLE printer, const char* printerName)
 {
