@@ -15,6 +15,7 @@
 
 #include "app/Messages.h"
 #include "e2e/Packages.h"
+#include "e2e/Runs.h"
 #include "machine/Machine.h"
 #include "res/resource.h"
 #include "support/WineBed.h"
@@ -224,12 +225,7 @@ TEST(EndToEnd, ListedFilesKeysIniLinesAndShortcutsGoAndAFileInUseWaitsForTheRest
     EXPECT_TRUE(Exists(package.system + "QLE2EOTHER.DLL"));
     EXPECT_TRUE(Exists(package.drivers + "QLE2EOTHER.DLL"));
     EXPECT_TRUE(Exists(package.system + "QLE2EINUSE.DLL"));
-    char pending[16384] = {};
-    DWORD size = sizeof pending - 2;
-    RegGetValueA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-                 "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending, &size);
-    std::string scheduled(pending, size);
-    std::replace(scheduled.begin(), scheduled.end(), '\0', '|');
+    const std::string scheduled = PendingRenames();
     EXPECT_NE(scheduled.find(package.system + "QLE2EINUSE.DLL"), std::string::npos) << scheduled;
 
     EXPECT_FALSE(bed::MachineKeyExists("SOFTWARE\\QUORVEL\\E2eTree"));

@@ -81,17 +81,19 @@ bool RealDoor::DeleteJob(HANDLE printer, DWORD jobId, const char* item)
 {
     // Deleting cancels the job too; cancelling first would leave nothing to
     // delete. A spooler that knows no deletion of jobs is asked to cancel.
-    if (!SetJobA(printer, jobId, 0, nullptr, JOB_CONTROL_DELETE)) {
-        const DWORD error = GetLastError();
-        if (error != ERROR_INVALID_PARAMETER || !SetJobA(printer, jobId, 0, nullptr, JOB_CONTROL_CANCEL)) {
-            // Neither knows the job: it ended since the queue was listed.
-            if (error == ERROR_INVALID_PARAMETER && GetLastError() == ERROR_INVALID_PARAMETER) {
-                journal::NotPresent(kJob, item);
-                return true;
-            }
-            journal::Failed(kJob, item, error);
-            return false;
+    bool gone = SetJobA(printer, jobId, 0, nullptr, JOB_CONTROL_DELETE) != FALSE;
+    const DWORD error = gone ? ERROR_SUCCESS : GetLastError();
+    if (error == ERROR_INVALID_PARAMETER) {
+        gone = SetJobA(printer, jobId, 0, nullptr, JOB_CONTROL_CANCEL) != FALSE;
+        // Neither knows the job: it ended since the queue was listed.
+        if (!gone && GetLastError() == ERROR_INVALID_PARAMETER) {
+            journal::NotPresent(kJob, item);
+            return true;
         }
+    }
+    if (!gone) {
+        journal::Failed(kJob, item, error);
+        return false;
     }
     journal::Removed(kJob, item);
     return true;

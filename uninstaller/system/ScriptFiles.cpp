@@ -254,29 +254,22 @@ void RemoveNamedFiles(RemovalState& state, const std::vector<std::string>& fileN
             journal::NotPresent(kFile, name.c_str());
 }
 
-// The listed names of the files the plan is read from: the uninstall
-// scripts themselves.
-bool IsUninstallScript(const UninstallDatabase& database, const std::string& name)
+// The names (before any "=") of the listed files, the uninstall scripts
+// among them, which the plan is read from, or the others.
+std::vector<std::string> ListedNames(UninstallDatabase& database, bool scripts)
 {
+    std::vector<std::string> scriptNames;
     for (const UninstallProfile& profile : database.Profiles) {
         PathParts script;
         script.Split(profile.ScriptPath);
-        if (text::FoldEqual(name, std::string(script.name) + std::string(script.extension)))
-            return true;
+        scriptNames.push_back(std::string(script.name) + std::string(script.extension));
     }
-    return false;
-}
-
-// The names (before any "=") of the listed files, the scripts among them
-// or the others.
-std::vector<std::string> ListedNames(UninstallDatabase& database, bool scripts)
-{
     ItemList& files = database.Merged.Files;
     SortAndUniqueItems(files);
     std::vector<std::string> names;
     for (const std::string& entry : files) {
         std::string name = entry.substr(0, entry.find('='));
-        if (!name.empty() && IsUninstallScript(database, name) == scripts)
+        if (!name.empty() && HoldsItem(scriptNames, name) == scripts)
             names.push_back(std::move(name));
     }
     return names;
