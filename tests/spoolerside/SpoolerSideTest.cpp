@@ -467,12 +467,14 @@ protected:
             StopAndDelete(name.c_str());
     }
     // The bed's stand-in service under a name of this test's own.
-    void Register(const char* name, const char* dependencies = nullptr)
+    void Register(const char* name, const char* dependencies = nullptr, const char* argument = nullptr)
     {
         ServiceHandle manager{OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)};
         ASSERT_TRUE(manager);
         StopAndDelete(name);
-        const std::string program = bed::TestDirectory() + "slow_service.exe";
+        std::string program = bed::TestDirectory() + "slow_service.exe";
+        if (argument)
+            program = program + " " + argument;
         ServiceHandle service;
         bed::WaitFor(
             [&] {
@@ -504,37 +506,34 @@ protected:
     std::vector<std::string> made;
 };
 
-TEST_F(ServiceTest, AListedServiceIsDeletedAndARestartIsRequired)
+// A service that stops and goes needs no restart; only one that stays
+// marked for deletion does.
+TEST_F(ServiceTest, AListedServiceIsStoppedAndDeletedAndOnlyOneThatStaysMarkedAsksForARestart)
 {
     Register("QrvSideService");
-    database.Merged.Services = {"QrvSideService"};
+    Register("QrvSideRunning");
+    Start("QrvSideRunning");
+    database.Merged.Services = {"QrvSideService", "QrvSideRunning", "QrvSideNoSuchService"};
 
     Run(kWindows98);
     EXPECT_TRUE(ServiceExists("QrvSideService")) << "no services there";
-    EXPECT_EQ(database.RestartRequired, 0u);
 
     Run();
     EXPECT_FALSE(ServiceExists("QrvSideService"));
-    EXPECT_EQ(database.RestartRequired, 1u);
-
-    SCOPED_TRACE("an unknown one");
-    database.Merged.Services = {"QrvSideNoSuchService"};
-    Run();
+    EXPECT_FALSE(ServiceExists("QrvSideRunning")) << "stopped, then deleted";
     EXPECT_EQ(database.RestartRequired, 0u);
-}
 
-TEST_F(ServiceTest, ARunningOrAlreadyMarkedServiceRequiresARestartToo)
-{
-    Register("QrvSideRunning");
-    Start("QrvSideRunning");
-    database.Merged.Services = {"QrvSideRunning"};
-    Run();
-    EXPECT_TRUE(ServiceGoing("QrvSideRunning"));
+    SCOPED_TRACE("a service whose stop stalls stays marked until Windows starts again");
+    Register("QrvSideFrozen", nullptr, "frozen-stop");
+    Start("QrvSideFrozen");
+    database.Merged.Services = {"QrvSideFrozen"};
+    const std::vector<Told> told = Journaled(false, [&] { Run(); });
+    EXPECT_TRUE(ServiceGoing("QrvSideFrozen"));
     EXPECT_EQ(database.RestartRequired, 1u);
-
-    SCOPED_TRACE("marked by an earlier request, still running");
-    Run();
-    EXPECT_EQ(database.RestartRequired, 1u);
+    const Told* marked = Find(told, journal::op::kService, "QrvSideFrozen");
+    ASSERT_NE(marked, nullptr);
+    EXPECT_EQ(marked->result, journal::Outcome::Scheduled);
+    EXPECT_EQ(marked->reason, "it would not stop");
 }
 
 // This platform's service manager reports no dependencies, so only the
@@ -550,7 +549,6 @@ TEST_F(ServiceTest, TheSpoolerStays)
 
     EXPECT_TRUE(ServiceExists("QrvSideSpooler"));
     EXPECT_FALSE(ServiceExists("QrvSideOther"));
-    EXPECT_EQ(database.RestartRequired, 1u);
 
     SCOPED_TRACE("the platform's spooler, whichever service the spooler calls control");
     database.Merged.Services = {"sPOOLER"};
@@ -559,20 +557,22 @@ TEST_F(ServiceTest, TheSpoolerStays)
     EXPECT_EQ(database.RestartRequired, 0u);
 }
 
-TEST_F(ServiceTest, ADryRunDeletesNoServiceButForeseesTheRestartWhileTheRealRunTellsWhatWent)
+TEST_F(ServiceTest, ADryRunDeletesNoServiceAndForeseesNoRestartForOneThatWouldStop)
 {
     Register("QrvSideService");
+    Start("QrvSideService");
     database.Merged.Services = {"QrvSideService", "QrvSideNoSuchService"};
 
     std::vector<Told> told = Journaled(true, [&] { Run(); });
     EXPECT_TRUE(ServiceExists("QrvSideService"));
-    EXPECT_EQ(database.RestartRequired, 1u) << "the restart the real run will need";
+    EXPECT_EQ(database.RestartRequired, 0u) << "the real run stops it first";
     const Told* would = Find(told, journal::op::kService, "QrvSideService");
     ASSERT_NE(would, nullptr);
     EXPECT_EQ(would->result, journal::Outcome::WouldRemove);
 
     told = Journaled(false, [&] { Run(); });
     EXPECT_FALSE(ServiceExists("QrvSideService"));
+    EXPECT_EQ(database.RestartRequired, 0u);
     const Told* removed = Find(told, journal::op::kService, "QrvSideService");
     ASSERT_NE(removed, nullptr);
     EXPECT_EQ(removed->result, journal::Outcome::Removed);

@@ -7,6 +7,7 @@
 #include "../common/DriverEnvironments.h"
 #include "../common/Handles.h"
 #include "../common/RegistryReads.h"
+#include "../common/ServiceHandle.h"
 #include "../common/Text.h"
 #include "../script/PathParts.h"
 #include "SpoolerKeys.h"
@@ -134,6 +135,15 @@ Deletion DryRunDoor::DeleteProcessor(const char* environment, const char* name)
 Deletion DryRunDoor::DeleteService(const char* name)
 {
     WouldRemove(kService, name);
+    // The real run stops the service first; one that does not take a stop
+    // request would stay marked until Windows starts again. Whether a stop
+    // would be refused or stall only trying could show.
+    ServiceHandle manager{OpenSCManagerA(nullptr, SERVICES_ACTIVE_DATABASEA, SC_MANAGER_CONNECT)};
+    ServiceHandle service{manager ? OpenServiceA(manager.Get(), name, SERVICE_QUERY_STATUS) : nullptr};
+    SERVICE_STATUS status{};
+    if (service && QueryServiceStatus(service.Get(), &status) && status.dwCurrentState != SERVICE_STOPPED &&
+        (status.dwControlsAccepted & SERVICE_ACCEPT_STOP) == 0)
+        return Deletion::Pending;
     return Deletion::Done;
 }
 

@@ -18,6 +18,7 @@
 #include "ProgmanDde.h"
 #include "RegistryTree.h"
 #include "RestartRequest.h"
+#include "ServiceWait.h"
 #include "SpoolerService.h"
 #include "ZwininitDelete.h"
 
@@ -33,6 +34,14 @@ constexpr char kSetAsDefault[] = "set as default";
 bool Missing(DWORD error)
 {
     return error < ERROR_TOO_MANY_OPEN_FILES;
+}
+
+// Whether the service manager still knows the service: a deleted one that
+// another program holds open, or that can't be asked about, counts as there.
+bool ServiceStillListed(SC_HANDLE manager, const char* name)
+{
+    ServiceHandle service{OpenServiceA(manager, name, SERVICE_QUERY_STATUS)};
+    return service || GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST;
 }
 
 void BroadcastProfileChange(const PlatformKind& platform)
@@ -224,7 +233,8 @@ Deletion RealDoor::DeleteProcessor(const char* environment, const char* name)
 Deletion RealDoor::DeleteService(const char* name)
 {
     ServiceHandle manager{OpenSCManagerA(nullptr, SERVICES_ACTIVE_DATABASEA, SC_MANAGER_CONNECT)};
-    ServiceHandle service{manager ? OpenServiceA(manager.Get(), name, DELETE) : nullptr};
+    ServiceHandle service{
+        manager ? OpenServiceA(manager.Get(), name, DELETE | SERVICE_STOP | SERVICE_QUERY_STATUS) : nullptr};
     if (!service) {
         const DWORD error = GetLastError();
         if (error == ERROR_SERVICE_DOES_NOT_EXIST) {
@@ -234,19 +244,24 @@ Deletion RealDoor::DeleteService(const char* name)
         journal::Failed(kService, name, error);
         return Deletion::Failed;
     }
+    // A service is taken away for good only once it has stopped and the
+    // last handle to it is closed; one that would not stop stays marked
+    // until Windows starts again.
+    const bool stopped = ServiceState(service.Get()) == SERVICE_STOPPED || StopServiceAndWait(service.Get());
     const bool deleted = ::DeleteService(service.Get()) != FALSE;
     const DWORD error = deleted ? ERROR_SUCCESS : GetLastError();
     service.Close();
-    if (deleted) {
+    if (!deleted && error != ERROR_SERVICE_MARKED_FOR_DELETE) {
+        journal::Failed(kService, name, error);
+        return Deletion::Failed;
+    }
+    if (deleted && stopped && !ServiceStillListed(manager.Get(), name)) {
         journal::Removed(kService, name);
         return Deletion::Done;
     }
-    if (error == ERROR_SERVICE_MARKED_FOR_DELETE) {
-        journal::Scheduled(kService, name);
-        return Deletion::Pending;
-    }
-    journal::Failed(kService, name, error);
-    return Deletion::Failed;
+    journal::Record(kService, name, journal::Outcome::Scheduled,
+                    !stopped ? "it would not stop" : deleted ? "still in use" : "already marked for deletion");
+    return Deletion::Pending;
 }
 
 bool RealDoor::StopSpooler()

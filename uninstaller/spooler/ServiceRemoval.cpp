@@ -141,10 +141,9 @@ void RemoveServices(RemovalState& state)
             continue;
         }
         service.Close();
-        // A deleted service, or one marked for deletion, goes for good only
-        // when Windows starts again.
-        const Deletion deleted = state.Changes.DeleteService(item);
-        if (deleted == Deletion::Done || deleted == Deletion::Pending)
+        // A service that stopped and went needs nothing more; one that
+        // stays marked for deletion goes when Windows starts again.
+        if (state.Changes.DeleteService(item) == Deletion::Pending)
             RequireRestart(*state.Database, journal::Reason("service %s is marked for deletion", item));
     }
 }

@@ -44,7 +44,8 @@ std::string OutcomeText(const journal::Entry& entry)
         return code;
     }
     case Outcome::Scheduled:
-        return "scheduled for the next start";
+        return entry.Reason[0] ? std::string("scheduled for the next start (") + entry.Reason + ")"
+                               : "scheduled for the next start";
     case Outcome::WouldRemove:
         return "would remove";
     case Outcome::Changed:
