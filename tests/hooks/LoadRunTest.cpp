@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Journal.h"
 #include "door/RealDoor.h"
 #include "spooler/LoadLine.h"
 #include "spooler/LoadRunEntries.h"
@@ -14,37 +15,39 @@ namespace {
 
 constexpr char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-bool HasRunValue(const char* name)
+constexpr char kRunKey32[] = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+bool HasRunValue(const char* name, const char* runKey = kRunKey)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, runKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return false;
     const bool found = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     RegCloseKey(key);
     return found;
 }
 
-// Values of the Run key a test writes, gone again when it ends.
+// Values of the Run keys a test writes, gone again when it ends.
 class RunValues {
 public:
     ~RunValues()
     {
-        for (const std::string& name : names_)
-            RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRunKey, name.c_str());
+        for (const auto& [runKey, name] : names_)
+            RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, runKey.c_str(), name.c_str());
     }
-    void Put(const std::string& name)
+    void Put(const std::string& name, const std::string& command = "x.exe", const char* runKey = kRunKey)
     {
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                                  nullptr),
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, runKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
                   ERROR_SUCCESS);
-        RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>("x.exe"), 6);
+        RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                       static_cast<DWORD>(command.size() + 1));
         RegCloseKey(key);
-        names_.push_back(name);
+        names_.emplace_back(runKey, name);
     }
 
 private:
-    std::vector<std::string> names_;
+    std::vector<std::pair<std::string, std::string>> names_;
 };
 
 struct LoadRunRemoval : testing::Test {
@@ -100,8 +103,9 @@ TEST_F(LoadRunRemoval, OutsideWin32sTheRunKeyLosesTheNamedValuesOnly)
         SCOPED_TRACE(platform.platformClass());
         ASSERT_FALSE(HasRunValue("")) << "the key's default value is free";
         RunValues values;
-        for (const char* name : {"", "QuorvelMonitor", "Quorvel", "Quorvel, Monitor", "OtherMaker"})
-            values.Put(name);
+        for (const char* name : {"", "Quorvel", "Quorvel, Monitor", "OtherMaker"})
+            values.Put(name, "qm.exe");
+        values.Put("QuorvelMonitor", "qmon.exe");
         database.Merged.DeleteLoadRun = {"\"QuorvelMonitor\",\"qmon.exe\"", "\"Quorvel, Monitor\",\"qm.exe\"",
                                          "\"\",\"qx.exe\"", "OtherMaker"};
         systemtest::SavedLoadLine line;
@@ -110,13 +114,62 @@ TEST_F(LoadRunRemoval, OutsideWin32sTheRunKeyLosesTheNamedValuesOnly)
         Run(platform);
 
         EXPECT_FALSE(HasRunValue("QuorvelMonitor"));
-        EXPECT_FALSE(HasRunValue("Quorvel"));
+        EXPECT_TRUE(HasRunValue("Quorvel")) << "split at the quoted comma, its program is no file name";
         EXPECT_TRUE(HasRunValue("Quorvel, Monitor"));
         EXPECT_TRUE(HasRunValue("OtherMaker"));
         EXPECT_TRUE(HasRunValue(""));
         EXPECT_EQ(systemtest::LoadLine(), "qmon.exe qm.exe");
         EXPECT_EQ(DeleteLoadRunEntry(state, "QuorvelMonitor", "qmon.exe"), 0) << "already gone";
     }
+}
+
+TEST(LoadLine, ACommandStartsTheProgramWhoseFileNameItsProgramPartHas)
+{
+    struct Case {
+        const char* command;
+        bool starts;
+    } const cases[] = {
+        {"QRVSTAT.EXE", true},
+        {"\"C:\\Program Files\\Quorvel\\qrvstat.exe\" /min", true},
+        {"C:\\Program Files\\Quorvel\\QrvStat.exe /min", true}, // unquoted, with spaces
+        {"  C:\\PROGRA~1\\Quorvel\\qrvstat -s", true},           // ".exe" left to CreateProcess
+        {"C:\\Other\\othermon.exe", false},
+        {"C:\\Other\\xqrvstat.exe", false},
+        {"C:\\Other\\qrvstat.exe.bak", false},
+        {"rundll32.exe C:\\Quorvel\\qrvstat.exe", false}, // an argument, not the program
+        {"\"C:\\Other\\othermon.exe\" C:\\Quorvel\\qrvstat.exe", false},
+        {"", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CommandStartsProgram(c.command, "QRVSTAT.EXE"), c.starts) << c.command;
+    EXPECT_TRUE(CommandStartsProgram("C:\\Quorvel\\qrvstat.exe", "\"qrvstat\""));
+}
+
+TEST_F(LoadRunRemoval, ARunValueOfTheEntrysNameStaysWhenItStartsAnotherProgramInEitherView)
+{
+    RunValues values;
+    values.Put("Status Monitor", "C:\\Other\\othermon.exe");
+    values.Put("Status Monitor", "\"C:\\Program Files (x86)\\Other\\othermon.exe\" /s", kRunKey32);
+    values.Put("Quorvel Monitor", "\"C:\\Program Files\\Quorvel\\QRVSTAT.EXE\" /min");
+    values.Put("Quorvel Monitor", "C:\\PROGRA~2\\Quorvel\\qrvstat /min", kRunKey32);
+    database.Merged.DeleteLoadRun = {"\"Status Monitor\",\"QRVSTAT.EXE\"", "\"Quorvel Monitor\",\"QRVSTAT.EXE\""};
+    std::vector<std::pair<std::string, std::string>> kept;
+    journal::SetSink([&](const journal::Entry& e) {
+        if (e.Result == journal::Outcome::Kept)
+            kept.emplace_back(e.Item, e.Reason);
+    });
+
+    Run(systemtest::WindowsXP());
+    journal::Reset();
+
+    EXPECT_TRUE(HasRunValue("Status Monitor"));
+    EXPECT_TRUE(HasRunValue("Status Monitor", kRunKey32));
+    EXPECT_FALSE(HasRunValue("Quorvel Monitor"));
+    EXPECT_FALSE(HasRunValue("Quorvel Monitor", kRunKey32));
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_EQ(kept[0].first, std::string("HKLM\\") + kRunKey + "\\Status Monitor");
+    EXPECT_EQ(kept[0].second, "starts another program: C:\\Other\\othermon.exe");
+    EXPECT_EQ(kept[1].first, std::string("HKLM\\") + kRunKey32 + "\\Status Monitor");
 }
 
 TEST_F(LoadRunRemoval, OnWin32sTheLoadLineLosesTheFileAndIsWrittenInLowerCase)

@@ -30,3 +30,54 @@ std::optional<std::string> RemoveLoadWord(std::string_view line, std::string_vie
     result.append(line.substr(end < line.size() ? end + 1 : end));
     return result;
 }
+
+namespace {
+
+std::string_view FileNamePart(std::string_view path)
+{
+    const std::size_t separator = text::LastSeparator(path, text::IsLeadByte);
+    return separator == std::string_view::npos ? path : path.substr(separator + 1);
+}
+
+bool HasExtension(std::string_view name)
+{
+    return name.find('.') != std::string_view::npos;
+}
+
+bool SameProgram(std::string_view candidate, std::string_view program)
+{
+    const std::string_view name = FileNamePart(candidate);
+    if (name.empty())
+        return false;
+    if (text::FoldEqual(name, program))
+        return true;
+    // CreateProcess adds ".exe" to a name without extension.
+    if (!HasExtension(name))
+        return text::FoldEqual(std::string(name) + ".exe", program);
+    return !HasExtension(program) && text::FoldEqual(name, std::string(program) + ".exe");
+}
+
+} // namespace
+
+bool CommandStartsProgram(std::string_view command, std::string_view program)
+{
+    program = FileNamePart(text::TrimAll(program, '"'));
+    if (program.empty())
+        return false;
+    while (!command.empty() && (command.front() == ' ' || command.front() == '\t'))
+        command.remove_prefix(1);
+    if (!command.empty() && command.front() == '"') {
+        command.remove_prefix(1);
+        return SameProgram(command.substr(0, command.find('"')), program);
+    }
+    // Unquoted, a path with spaces is read as Windows reads it: each space
+    // may end the program's path, up to the first that ends a file name
+    // with an extension; what follows is arguments.
+    for (std::size_t end = command.find(' ');; end = command.find(' ', end + 1)) {
+        const std::string_view candidate = command.substr(0, end);
+        if (SameProgram(candidate, program))
+            return true;
+        if (end == std::string_view::npos || HasExtension(FileNamePart(candidate)))
+            return false;
+    }
+}

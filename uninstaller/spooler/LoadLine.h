@@ -24,3 +24,10 @@ std::optional<LoadRunEntry> SplitLoadRunEntry(std::string_view entry);
 // as a whole word: it must start the line or follow a space, and end the
 // line or be followed by a space. Nothing when it isn't so.
 std::optional<std::string> RemoveLoadWord(std::string_view line, std::string_view word);
+
+// Whether the command of a Run value starts `program`: the program part of
+// the command (in quotes, or unquoted up to a space, the first space after
+// a file name with an extension at the latest) has the same file name as
+// `program`, letter case
+// folded; a name without extension stands for the same name with ".exe".
+bool CommandStartsProgram(std::string_view command, std::string_view program);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "../common/Journal.h"
+#include "../common/RegistryReads.h"
 #include "../common/Text.h"
 #include "../res/resource.h"
 #include "LoadLine.h"
@@ -21,18 +22,54 @@ std::string RunValueItem(const char* runKey, const char* display)
 
 std::string LoadWordItem(const char* file) { return std::string("win.ini [windows] load ") + file; }
 
-int DeleteRunValue(RemovalState& state, const char* display)
+// The Run key as 32-bit programs see it on 64-bit Windows; empty when the
+// path is not below SOFTWARE or names that view already.
+std::string Wow64Path(const char* path)
 {
-    const char* path = state.Texts.GetText(IDS_RUN_KEY);
-    // An empty path would open the machine's root key itself.
-    if (!path || path[0] == '\0')
-        return 0;
+    constexpr std::string_view kSoftware = "SOFTWARE\\";
+    constexpr std::string_view kWow = "Wow6432Node\\";
+    const std::string_view whole = path;
+    if (!text::FoldStartsWith(whole, kSoftware) || text::FoldStartsWith(whole.substr(kSoftware.size()), kWow))
+        return {};
+    return std::string(whole.substr(0, kSoftware.size())) + std::string(kWow) + std::string(whole.substr(kSoftware.size()));
+}
+
+// A value goes only when the program it starts is the entry's: another
+// program's value of the same name stays. `inCase`: a key looked at only in
+// case it holds the value, which is told only when it does.
+int DeleteRunValueIn(RemovalState& state, const char* path, const char* display, const char* file, bool inCase)
+{
     const std::string item = RunValueItem(path, display);
+    const RegistryText command = ReadRegistryText(HKEY_LOCAL_MACHINE, path, display);
+    if (command.Missing && inCase)
+        return 0;
+    if (!command.Missing && !command.Text) {
+        journal::Kept(journal::op::kStartupEntry, item.c_str(), "its command could not be read as text");
+        return 0;
+    }
+    if (command.Text && !CommandStartsProgram(*command.Text, file)) {
+        journal::Kept(journal::op::kStartupEntry, item.c_str(),
+                      journal::Reason("starts another program: %s", command.Text->c_str()).c_str());
+        return 0;
+    }
     // The door tells a key or value that is not there from one that went.
     return state.Changes.DeleteRegistryValue(journal::op::kStartupEntry, item.c_str(), HKEY_LOCAL_MACHINE, path,
                                              display)
                ? 1
                : 0;
+}
+
+int DeleteRunValue(RemovalState& state, const char* display, const char* file)
+{
+    const char* path = state.Texts.GetText(IDS_RUN_KEY);
+    // An empty path would open the machine's root key itself.
+    if (!path || path[0] == '\0')
+        return 0;
+    int removed = DeleteRunValueIn(state, path, display, file, false);
+    const std::string wow = state.Platform.isNT() ? Wow64Path(path) : std::string();
+    if (!wow.empty())
+        removed |= DeleteRunValueIn(state, wow.c_str(), display, file, true);
+    return removed;
 }
 
 int DeleteLoadWord(RemovalState& state, const char* file)
@@ -66,7 +103,7 @@ int DeleteLoadRunEntry(RemovalState& state, const char* display, const char* fil
 {
     if (!display || !file || display[0] == '\0' || file[0] == '\0')
         return 0;
-    return state.Platform.isWin32s() ? DeleteLoadWord(state, file) : DeleteRunValue(state, display);
+    return state.Platform.isWin32s() ? DeleteLoadWord(state, file) : DeleteRunValue(state, display, file);
 }
 
 std::string StartupEntryItem(const PlatformKind& platform, TextCatalogue& texts, std::string_view entry)
