@@ -264,7 +264,9 @@ extern "C" {
 
 void WINAPI SplProxyFault_Set(const char* function, DWORD error, LONG times)
 {
-    if (function)
+    if (function && std::strchr(function, ':'))
+        Table().printerRules[function] = error;
+    else if (function)
         Table().rules[function] = Rule{error, times, 0};
 }
 

@@ -13,6 +13,8 @@
 
 extern "C" {
 // Makes the next `times` calls of `function` fail with `error`; -1 for all.
+// "Function:Printer" names a rule for one printer, as in the environment
+// (every such call fails, whatever `times`).
 __declspec(dllimport) void WINAPI SplProxyFault_Set(const char* function, DWORD error, LONG times);
 // Lets `skip` calls of `function` pass, then fails the next `times` (-1: all).
 __declspec(dllimport) void WINAPI SplProxyFault_SetAfter(const char* function, DWORD error, LONG skip, LONG times);

@@ -36,6 +36,7 @@ public:
     bool DeleteConnection(const char* name) override TRIPPED("DeleteConnection " << name, false)
     bool MakeDefaultPrinter(HANDLE, const char* name, std::vector<BYTE>*, const char*, const PlatformKind&) override
         TRIPPED("MakeDefaultPrinter " << name, false)
+    bool SetUserDefaultPrinter(const char* name, const PlatformKind&) override TRIPPED("SetDefaultPrinter " << name, false)
     bool MovePrinterToProcessor(const char* printer, const char*, const char*, const char*) override
         TRIPPED("MovePrinterToProcessor " << printer, false)
     Deletion DeleteDriver(const char*, const char* name) override TRIPPED("DeleteDriver " << name, Deletion::Failed)

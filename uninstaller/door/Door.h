@@ -64,11 +64,15 @@ public:
     virtual bool DeleteJob(HANDLE printer, DWORD jobId, const char* item) = 0;
     virtual bool DeletePrinter(HANDLE printer, const char* name) = 0;
     virtual bool DeleteConnection(const char* name) = 0;
-    // Makes the open printer the default one: its level-2 record, when
+    // Before NT: makes the open printer the default one: its level-2 record, when
     // given, is written back with the default flag set, the WIN.INI
     // "device" line, when given, is written, and every window is told.
     virtual bool MakeDefaultPrinter(HANDLE printer, const char* name, std::vector<BYTE>* record, const char* deviceLine,
                                    const PlatformKind& platform) = 0;
+    // On NT: makes the printer (a queue or a connection) the user's default
+    // through the platform, and tells every window. True only when the
+    // platform then names it as the default.
+    virtual bool SetUserDefaultPrinter(const char* name, const PlatformKind& platform) = 0;
     // Points the printer, now on print processor `from`, at another
     // processor and data type.
     virtual bool MovePrinterToProcessor(const char* printer, const char* from, const char* processor,

@@ -96,6 +96,12 @@ bool DryRunDoor::MakeDefaultPrinter(HANDLE, const char* name, std::vector<BYTE>*
     return true;
 }
 
+bool DryRunDoor::SetUserDefaultPrinter(const char* name, const PlatformKind&)
+{
+    WouldChange(kDefaultPrinter, name, "set as default");
+    return true;
+}
+
 bool DryRunDoor::MovePrinterToProcessor(const char* printer, const char* from, const char* processor, const char*)
 {
     MarkMovedOff(printer, from);

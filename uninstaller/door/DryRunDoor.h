@@ -14,6 +14,7 @@ public:
     bool DeleteConnection(const char* name) override;
     bool MakeDefaultPrinter(HANDLE printer, const char* name, std::vector<BYTE>* record, const char* deviceLine,
                            const PlatformKind& platform) override;
+    bool SetUserDefaultPrinter(const char* name, const PlatformKind& platform) override;
     bool MovePrinterToProcessor(const char* printer, const char* from, const char* processor,
                                 const char* datatype) override;
     Deletion DeleteDriver(const char* environment, const char* name) override;

@@ -13,6 +13,7 @@
 #include "../common/TwoCall.h"
 #include "../script/Ini.h"
 #include "../script/PathParts.h"
+#include "DefaultPrinter.h"
 #include "FileDeletion.h"
 #include "OemInfUninstall.h"
 #include "ProgmanDde.h"
@@ -148,6 +149,25 @@ bool RealDoor::MakeDefaultPrinter(HANDLE printer, const char* name, std::vector<
     if (changed)
         journal::Changed(kDefaultPrinter, name, kSetAsDefault);
     return changed;
+}
+
+bool RealDoor::SetUserDefaultPrinter(const char* name, const PlatformKind& platform)
+{
+    PrintersChanged();
+    DWORD error = ERROR_SUCCESS;
+    const bool set = SetPlatformDefaultPrinter(name, error);
+    BroadcastProfileChange(platform);
+    if (!set) {
+        journal::Failed(kDefaultPrinter, name, error);
+        return false;
+    }
+    // Told as set only when the platform names it now.
+    if (!text::FoldEqual(CurrentDefaultPrinter(), name)) {
+        journal::Record(kDefaultPrinter, name, journal::Outcome::Failed, "the default printer did not change");
+        return false;
+    }
+    journal::Changed(kDefaultPrinter, name, kSetAsDefault);
+    return true;
 }
 
 bool RealDoor::MovePrinterToProcessor(const char* printer, const char*, const char* processor,

@@ -131,6 +131,44 @@ void Tell(RemovalState& state, const char* message)
     ShowMessage(nullptr, message, state.Texts.GetText(IDS_TITLE), MB_OK);
 }
 
+// Whether a run of this session took the printer away.
+bool RemovedBefore(const DatabaseContent& db, const std::string& name)
+{
+    for (const CActivePrinter& printer : db.Printers) {
+        if (printer.Removed && text::FoldEqual(printer.PrinterName, name))
+            return true;
+    }
+    return false;
+}
+
+// The printer to become the default, among those installed now: the last
+// of the staying ones in the inventory's order, or else the first other
+// one the spooler lists. A printer a run of this session took away is none
+// of them, even while the spooler still lists it. Without a listing, the
+// last staying one. Empty when there is none.
+void ChooseNewDefault(RemovalState& state, const std::vector<std::string>& staying, char (&chosen)[text::kMaxText])
+{
+    chosen[0] = '\0';
+    const std::vector<ListedPrinter>* listed = state.Printers.Now();
+    if (!listed) {
+        if (!staying.empty())
+            text::CopyWhole(chosen, staying.back());
+        return;
+    }
+    const DatabaseContent& db = *state.Database;
+    for (auto name = staying.rbegin(); name != staying.rend(); ++name) {
+        for (const ListedPrinter& printer : *listed) {
+            if (text::FoldEqual(printer.Name, *name) && !RemovedBefore(db, printer.Name) &&
+                text::CopyWhole(chosen, printer.Name))
+                return;
+        }
+    }
+    for (const ListedPrinter& printer : *listed) {
+        if (!RemovedBefore(db, printer.Name) && text::CopyWhole(chosen, printer.Name))
+            return;
+    }
+}
+
 } // namespace
 
 int SetNewDefaultPrinter(RemovalState& state, char (&name)[text::kMaxText])
@@ -140,6 +178,10 @@ int SetNewDefaultPrinter(RemovalState& state, char (&name)[text::kMaxText])
         if (!printers || printers->empty() || !text::CopyWhole(name, printers->front().Name))
             return 0;
     }
+    // NT sets the default itself, a connection's too: opening a printer of
+    // another computer to manage it is what a local administrator may not.
+    if (state.Platform.isNT())
+        return state.Changes.SetUserDefaultPrinter(name, state.Platform) ? 1 : 0;
     PrinterHandle handle = OpenPrinterFor(name, PRINTER_ALL_ACCESS);
     if (!handle) {
         journal::Failed(journal::op::kDefaultPrinter, name, GetLastError());
@@ -175,14 +217,14 @@ void RemovePrinters(RemovalState& state)
         return;
     const UsbIdentity usb = ReadUsbIdentity();
     const ItemList stayingIds = UniqueIdsOfStayingPrinters(state);
-    char lastStaying[text::kMaxText] = {};
+    std::vector<std::string> staying;
     bool defaultRemoved = false;
 
     for (CActivePrinter& printer : state.Database->Printers) {
         char name[text::kMaxText] = {};
         text::CopyWhole(name, printer.PrinterName);
         if (!printer.Goes()) {
-            text::CopyWhole(lastStaying, name);
+            staying.emplace_back(name);
             continue;
         }
         if (printer.ServerName[0] != '\0') {
@@ -190,7 +232,7 @@ void RemovePrinters(RemovalState& state)
                 printer.Removed = 1;
                 defaultRemoved = defaultRemoved || printer.IsDefault != 0;
             } else {
-                text::CopyWhole(lastStaying, name);
+                staying.emplace_back(name);
             }
             continue;
         }
@@ -205,23 +247,24 @@ void RemovePrinters(RemovalState& state)
         case LocalOutcome::Kept:
             // The queue is still there, refused or not deleted: it stays,
             // with its user's settings, and may become the default.
-            text::CopyWhole(lastStaying, name);
+            staying.emplace_back(name);
             continue;
         }
     }
 
     if (!defaultRemoved)
         return;
-    if (lastStaying[0] == '\0') {
+    char chosen[text::kMaxText] = {};
+    ChooseNewDefault(state, staying, chosen);
+    // The user is told of a new default only when there is one.
+    if (chosen[0] == '\0' || !SetNewDefaultPrinter(state, chosen)) {
         Tell(state, state.Texts.GetText(IDS_DEFAULT_REMOVED_NONE_LEFT));
         return;
     }
-    if (SetNewDefaultPrinter(state, lastStaying)) {
-        for (CActivePrinter& printer : state.Database->Printers)
-            printer.IsDefault = text::FoldEqual(printer.PrinterName, lastStaying) ? 1 : 0;
-    }
+    for (CActivePrinter& printer : state.Database->Printers)
+        printer.IsDefault = text::FoldEqual(printer.PrinterName, chosen) ? 1 : 0;
     // wsprintfA never writes more than 1024 bytes.
     char message[1024] = {};
-    wsprintfA(message, state.Texts.GetText(IDS_DEFAULT_REMOVED_NEW), lastStaying);
+    wsprintfA(message, state.Texts.GetText(IDS_DEFAULT_REMOVED_NEW), chosen);
     Tell(state, message);
 }

@@ -8,8 +8,9 @@
 // Step 3: the chosen queues with their jobs and traces, and a new default printer.
 void RemovePrinters(RemovalState& state);
 
-// Makes `name` the default printer: the default attribute, the "device"
-// entry of the user's profile, and the news broadcast to every window. An
-// empty `name` is filled with the first printer the spooler lists. 1 when
-// anything changed, 0 when the printer could not be opened.
+// Makes `name` the default printer: on NT through the platform, before it
+// the default attribute and the "device" entry of the user's profile; the
+// news is broadcast to every window. An empty `name` is filled with the
+// first printer the spooler lists. 1 when the default changed (before NT:
+// when anything was written), 0 when not.
 int SetNewDefaultPrinter(RemovalState& state, char (&name)[text::kMaxText]);
