@@ -7,84 +7,21 @@
 #include <windows.h>
 #include <setupapi.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "common/Handles.h"
 #include "door/RealDoor.h"
+#include "support/PhantomDevices.h"
 #include "system/UsbDevice.h"
 
 namespace {
 
-const GUID kPrinterClass = {0x4d36e979, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
-
-// Phantom devices of the printer class, each with its hardware identifiers;
-// every one still there goes with the object.
-class Devices {
-public:
-    ~Devices()
-    {
-        for (const std::string& id : made_)
-            Remove(id);
-    }
-
-    // The new device's instance identifier; empty when it couldn't be made.
-    std::string Make(const std::vector<std::string>& hardwareIds)
-    {
-        DeviceInfoSet set(SetupDiCreateDeviceInfoList(&kPrinterClass, nullptr));
-        SP_DEVINFO_DATA device{};
-        device.cbSize = sizeof device;
-        if (!set || !SetupDiCreateDeviceInfoA(set.Get(), "QUORVELPRN", &kPrinterClass, nullptr, nullptr,
-                                              DICD_GENERATE_ID, &device))
-            return {};
-        std::string list;
-        for (const std::string& id : hardwareIds)
-            list.append(id).push_back('\0');
-        list.push_back('\0');
-        char instance[MAX_DEVICE_ID_LEN] = {};
-        if (!SetupDiSetDeviceRegistryPropertyA(set.Get(), &device, SPDRP_HARDWAREID,
-                                               reinterpret_cast<const BYTE*>(list.data()),
-                                               static_cast<DWORD>(list.size())) ||
-            !SetupDiRegisterDeviceInfo(set.Get(), &device, 0, nullptr, nullptr, nullptr) ||
-            !SetupDiGetDeviceInstanceIdA(set.Get(), &device, instance, sizeof instance, nullptr))
-            return {};
-        made_.push_back(instance);
-        hardwareIds_[instance] = hardwareIds.front();
-        return instance;
-    }
-
-    bool Present(const std::string& instanceId) const { return Find(instanceId, false); }
-    void Remove(const std::string& instanceId) const { Find(instanceId, true); }
-    const std::string& FirstHardwareId(const std::string& instanceId) { return hardwareIds_[instanceId]; }
-
-private:
-    bool Find(const std::string& instanceId, bool remove) const
-    {
-        DeviceInfoSet set(SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES));
-        for (DWORD i = 0; set; ++i) {
-            SP_DEVINFO_DATA device{};
-            device.cbSize = sizeof device;
-            if (!SetupDiEnumDeviceInfo(set.Get(), i, &device))
-                break;
-            char instance[MAX_DEVICE_ID_LEN] = {};
-            if (SetupDiGetDeviceInstanceIdA(set.Get(), &device, instance, sizeof instance, nullptr) &&
-                lstrcmpiA(instance, instanceId.c_str()) == 0) {
-                if (remove)
-                    SetupDiRemoveDevice(set.Get(), &device);
-                return true;
-            }
-        }
-        return false;
-    }
-
-    std::vector<std::string> made_;
-    std::map<std::string, std::string> hardwareIds_;
-};
-
 // The tree the tests lay out: a device's parent and first child, by
 // instance identifier.
-Devices* devices = nullptr;
+bed::Devices* devices = nullptr;
 std::map<std::string, std::string> parents;
 std::map<std::string, std::string> children;
 
@@ -121,8 +58,9 @@ protected:
         SetDeviceTree(&kTestTree);
     }
 
-    Devices made;
+    bed::Devices made;
     RealDoor door;
+    const DeviceKeepRule nothingStays = [](const char*) { return std::string(); };
 };
 
 TEST_F(UsbDeviceTest, MatchingPhantomDeviceIsRemoved)
@@ -133,7 +71,7 @@ TEST_F(UsbDeviceTest, MatchingPhantomDeviceIsRemoved)
     ASSERT_FALSE(printer.empty());
     ASSERT_TRUE(made.Present(printer));
 
-    RemoveUsbPrinterDevice(door, "USBPRINT\\QUORVELLUMENTA_24", 0x1A2B, 0x00C3);
+    RemoveUsbPrinterDevice(door, "USBPRINT\\QUORVELLUMENTA_24", 0x1A2B, 0x00C3, nothingStays);
 
     EXPECT_FALSE(made.Present(printer)) << "any of its identifiers, by its beginning";
     EXPECT_TRUE(made.Present(lower)) << "letter case counts";
@@ -150,11 +88,11 @@ TEST_F(UsbDeviceTest, PrinterDeviceGoesWithItsUsbParentOnly)
     parents = {{printer, usb}, {printer2, hub}};
     UseTree();
 
-    RemoveUsbPrinterDevice(door, "USBPRINT\\QUORVELLUMENTA_24", 0, 0);
+    RemoveUsbPrinterDevice(door, "USBPRINT\\QUORVELLUMENTA_24", 0, 0, nothingStays);
     EXPECT_FALSE(made.Present(printer));
     EXPECT_FALSE(made.Present(usb));
 
-    RemoveUsbPrinterDevice(door, "USBPRINT\\QUORVELLUMENTA_55", 0, 0);
+    RemoveUsbPrinterDevice(door, "USBPRINT\\QUORVELLUMENTA_55", 0, 0, nothingStays);
     EXPECT_FALSE(made.Present(printer2));
     EXPECT_TRUE(made.Present(hub)) << "a parent that is not a USB device stays";
 }
@@ -169,12 +107,12 @@ TEST_F(UsbDeviceTest, UsbDeviceTakesItsPrinterChildAlong)
     children = {{usb, printer}};
     UseTree();
 
-    RemoveUsbPrinterDevice(door, "USB\\VID_1A2B&PID_00C3", 0, 0);
+    RemoveUsbPrinterDevice(door, "USB\\VID_1A2B&PID_00C3", 0, 0, nothingStays);
     EXPECT_FALSE(made.Present(printer));
     EXPECT_FALSE(made.Present(usb));
     EXPECT_TRUE(made.Present(alone));
 
-    RemoveUsbPrinterDevice(door, "USB\\VID_1A2B&PID_00C4", 0, 0);
+    RemoveUsbPrinterDevice(door, "USB\\VID_1A2B&PID_00C4", 0, 0, nothingStays);
     EXPECT_FALSE(made.Present(alone)) << "a USB device without a printer below it goes itself";
 }
 
@@ -184,12 +122,12 @@ TEST_F(UsbDeviceTest, IdentifierThatMatchesNothingFallsBackToVendorAndProduct)
     const std::string other = made.Make({"USB\\VID_0A1B&PID_002D"});
     ASSERT_FALSE(other.empty());
 
-    RemoveUsbPrinterDevice(door, "USBPRINT\\QUORVELNOSUCH", 0x0A1B, 0x002C);
+    RemoveUsbPrinterDevice(door, "USBPRINT\\QUORVELNOSUCH", 0x0A1B, 0x002C, nothingStays);
     EXPECT_FALSE(made.Present(usb));
     EXPECT_TRUE(made.Present(other));
 
     // Nothing matches the fallback either: one more search, then the end.
-    RemoveUsbPrinterDevice(door, "USBPRINT\\QUORVELNOSUCH", 0x0A1B, 0x0FFF);
+    RemoveUsbPrinterDevice(door, "USBPRINT\\QUORVELNOSUCH", 0x0A1B, 0x0FFF, nothingStays);
     EXPECT_TRUE(made.Present(other));
 }
 
@@ -200,14 +138,45 @@ TEST_F(UsbDeviceTest, AnIdentifierShorterThanOneProductRemovesNothing)
     const std::string printer = made.Make({"USBPRINT\\QUORVELLUMENTA_2400C8A1"});
     ASSERT_FALSE(printer.empty());
 
-    RemoveUsbPrinterDevice(door, "USB", 0, 0);
-    RemoveUsbPrinterDevice(door, "USB\\VID_0A1B", 0, 0);
-    RemoveUsbPrinterDevice(door, "USBPRINT\\", 0, 0);
+    RemoveUsbPrinterDevice(door, "USB", 0, 0, nothingStays);
+    RemoveUsbPrinterDevice(door, "USB\\VID_0A1B", 0, 0, nothingStays);
+    RemoveUsbPrinterDevice(door, "USBPRINT\\", 0, 0, nothingStays);
     // A product number is matched whole: 002C is not 002C3.
-    RemoveUsbPrinterDevice(door, "USB\\VID_0A1B&PID_002C", 0, 0);
+    RemoveUsbPrinterDevice(door, "USB\\VID_0A1B&PID_002C", 0, 0, nothingStays);
     EXPECT_TRUE(made.Present(hub));
     EXPECT_TRUE(made.Present(sibling));
     EXPECT_TRUE(made.Present(printer));
 }
 
 } // namespace
+
+// A printer device stays when the rule finds a queue on the port it
+// publishes, or when it publishes none and the rule says so; the USB device
+// it hangs on stays with it. The ports are read as Windows keeps them, under
+// each device's parameters.
+TEST_F(UsbDeviceTest, APrinterDeviceThatAQueueStillUsesStaysWithItsUsbParent)
+{
+    const std::string usb = made.Make({"USB\\VID_1A2B&PID_00C3"});
+    const std::string used = made.Make({"USBPRINT\\QUORVELLUMENTA_24A1B2"}, "USB001");
+    const std::string unused = made.Make({"USBPRINT\\QUORVELLUMENTA_24A1B2"}, "USB002");
+    const std::string silent = made.Make({"USBPRINT\\QUORVELLUMENTA_24A1B2"});
+    const std::string usb2 = made.Make({"USB\\VID_1A2B&PID_00C3"});
+    ASSERT_FALSE(silent.empty());
+    parents = {{used, usb}, {unused, usb2}};
+    UseTree();
+    std::vector<std::string> asked;
+    const DeviceKeepRule keep = [&](const char* port) {
+        asked.emplace_back(port);
+        return std::string(port) == "USB002" ? std::string() : std::string("in use");
+    };
+
+    RemoveUsbPrinterDevice(door, "USBPRINT\\QUORVELLUMENTA_24", 0, 0, keep);
+
+    EXPECT_TRUE(made.Present(used));
+    EXPECT_TRUE(made.Present(usb)) << "the USB device of a printer device that stays";
+    EXPECT_FALSE(made.Present(unused));
+    EXPECT_FALSE(made.Present(usb2));
+    EXPECT_TRUE(made.Present(silent)) << "no port to tell by";
+    std::sort(asked.begin(), asked.end());
+    EXPECT_EQ(asked, (std::vector<std::string>{"", "USB001", "USB002"}));
+}

@@ -141,9 +141,11 @@ bool Machine::InstallPrinter(const Printer& printer)
     if (std::find(drivers_.begin(), drivers_.end(), printer.driver) == drivers_.end() &&
         !InstallDriver(Driver(printer.driver)))
         return false;
+    if (printer.port != "FILE:" && !AddLocalPort(printer.port))
+        return false;
     PRINTER_INFO_2A info{};
     info.pPrinterName = const_cast<char*>(printer.name.c_str());
-    info.pPortName = const_cast<char*>("FILE:");
+    info.pPortName = const_cast<char*>(printer.port.c_str());
     info.pDriverName = const_cast<char*>(printer.driver.c_str());
     info.pPrintProcessor = const_cast<char*>("winprint");
     info.pDatatype = const_cast<char*>("RAW");
@@ -160,6 +162,19 @@ bool Machine::InstallPrinter(const Printer& printer)
         ok = SetPrinterText(handle, "UniqueID", printer.uniqueId) && ok;
     Spooler().ClosePrinter(handle);
     return ok;
+}
+
+// The local port monitor lists the values of this key as its ports.
+constexpr char kLocalPorts[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
+
+bool Machine::AddLocalPort(const std::string& port)
+{
+    if (std::find(ports_.begin(), ports_.end(), port) != ports_.end())
+        return true;
+    if (RegSetKeyValueA(HKEY_LOCAL_MACHINE, kLocalPorts, port.c_str(), REG_SZ, "", 1) != ERROR_SUCCESS)
+        return false;
+    ports_.push_back(port);
+    return true;
 }
 
 bool Machine::MakeDefault(const std::string& printerName)
@@ -213,6 +228,9 @@ void Machine::Clear()
     for (auto it = directories_.rbegin(); it != directories_.rend(); ++it)
         RemoveDirectoryA(it->c_str());
     directories_.clear();
+    for (const std::string& port : ports_)
+        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kLocalPorts, port.c_str());
+    ports_.clear();
     WriteProfileStringA("windows", "device", savedDevice_.empty() ? nullptr : savedDevice_.c_str());
 }
 

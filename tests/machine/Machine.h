@@ -42,6 +42,9 @@ struct Printer {
     std::string masked;
     // "UniqueID": the identifier the maker's drivers give every queue.
     std::string uniqueId;
+    // Another port than FILE: is made a local port first, as a USB printer's
+    // USB001 stands for one here (there are no USB ports on this platform).
+    std::string port = "FILE:";
 };
 
 // The printer-driver directory of the running environment, with its
@@ -74,10 +77,13 @@ public:
     const std::vector<std::string>& Printers() const { return printers_; }
 
 private:
+    bool AddLocalPort(const std::string& port);
+
     std::vector<std::string> printers_;
     std::vector<std::string> drivers_;
     std::vector<std::string> scripts_;
     std::vector<std::string> directories_;
+    std::vector<std::string> ports_;
     std::string savedDevice_;
 };
 

@@ -10,6 +10,7 @@
 #include "../common/PrinterHandle.h"
 #include "../common/TwoCall.h"
 #include "../res/resource.h"
+#include "../script/DatabaseBuild.h"
 #include "../script/FileSpec.h"
 #include "../script/MessageBox.h"
 #include "../system/UsbDevice.h"
@@ -59,18 +60,50 @@ void RemoveJobs(RemovalState& state, HANDLE printer, const char* printerName)
 // doesn't exist; refused access or a busy spooler leave it where it is.
 enum class LocalOutcome { Deleted, Gone, Kept };
 
-// Some printer that stays uses a driver of that name.
-bool StaysOnDriver(const DatabaseContent& db, const char* driverName)
+// Each port of a queue: a pooled queue lists several, separated by commas.
+bool UsesPort(const ListedPrinter& printer, std::string_view port)
 {
-    for (const CActivePrinter& other : db.Printers) {
-        if (other.Stays() && text::FoldEqual(other.DriverName, driverName))
+    std::string_view ports = printer.Port;
+    while (!ports.empty()) {
+        const std::size_t comma = ports.find(',');
+        std::string_view one = ports.substr(0, comma);
+        while (!one.empty() && one.front() == ' ')
+            one.remove_prefix(1);
+        while (!one.empty() && one.back() == ' ')
+            one.remove_suffix(1);
+        if (!one.empty() && text::FoldEqual(one, port))
             return true;
+        if (comma == std::string_view::npos)
+            break;
+        ports.remove_prefix(comma + 1);
     }
     return false;
 }
 
+// The identifiers name the whole model, whichever driver a queue of it
+// uses: a device goes only when no queue still installed prints through
+// its port. A device whose port can't be read stays while any printer of
+// the maker does.
+std::string DeviceKeepReason(RemovalState& state, const char* port)
+{
+    if (!port || !*port) {
+        bool makerStays = MakerStays(*state.Database);
+        for (const CActivePrinter& printer : state.Database->Printers)
+            makerStays = makerStays || printer.Goes(); // chosen, yet still installed
+        return makerStays ? "its port could not be read, and a printer of the maker stays" : std::string();
+    }
+    const std::vector<ListedPrinter>* listed = state.Printers.Now();
+    if (!listed)
+        return "the printers could not be listed";
+    for (const ListedPrinter& printer : *listed) {
+        if (UsesPort(printer, port))
+            return journal::Reason("printer \"%s\" prints through its port %s", printer.Name.c_str(), port);
+    }
+    return {};
+}
+
 LocalOutcome RemoveLocalPrinter(RemovalState& state, const CActivePrinter& printer, const char* name,
-                                const UsbIdentity& usb, const ItemList& stayingIds)
+                                const ItemList& stayingIds)
 {
     PrinterHandle handle = OpenPrinterFor(name, PRINTER_ALL_ACCESS);
     if (!handle) {
@@ -94,10 +127,6 @@ LocalOutcome RemoveLocalPrinter(RemovalState& state, const CActivePrinter& print
         return LocalOutcome::Kept;
     RemoveUniqueIdKey(state, printer.UniqueId, stayingIds);
     RemovePrinterUserTraces(state, name, traces);
-    // The identifiers name the whole model: its device goes only with the
-    // queue, and only when no printer that stays is of that model.
-    if (usb.Known() && !StaysOnDriver(*state.Database, printer.DriverName))
-        RemoveUsbPrinterDevice(state.Changes, usb.HardwareId, usb.Vendor, usb.Product);
     return LocalOutcome::Deleted;
 }
 
@@ -219,6 +248,7 @@ void RemovePrinters(RemovalState& state)
     const ItemList stayingIds = UniqueIdsOfStayingPrinters(state);
     std::vector<std::string> staying;
     bool defaultRemoved = false;
+    bool anyDeleted = false;
 
     for (CActivePrinter& printer : state.Database->Printers) {
         char name[text::kMaxText] = {};
@@ -236,9 +266,10 @@ void RemovePrinters(RemovalState& state)
             }
             continue;
         }
-        switch (RemoveLocalPrinter(state, printer, name, usb, stayingIds)) {
+        switch (RemoveLocalPrinter(state, printer, name, stayingIds)) {
         case LocalOutcome::Deleted:
             printer.Removed = 1;
+            anyDeleted = true;
             defaultRemoved = defaultRemoved || printer.IsDefault != 0;
             break;
         case LocalOutcome::Gone:
@@ -250,6 +281,13 @@ void RemovePrinters(RemovalState& state)
             staying.emplace_back(name);
             continue;
         }
+    }
+
+    // The maker's USB devices go once every chosen queue has been dealt with,
+    // so that what still prints through one is known.
+    if (usb.Known() && anyDeleted) {
+        RemoveUsbPrinterDevice(state.Changes, usb.HardwareId, usb.Vendor, usb.Product,
+                               [&](const char* port) { return DeviceKeepReason(state, port); });
     }
 
     if (!defaultRemoved)

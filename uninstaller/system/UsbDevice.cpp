@@ -89,21 +89,54 @@ bool AnyIdMatches(const char* ids, const char* target, bool usbDevice)
     return false;
 }
 
-// Takes one device node away, named in the journal by its instance.
-void RemoveDevice(Door& door, HDEVINFO set, SP_DEVINFO_DATA& device)
+std::string InstanceOf(HDEVINFO set, SP_DEVINFO_DATA& device)
 {
     char instance[MAX_DEVICE_ID_LEN] = {};
     if (!SetupDiGetDeviceInstanceIdA(set, &device, instance, sizeof instance, nullptr))
         instance[0] = '\0';
-    if (!door.Gone(journal::op::kDevice, instance))
-        door.RemoveDevice(set, device, instance);
+    return instance;
+}
+
+// Takes one device node away, named in the journal by its instance.
+void RemoveDevice(Door& door, HDEVINFO set, SP_DEVINFO_DATA& device)
+{
+    const std::string instance = InstanceOf(set, device);
+    if (!door.Gone(journal::op::kDevice, instance.c_str()))
+        door.RemoveDevice(set, device, instance.c_str());
+}
+
+// A device that `keep` holds back is told so; true when it stays.
+bool Stays(HDEVINFO set, SP_DEVINFO_DATA& device, const DeviceKeepRule& keep, const char* port)
+{
+    const std::string reason = keep(port);
+    if (reason.empty())
+        return false;
+    journal::Kept(journal::op::kDevice, InstanceOf(set, device).c_str(), reason.c_str());
+    return true;
 }
 
 } // namespace
 
+std::string DevicePort(HDEVINFO set, SP_DEVINFO_DATA& device)
+{
+    const HKEY opened = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_QUERY_VALUE);
+    if (opened == INVALID_HANDLE_VALUE)
+        return {};
+    const RegistryKey parameters{opened};
+    char port[64] = {};
+    DWORD size = sizeof port - 1;
+    DWORD type = 0;
+    if (RegQueryValueExA(parameters.Get(), "PortName", nullptr, &type, reinterpret_cast<BYTE*>(port), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_SZ)
+        return {};
+    return port;
+}
+
 void SetDeviceTree(const DeviceTree* given) { tree = given ? given : &kManagerTree; }
 
-void RemoveUsbPrinterDevice(Door& door, const char* hardwareId, unsigned vendor, unsigned product)
+void RemoveUsbPrinterDevice(Door& door, const char* hardwareId, unsigned vendor, unsigned product,
+                            const DeviceKeepRule& keep)
 {
     const bool given = hardwareId && *hardwareId;
     char target[text::kMaxText] = {};
@@ -120,7 +153,7 @@ void RemoveUsbPrinterDevice(Door& door, const char* hardwareId, unsigned vendor,
     const bool namesUsbDevice = StartsWith(target, "USB\\");
     if (!NamesOneProduct(target, namesUsbDevice)) {
         if (given)
-            RemoveUsbPrinterDevice(door, nullptr, vendor, product);
+            RemoveUsbPrinterDevice(door, nullptr, vendor, product, keep);
         return;
     }
     bool matched = false;
@@ -129,6 +162,7 @@ void RemoveUsbPrinterDevice(Door& door, const char* hardwareId, unsigned vendor,
         if (set) {
             bool parentFound = false;
             DeviceNode parent;
+            char keptParent[MAX_DEVICE_ID_LEN] = {};
             for (DWORD i = 0; i < kMaxDevices; ++i) {
                 SP_DEVINFO_DATA device{};
                 device.cbSize = sizeof device;
@@ -139,7 +173,16 @@ void RemoveUsbPrinterDevice(Door& door, const char* hardwareId, unsigned vendor,
                     continue;
                 if (!namesUsbDevice) {
                     DeviceNode node;
-                    if (tree->Parent(device.DevInst, node) && StartsWith(node.HardwareIds, "USB\\")) {
+                    const bool usbParent =
+                        tree->Parent(device.DevInst, node) && StartsWith(node.HardwareIds, "USB\\");
+                    // A printer device that stays keeps the USB device it hangs on.
+                    if (Stays(set.Get(), device, keep, DevicePort(set.Get(), device).c_str())) {
+                        if (usbParent)
+                            text::CopyWhole(keptParent, node.InstanceId);
+                        matched = true;
+                        continue;
+                    }
+                    if (usbParent) {
                         parent = node;
                         parentFound = true;
                     }
@@ -148,10 +191,12 @@ void RemoveUsbPrinterDevice(Door& door, const char* hardwareId, unsigned vendor,
                     bool childHandled = false;
                     DeviceNode child;
                     if (tree->FirstChild(device.DevInst, child) && StartsWith(child.HardwareIds, "USBPRINT")) {
-                        RemoveUsbPrinterDevice(door, child.HardwareIds, 0, 0);
+                        RemoveUsbPrinterDevice(door, child.HardwareIds, 0, 0, keep);
                         childHandled = true;
                     }
-                    if (!childHandled) {
+                    // Without a printer device below it, the USB device
+                    // publishes no port of its own.
+                    if (!childHandled && !Stays(set.Get(), device, keep, "")) {
                         char instance[MAX_DEVICE_ID_LEN] = {};
                         if (SetupDiGetDeviceInstanceIdA(set.Get(), &device, instance, sizeof instance, nullptr) &&
                             text::CopyWhole(parent.InstanceId, instance)) {
@@ -162,7 +207,10 @@ void RemoveUsbPrinterDevice(Door& door, const char* hardwareId, unsigned vendor,
                 }
                 matched = true;
             }
-            // The USB device the printer hangs on goes after its printers.
+            // The USB device the printer hangs on goes after its printers,
+            // unless one of them stays.
+            if (parentFound && text::FoldEqual(parent.InstanceId, keptParent))
+                parentFound = false;
             for (DWORD i = 0; parentFound && i < kMaxDevices; ++i) {
                 SP_DEVINFO_DATA device{};
                 device.cbSize = sizeof device;
@@ -180,5 +228,5 @@ void RemoveUsbPrinterDevice(Door& door, const char* hardwareId, unsigned vendor,
         }
     }
     if (given && !matched)
-        RemoveUsbPrinterDevice(door, nullptr, vendor, product);
+        RemoveUsbPrinterDevice(door, nullptr, vendor, product, keep);
 }

@@ -3,13 +3,28 @@
 
 #include <windows.h>
 #include <cfgmgr32.h>
+#include <setupapi.h>
+
+#include <functional>
+#include <string>
 
 class Door;
 
+// Why a printer device must stay, asked with the port it publishes (its
+// "PortName", USB001 and the like; empty when that can't be read): a reason
+// to keep it, or empty when nothing printing stays on it.
+using DeviceKeepRule = std::function<std::string(const char* port)>;
+
 // Removes the devices whose hardware identifier begins with `hardwareId`,
 // or, when that is empty, with the identifier of the vendor and product
-// numbers.
-void RemoveUsbPrinterDevice(Door& door, const char* hardwareId, unsigned vendor, unsigned product);
+// numbers, unless `keep` gives a reason. A USB device goes only with its
+// printer devices: when one of them stays, it stays too.
+void RemoveUsbPrinterDevice(Door& door, const char* hardwareId, unsigned vendor, unsigned product,
+                            const DeviceKeepRule& keep);
+
+// The port a printer device publishes under its parameters; empty when it
+// can't be read.
+std::string DevicePort(HDEVINFO set, SP_DEVINFO_DATA& device);
 
 // A node of the device tree next to a device: its instance identifier, by
 // which the device is found again, and its hardware identifiers.

@@ -1,0 +1,70 @@
+// What a removal must leave to the printers that stay, run as an
+// administrator runs the program: two queues of one model, each on a
+// driver of its own, print through one USB device.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e/Runs.h"
+#include "machine/Machine.h"
+#include "support/PhantomDevices.h"
+#include "support/WineBed.h"
+
+using namespace e2e;
+
+namespace {
+
+constexpr char kTwoDrivers[] = "[UnPrinterDrivers]\r\n"
+                               "\"QUORVEL Lumenta 2400\",LumPcl,3\r\n"
+                               "\"QUORVEL Lumenta 2400 PS\",LumPs,3\r\n";
+
+// The default script beside the program names the model's USB device;
+// gone again when the test ends.
+struct DefaultScriptStrings {
+    DefaultScriptStrings()
+    {
+        bed::WriteFile(path, "[Strings]\r\nHARDWARE_ID_1=USBPRINT\\QUORVELLUMENTA_2400\r\n"
+                             "USB_VID=6699\r\nUSB_PID=195\r\n");
+    }
+    ~DefaultScriptStrings() { DeleteFileA(path.c_str()); }
+    const std::string path = bed::Deliverable("Xrmv___Q.unm");
+};
+
+} // namespace
+
+// There are no USB ports on this platform: USB001 is made a local port for
+// the queues, and the device is a phantom one that publishes the port under
+// its parameters, as the USB printer class driver does.
+TEST(Keep, TheUsbDeviceOfAModelStaysWhileAQueueOnItsPortDoes)
+{
+    machine::Machine machine;
+    machine::Printer pcl("Lumenta A", "QUORVEL Lumenta 2400");
+    machine::Printer ps("Lumenta B", "QUORVEL Lumenta 2400 PS");
+    pcl.port = ps.port = "USB001";
+    ASSERT_TRUE(machine.PutScript(machine::DriverDirectory(), kTwoDrivers) && machine.InstallPrinter(pcl) &&
+                machine.InstallPrinter(ps));
+    bed::Devices devices;
+    const std::string device = devices.Make({"USBPRINT\\QUORVELLUMENTA_2400A1B2"}, "USB001");
+    ASSERT_FALSE(device.empty());
+    const DefaultScriptStrings strings;
+    LogFileOnC log("keep-device.log");
+
+    EXPECT_EQ(RunProgram("/QUIET /PRN:\"QUORVEL Lumenta 2400\" " + log.Switch()), 0);
+
+    EXPECT_FALSE(Listed("Lumenta A"));
+    ASSERT_TRUE(Listed("Lumenta B"));
+    EXPECT_TRUE(devices.Present(device)) << "the device of a queue that stays";
+    EXPECT_TRUE(Logged(ReadLog(log.path), "device", device,
+                       "kept (printer \"Lumenta B\" prints through its port USB001)"))
+        << Content(log.path);
+
+    SCOPED_TRACE("the last queue on the port goes");
+    LogFileOnC last("keep-device-last.log");
+    EXPECT_EQ(RunProgram("/QUIET " + last.Switch()), 0);
+    EXPECT_FALSE(Listed("Lumenta B"));
+    EXPECT_FALSE(devices.Present(device));
+    EXPECT_TRUE(Logged(ReadLog(last.path), "device", device, "removed")) << Content(last.path);
+}
