@@ -292,6 +292,13 @@ FileFate DryRunDoor::DeleteOrScheduleFile(const char* operation, const PlatformK
         return FileFate::NotThere;
     WouldRemove(operation, path);
     MarkGone(kFile, path);
+    // A file another program holds without letting it be deleted can go
+    // only at the next start, and the real run asks for the restart: asking
+    // to open it for deletion, which deletes nothing, tells.
+    const KernelHandle probe(CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!probe && GetLastError() == ERROR_SHARING_VIOLATION)
+        return FileFate::Scheduled;
     return FileFate::WouldDelete;
 }
 
