@@ -6,10 +6,14 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "common/Handles.h"
+#include "door/OemInfUninstall.h"
+#include "spooler/DriverPackages.h"
 #include "support/WineBed.h"
 #include "support/VersionRecord.h"
 
@@ -107,5 +111,51 @@ inline std::vector<std::string> InfDirectoryNames()
     } while (FindNextFileA(find.Get(), &data));
     return names;
 }
+
+// Windows' side of driver packages, which this platform lacks. Its
+// spooler's records name no INF, so `from` says which published INF each
+// installed driver came from (any other: the inbox "ntprint.inf"; an empty
+// text: it can't be told). Its setup library answers success to an
+// unforced uninstall and leaves the file, so the stand-in does what Windows
+// does: it refuses a package a device uses (`inUse`), and otherwise takes
+// the INF and its .pnf. Every call's flags are kept.
+class PackageStandIn {
+public:
+    PackageStandIn()
+    {
+        SetDriverPackageLister([this](const char* environment) -> std::optional<std::vector<DriverPackage>> {
+            std::vector<DriverPackage> packages;
+            for (const std::string& driver : spooler_.Drivers(environment)) {
+                const auto known = from.find(driver);
+                packages.push_back({driver, known == from.end() ? "ntprint.inf" : known->second});
+            }
+            return packages;
+        });
+        SetOemInfUninstaller([this](const char* inf, DWORD flag) -> BOOL {
+            flags.push_back(flag);
+            if (inUse.count(inf)) {
+                SetLastError(ERROR_INF_IN_USE_BY_DEVICES);
+                return FALSE;
+            }
+            const std::string path = WindowsDirectory() + "\\inf\\" + inf;
+            DeleteFileA((path.substr(0, path.size() - 3) + "pnf").c_str());
+            return DeleteFileA(path.c_str());
+        });
+    }
+    ~PackageStandIn()
+    {
+        SetDriverPackageLister({});
+        SetOemInfUninstaller({});
+    }
+    PackageStandIn(const PackageStandIn&) = delete;
+    PackageStandIn& operator=(const PackageStandIn&) = delete;
+
+    std::map<std::string, std::string> from;
+    std::set<std::string> inUse;
+    std::vector<DWORD> flags;
+
+private:
+    RealSpooler spooler_;
+};
 
 } // namespace drivers

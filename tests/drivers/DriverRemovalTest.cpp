@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -100,6 +102,7 @@ protected:
     machine::Machine machine;
     drivers::RealSpooler spooler;
     drivers::InfFiles infs;
+    drivers::PackageStandIn packages;
     UninstallDatabase database;
     RealDoor door;
     RemovalState state{door};
@@ -239,25 +242,99 @@ TEST_F(DriverRemovalTest, PscriptDriversGoWithTheMaskingTool)
     EXPECT_EQ(database.Merged.RegistryKeys, NtItems(kX64, kPs));
 }
 
-TEST_F(DriverRemovalTest, EveryMatchingOemInfIsUninstalled)
+// What the journal said of one INF.
+struct InfTold {
+    journal::Outcome result;
+    std::string reason;
+};
+
+std::map<std::string, InfTold> InfOutcomes(const std::function<void()>& run)
 {
-    const std::string first = infs.Put("inf\\oem9301.inf", std::string(kLumenta) + " PCL6");
+    std::map<std::string, InfTold> told;
+    journal::SetSink([&](const journal::Entry& e) {
+        if (std::string(e.Operation) == journal::op::kOemInf) {
+            const std::string item = e.Item;
+            told[item.substr(item.find_last_of('\\') + 1)] = {e.Result, e.Reason};
+        }
+    });
+    run();
+    journal::Reset();
+    return told;
+}
+
+TEST_F(DriverRemovalTest, OnlyThePackageTheDriverCameFromIsUninstalledAndNeverForced)
+{
+    // Another model's package, only staged, whose printer name holds this
+    // driver's name.
+    const std::string staged = infs.Put("inf\\oem9301.inf", std::string(kLumenta) + " PCL6");
     const std::string caseOff = infs.Put("inf\\oem9302.inf", "QUORVEL LUMENTA 2400");
-    const std::string second = infs.Put("inf\\oem9303.inf", std::string("Series ") + kLumenta);
+    const std::string own = infs.Put("inf\\oem9303.inf", std::string("Series ") + kLumenta);
+    packages.from[kLumenta] = "oem9303.inf";
     ASSERT_TRUE(Install(kLumenta));
     database.Merged.Drivers = {kLumenta};
 
-    RemovePrinterDrivers(state, nullptr);
+    const auto told = InfOutcomes([&] { RemovePrinterDrivers(state, nullptr); });
 
-    EXPECT_FALSE(drivers::Exists(first));
-    EXPECT_FALSE(drivers::Exists(second));
+    EXPECT_FALSE(drivers::Exists(own));
+    EXPECT_TRUE(drivers::Exists(staged));
     EXPECT_TRUE(drivers::Exists(caseOff)) << "the printer name is matched with its letter case";
+    EXPECT_EQ(packages.flags, std::vector<DWORD>{0}) << "one uninstall, never forced";
+    ASSERT_EQ(told.count("oem9301.inf"), 1u);
+    EXPECT_EQ(told.at("oem9301.inf").reason, "driver \"QUORVEL Lumenta 2400\" came from oem9303.inf");
+    EXPECT_EQ(told.count("oem9302.inf"), 0u);
 }
 
-TEST_F(DriverRemovalTest, AnInfThatAlsoInstalledADriverThatStaysIsKept)
+TEST_F(DriverRemovalTest, APackageADriverThatStaysMayNeedIsKept)
 {
+    const char kStays[] = "QUORVEL Lumenta 2400 PS";
+    // One package installed both drivers, but its printer name names one.
+    const std::string shared = infs.Put("inf\\oem9305.inf", kLumenta);
+    packages.from = {{kLumenta, "oem9305.inf"}, {kStays, "oem9305.inf"}};
+    ASSERT_TRUE(Install(kStays));
+    database.Merged.Drivers = {kLumenta};
+    struct Case {
+        const char* staysFrom;
+        const char* inUse;
+        journal::Outcome result;
+        const char* reason;
+    } const cases[] = {
+        {"oem9305.inf", "", journal::Outcome::Kept, "driver \"QUORVEL Lumenta 2400 PS\" comes from it too"},
+        {"", "", journal::Outcome::Kept, "the package driver \"QUORVEL Lumenta 2400 PS\" came from could not be read"},
+        {"oem9306.inf", "oem9305.inf", journal::Outcome::Failed, ""}, // a device uses it
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        packages.from[kStays] = c.staysFrom;
+        packages.inUse = {c.inUse};
+        ASSERT_TRUE(Install(kLumenta));
+
+        const auto told = InfOutcomes([&] { RemovePrinterDrivers(state, nullptr); });
+
+        EXPECT_FALSE(spooler.Installed(kLumenta));
+        EXPECT_TRUE(spooler.Installed(kStays));
+        EXPECT_TRUE(drivers::Exists(shared));
+        ASSERT_EQ(told.count("oem9305.inf"), 1u);
+        EXPECT_EQ(told.at("oem9305.inf").result, c.result);
+        EXPECT_EQ(told.at("oem9305.inf").reason, c.reason);
+    }
+
+    SCOPED_TRACE("the package of the deleted driver can't be told");
+    packages.from[kLumenta] = "";
+    packages.from[kStays] = "oem9306.inf";
+    packages.inUse.clear();
+    ASSERT_TRUE(Install(kLumenta));
+    RemovePrinterDrivers(state, nullptr);
+    EXPECT_TRUE(drivers::Exists(shared));
+}
+
+// Before the driver store, the INF's printer names are all there is to go
+// by: one that names a driver that stays too is kept.
+TEST_F(DriverRemovalTest, BeforeTheDriverStoreAnInfThatNamesADriverThatStaysIsKept)
+{
+    On(bed::VersionRecord(VER_PLATFORM_WIN32_NT, 5, 1));
     const char kStays[] = "QUORVEL Lumenta 3100";
-    const std::string shared = infs.Put("inf\\oem9305.inf", std::string(kLumenta) + ", " + kStays);
+    const std::string shared = infs.Put("inf\\oem9307.inf", std::string(kLumenta) + ", " + kStays);
+    const std::string own = infs.Put("inf\\oem9308.inf", kLumenta);
     ASSERT_TRUE(Install(kLumenta));
     ASSERT_TRUE(Install(kStays));
     database.Merged.Drivers = {kLumenta};
@@ -265,33 +342,9 @@ TEST_F(DriverRemovalTest, AnInfThatAlsoInstalledADriverThatStaysIsKept)
     RemovePrinterDrivers(state, nullptr);
 
     EXPECT_FALSE(spooler.Installed(kLumenta));
-    EXPECT_TRUE(spooler.Installed(kStays));
     EXPECT_TRUE(drivers::Exists(shared)) << "the driver that stays was installed from it too";
-}
-
-TEST_F(DriverRemovalTest, InfThatCannotBeUninstalledEndsTheSearch)
-{
-    const std::string stuck = infs.Put("inf\\oem9304.inf", kLumenta);
-    // Readable, but not deletable while this handle is open.
-    KernelHandle held(CreateFileA(stuck.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(held);
-    ASSERT_NE(UninstallOemInf("oem9304.inf"), 0);
-    ASSERT_TRUE(Install(kLumenta));
-    database.Merged.Drivers = {kLumenta};
-    // Without an end the same file would be found forever: the list gives
-    // out after a few searches.
-    SetInfLister([this](std::string& names) {
-        if (++listings > 5)
-            return false;
-        for (const std::string& name : drivers::InfDirectoryNames())
-            names.append(name).push_back('\0');
-        return true;
-    });
-
-    RemovePrinterDrivers(state, nullptr);
-
-    EXPECT_EQ(listings, 1);
-    EXPECT_FALSE(spooler.Installed(kLumenta));
+    EXPECT_FALSE(drivers::Exists(own));
+    EXPECT_EQ(packages.flags, std::vector<DWORD>{0});
 }
 
 struct Told {
@@ -313,6 +366,7 @@ TEST_F(DriverRemovalTest, ADryRunTakesTheDriverOfAPrinterItWouldDeleteAndKeepsTh
     ASSERT_TRUE(machine.InstallPrinter({"Dry Gone", kLumenta, true}));
     ASSERT_TRUE(machine.InstallPrinter({"Dry Stay", kOther, true}));
     const std::string inf = infs.Put("inf\\oem9301.inf", std::string(kLumenta) + " PCL");
+    packages.from[kLumenta] = "oem9301.inf";
     database.Printers = {Record("Dry Gone", kLumenta, 1), Record("Dry Stay", kOther, 0)};
     database.Merged.Drivers = {kLumenta, kOther};
     std::vector<Told> told;

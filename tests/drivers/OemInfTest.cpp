@@ -18,6 +18,7 @@
 namespace {
 
 constexpr char kLumenta[] = "QUORVEL Lumenta 2400";
+const OSVERSIONINFOA kXp = bed::VersionRecord(VER_PLATFORM_WIN32_NT, 5, 1);
 constexpr char kOemNames[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup\\SetupX\\INF\\OEM Name";
 
 class OemInfTest : public testing::Test {
@@ -26,6 +27,8 @@ protected:
     {
         SplProxyFault_Clear();
         text::CopyWhole(state.CurrentDriver, kLumenta);
+        // Before the driver store the INF copies are plain files.
+        state.Platform = PlatformKind(&kXp);
     }
     void TearDown() override { SetInfLister({}); }
 
@@ -64,9 +67,18 @@ TEST_F(OemInfTest, SearchFindsTheFirstOemInfNamingTheDriver)
     FindOemInfForPrinter(door, found, kLumenta);
     EXPECT_STREQ(found, "") << "a file that isn't there names nothing";
 
+    {
+        // This platform's setup library answers success and leaves the file.
+        const std::string path = drivers::WindowsDirectory() + "\\inf\\oem9403.inf";
+        const JournalCapture journal;
+        EXPECT_FALSE(door.UninstallOemInf(path.c_str(), "oem9403.inf"));
+        EXPECT_TRUE(journal.Only(journal::op::kOemInf, path, journal::Outcome::Failed)) << journal.Dump();
+    }
+    const drivers::PackageStandIn packages;
     EXPECT_EQ(UninstallOemInf("oem9402.inf"), 0);
     EXPECT_FALSE(drivers::Exists(drivers::WindowsDirectory() + "\\inf\\oem9402.inf"));
     EXPECT_EQ(UninstallOemInf("oem9402.inf"), 2);
+    EXPECT_EQ(packages.flags, (std::vector<DWORD>{0, 0})) << "never forced";
 }
 
 TEST_F(OemInfTest, FileStepDeletesTheInfsOfTheLastDriverUnlessItStaysInstalled)
@@ -93,6 +105,7 @@ TEST_F(OemInfTest, FileStepDeletesTheInfsOfTheLastDriverUnlessItStaysInstalled)
     {
         SCOPED_TRACE("no driver recorded");
         RemovalState none{door};
+        none.Platform = PlatformKind(&kXp);
         DeleteOemInfFiles(none);
         EXPECT_TRUE(drivers::Exists(match));
     }
@@ -118,6 +131,7 @@ TEST_F(OemInfTest, ADryRunCountsTheDriverItWouldRemoveAsGoneAndDeletesNoInf)
         const JournalCapture journal;
         DryRunDoor dry;
         RemovalState dryState{dry};
+        dryState.Platform = PlatformKind(&kXp);
         text::CopyWhole(dryState.CurrentDriver, kLumenta);
         dry.DeleteDriver(nullptr, kLumenta);
         DeleteOemInfFiles(dryState);
@@ -134,6 +148,37 @@ TEST_F(OemInfTest, ADryRunCountsTheDriverItWouldRemoveAsGoneAndDeletesNoInf)
     EXPECT_TRUE(drivers::Exists(shared));
     EXPECT_TRUE(journal.Only(kOemInf, own, Outcome::Removed)) << journal.Dump();
     EXPECT_TRUE(journal.Only(kOemInf, shared, Outcome::Kept)) << journal.Dump();
+}
+
+// With a driver store a published INF is a package: the file step never
+// deletes one as a file. The driver step decided the packages of the
+// drivers it deleted; for any other driver the package it came from can't
+// be told once the driver is gone, and it stays.
+TEST_F(OemInfTest, WithADriverStoreTheFileStepDeletesNoPublishedInfAsAFile)
+{
+    using journal::Outcome;
+    using journal::op::kOemInf;
+    const std::string match = infs.Put("inf\\oem9701.inf", kLumenta);
+    const drivers::PackageStandIn packages;
+    ListOnly({"oem9701.inf"});
+    const OSVERSIONINFOA windows10 = bed::VersionRecord(VER_PLATFORM_WIN32_NT, 10, 0);
+    state.Platform = PlatformKind(&windows10);
+    {
+        const JournalCapture journal;
+        DeleteOemInfFiles(state);
+        // Named as the driver step names the INF files it decides.
+        EXPECT_TRUE(journal.Only(kOemInf, drivers::WindowsDirectory() + "\\INF\\oem9701.inf", Outcome::Kept))
+            << journal.Dump();
+    }
+    {
+        SCOPED_TRACE("the driver step deleted the driver and decided its packages");
+        state.RemovedDrivers.push_back({kLumenta, std::string("oem9702.inf")});
+        const JournalCapture journal;
+        DeleteOemInfFiles(state);
+        EXPECT_EQ(journal.Dump(), "");
+    }
+    EXPECT_TRUE(drivers::Exists(match));
+    EXPECT_TRUE(packages.flags.empty());
 }
 
 TEST_F(OemInfTest, Windows9xCopiesGoWithTheirOemNameValues)

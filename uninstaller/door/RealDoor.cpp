@@ -429,6 +429,12 @@ bool RealDoor::UninstallOemInf(const char* path, const char* infName)
         journal::Failed(kOemInf, path, GetLastError());
         return false;
     }
+    // Told as removed only once it is gone: a setup library may answer
+    // success and leave it.
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
+        journal::Record(kOemInf, path, journal::Outcome::Failed, "the setup library left it in place");
+        return false;
+    }
     journal::Removed(kOemInf, path);
     return true;
 }

@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "../common/PlatformKind.h"
 #include "../common/Text.h"
@@ -49,6 +51,14 @@ struct RemovalState {
     char WindowsDirectory[text::kMaxText] = {};
     char PrinterDriverDirectory[text::kMaxText] = {};
     char DriverSubdirectory[text::kMaxText] = {};
+
+    // The package (published OEM INF) each driver the removal deleted came
+    // from, read before its deletion; nothing when that could not be read.
+    struct RemovedDriver {
+        std::string Name;
+        std::optional<std::string> Package;
+    };
+    std::vector<RemovedDriver> RemovedDrivers;
 
     // The file names the drivers that stay list, read once the drivers are
     // removed; nothing when the spooler could not tell.

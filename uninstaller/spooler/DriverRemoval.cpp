@@ -14,14 +14,10 @@
 #include "../common/PrinterHandle.h"
 #include "../common/TwoCall.h"
 #include "../door/SpoolerKeys.h"
-#include "../system/OemInf.h"
+#include "DriverInfFiles.h"
+#include "DriverPackages.h"
 
 namespace {
-
-// More rounds than any machine has OEM INF files of one driver: an
-// uninstall that reports success but leaves the file must not hold the
-// removal in this tick for ever.
-constexpr int kMaxInfRounds = 64;
 
 // The drivers of one environment as the spooler lists them, whatever this
 // run took away: each environment's copy is decided on its own.
@@ -78,41 +74,6 @@ void AppendDriverKeys(RemovalState& state, const char* environment, const char* 
         AddRegistryKey(keys, HKEY_LOCAL_MACHINE, key.c_str(), "", false);
     for (const std::string& key : keys.RegistryKeys)
         AddToPlan(*state.Database, &UninstallProfile::RegistryKeys, key);
-}
-
-void UninstallOemInfsOf(RemovalState& state, const char* driverName)
-{
-    // An INF that also names a driver the machine keeps installed its files
-    // too; the search would find it first again, so the search ends there.
-    // A copy of the driver in another environment still needs it too: the
-    // pass that deletes the last copy uninstalls it.
-    const std::optional<ItemList> staying = DriversStillOnMachine(state);
-    if (!staying || HoldsItem(*staying, driverName))
-        return;
-    char windows[text::kMaxText] = {};
-    const UINT length = GetWindowsDirectoryA(windows, sizeof windows);
-    if (length == 0 || length >= sizeof windows)
-        return;
-    char inf[20] = {};
-    char previous[20] = {};
-    for (int round = 0; round < kMaxInfRounds; ++round) {
-        FindOemInfForPrinter(state.Changes, inf, driverName);
-        if (!inf[0] || std::strcmp(inf, previous) == 0)
-            break;
-        char path[text::kMaxText] = {};
-        const int n = std::snprintf(path, sizeof path, "%s\\INF\\%s", windows, inf);
-        if (n <= 0 || static_cast<std::size_t>(n) >= sizeof path)
-            break;
-        if (InfNamesAnyOther(path, driverName, *staying, 1024)) {
-            journal::Kept(journal::op::kOemInf, path, "names an installed driver that stays too");
-            break;
-        }
-        text::CopyWhole(previous, inf);
-        // A file that can't be uninstalled would be found again and again;
-        // the search passes over one this run has taken.
-        if (!state.Changes.UninstallOemInf(path, inf))
-            break;
-    }
 }
 
 } // namespace
@@ -179,12 +140,16 @@ void RemovePrinterDrivers(RemovalState& state, const char* environment)
                           journal::Reason("used by printer \"%s\"", user->Name.c_str()).c_str());
             continue;
         }
+        // The package the driver came from can be read only while it is
+        // installed.
+        const std::optional<std::string> package = PackageOfDriver(environment, name.c_str());
         // A driver the spooler kept, for whatever reason, keeps its keys and
         // the INF that installed it.
         if (state.Changes.DeleteDriver(environment, name.c_str()) != Deletion::Done)
             continue;
+        state.RemovedDrivers.push_back({name, package});
         AppendDriverKeys(state, environment, name.c_str());
-        UninstallOemInfsOf(state, name.c_str());
+        UninstallOemInfsOf(state, name.c_str(), package);
     }
 }
 

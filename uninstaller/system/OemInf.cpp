@@ -73,31 +73,38 @@ bool InfNamesAnyOther(const char* path, const char* driverName, const std::vecto
     return false;
 }
 
-void FindOemInfForPrinter(const Door& door, char (&result)[20], const char* driverName)
+std::vector<std::string> OemInfsNaming(const Door& door, const char* driverName)
 {
-    result[0] = '\0';
+    std::vector<std::string> found;
     LoadedModule setupApi = LoadSystemLibrary("setupapi.dll");
     if (!setupApi)
-        return;
+        return found;
     char windows[MAX_PATH] = {};
     const UINT length = GetWindowsDirectoryA(windows, sizeof windows);
     if (length == 0 || length >= sizeof windows)
-        return;
+        return found;
     std::string names;
     const bool listed = TestLister() ? TestLister()(names) : SetupLibraryList(setupApi.Get(), names);
     if (!listed)
-        return;
+        return found;
     names.push_back('\0');
     for (const char* name = names.c_str(); *name; name += std::strlen(name) + 1) {
-        if (!text::FoldStartsWith(name, "OEM"))
+        if (!text::FoldStartsWith(name, "OEM") || std::strlen(name) >= 20)
             continue;
         char path[text::kMaxText] = {};
         const int n = std::snprintf(path, sizeof path, "%s\\INF\\%s", windows, name);
         if (n <= 0 || static_cast<std::size_t>(n) >= sizeof path || door.Gone(journal::op::kOemInf, path))
             continue;
-        if (InfNamesDriver(path, driverName, 1024)) {
-            text::CopyWhole(result, name);
-            return;
-        }
+        if (InfNamesDriver(path, driverName, 1024))
+            found.emplace_back(name);
     }
+    return found;
+}
+
+void FindOemInfForPrinter(const Door& door, char (&result)[20], const char* driverName)
+{
+    result[0] = '\0';
+    const std::vector<std::string> found = OemInfsNaming(door, driverName);
+    if (!found.empty())
+        text::CopyWhole(result, found.front());
 }

@@ -13,6 +13,11 @@ class Door;
 // run has taken; empty when none does.
 void FindOemInfForPrinter(const Door& door, char (&result)[20], const char* driverName);
 
+// The file names (at most 19 characters each) of every OEM INF of the INF
+// directory whose "PrinterName" holds `driverName`, in the directory list's
+// order, passing over those this run has taken.
+std::vector<std::string> OemInfsNaming(const Door& door, const char* driverName);
+
 // True when the "PrinterName" of [Strings] in the INF at `path`, read into
 // `valueSize` bytes, is not empty and holds `driverName` (letter case kept).
 bool InfNamesDriver(const char* path, const char* driverName, unsigned valueSize);
