@@ -68,3 +68,66 @@ TEST(Keep, TheUsbDeviceOfAModelStaysWhileAQueueOnItsPortDoes)
     EXPECT_FALSE(devices.Present(device));
     EXPECT_TRUE(Logged(ReadLog(last.path), "device", device, "removed")) << Content(last.path);
 }
+
+namespace {
+
+// The maker's folder recorded without its closing backslash, inside the
+// users' public documents, beside another program's folder holding a file
+// of a listed name and a user's empty folders; and the public documents
+// themselves recorded by a careless installer.
+struct FoldersBesideTheMakers {
+    FoldersBesideTheMakers()
+    {
+        for (const std::string& folder : {maker, maker + "\\Sub", maker + "\\Empty", other, user, user + "\\Q1"})
+            CreateDirectoryA(folder.c_str(), nullptr);
+        for (const std::string& file : {maker + "\\README.TXT", maker + "\\Sub\\README.TXT", other + "\\readme.txt"})
+            bed::WriteFile(file, "x");
+        RegSetKeyValueA(HKEY_LOCAL_MACHINE, kOemPaths, "Docs", REG_SZ, maker.c_str(),
+                        static_cast<DWORD>(maker.size() + 1));
+        RegSetKeyValueA(HKEY_LOCAL_MACHINE, kOemPaths, "Careless", REG_SZ, documents.c_str(),
+                        static_cast<DWORD>(documents.size() + 1));
+    }
+    ~FoldersBesideTheMakers()
+    {
+        for (const std::string& file : {maker + "\\README.TXT", maker + "\\Sub\\README.TXT", other + "\\readme.txt"})
+            DeleteFileA(file.c_str());
+        for (const std::string& folder : {maker + "\\Sub", maker + "\\Empty", maker, other, user + "\\Q1", user})
+            RemoveDirectoryA(folder.c_str());
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUORVEL\\OEM_Q");
+    }
+    FoldersBesideTheMakers(const FoldersBesideTheMakers&) = delete;
+    FoldersBesideTheMakers& operator=(const FoldersBesideTheMakers&) = delete;
+
+    static constexpr char kOemPaths[] = "SOFTWARE\\QUORVEL\\OEM_Q\\OEMPaths";
+    const std::string documents = "C:\\users\\Public\\Documents";
+    const std::string maker = documents + "\\Quorvel";
+    const std::string other = documents + "\\OtherApp";
+    const std::string user = documents + "\\Projects2025";
+};
+
+constexpr char kReadmeScript[] = "[UnPrinterDrivers]\r\n"
+                                 "\"QUORVEL Lumenta 2400\",LumPcl,3\r\n"
+                                 "[LumPcl.Files]\r\nREADME.TXT\r\n";
+
+} // namespace
+
+TEST(Keep, TheSweepOfTheMakersFolderTakesItsOwnFilesAndNothingBesideOrAbove)
+{
+    machine::Machine machine;
+    ASSERT_TRUE(machine.PutScript(machine::DriverDirectory(), kReadmeScript) &&
+                machine.InstallPrinter({"Lumenta A", "QUORVEL Lumenta 2400"}));
+    const FoldersBesideTheMakers folders;
+    ASSERT_TRUE(Exists(folders.user + "\\Q1"));
+    LogFileOnC log("keep-folders.log");
+
+    EXPECT_EQ(RunProgram("/QUIET " + log.Switch()), 0);
+
+    const std::vector<LogLine> lines = ReadLog(log.path);
+    EXPECT_FALSE(Exists(folders.maker + "\\README.TXT"));
+    EXPECT_FALSE(Exists(folders.maker + "\\Sub")) << "emptied by the sweep";
+    EXPECT_TRUE(Exists(folders.maker + "\\Empty")) << "empty before: somebody's";
+    EXPECT_TRUE(Exists(folders.other + "\\readme.txt")) << Content(log.path);
+    EXPECT_TRUE(Exists(folders.user + "\\Q1"));
+    EXPECT_TRUE(Exists(folders.documents));
+    EXPECT_TRUE(Logged(lines, "folder", folders.documents + "\\", "kept (a shell folder)")) << Content(log.path);
+}

@@ -275,7 +275,8 @@ TEST_F(Files, OemFoldersAreSweptOnlyWhenTheyAreTheMakersOwn)
     MakeFile(atRoot);
     MakeFile(inWindows);
     MakeFile(At("Maker\\Tools\\sub\\sweep-probe.dll"));
-    database.Merged.OemFolders = {"C:\\anything.exe", std::string(windows) + "\\", At("Maker\\Tools\\tool.exe")};
+    // Recorded as installers record folders: without the closing backslash.
+    database.Merged.OemFolders = {"C:\\", std::string(windows), At("Maker\\Tools")};
     database.Merged.Files = {"sweep-probe.dll"};
     RemoveFiles(state);
     EXPECT_TRUE(Exists(atRoot));
@@ -435,7 +436,7 @@ TEST_F(Files, ADryRunTouchesNothingAndListsWhatTheRealRunThenDoes)
         run.SystemFolders = {system};
         run.SpoolerFolders = {spool};
         database.Merged.Files = listed;
-        database.Merged.OemFolders = {"C:\\anything.exe"};
+        database.Merged.OemFolders = {"C:\\"};
     };
 
     {

@@ -37,16 +37,23 @@ struct Sweep {
     bool clearReadOnlyAtTop;
     std::string* firstPending;
 
-    int Walk(const std::string& directory, unsigned depth, bool top) const
+    // What a walk did: files it could not delete now, and files it took
+    // (or, in a dry run, would take) away.
+    struct Result {
+        int pending = 0;
+        int removed = 0;
+    };
+
+    Result Walk(const std::string& directory, unsigned depth, bool top) const
     {
+        Result result;
         std::string pattern;
         if (!Join(pattern, directory, "*.*"))
-            return 0;
+            return result;
         WIN32_FIND_DATAA found{};
         FindHandle search(FindFirstFileA(pattern.c_str(), &found));
         if (!search)
-            return 0;
-        int pending = 0;
+            return result;
         std::string path;
         do {
             const std::string_view name = found.cFileName;
@@ -59,8 +66,10 @@ struct Sweep {
                 if (top && clearReadOnlyAtTop && (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY))
                     door.ClearReadOnly(path.c_str());
                 const FileFate fate = door.DeleteOrScheduleFile(journal::op::kFile, platform, path.c_str());
+                if (fate == FileFate::Deleted || fate == FileFate::WouldDelete || fate == FileFate::Scheduled)
+                    ++result.removed;
                 if (fate == FileFate::Scheduled || fate == FileFate::Failed) {
-                    pending = 1;
+                    result.pending = 1;
                     if (firstPending && firstPending->empty())
                         *firstPending = path;
                 }
@@ -70,11 +79,15 @@ struct Sweep {
             // nor removed.
             if (name.front() == '.' || depth == 0 || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
                 continue;
-            pending |= Walk(path, depth - 1, false);
-            if (removeEmptied)
+            const Result below = Walk(path, depth - 1, false);
+            result.pending |= below.pending;
+            result.removed += below.removed;
+            // Only a folder this walk emptied goes: one that was empty
+            // before is somebody's, not the package's.
+            if (removeEmptied && below.removed > 0)
                 door.RemoveFolder(path.c_str(), WhenNotEmpty::Silent);
         } while (FindNextFileA(search.Get(), &found));
-        return pending;
+        return result;
     }
 };
 
@@ -95,13 +108,16 @@ bool SweepNames::Holds(std::string_view name) const
 
 int DeleteNamedFilesInTree(Door& door, const PlatformKind& platform, const char* directory, const SweepNames& names,
                            unsigned depth, bool removeEmptiedDirectories, const KeepFile& keep,
-                           bool clearReadOnlyAtTop, std::string* firstPending)
+                           bool clearReadOnlyAtTop, std::string* firstPending, int* removed)
 {
     // An empty directory would make the pattern "*.*" of the current one.
     if (!directory || !IsFullPath(directory) || names.Empty())
         return 0;
     const Sweep sweep{door, platform, names, removeEmptiedDirectories, keep, clearReadOnlyAtTop, firstPending};
-    return sweep.Walk(directory, depth, true);
+    const Sweep::Result result = sweep.Walk(directory, depth, true);
+    if (removed)
+        *removed = result.removed;
+    return result.pending;
 }
 
 int DeleteNamedFilesInTree(Door& door, const PlatformKind& platform, const char* directory, const char* fileName,

@@ -30,16 +30,19 @@ using KeepFile = std::function<bool(const char* path)>;
 // level less deep, deleting every file whose name is sought with
 // the door's DeleteOrScheduleFile. Subdirectories whose names begin with "." and
 // junctions or symbolic links (reparse points) are not entered; with
-// `removeEmptiedDirectories` every entered subdirectory is removed when it is
-// empty afterwards. A directory of a sought name is walked, not deleted.
+// `removeEmptiedDirectories` an entered subdirectory from which the walk
+// took files is removed when it is empty afterwards (one that was empty
+// before stays). A directory of a sought name is walked, not deleted.
 // 1 when at least one found file was not deleted now, else 0.
 // With `clearReadOnlyAtTop` a found file of `directory` itself loses its
 // read-only attribute before it is deleted; files further down keep theirs.
 // `firstPending`, when given and still empty, gets the path of the first
-// file that was not deleted now.
+// file that was not deleted now; `removed`, when given, the number of files
+// the walk took away (deleted, scheduled or, in a dry run, would be).
 int DeleteNamedFilesInTree(Door& door, const PlatformKind& platform, const char* directory, const SweepNames& names,
                            unsigned depth, bool removeEmptiedDirectories, const KeepFile& keep = {},
-                           bool clearReadOnlyAtTop = false, std::string* firstPending = nullptr);
+                           bool clearReadOnlyAtTop = false, std::string* firstPending = nullptr,
+                           int* removed = nullptr);
 
 // The same for one name.
 int DeleteNamedFilesInTree(Door& door, const PlatformKind& platform, const char* directory, const char* fileName,

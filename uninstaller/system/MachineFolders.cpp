@@ -1,6 +1,7 @@
 #include "MachineFolders.h"
 
 #include <windows.h>
+#include <knownfolders.h>
 #include <shlobj.h>
 #include <winspool.h>
 
@@ -35,6 +36,36 @@ void AddShellFolder(std::vector<std::string>& folders, int csidl)
                    ? static_cast<DWORD>(lstrlenA(path))
                    : 0;
     });
+}
+
+// The shell's folders of the user and of all users: what a sweep of the
+// maker's folders must never start at, nor above.
+constexpr int kShellFolders[] = {
+    CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_PERSONAL, CSIDL_COMMON_DOCUMENTS,
+    CSIDL_STARTUP, CSIDL_COMMON_STARTUP, CSIDL_STARTMENU, CSIDL_COMMON_STARTMENU,
+    CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS, CSIDL_MYPICTURES, CSIDL_COMMON_PICTURES,
+    CSIDL_MYMUSIC, CSIDL_COMMON_MUSIC, CSIDL_MYVIDEO, CSIDL_COMMON_VIDEO,
+    CSIDL_FAVORITES, CSIDL_COMMON_FAVORITES, CSIDL_TEMPLATES, CSIDL_COMMON_TEMPLATES,
+    CSIDL_ADMINTOOLS, CSIDL_COMMON_ADMINTOOLS, CSIDL_SENDTO, CSIDL_RECENT,
+    CSIDL_NETHOOD, CSIDL_PRINTHOOD, CSIDL_COOKIES, CSIDL_HISTORY,
+    CSIDL_INTERNET_CACHE, CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_FONTS,
+    CSIDL_RESOURCES, CSIDL_CDBURN_AREA,
+};
+const KNOWNFOLDERID* const kKnownFolders[] = {&FOLDERID_Downloads, &FOLDERID_Public, &FOLDERID_PublicDownloads,
+                                              &FOLDERID_SavedGames, &FOLDERID_Links, &FOLDERID_Contacts};
+
+void AddKnownFolder(std::vector<std::string>& folders, const KNOWNFOLDERID& id)
+{
+    PWSTR wide = nullptr;
+    if (FAILED(SHGetKnownFolderPath(id, 0, nullptr, &wide)) || !wide) {
+        CoTaskMemFree(wide);
+        return;
+    }
+    char path[MAX_PATH] = {};
+    const int length = WideCharToMultiByte(CP_ACP, 0, wide, -1, path, sizeof path, nullptr, nullptr);
+    CoTaskMemFree(wide);
+    if (length > 1)
+        folders.push_back(WithBackslash(path));
 }
 
 // The folder above a user's own profile folder.
@@ -104,6 +135,7 @@ MachineFolders::MachineFolders()
                        : 0;
         });
     }
+    const std::size_t driverFolders = folders_.size();
     AddFrom(folders_, [](char* b, DWORD n) {
         DWORD needed = 0;
         return GetPrintProcessorDirectoryA(nullptr, nullptr, 1, reinterpret_cast<BYTE*>(b), n, &needed)
@@ -120,9 +152,51 @@ MachineFolders::MachineFolders()
     AddShellFolder(folders_, CSIDL_PROGRAMS);
     AddShellFolder(folders_, CSIDL_APPDATA);
     AddShellFolder(folders_, CSIDL_LOCAL_APPDATA);
+    // Windows' own data below ProgramData, and the version folders of the
+    // drivers of every environment.
+    if (!folders_.empty()) {
+        std::vector<std::string> common;
+        AddShellFolder(common, CSIDL_COMMON_APPDATA);
+        for (const std::string& data : common)
+            folders_.push_back(data + "Microsoft\\");
+    }
+    for (std::size_t i = firstSpooler; i < driverFolders; ++i) {
+        for (const char* version : {"0\\", "1\\", "2\\", "3\\", "4\\"})
+            folders_.push_back(folders_[i] + version);
+    }
     profiles_ = ProfilesFolder();
     if (!profiles_.empty())
         folders_.push_back(profiles_);
+    AddShellFolders();
+}
+
+void MachineFolders::AddShellFolders()
+{
+    for (const int csidl : kShellFolders)
+        AddShellFolder(shell_, csidl);
+    for (const KNOWNFOLDERID* id : kKnownFolders)
+        AddKnownFolder(shell_, *id);
+    // Every user's: the same folders below each profile as below this user's.
+    char own[MAX_PATH] = {};
+    if (profiles_.empty() || FAILED(SHGetFolderPathA(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, own)))
+        return;
+    const std::string profile = WithBackslash(own);
+    std::vector<std::string> relative;
+    for (const std::string& folder : shell_) {
+        if (folder.size() > profile.size() && text::FoldStartsWith(folder, profile))
+            relative.push_back(folder.substr(profile.size()));
+    }
+    WIN32_FIND_DATAA found{};
+    FindHandle search(FindFirstFileA((profiles_ + "*").c_str(), &found));
+    if (!search)
+        return;
+    do {
+        const std::string_view name = found.cFileName;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || name == "." || name == "..")
+            continue;
+        for (const std::string& rest : relative)
+            shell_.push_back(profiles_ + std::string(name) + "\\" + rest);
+    } while (FindNextFileA(search.Get(), &found));
 }
 
 MachineFolders::MachineFolders(std::vector<std::string> folders, std::string profiles, std::string windows,
@@ -209,6 +283,12 @@ std::string MachineFolders::SweepRefusal(std::string_view directory) const
             return "a folder of Windows or of every program";
         if (text::FoldStartsWith(folder, wanted))
             return "holds a folder of Windows or of every program";
+    }
+    for (const std::string& folder : shell_) {
+        if (text::FoldEqual(folder, wanted))
+            return "a shell folder";
+        if (text::FoldStartsWith(folder, wanted))
+            return "holds a shell folder";
     }
     // Inside Windows only the spooler's folders hold folders of the maker's.
     if (!windows_.empty() && text::FoldStartsWith(wanted, windows_)) {

@@ -13,8 +13,11 @@ bool HasDotComponent(std::string_view path);
 class MachineFolders {
 public:
     // Reads the machine's own folders: the Windows, system and 32-bit
-    // system directories, the spooler's directories, Program Files and
-    // Program Files (x86), ProgramData and the folder of the user profiles.
+    // system directories, the spooler's directories and their driver
+    // version folders, Program Files and Program Files (x86), ProgramData
+    // and Windows' own folder in it, the folder of the user profiles, and
+    // the shell's folders (Desktop, Documents, Public, Start menu, Startup
+    // and the others) of this user, of all users, and below every profile.
     MachineFolders();
     // Only the given folders, each with or without its trailing backslash:
     // the Windows directory, inside which only the spooler's folders may
@@ -39,7 +42,12 @@ public:
     static std::string RealPath(const std::string& directory);
 
 private:
+    // The shell's folders, the user's and all users', and the same below
+    // every profile.
+    void AddShellFolders();
+
     std::vector<std::string> folders_; // each ending in a backslash
+    std::vector<std::string> shell_;
     std::string profiles_;             // ends in a backslash; may be empty
     std::string windows_;
     std::vector<std::string> spooler_;

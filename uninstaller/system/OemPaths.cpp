@@ -50,7 +50,17 @@ void ReadOemPaths(RemovalState& state)
             const void* end = std::memchr(begin, '\0', sizeof data);
             if (!end || end == begin)
                 continue;
-            folders.emplace_back(begin, static_cast<const char*>(end));
+            const std::string recorded(begin, static_cast<const char*>(end));
+            if (type == REG_SZ) {
+                folders.push_back(recorded);
+                continue;
+            }
+            // %ProgramFiles% and the like, as the installer meant them; one
+            // that does not expand whole names no folder.
+            char expanded[text::kMaxText] = {};
+            const DWORD length = ExpandEnvironmentStringsA(recorded.c_str(), expanded, sizeof expanded);
+            if (length > 0 && length <= sizeof expanded && expanded[0] != '\0')
+                folders.emplace_back(expanded);
         }
     }
     // Sorted first: only then are all duplicates neighbours.

@@ -195,24 +195,28 @@ void FromOemFolders(RemovalState& state, const SweepNames& sought, FoundNames& f
         return;
     const MachineFolders machine;
     for (const std::string& entry : entries) {
-        // The folder part only: a path without a closing backslash names
-        // its parent.
-        const std::size_t separator = text::LastSeparator(entry, AnsiLeadByte);
-        if (separator == std::string::npos)
-            continue;
-        const std::string directory = entry.substr(0, separator + 1);
+        // The folder the installer recorded, with or without its closing
+        // backslash; never the folder above it, which is anybody's.
+        std::string directory = entry;
+        if (!text::EndsWithSeparator(directory, AnsiLeadByte))
+            directory.push_back('\\');
         // Three levels deep, every emptied folder removed: started at the
-        // root of a drive or a folder of Windows, that would take every file
-        // of these names and every empty folder on the way.
+        // root of a drive, a folder of Windows or a user's, that would take
+        // every file of these names and every folder emptied on the way.
         // Checked as written and as the folder really is: a junction or a
         // short name may lead to the same places.
         std::string refusal = machine.SweepRefusal(directory);
         if (refusal.empty()) {
             const std::string real = MachineFolders::RealPath(directory);
             // A folder this run took already is not found again.
+            const DWORD attributes = GetFileAttributesA(entry.c_str());
             if (state.Changes.Gone(kFolder, directory.c_str()) ||
-                (real.empty() && GetFileAttributesA(directory.c_str()) == INVALID_FILE_ATTRIBUTES)) {
+                (real.empty() && attributes == INVALID_FILE_ATTRIBUTES)) {
                 journal::NotPresent(kFolder, directory.c_str());
+                continue;
+            }
+            if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                journal::Kept(kFolder, entry.c_str(), "names a file, not a folder");
                 continue;
             }
             refusal = machine.SweepRefusal(real);
@@ -222,10 +226,13 @@ void FromOemFolders(RemovalState& state, const SweepNames& sought, FoundNames& f
             continue;
         }
         std::string pending;
+        int removed = 0;
         if (DeleteNamedFilesInTree(state.Changes, state.Platform, directory.c_str(), sought, 3, true,
-                                   Protected(state, found), false, &pending))
+                                   Protected(state, found), false, &pending, &removed))
             MarkRestart(state, pending);
-        state.Changes.RemoveFolder(directory.c_str(), WhenNotEmpty::Silent);
+        // The folder goes only when the sweep emptied it.
+        if (removed > 0)
+            state.Changes.RemoveFolder(directory.c_str(), WhenNotEmpty::Silent);
     }
 }
 
