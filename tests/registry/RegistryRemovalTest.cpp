@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <fstream>
+#include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -78,48 +80,80 @@ TEST_F(RegistryRemoval, SubkeyGoesBeforeItsParentAndMalformedEntriesAreSkipped)
     EXPECT_TRUE(bed::MachineKeyExists(Under("Long")));
 }
 
-TEST_F(RegistryRemoval, HivesAndSharedKeysAreNeverDeletedButTheirValuesMayBe)
+// The guard, as a table: what Windows and every program share, which no
+// script may take whatever it names, and what a maker's package owns.
+TEST_F(RegistryRemoval, WindowsKeysAndTheirValuesNeverGoAndAMakersKeysDo)
 {
-    // Every open and delete fails, so that a wrong decision shows in the
-    // counts and never reaches the prefix's registry.
-    SplProxyFault_Set("RegDeleteKeyA", ERROR_ACCESS_DENIED, -1);
-    SplProxyFault_Set("RegOpenKeyA", ERROR_ACCESS_DENIED, -1);
-    SplProxyFault_Set("RegOpenKeyExA", ERROR_ACCESS_DENIED, -1);
-    Run({"HKLM,\"\",,1", "HKLM,,,", "HKLM,SOFTWARE,,1", "HKLM,SYSTEM,,", "HKLM,SOFTWARE\\Microsoft,,1",
-         "HKLM,software\\classes\\,,1", "HKLM,SOFTWARE\\Policies,,", "HKLM,SOFTWARE\\Wow6432Node,,1",
-         "HKLM,SYSTEM\\CurrentControlSet\\Control,,1", "HKLM,SYSTEM\\ControlSet001,,1", "HKCR,,,1",
-         // The spooler's lists, its environments and driver versions, its service.
-         "HKLM,SYSTEM\\CurrentControlSet\\Control\\Print,,1",
-         "HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors,,1",
-         "HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64,,1",
-         "HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers,,1",
-         "HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3,,1",
-         "HKLM,SYSTEM\\CurrentControlSet\\Control\\Class\\{4d36e979-e325-11ce-bfc1-08002be10318},,1",
-         "HKLM,SYSTEM\\CurrentControlSet\\Services\\Spooler,,1",
-         "HKCU,Software,,1", "HKCU,Software\\Microsoft,,1", "HKU,.DEFAULT,,1",
-         "HKLM,SOFTWARE\\Microsoft,QuorvelRegTestValue,"});
-    // The ProgramGroups key, nothing else.
-    EXPECT_EQ(SplProxyFault_CallCount("RegDeleteKeyA"), 1);
-    EXPECT_EQ(SplProxyFault_CallCount("RegOpenKeyA"), 0);
-    // Nor does the tree deletion itself open a root for an empty path.
-    EXPECT_FALSE(DeleteRegistryTree(HKEY_CURRENT_USER, ""));
-    EXPECT_EQ(SplProxyFault_CallCount("RegOpenKeyA"), 0);
-    // The value entry opens its key to delete the one value; the program
-    // groups' key is asked whether it is there (refused, it may be) and
-    // looked into for keys of others before it goes.
-    EXPECT_EQ(SplProxyFault_CallCount("RegOpenKeyExA"), 3);
+    const char* const windows[] = {
+        "HKLM,\"\",,1", "HKLM,,,", "HKLM,SOFTWARE,,1", "HKLM,SYSTEM,,", "HKCR,,,1", "HKU,.DEFAULT,,1",
+        "HKLM,SOFTWARE\\Microsoft,,1", "HKLM,software\\classes\\,,1", "HKLM,SOFTWARE\\Policies,,",
+        "HKLM,SOFTWARE\\Wow6432Node,,1", "HKCU,Software,,1", "HKCU,Software\\Microsoft,,1",
+        // Below Microsoft, in both views and for a user too.
+        "HKLM,SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run,,1",
+        "HKCU,Software\\Microsoft\\Windows\\CurrentVersion\\Run,,",
+        "HKLM,SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run,,1",
+        "HKLM,SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion,,1",
+        "HKLM,SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Print,,1",
+        "HKLM,SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall,,1",
+        // What every program shares below HKCR.
+        "HKCR,CLSID,,1", "HKCR,Interface,,1", "HKCR,*,,1", "HKCR,.txt,,1", "HKCR,Directory,,1",
+        // The control sets, the device tree, the spooler's lists and its own.
+        "HKLM,SYSTEM\\CurrentControlSet\\Control,,1", "HKLM,SYSTEM\\ControlSet001,,1",
+        "HKLM,SYSTEM\\CurrentControlSet\\Enum\\USB,,1", "HKLM,SYSTEM\\ControlSet001\\Enum\\USBPRINT,,1",
+        "HKLM,SYSTEM\\CurrentControlSet\\Enum\\USBPRINT\\QUORVELLUMENTA_2400,,1",
+        "HKLM,SYSTEM\\CurrentControlSet\\Control\\Print,,1",
+        "HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors,,1",
+        "HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Standard TCP/IP Port,,1",
+        "HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\USB Monitor,,1",
+        "HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Local Port,,",
+        "HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64,,1",
+        "HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3,,1",
+        "HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Print Processors\\winprint,,1",
+        "HKLM,SYSTEM\\CurrentControlSet\\Control\\Class\\{4d36e979-e325-11ce-bfc1-08002be10318},,1",
+        // Services Windows installs, and the spooler's.
+        "HKLM,SYSTEM\\CurrentControlSet\\Services\\Spooler,,1", "HKLM,SYSTEM\\CurrentControlSet\\Services\\usbprint,,1",
+        "HKLM,SYSTEM\\CurrentControlSet\\Services\\usbprint\\Parameters,,",
+        // Values of such keys.
+        "HKLM,SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon,Shell,",
+        "HKLM,SOFTWARE\\Microsoft,QuorvelRegTestValue,", "HKLM,SYSTEM\\CurrentControlSet\\Services\\usbprint,Start,",
+    };
+    const char* const maker[] = {
+        "HKLM,SOFTWARE\\QUORVEL\\RegTest\\Owned,,1", "HKLM,SOFTWARE\\QUORVEL\\RegTest,Version,",
+        "HKCR,CLSID\\{5A0E2C11-0000-4000-8000-000000000001},,1",
+        "HKLM,SOFTWARE\\Classes\\CLSID\\{5A0E2C11-0000-4000-8000-000000000001},,1",
+        "HKLM,SYSTEM\\CurrentControlSet\\Services\\QrvRegTestService,,1",
+        "HKLM,SYSTEM\\CurrentControlSet\\Services\\QrvRegTestService\\Parameters,Port,",
+        "HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QUORVEL RegTest Monitor,,1",
+        "HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3\\QUORVEL RegTest,,",
+        "HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Print Processors\\QrvRegTest,,1",
+        "HKLM,SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QUORVEL RegTest,,1",
+        "HKLM,SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\App Paths\\qrvregtest.exe,,1",
+    };
+    database.Merged.Services = {"QrvRegTestService"};
+    database.Merged.RegistryKeys.assign(std::begin(windows), std::end(windows));
+    database.Merged.RegistryKeys.insert(database.Merged.RegistryKeys.end(), std::begin(maker), std::end(maker));
+    // A dry run: nothing is touched whatever the guard decides.
+    DryRunDoor dry;
+    RemovalState state{dry};
+    state.Database = &database;
+    const JournalCapture journal;
 
-    // The spooler's own keys lie deeper and are deleted as asked.
-    SplProxyFault_Clear();
-    SplProxyFault_Set("RegDeleteKeyA", ERROR_ACCESS_DENIED, -1);
-    SplProxyFault_Set("RegOpenKeyA", ERROR_ACCESS_DENIED, -1);
-    Run({"HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QuorvelRegTest,,",
-         "HKLM,SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3\\QuorvelRegTest,,",
-         "HKLM," + Under("Plain") + ",,1"});
-    // The two single keys (the tree goes its own way); the program groups'
-    // key isn't there to be tried.
-    EXPECT_EQ(SplProxyFault_CallCount("RegDeleteKeyA"), 2);
-    EXPECT_EQ(SplProxyFault_CallCount("RegOpenKeyA"), 1);
+    RemoveRegistryKeys(state);
+
+    const auto keptByTheGuard = [&](const std::string& line) {
+        const std::optional<RegistryEntry> entry = ReadRegistryEntry(line);
+        if (!entry)
+            return false;
+        for (const JournalCapture::Line& told : journal.lines) {
+            if (told.item == entry->Item)
+                return told.result == journal::Outcome::Kept && told.reason != "holds other keys";
+        }
+        return false;
+    };
+    for (const char* line : windows)
+        EXPECT_TRUE(keptByTheGuard(line)) << line << "\n" << journal.Dump();
+    for (const char* line : maker)
+        EXPECT_FALSE(keptByTheGuard(line)) << line << "\n" << journal.Dump();
 }
 
 TEST_F(RegistryRemoval, TreeWithARefusingSubkeyGoesAfterItsAccessListIsReplaced)

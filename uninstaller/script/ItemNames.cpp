@@ -1,6 +1,8 @@
 #include "ItemNames.h"
 
 #include <algorithm>
+#include <array>
+#include <span>
 #include <cstring>
 
 namespace {
@@ -313,10 +315,32 @@ void ItemNamer::Add(ItemKind kind, char tag, std::string_view item)
 
 namespace {
 
-// A key whose removal would break Windows whatever a script says: a hive, its
-// first level (SOFTWARE, SYSTEM, a user's identifier), a control set and its
-// first level (Services, Control, Enum), and the keys of the system's own
-// under SOFTWARE.
+// Monitors and print processors that come with Windows.
+constexpr std::string_view kBuiltInMonitors[] = {"local port",      "standard tcp/ip port", "usb monitor",
+                                                 "wsd port",        "appmon",               "lpr port",
+                                                 "ipp port",        "pjl language monitor",
+                                                 "microsoft shared fax monitor"};
+constexpr std::string_view kBuiltInProcessors[] = {"winprint"};
+
+bool OneOf(std::string_view name, std::span<const std::string_view> names)
+{
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// A key whose removal would break Windows or every program whatever a script
+// says. By path (folded, CurrentControlSet as "controlset"):
+//  - a hive, its first level (SOFTWARE, SYSTEM, a user's identifier) and,
+//    for a user, that user's first level;
+//  - SYSTEM: a control set and its first level, the device tree (Enum) with
+//    everything below it, the control keys two levels down, the spooler's
+//    environments with their lists and driver versions, the built-in
+//    monitors and print processors, the spooler's service;
+//  - SOFTWARE (of the machine, of a user, and their 32-bit views): its
+//    Microsoft, Classes, Policies and Wow6432Node keys; everything below
+//    Microsoft but a product's own Uninstall and App Paths entries; every
+//    key directly below Classes (HKCR's CLSID, Interface, "*", ".txt", ...).
+// The keys of one service are decided by the removal, which knows the
+// services the scripts list.
 bool IsSystemKey(std::string_view path)
 {
     std::vector<std::string_view> parts;
@@ -329,9 +353,9 @@ bool IsSystemKey(std::string_view path)
     const std::size_t depth = parts.size() - 1;
     if (depth == 0 || (root != "hku" && depth == 1) || (root == "hku" && depth <= 2))
         return true;
-    const std::size_t software = root == "hku" ? 2 : 1; // below the user's identifier
+    const auto part = [&](std::size_t i) { return i < parts.size() ? parts[i] : std::string_view(); };
     if (root == "hklm" && parts[1] == "system") {
-        if (depth <= 3)
+        if (depth <= 3 || parts[3] == "enum")
             return true;
         // The control set's own keys: its control keys two levels down (the
         // device classes, the spooler's lists), the spooler's environments
@@ -341,17 +365,44 @@ bool IsSystemKey(std::string_view path)
         if (parts[3] == "control") {
             if (depth <= 5)
                 return true;
-            if (parts[4] == "print" && parts[5] == "environments")
-                return depth <= 7 || (depth == 8 && parts[7] == "drivers" && parts[8].starts_with("version-"));
+            // A "/" in a key's name reads as a separator here: "Standard
+            // TCP/IP Port" is two parts.
+            if (parts[4] == "print" && parts[5] == "monitors")
+                return OneOf(parts[6], kBuiltInMonitors) ||
+                       (depth >= 7 && OneOf(std::string(parts[6]) + "/" + std::string(parts[7]), kBuiltInMonitors));
+            if (parts[4] == "print" && parts[5] == "environments") {
+                if (depth <= 7 || (depth == 8 && parts[7] == "drivers" && parts[8].starts_with("version-")))
+                    return true;
+                return parts[7] == "print processors" && OneOf(parts[8], kBuiltInProcessors);
+            }
             return false;
         }
         return parts[3] == "services" && depth == 4 && parts[4] == "spooler";
     }
-    if (depth == software + 1 && parts[software] == "software") {
-        const std::string_view below = parts[software + 1];
-        return below == "microsoft" || below == "classes" || below == "policies" || below == "wow6432node";
+    std::size_t software = root == "hku" ? 2 : 1; // below the user's identifier
+    if (part(software) != "software")
+        return false;
+    if (depth == software + 1)
+        return OneOf(parts[software + 1], std::array<std::string_view, 4>{"microsoft", "classes", "policies",
+                                                                          "wow6432node"});
+    // The 32-bit view is read as the other.
+    if (parts[software + 1] == "wow6432node") {
+        ++software;
+        if (depth == software + 1)
+            return parts[software + 1] == "microsoft" || parts[software + 1] == "classes";
     }
-    return false;
+    const std::string_view below = parts[software + 1];
+    if (below == "classes")
+        return depth == software + 2;
+    if (below != "microsoft")
+        return false;
+    // A product's own entries below Microsoft: its uninstall entry and its
+    // program's path, each with what is below it.
+    const std::size_t entry = software + 5; // SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\<entry>
+    const bool productEntry = depth >= entry && part(software + 2) == "windows" &&
+                              part(software + 3) == "currentversion" &&
+                              (part(software + 4) == "uninstall" || part(software + 4) == "app paths");
+    return !productEntry;
 }
 
 } // namespace
@@ -415,13 +466,15 @@ void ItemNamer::AddRegistry(char tag, std::string_view item)
             Finish(true, false, wholeRoot || IsSystemKey(paths[r]));
             continue;
         }
-        // The value, and the key that must stay to hold it.
+        // The value, and the key that must stay to hold it. A value of a
+        // key Windows keeps is Windows' too.
+        const bool systemKey = IsSystemKey(paths[r]);
         Finish(false, true);
         std::string& valueName = Start(tag);
         valueName = texts_[used_ - 1];
         valueName.push_back('\x02');
         AppendFolded(valueName, value);
-        Finish(false);
+        Finish(false, false, systemKey);
     }
 }
 

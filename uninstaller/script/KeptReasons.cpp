@@ -91,7 +91,7 @@ const char* NeverRemoved(ItemNamer& namer, ItemList UninstallProfile::* list, co
             continue;
         switch (KindOf(list)) {
         case ItemKind::Registry:
-            return "a hive, its first level or a shared key";
+            return "a hive, its first level or a key of Windows";
         case ItemKind::File:
             return "a short name, which may name another file";
         default:

@@ -111,7 +111,38 @@ bool Present(const Door& door, const RegistryEntry& entry)
            ValueExists(entry.Root, entry.Key.c_str(), entry.Value.c_str());
 }
 
-void Remove(RemovalState& state, const Planned& planned)
+// The service whose key (or a key below it) the path names, when it is one:
+// SYSTEM\<control set>\Services\<name>.
+std::optional<std::string> ServiceOfKey(const RegistryEntry& entry)
+{
+    if (entry.Root != HKEY_LOCAL_MACHINE)
+        return std::nullopt;
+    std::vector<std::string_view> parts;
+    const std::string_view key = entry.Key;
+    for (std::size_t at = 0; at <= key.size() && parts.size() < 4;) {
+        const std::size_t end = std::min(key.find('\\', at), key.size());
+        parts.push_back(key.substr(at, end - at));
+        at = end + 1;
+    }
+    if (parts.size() < 4 || !text::FoldEqual(parts[0], "SYSTEM") || !text::FoldEqual(parts[2], "Services") ||
+        !(text::FoldEqual(parts[1], "CurrentControlSet") || text::FoldStartsWith(parts[1], "ControlSet")))
+        return std::nullopt;
+    return std::string(parts[3]);
+}
+
+// Every service a script of the maker lists, whichever printers it is for:
+// only their keys may go.
+ItemList ScriptServices(const DatabaseContent& db)
+{
+    ItemList services = db.BaseWorkList.Services;
+    for (const UninstallProfile& profile : db.Profiles)
+        services.insert(services.end(), profile.Services.begin(), profile.Services.end());
+    services.insert(services.end(), db.Merged.Services.begin(), db.Merged.Services.end());
+    SortAndUniqueItems(services);
+    return services;
+}
+
+void Remove(RemovalState& state, const Planned& planned, const ItemList& scriptServices)
 {
     const RegistryEntry& entry = planned.entry;
     // Keys the removal added in case (those of a driver it deleted, which
@@ -119,16 +150,23 @@ void Remove(RemovalState& state, const Planned& planned)
     if (planned.inCase && !Present(state.Changes, entry))
         return;
     const char* item = entry.Item.c_str();
+    const char* operation = entry.Value.empty() ? journal::op::kRegistryKey : journal::op::kRegistryValue;
+    // A hive, its first level or a key Windows shares with every program is
+    // never touched, nor are its values, whatever a script says; nor is a
+    // service's key that no script lists as a service of the maker's.
+    if (planned.untouchable) {
+        journal::Kept(operation, item, "a hive, its first level or a key of Windows");
+        return;
+    }
+    if (const std::optional<std::string> service = ServiceOfKey(entry);
+        service && !HoldsItem(scriptServices, service->c_str())) {
+        journal::Kept(operation, item, journal::Reason("of service \"%s\", which no script lists", service->c_str()).c_str());
+        return;
+    }
     if (!entry.Value.empty()) {
         // One named value goes, whatever key holds it.
         state.Changes.DeleteRegistryValue(journal::op::kRegistryValue, item, entry.Root, entry.Key.c_str(),
                                           entry.Value.c_str());
-        return;
-    }
-    // A hive, its first level or a key Windows shares with every program is
-    // never deleted, whatever a script says.
-    if (planned.untouchable) {
-        journal::Kept(journal::op::kRegistryKey, item, "a hive, its first level or a shared key");
         return;
     }
     if (entry.Tree)
@@ -191,6 +229,7 @@ void RemoveRegistryKeys(RemovalState& state)
     ItemList inCase = state.Database->RunAdditions.RegistryKeys;
     SortAndUniqueItems(inCase);
     ItemNamer namer;
+    const ItemList services = ScriptServices(*state.Database);
     std::vector<Planned> plan;
     for (const std::string& line : entries) {
         std::optional<RegistryEntry> entry = ReadRegistryEntry(line);
@@ -214,6 +253,6 @@ void RemoveRegistryKeys(RemovalState& state)
             one.inCase = one.inCase && plan[i].inCase;
             one.untouchable = one.untouchable || plan[i].untouchable;
         }
-        Remove(state, one);
+        Remove(state, one, services);
     }
 }

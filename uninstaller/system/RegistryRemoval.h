@@ -12,9 +12,10 @@
 
 // Step 15: the maker's program-group key, then the list in descending order,
 // a subkey before its parent. Entries that name the same key or value are
-// one. A hive, its first level or a key Windows shares is never deleted; a
-// key that still holds other keys is deleted only with the tree flag. What
-// the removal added in case (RunAdditions) is told only when it is there.
+// one. A hive, its first level or a key of Windows is never deleted, nor
+// are its values, nor the keys of a service no script lists; a key that
+// still holds other keys is deleted only with the tree flag. What the
+// removal added in case (RunAdditions) is told only when it is there.
 void RemoveRegistryKeys(RemovalState& state);
 
 // One entry, "root,key,value,tree flag", as step 15 reads it: quotes
