@@ -23,7 +23,6 @@ namespace {
 // instance identifier.
 bed::Devices* devices = nullptr;
 std::map<std::string, std::string> parents;
-std::map<std::string, std::string> children;
 
 bool Linked(const std::map<std::string, std::string>& links, DEVINST node, DeviceNode& out)
 {
@@ -40,8 +39,7 @@ bool Linked(const std::map<std::string, std::string>& links, DEVINST node, Devic
     return false;
 }
 bool TestParent(DEVINST node, DeviceNode& parent) { return Linked(parents, node, parent); }
-bool TestChild(DEVINST node, DeviceNode& child) { return Linked(children, node, child); }
-const DeviceTree kTestTree{TestParent, TestChild};
+const DeviceTree kTestTree{TestParent};
 
 class UsbDeviceTest : public testing::Test {
 protected:
@@ -50,7 +48,6 @@ protected:
     {
         SetDeviceTree(nullptr);
         parents.clear();
-        children.clear();
         devices = nullptr;
     }
     void UseTree()
@@ -104,7 +101,6 @@ TEST_F(UsbDeviceTest, UsbDeviceTakesItsPrinterChildAlong)
     const std::string alone = made.Make({"USB\\VID_1A2B&PID_00C4"});
     ASSERT_FALSE(alone.empty());
     parents = {{printer, usb}};
-    children = {{usb, printer}};
     UseTree();
 
     RemoveUsbPrinterDevice(door, "USB\\VID_1A2B&PID_00C3", 0, 0, nothingStays);
@@ -161,8 +157,10 @@ TEST_F(UsbDeviceTest, APrinterDeviceThatAQueueStillUsesStaysWithItsUsbParent)
     const std::string unused = made.Make({"USBPRINT\\QUORVELLUMENTA_24A1B2"}, "USB002");
     const std::string silent = made.Make({"USBPRINT\\QUORVELLUMENTA_24A1B2"});
     const std::string usb2 = made.Make({"USB\\VID_1A2B&PID_00C3"});
-    ASSERT_FALSE(silent.empty());
-    parents = {{used, usb}, {unused, usb2}};
+    // A second printer device on the USB device of the one that stays.
+    const std::string sibling = made.Make({"USBPRINT\\QUORVELLUMENTA_24A1B2"}, "USB002");
+    ASSERT_FALSE(sibling.empty());
+    parents = {{used, usb}, {unused, usb2}, {sibling, usb}};
     UseTree();
     std::vector<std::string> asked;
     const DeviceKeepRule keep = [&](const char* port) {
@@ -177,6 +175,19 @@ TEST_F(UsbDeviceTest, APrinterDeviceThatAQueueStillUsesStaysWithItsUsbParent)
     EXPECT_FALSE(made.Present(unused));
     EXPECT_FALSE(made.Present(usb2));
     EXPECT_TRUE(made.Present(silent)) << "no port to tell by";
+    EXPECT_FALSE(made.Present(sibling));
     std::sort(asked.begin(), asked.end());
-    EXPECT_EQ(asked, (std::vector<std::string>{"", "USB001", "USB002"}));
+    EXPECT_EQ(asked, (std::vector<std::string>{"", "USB001", "USB002", "USB002"}));
+
+    SCOPED_TRACE("a composite USB device: the printer hangs on one of its interfaces");
+    const std::string root = made.Make({"USB\\VID_1A2B&PID_00C5&REV_0100"});
+    const std::string scanner = made.Make({"USB\\VID_1A2B&PID_00C5&MI_00"});
+    const std::string printerPart = made.Make({"USB\\VID_1A2B&PID_00C5&MI_01"});
+    const std::string printer = made.Make({"USBPRINT\\QUORVELLUMENTA_55C5"}, "USB001");
+    ASSERT_FALSE(printer.empty());
+    parents = {{scanner, root}, {printerPart, root}, {printer, printerPart}};
+    RemoveUsbPrinterDevice(door, "USB\\VID_1A2B&PID_00C5", 0, 0, keep);
+    EXPECT_TRUE(made.Present(printer));
+    EXPECT_TRUE(made.Present(printerPart));
+    EXPECT_TRUE(made.Present(root)) << "it would take the printer that stays with it";
 }

@@ -474,6 +474,18 @@ TEST_F(Files, ADryRunTouchesNothingAndListsWhatTheRealRunThenDoes)
         const OSVERSIONINFOA v98 = bed::VersionRecord(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
         EXPECT_EQ(DeleteOrSchedule(dryDoor, PlatformKind(&v98), system + "inuse.dll"), 1);
         EXPECT_FALSE(Exists(wininit));
+
+        // A library a program has loaded can't go now either: the real run
+        // schedules it and asks for the restart.
+        char systemDirectory[MAX_PATH] = {};
+        GetSystemDirectoryA(systemDirectory, MAX_PATH);
+        const std::string loaded = system + "loaded.dll";
+        ASSERT_TRUE(CopyFileA((std::string(systemDirectory) + "\\version.dll").c_str(), loaded.c_str(), FALSE));
+        const HMODULE library = LoadLibraryA(loaded.c_str());
+        ASSERT_NE(library, nullptr);
+        EXPECT_EQ(dryDoor.DeleteOrScheduleFile(kFile, Windows10(), loaded.c_str()), FileFate::Scheduled);
+        FreeLibrary(library);
+        DeleteFileA(loaded.c_str());
     }
 
     // The real run, once the spooler's removal has taken the driver and the

@@ -137,6 +137,11 @@ TEST(LoadLine, ACommandStartsTheProgramWhoseFileNameItsProgramPartHas)
         {"C:\\Other\\xqrvstat.exe", false},
         {"C:\\Other\\qrvstat.exe.bak", false},
         {"rundll32.exe C:\\Quorvel\\qrvstat.exe", false}, // an argument, not the program
+        {"rundll32 C:\\Other\\qrvstat.exe", false},
+        {"cmd /c C:\\Other\\qrvstat.exe", false},
+        {"C:\\Other\\launch C:\\Other\\bin\\QRVSTAT.EXE", false},
+        {"%SystemRoot%\\system32\\wscript C:\\Other\\qrvstat.exe", false},
+        {"qrvstat /min", true},
         {"\"C:\\Other\\othermon.exe\" C:\\Quorvel\\qrvstat.exe", false},
         {"", false},
     };

@@ -292,12 +292,16 @@ FileFate DryRunDoor::DeleteOrScheduleFile(const char* operation, const PlatformK
         return FileFate::NotThere;
     WouldRemove(operation, path);
     MarkGone(kFile, path);
-    // A file another program holds without letting it be deleted can go
-    // only at the next start, and the real run asks for the restart: asking
-    // to open it for deletion, which deletes nothing, tells.
-    const KernelHandle probe(CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!probe && GetLastError() == ERROR_SHARING_VIOLATION)
+    // A file another program holds without letting it be deleted, or a
+    // library a program has loaded, can go only at the next start, and the
+    // real run asks for the restart. Asking to open it for deletion, and for
+    // writing (which a loaded image refuses), tells; neither writes a byte.
+    const auto refused = [path](DWORD access) {
+        const KernelHandle probe(CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return !probe && GetLastError() == ERROR_SHARING_VIOLATION;
+    };
+    if (refused(DELETE) || refused(FILE_WRITE_DATA))
         return FileFate::Scheduled;
     return FileFate::WouldDelete;
 }

@@ -54,8 +54,11 @@ std::optional<std::vector<DriverPackage>> SpoolerPackages(const char* environmen
         return EnumPrinterDriversA(nullptr, const_cast<char*>(environment), 8, data, size, needed, &returned) !=
                FALSE;
     });
+    // A spooler without that environment has no driver in it.
     if (!listed)
-        return std::nullopt;
+        return GetLastError() == ERROR_INVALID_ENVIRONMENT ? std::optional<std::vector<DriverPackage>>(
+                                                                 std::vector<DriverPackage>{})
+                                                           : std::nullopt;
     std::vector<DriverPackage> packages;
     if (listed->empty())
         return packages;

@@ -71,13 +71,23 @@ bool CommandStartsProgram(std::string_view command, std::string_view program)
         return SameProgram(command.substr(0, command.find('"')), program);
     }
     // Unquoted, a path with spaces is read as Windows reads it: each space
-    // may end the program's path, up to the first that ends a file name
-    // with an extension; what follows is arguments.
+    // may end the program's path. The path goes on past a space only while
+    // it is a path (a bare name is a program found on the search path), its
+    // last name has no extension yet, and what follows is no switch, quoted
+    // text, variable or path of its own: "cmd /c x.exe", "rundll32 x.dll"
+    // and "C:\a\launch C:\b\x.exe" start cmd, rundll32 and launch.
     for (std::size_t end = command.find(' ');; end = command.find(' ', end + 1)) {
         const std::string_view candidate = command.substr(0, end);
         if (SameProgram(candidate, program))
             return true;
-        if (end == std::string_view::npos || HasExtension(FileNamePart(candidate)))
+        if (end == std::string_view::npos || HasExtension(FileNamePart(candidate)) ||
+            text::LastSeparator(candidate, text::IsLeadByte) == std::string_view::npos)
+            return false;
+        const std::string_view next = command.substr(end + 1);
+        const bool startsAnother = !next.empty() && (next[0] == '/' || next[0] == '-' || next[0] == '"' ||
+                                                     next[0] == '%' || next[0] == '\\' ||
+                                                     (next.size() > 1 && next[1] == ':'));
+        if (startsAnother)
             return false;
     }
 }

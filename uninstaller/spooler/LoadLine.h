@@ -26,8 +26,9 @@ std::optional<LoadRunEntry> SplitLoadRunEntry(std::string_view entry);
 std::optional<std::string> RemoveLoadWord(std::string_view line, std::string_view word);
 
 // Whether the command of a Run value starts `program`: the program part of
-// the command (in quotes, or unquoted up to a space, the first space after
-// a file name with an extension at the latest) has the same file name as
-// `program`, letter case
-// folded; a name without extension stands for the same name with ".exe".
+// the command (in quotes, or unquoted up to a space: the first, or a later
+// one while the part before it is a path whose last name has no extension
+// and the part after it starts no switch, quoted text, variable or other
+// path) has the same file name as `program`, letter case folded; a name
+// without extension stands for the same name with ".exe".
 bool CommandStartsProgram(std::string_view command, std::string_view program);

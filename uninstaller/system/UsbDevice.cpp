@@ -36,13 +36,7 @@ bool ManagerParent(DEVINST node, DeviceNode& parent)
     return CM_Get_Parent(&found, node, 0) == CR_SUCCESS && Describe(found, parent);
 }
 
-bool ManagerChild(DEVINST node, DeviceNode& child)
-{
-    DEVINST found = 0;
-    return CM_Get_Child(&found, node, 0) == CR_SUCCESS && Describe(found, child);
-}
-
-const DeviceTree kManagerTree{ManagerParent, ManagerChild};
+const DeviceTree kManagerTree{ManagerParent};
 const DeviceTree* tree = &kManagerTree;
 
 bool StartsWith(const char* s, const char* prefix) { return std::strncmp(s, prefix, std::strlen(prefix)) == 0; }
@@ -97,14 +91,6 @@ std::string InstanceOf(HDEVINFO set, SP_DEVINFO_DATA& device)
     return instance;
 }
 
-// Takes one device node away, named in the journal by its instance.
-void RemoveDevice(Door& door, HDEVINFO set, SP_DEVINFO_DATA& device)
-{
-    const std::string instance = InstanceOf(set, device);
-    if (!door.Gone(journal::op::kDevice, instance.c_str()))
-        door.RemoveDevice(set, device, instance.c_str());
-}
-
 // A device that `keep` holds back is told so; true when it stays.
 bool Stays(HDEVINFO set, SP_DEVINFO_DATA& device, const DeviceKeepRule& keep, const char* port)
 {
@@ -113,6 +99,86 @@ bool Stays(HDEVINFO set, SP_DEVINFO_DATA& device, const DeviceKeepRule& keep, co
         return false;
     journal::Kept(journal::op::kDevice, InstanceOf(set, device).c_str(), reason.c_str());
     return true;
+}
+
+// One device of the set: its record, instance and hardware identifiers.
+struct Found {
+    SP_DEVINFO_DATA Data{};
+    std::string Instance;
+    std::string Ids; // the double-NUL list
+};
+
+std::vector<Found> ListDevices(HDEVINFO set)
+{
+    std::vector<Found> devices;
+    for (DWORD i = 0; i < kMaxDevices; ++i) {
+        Found found;
+        found.Data.cbSize = sizeof found.Data;
+        if (!SetupDiEnumDeviceInfo(set, i, &found.Data))
+            break;
+        char ids[512];
+        if (!HardwareIds(set, found.Data, ids))
+            continue;
+        found.Instance = InstanceOf(set, found.Data);
+        found.Ids.assign(ids, sizeof ids);
+        devices.push_back(std::move(found));
+    }
+    return devices;
+}
+
+// Whether `device` hangs below the device of instance `ancestor`, within a
+// few levels (a composite USB device puts its printer one level lower).
+bool Below(const std::vector<Found>& devices, const Found& device, const std::string& ancestor)
+{
+    DEVINST node = device.Data.DevInst;
+    for (int level = 0; level < 3; ++level) {
+        DeviceNode parent;
+        if (!tree->Parent(node, parent))
+            return false;
+        if (text::FoldEqual(parent.InstanceId, ancestor))
+            return true;
+        const auto next = std::find_if(devices.begin(), devices.end(),
+                                       [&](const Found& d) { return text::FoldEqual(d.Instance, parent.InstanceId); });
+        if (next == devices.end())
+            return false;
+        node = next->Data.DevInst;
+    }
+    return false;
+}
+
+// A USB device goes with the printer devices below it, unless one of them
+// stays; one without any goes unless `keep` holds it back with no port.
+void RemoveUsbDeviceIfFree(Door& door, HDEVINFO set, const std::vector<Found>& devices, const Found& usb,
+                           const DeviceKeepRule& keep, std::vector<std::string>& removed)
+{
+    if (door.Gone(journal::op::kDevice, usb.Instance.c_str()))
+        return;
+    bool anyBelow = false;
+    bool anyKept = false;
+    for (const Found& printer : devices) {
+        if (!StartsWith(printer.Ids.c_str(), "USBPRINT") || !Below(devices, printer, usb.Instance))
+            continue;
+        anyBelow = true;
+        if (std::find(removed.begin(), removed.end(), printer.Instance) != removed.end())
+            continue;
+        SP_DEVINFO_DATA data = printer.Data;
+        if (Stays(set, data, keep, DevicePort(set, data).c_str())) {
+            anyKept = true;
+            continue;
+        }
+        if (!door.Gone(journal::op::kDevice, printer.Instance.c_str()))
+            door.RemoveDevice(set, data, printer.Instance.c_str());
+        removed.push_back(printer.Instance);
+    }
+    SP_DEVINFO_DATA data = usb.Data;
+    if (anyKept) {
+        journal::Kept(journal::op::kDevice, usb.Instance.c_str(), "a printer device below it stays");
+        return;
+    }
+    if (!anyBelow && Stays(set, data, keep, ""))
+        return;
+    door.RemoveDevice(set, data, usb.Instance.c_str());
+    removed.push_back(usb.Instance);
 }
 
 } // namespace
@@ -160,70 +226,47 @@ void RemoveUsbPrinterDevice(Door& door, const char* hardwareId, unsigned vendor,
     {
         DeviceInfoSet set(SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES));
         if (set) {
-            bool parentFound = false;
-            DeviceNode parent;
-            char keptParent[MAX_DEVICE_ID_LEN] = {};
-            for (DWORD i = 0; i < kMaxDevices; ++i) {
-                SP_DEVINFO_DATA device{};
-                device.cbSize = sizeof device;
-                if (!SetupDiEnumDeviceInfo(set.Get(), i, &device))
-                    break;
-                char ids[512];
-                if (!HardwareIds(set.Get(), device, ids) || !AnyIdMatches(ids, target, namesUsbDevice))
+            const std::vector<Found> devices = ListDevices(set.Get());
+            std::vector<std::string> parents; // the USB devices the removed printers hung on
+            std::vector<std::string> keptParents;
+            std::vector<std::string> removed; // devices this pass took away
+            for (const Found& found : devices) {
+                if (!AnyIdMatches(found.Ids.c_str(), target, namesUsbDevice))
                     continue;
-                if (!namesUsbDevice) {
-                    DeviceNode node;
-                    const bool usbParent =
-                        tree->Parent(device.DevInst, node) && StartsWith(node.HardwareIds, "USB\\");
-                    // A printer device that stays keeps the USB device it hangs on.
-                    if (Stays(set.Get(), device, keep, DevicePort(set.Get(), device).c_str())) {
-                        if (usbParent)
-                            text::CopyWhole(keptParent, node.InstanceId);
-                        matched = true;
-                        continue;
-                    }
-                    if (usbParent) {
-                        parent = node;
-                        parentFound = true;
-                    }
-                    RemoveDevice(door, set.Get(), device);
-                } else {
-                    bool childHandled = false;
-                    DeviceNode child;
-                    if (tree->FirstChild(device.DevInst, child) && StartsWith(child.HardwareIds, "USBPRINT")) {
-                        RemoveUsbPrinterDevice(door, child.HardwareIds, 0, 0, keep);
-                        childHandled = true;
-                    }
-                    // Without a printer device below it, the USB device
-                    // publishes no port of its own.
-                    if (!childHandled && !Stays(set.Get(), device, keep, "")) {
-                        char instance[MAX_DEVICE_ID_LEN] = {};
-                        if (SetupDiGetDeviceInstanceIdA(set.Get(), &device, instance, sizeof instance, nullptr) &&
-                            text::CopyWhole(parent.InstanceId, instance)) {
-                            text::CopyWhole(parent.HardwareIds, ids);
-                            parentFound = true;
-                        }
+                matched = true;
+                SP_DEVINFO_DATA device = found.Data;
+                if (namesUsbDevice) {
+                    if (std::find(removed.begin(), removed.end(), found.Instance) == removed.end())
+                        RemoveUsbDeviceIfFree(door, set.Get(), devices, found, keep, removed);
+                    continue;
+                }
+                DeviceNode node;
+                const bool usbParent = tree->Parent(device.DevInst, node) && StartsWith(node.HardwareIds, "USB\\");
+                // A printer device that stays keeps the USB device it hangs on.
+                if (Stays(set.Get(), device, keep, DevicePort(set.Get(), device).c_str())) {
+                    if (usbParent)
+                        keptParents.emplace_back(node.InstanceId);
+                    continue;
+                }
+                if (!door.Gone(journal::op::kDevice, found.Instance.c_str()))
+                    door.RemoveDevice(set.Get(), device, found.Instance.c_str());
+                removed.push_back(found.Instance);
+                if (usbParent)
+                    parents.emplace_back(node.InstanceId);
+            }
+            // The USB devices the printers hung on go after their printers,
+            // unless one printer below them stays.
+            for (const std::string& parent : parents) {
+                if (std::any_of(keptParents.begin(), keptParents.end(),
+                                [&](const std::string& k) { return text::FoldEqual(k, parent); }))
+                    continue;
+                for (const Found& found : devices) {
+                    if (text::FoldEqual(found.Instance, parent) && StartsWith(found.Ids.c_str(), "USB\\")) {
+                        if (std::find(removed.begin(), removed.end(), found.Instance) == removed.end())
+                            RemoveUsbDeviceIfFree(door, set.Get(), devices, found, keep, removed);
+                        break;
                     }
                 }
-                matched = true;
-            }
-            // The USB device the printer hangs on goes after its printers,
-            // unless one of them stays.
-            if (parentFound && text::FoldEqual(parent.InstanceId, keptParent))
-                parentFound = false;
-            for (DWORD i = 0; parentFound && i < kMaxDevices; ++i) {
-                SP_DEVINFO_DATA device{};
-                device.cbSize = sizeof device;
-                if (!SetupDiEnumDeviceInfo(set.Get(), i, &device))
-                    break;
-                char instance[MAX_DEVICE_ID_LEN] = {};
-                if (!SetupDiGetDeviceInstanceIdA(set.Get(), &device, instance, sizeof instance, nullptr) ||
-                    !text::FoldEqual(instance, parent.InstanceId))
-                    continue;
-                char ids[512];
-                if (HardwareIds(set.Get(), device, ids) && StartsWith(ids, "USB\\"))
-                    RemoveDevice(door, set.Get(), device);
-                break;
             }
         }
     }

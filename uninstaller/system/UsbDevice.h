@@ -17,8 +17,9 @@ using DeviceKeepRule = std::function<std::string(const char* port)>;
 
 // Removes the devices whose hardware identifier begins with `hardwareId`,
 // or, when that is empty, with the identifier of the vendor and product
-// numbers, unless `keep` gives a reason. A USB device goes only with its
-// printer devices: when one of them stays, it stays too.
+// numbers, unless `keep` gives a reason. A USB device goes only with the
+// printer devices below it (a composite device's too): when one of them
+// stays, it stays too.
 void RemoveUsbPrinterDevice(Door& door, const char* hardwareId, unsigned vendor, unsigned product,
                             const DeviceKeepRule& keep);
 
@@ -34,11 +35,10 @@ struct DeviceNode {
 };
 
 // The links of the device tree, from the configuration manager. Tests give
-// their own: a device made without hardware below it has no parent or child
-// there, so no USB parent can be made on a test machine.
+// their own: a device made without hardware below it has no parent there,
+// so no USB parent can be made on a test machine.
 struct DeviceTree {
     bool (*Parent)(DEVINST node, DeviceNode& parent);
-    bool (*FirstChild)(DEVINST node, DeviceNode& child);
 };
 // nullptr restores the configuration manager's.
 void SetDeviceTree(const DeviceTree* tree);
