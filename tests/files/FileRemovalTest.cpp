@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ServiceHandle.h"
 #include "door/DryRunDoor.h"
 #include "door/FileDeletion.h"
 #include "door/RealDoor.h"
@@ -115,6 +116,7 @@ int DeleteOrSchedule(Door& door, const PlatformKind& platform, const std::string
 void RemoveFiles(RemovalState& state)
 {
     ReadStayingDriverFiles(state);
+    ReadStayingPrograms(state);
     RemoveScriptFiles(state);
 }
 
@@ -325,6 +327,60 @@ TEST_F(Files, AFileADriverThatStaysListsAndAFileWindowsProtectsAreKept)
         EXPECT_TRUE(GetFileAttributesA((folder + "guarded.dll").c_str()) & FILE_ATTRIBUTE_READONLY) << folder;
     }
     EXPECT_EQ(database.RestartRequired, 0u);
+}
+
+// What else stays on the machine uses files too: a service's program, a
+// program a Run value starts, a file SharedDLLs counts for more than one
+// program. And the file system's own name of a file decides, whichever
+// spelling of it a script gives: here full-width letters, which the file
+// system folds and A-Z folding does not.
+TEST_F(Files, FilesThatStayingServicesStartUpEntriesAndSharersUseAreKept)
+{
+    const std::string system = At("sys\\");
+    state.SystemFolders = {system};
+    const std::string fullWidth = bed::Ansi("ＱＦＷ.DLL");
+    for (const std::string& name : {std::string("qfiletest-svc.exe"), std::string("qfiletest-stat.exe"),
+                                     std::string("qfiletest-shared.dll"), std::string("qfiletest-once.dll"), fullWidth})
+        MakeFile(system + name);
+    const char runKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+    const std::string command = "\"" + system + "qfiletest-stat.exe\" /min";
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, runKey, "QFileTest Status", REG_SZ, command.c_str(),
+                    static_cast<DWORD>(command.size() + 1));
+    const char sharedKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+    const DWORD two = 2, one = 1;
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, sharedKey, "C:\\Other\\qfiletest-shared.dll", REG_DWORD, &two, sizeof two);
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, sharedKey, "C:\\Other\\qfiletest-once.dll", REG_DWORD, &one, sizeof one);
+    const char monitorKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QFileTest Wide";
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, monitorKey, "Driver", REG_SZ, fullWidth.c_str(),
+                    static_cast<DWORD>(fullWidth.size() + 1));
+    ServiceHandle manager{OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)};
+    const std::string image = system + "qfiletest-svc.exe -k";
+    ServiceHandle service{CreateServiceA(manager.Get(), "QFileTestSvc", "QFileTestSvc", SERVICE_ALL_ACCESS,
+                                         SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
+                                         image.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr)};
+    ASSERT_TRUE(service);
+    database.Merged.Files = {"qfiletest-svc.exe", "QFILETEST-STAT.EXE", "qfiletest-shared.dll", "qfiletest-once.dll",
+                             bed::Ansi("ｑｆｗ.dll")};
+    const JournalCapture journal;
+
+    RemoveFiles(state);
+
+    DeleteService(service.Get());
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, runKey, "QFileTest Status");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, sharedKey);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, monitorKey);
+    const auto kept = [&](const std::string& name, const std::string& reason) {
+        const auto lines = journal.Of(journal::op::kFile, name);
+        return lines.size() == 1 && lines.front().result == journal::Outcome::Kept && lines.front().reason == reason;
+    };
+    EXPECT_TRUE(kept("qfiletest-svc.exe", "the program of service \"QFileTestSvc\"")) << journal.Dump();
+    EXPECT_TRUE(kept("QFILETEST-STAT.EXE", std::string("started by HKLM\\") + runKey + "\\QFileTest Status"))
+        << journal.Dump();
+    EXPECT_TRUE(kept("qfiletest-shared.dll", "shared by 2 programs")) << journal.Dump();
+    EXPECT_FALSE(Exists(system + "qfiletest-once.dll"));
+    EXPECT_TRUE(Exists(system + fullWidth)) << journal.Dump();
+    EXPECT_TRUE(kept(system + bed::Ansi("ｑｆｗ.dll"), "the library of port monitor \"QFileTest Wide\""))
+        << journal.Dump();
 }
 
 TEST_F(Files, TheRestartProgramGoesWithTheLastPrinterWhenNothingWaits)

@@ -176,6 +176,7 @@ void RemovalSequence::Run(int step)
         DeleteLoadRunEntries(s);
         break;
     case 14:
+        ReadStayingPrograms(s);
         PrepareDriverPaths(s);
         RemoveScriptFiles(s);
         DeleteOemInfFiles(s);

@@ -55,23 +55,32 @@ bool DriverFileNames::Collect(const char* driver, std::vector<std::string>& file
     if (!enumerated_)
         Enumerate();
     bool found = false;
-    const auto* info = reinterpret_cast<const DRIVER_INFO_3A*>(entries_.data());
+    // A level-8 record begins as a level-3 one does.
+    const std::size_t stride = level_ == 8 ? sizeof(DRIVER_INFO_8A) : sizeof(DRIVER_INFO_3A);
     for (DWORD i = 0; i < count_; ++i) {
-        if (driver && (!info[i].pName || !text::FoldEqual(info[i].pName, driver)))
+        const BYTE* entry = entries_.data() + i * stride;
+        const auto& info = *reinterpret_cast<const DRIVER_INFO_3A*>(entry);
+        if (driver && (!info.pName || !text::FoldEqual(info.pName, driver)))
             continue;
-        const char* name = info[i].pName ? info[i].pName : "";
+        const char* name = info.pName ? info.pName : "";
         if (skip && *skip && (*skip)(name))
             continue;
         // Every version of the driver in this environment counts.
         found = true;
         const std::size_t first = files.size();
-        AddName(files, info[i].pDriverPath, once);
-        AddName(files, info[i].pDataFile, once);
-        AddName(files, info[i].pConfigFile, once);
-        AddName(files, info[i].pHelpFile, once);
-        for (const char* dependent = info[i].pDependentFiles; dependent && *dependent;
+        AddName(files, info.pDriverPath, once);
+        AddName(files, info.pDataFile, once);
+        AddName(files, info.pConfigFile, once);
+        AddName(files, info.pHelpFile, once);
+        for (const char* dependent = info.pDependentFiles; dependent && *dependent;
              dependent += std::strlen(dependent) + 1)
             AddName(files, dependent, once);
+        // Its colour profiles, which the colour folder holds.
+        if (level_ == 8) {
+            const char* profiles = reinterpret_cast<const DRIVER_INFO_8A*>(entry)->pszzColorProfiles;
+            for (const char* profile = profiles; profile && *profile; profile += std::strlen(profile) + 1)
+                AddName(files, profile, once);
+        }
         if (owners)
             owners->resize(owners->size() + (files.size() - first), name);
     }
@@ -83,11 +92,18 @@ void DriverFileNames::Enumerate()
     enumerated_ = true;
     DWORD returned = 0;
     std::optional<std::vector<BYTE>> listed;
+    // Level 8 names the colour profiles too; a spooler before it knows
+    // level 3 only.
     try {
-        listed = QueryTwice([&](BYTE* data, DWORD size, DWORD* needed) {
-            return EnumPrinterDriversA(nullptr, const_cast<char*>(environment_), 3, data, size, needed, &returned) !=
-                   FALSE;
-        });
+        for (const DWORD level : {8u, 3u}) {
+            level_ = level;
+            listed = QueryTwice([&](BYTE* data, DWORD size, DWORD* needed) {
+                return EnumPrinterDriversA(nullptr, const_cast<char*>(environment_), level, data, size, needed,
+                                           &returned) != FALSE;
+            });
+            if (listed || GetLastError() != ERROR_INVALID_LEVEL)
+                break;
+        }
     } catch (const std::bad_alloc&) {
         error_ = ERROR_NOT_ENOUGH_MEMORY;
         return;

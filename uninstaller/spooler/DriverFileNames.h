@@ -16,8 +16,8 @@ public:
     explicit DriverFileNames(const char* environment = nullptr) : environment_(environment) {}
 
     // Appends to `files` the names of the files of every listed driver called
-    // `driver` (case ignored): driver, data, configuration and help file and
-    // the dependent files, each name once. False when the list could not be
+    // `driver` (case ignored): driver, data, configuration and help file,
+    // the dependent files and the colour profiles, each name once. False when the list could not be
     // read or holds no such driver. The list is read on the first call only.
     bool FilesOf(std::string_view driver, std::vector<std::string>& files);
 
@@ -45,4 +45,5 @@ private:
     DWORD error_ = 0;
     std::vector<BYTE> entries_;
     DWORD count_ = 0;
+    DWORD level_ = 8; // of the records in entries_
 };

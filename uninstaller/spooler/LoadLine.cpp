@@ -59,16 +59,15 @@ bool SameProgram(std::string_view candidate, std::string_view program)
 
 } // namespace
 
-bool CommandStartsProgram(std::string_view command, std::string_view program)
+std::vector<std::string_view> CommandProgramCandidates(std::string_view command)
 {
-    program = FileNamePart(text::TrimAll(program, '"'));
-    if (program.empty())
-        return false;
+    std::vector<std::string_view> candidates;
     while (!command.empty() && (command.front() == ' ' || command.front() == '\t'))
         command.remove_prefix(1);
     if (!command.empty() && command.front() == '"') {
         command.remove_prefix(1);
-        return SameProgram(command.substr(0, command.find('"')), program);
+        candidates.push_back(command.substr(0, command.find('"')));
+        return candidates;
     }
     // Unquoted, a path with spaces is read as Windows reads it: each space
     // may end the program's path. The path goes on past a space only while
@@ -78,16 +77,41 @@ bool CommandStartsProgram(std::string_view command, std::string_view program)
     // and "C:\a\launch C:\b\x.exe" start cmd, rundll32 and launch.
     for (std::size_t end = command.find(' ');; end = command.find(' ', end + 1)) {
         const std::string_view candidate = command.substr(0, end);
-        if (SameProgram(candidate, program))
-            return true;
+        candidates.push_back(candidate);
         if (end == std::string_view::npos || HasExtension(FileNamePart(candidate)) ||
             text::LastSeparator(candidate, text::IsLeadByte) == std::string_view::npos)
-            return false;
+            return candidates;
         const std::string_view next = command.substr(end + 1);
         const bool startsAnother = !next.empty() && (next[0] == '/' || next[0] == '-' || next[0] == '"' ||
                                                      next[0] == '%' || next[0] == '\\' ||
                                                      (next.size() > 1 && next[1] == ':'));
         if (startsAnother)
-            return false;
+            return candidates;
     }
+}
+
+bool CommandStartsProgram(std::string_view command, std::string_view program)
+{
+    program = FileNamePart(text::TrimAll(program, '"'));
+    if (program.empty())
+        return false;
+    for (const std::string_view candidate : CommandProgramCandidates(command)) {
+        if (SameProgram(candidate, program))
+            return true;
+    }
+    return false;
+}
+
+std::vector<std::string> CommandProgramNames(std::string_view command)
+{
+    std::vector<std::string> names;
+    for (const std::string_view candidate : CommandProgramCandidates(command)) {
+        const std::string_view name = FileNamePart(candidate);
+        if (name.empty())
+            continue;
+        names.emplace_back(name);
+        if (!HasExtension(name))
+            names.push_back(std::string(name) + ".exe");
+    }
+    return names;
 }

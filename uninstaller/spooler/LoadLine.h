@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Display name and file name of an entry "display,file", split at its first
 // comma, each with every leading and trailing double quote removed.
@@ -32,3 +33,11 @@ std::optional<std::string> RemoveLoadWord(std::string_view line, std::string_vie
 // path) has the same file name as `program`, letter case folded; a name
 // without extension stands for the same name with ".exe".
 bool CommandStartsProgram(std::string_view command, std::string_view program);
+
+// The file names the program of a command (a Run value's, a service's image
+// path) may have: each candidate of the reading above, and with ".exe" where
+// it has no extension. In doubt every one of them.
+std::vector<std::string> CommandProgramNames(std::string_view command);
+
+// The candidates themselves, as paths, in order.
+std::vector<std::string_view> CommandProgramCandidates(std::string_view command);

@@ -11,7 +11,11 @@
 #include "../common/DriverEnvironments.h"
 #include "../common/Handles.h"
 #include "../common/Journal.h"
+#include "../common/RegistryReads.h"
+#include "../common/ServiceHandle.h"
+#include "../common/TwoCall.h"
 #include "DriverFileNames.h"
+#include "LoadLine.h"
 
 namespace {
 
@@ -54,7 +58,149 @@ bool AddLibrariesUnder(const Door& door, const std::string& path, const char* ow
     }
 }
 
+constexpr char kSharedDlls[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+// Sorted and unique by name, each with the reason of its first lister.
+void Merge(RemovalState& state, ItemList& files, ItemList& reasons)
+{
+    std::vector<std::size_t> order(files.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return text::FoldCompare(files[a], files[b]) < 0; });
+    ItemList names;
+    ItemList why;
+    for (const std::size_t i : order) {
+        if (!names.empty() && text::FoldCompare(names.back(), files[i]) == 0)
+            continue;
+        names.push_back(std::move(files[i]));
+        why.push_back(std::move(reasons[i]));
+    }
+    state.StayingDriverFiles = std::move(names);
+    state.StayingDriverFileReasons = std::move(why);
+}
+
+void AddProgram(ItemList& files, ItemList& reasons, std::string_view command, const std::string& reason)
+{
+    for (std::string& name : CommandProgramNames(command)) {
+        files.push_back(std::move(name));
+        reasons.push_back(reason);
+    }
+}
+
+// The programs of the services still installed, kernel drivers too. False
+// when they can't be listed.
+bool AddServicePrograms(const Door& door, ItemList& files, ItemList& reasons)
+{
+    ServiceHandle manager{OpenSCManagerA(nullptr, SERVICES_ACTIVE_DATABASEA, SC_MANAGER_ENUMERATE_SERVICE)};
+    if (!manager)
+        return false;
+    DWORD returned = 0;
+    DWORD resume = 0;
+    const auto listed = QueryTwice([&](BYTE* data, DWORD size, DWORD* needed) {
+        resume = 0;
+        return EnumServicesStatusExA(manager.Get(), SC_ENUM_PROCESS_INFO, SERVICE_WIN32 | SERVICE_DRIVER,
+                                     SERVICE_STATE_ALL, data, size, needed, &returned, &resume, nullptr) != FALSE;
+    });
+    if (!listed)
+        return false;
+    const auto* services = listed->empty() ? nullptr : reinterpret_cast<const ENUM_SERVICE_STATUS_PROCESSA*>(listed->data());
+    for (DWORD i = 0; services && i < returned; ++i) {
+        const char* name = services[i].lpServiceName;
+        if (!name || door.Gone(journal::op::kService, name))
+            continue;
+        ServiceHandle service{OpenServiceA(manager.Get(), name, SERVICE_QUERY_CONFIG)};
+        const auto config = service ? QueryTwice([&](BYTE* data, DWORD size, DWORD* needed) {
+            return QueryServiceConfigA(service.Get(), reinterpret_cast<QUERY_SERVICE_CONFIGA*>(data), size,
+                                       needed) != FALSE;
+        })
+                                    : std::nullopt;
+        // One gone since the listing needs nothing; one that can't be read
+        // may need anything.
+        if (!config || config->empty()) {
+            if (GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST)
+                continue;
+            return false;
+        }
+        const char* image = reinterpret_cast<const QUERY_SERVICE_CONFIGA*>(config->data())->lpBinaryPathName;
+        if (image && *image)
+            AddProgram(files, reasons, image, journal::Reason("the program of service \"%s\"", name));
+    }
+    return true;
+}
+
+// The programs the Run keys that this run leaves still start.
+void AddStartupPrograms(const Door& door, ItemList& files, ItemList& reasons)
+{
+    struct RunKey {
+        HKEY root;
+        const char* name;
+        const char* path;
+    } const keys[] = {
+        {HKEY_LOCAL_MACHINE, "HKLM", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"},
+        {HKEY_LOCAL_MACHINE, "HKLM", "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"},
+        {HKEY_CURRENT_USER, "HKCU", "Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
+    };
+    for (const RunKey& run : keys) {
+        const RegistryKey key = OpenKey(run.root, run.path, KEY_QUERY_VALUE);
+        for (DWORD index = 0; key; ++index) {
+            char name[text::kMaxText] = {};
+            char command[1024] = {};
+            DWORD nameSize = sizeof name;
+            DWORD size = sizeof command - 1;
+            DWORD type = 0;
+            const LONG found = RegEnumValueA(key.Get(), index, name, &nameSize, nullptr, &type,
+                                             reinterpret_cast<BYTE*>(command), &size);
+            if (found == ERROR_NO_MORE_ITEMS)
+                break;
+            const std::string item = std::string(run.name) + "\\" + run.path + "\\" + name;
+            if (found != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) ||
+                door.Gone(journal::op::kStartupEntry, item.c_str()))
+                continue;
+            AddProgram(files, reasons, command, journal::Reason("started by %s", item.c_str()));
+        }
+    }
+}
+
+// Shared files whose count says another program still uses them.
+void AddSharedFiles(ItemList& files, ItemList& reasons)
+{
+    const RegistryKey key = OpenKey(HKEY_LOCAL_MACHINE, kSharedDlls, KEY_QUERY_VALUE);
+    for (DWORD index = 0; key; ++index) {
+        char path[text::kMaxText] = {};
+        DWORD pathSize = sizeof path;
+        DWORD count = 0;
+        DWORD size = sizeof count;
+        DWORD type = 0;
+        const LONG found = RegEnumValueA(key.Get(), index, path, &pathSize, nullptr, &type,
+                                         reinterpret_cast<BYTE*>(&count), &size);
+        if (found == ERROR_NO_MORE_ITEMS)
+            break;
+        if (found != ERROR_SUCCESS || type != REG_DWORD || count <= 1)
+            continue;
+        const std::string_view shared(path);
+        const std::size_t separator = text::LastSeparator(shared, AnsiLeadByte);
+        files.emplace_back(separator == std::string_view::npos ? shared : shared.substr(separator + 1));
+        reasons.push_back(journal::Reason("shared by %lu programs", static_cast<unsigned long>(count)));
+    }
+}
+
 } // namespace
+
+void ReadStayingPrograms(RemovalState& state)
+{
+    if (!state.StayingDriverFiles)
+        return;
+    ItemList files = *state.StayingDriverFiles;
+    ItemList reasons = state.StayingDriverFileReasons;
+    reasons.resize(files.size());
+    if (!AddServicePrograms(state.Changes, files, reasons)) {
+        state.StayingDriverFiles.reset();
+        return;
+    }
+    AddStartupPrograms(state.Changes, files, reasons);
+    AddSharedFiles(files, reasons);
+    Merge(state, files, reasons);
+}
 
 void ReadStayingDriverFiles(RemovalState& state)
 {
@@ -86,18 +232,6 @@ void ReadStayingDriverFiles(RemovalState& state)
                                    "\\Print Processors",
                                "print processor", files, reasons))
             return;
-    // Sorted and unique by name, each with the reason of its first lister.
-    std::vector<std::size_t> order(files.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return text::FoldCompare(files[a], files[b]) < 0; });
-    ItemList names;
-    for (const std::size_t i : order) {
-        if (!names.empty() && text::FoldCompare(names.back(), files[i]) == 0)
-            continue;
-        names.push_back(std::move(files[i]));
-        state.StayingDriverFileReasons.push_back(std::move(reasons[i]));
-    }
-    state.StayingDriverFiles = std::move(names);
+    Merge(state, files, reasons);
 }
 

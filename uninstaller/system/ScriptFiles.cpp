@@ -80,6 +80,21 @@ const std::string* StayingReason(const RemovalState& state, std::string_view nam
     return index < state.StayingDriverFileReasons.size() ? &state.StayingDriverFileReasons[index] : nullptr;
 }
 
+// Why the file `path` opens must stay by its name as the file system has
+// it, which may differ from the listed one by more than A-Z letter case;
+// empty when it may go. Unable to read that name, it stays.
+std::string RealNameKeepReason(const RemovalState& state, const char* path)
+{
+    WIN32_FIND_DATAA data{};
+    FindHandle find(FindFirstFileA(path, &data));
+    if (!find)
+        return "its name on disk could not be read";
+    if (!state.StayingDriverFiles)
+        return "the installed drivers could not be listed";
+    const std::string* reason = StayingReason(state, data.cFileName);
+    return reason ? *reason : std::string();
+}
+
 // The names that may go: a name a driver that stays lists is kept, and
 // when the spooler could not say which those are, every name is.
 std::vector<std::string> DeletableNames(RemovalState& state, const std::vector<std::string>& fileNames)
@@ -155,6 +170,12 @@ void FromSystemFolders(RemovalState& state, const std::vector<std::string>& name
             NoteFound(found, path);
             if (IsProtectedByWindows(state.Platform, path)) {
                 journal::Kept(kFile, path, "protected by Windows");
+                continue;
+            }
+            // The file system folds more letters than the staying names are
+            // compared with: the file the path opens is judged by its own name.
+            if (const std::string keep = RealNameKeepReason(state, path); !keep.empty()) {
+                journal::Kept(kFile, path, keep.c_str());
                 continue;
             }
             state.Changes.ClearReadOnly(path);
