@@ -87,40 +87,45 @@ struct Shortcuts : testing::Test {
 
 } // namespace
 
-TEST_F(Shortcuts, AGroupsItemsGoBeforeTheGroupAndOtherGroupsKeepTheirs)
+// On the NT family a group is its folders: they go once the listed items
+// have gone and nothing else is in them. Program Manager is not asked: its
+// DeleteGroup takes whatever the folder holds.
+TEST_F(Shortcuts, AGroupsItemsGoFirstAndItsFoldersOnlyWhenNothingElseIsInThem)
 {
     const std::string userGroup = user + kGroup + "\\";
     const std::string commonGroup = common + kGroup + "\\";
     const std::string other = user + "QuorvelShortcutOther\\Item.LNK";
     Make(user + "QuorvelShortcutOther\\", {"Item.LNK"});
+    Record(false);
     // Sorted, the plain item entry follows the bare group and the quoted one
     // precedes it.
     for (const std::string itemEntry : {"QuorvelShortcutTest,Item.exe", "\"QuorvelShortcutTest\",\"Item.exe\""}) {
         SCOPED_TRACE(itemEntry);
-        commands.clear();
-        ASSERT_TRUE(ProgmanExecute("[CreateGroup(QuorvelShortcutTest)]"));
-        ASSERT_TRUE(Exists(userGroup));
         Make(userGroup, {"Item.exe", "Item.LNK", "Item.PIF"});
         Make(commonGroup, {"Item.exe", "Item.LNK", "Item.PIF"});
-        // What is still there when the group goes.
-        std::vector<std::string> leftAtGroupDeletion;
-        SetProgmanSender([&](const char* command) {
-            commands.emplace_back(command);
-            for (const std::string& file : made)
-                if (Exists(file))
-                    leftAtGroupDeletion.push_back(file);
-            return ProgmanExecute(command);
-        });
         Run({itemEntry, "QuorvelShortcutTest", itemEntry});
-        EXPECT_EQ(commands, std::vector<std::string>{"[DeleteGroup(QuorvelShortcutTest)]"});
-        EXPECT_EQ(leftAtGroupDeletion, std::vector<std::string>{other});
+        EXPECT_TRUE(commands.empty());
         EXPECT_FALSE(Exists(userGroup));
-        for (const char* name : {"Item.exe", "Item.LNK", "Item.PIF"}) {
-            EXPECT_FALSE(Exists(userGroup + name)) << name;
-            EXPECT_FALSE(Exists(commonGroup + name)) << name;
-        }
+        EXPECT_FALSE(Exists(commonGroup));
         EXPECT_TRUE(Exists(other));
     }
+
+    SCOPED_TRACE("a user's own file in the group");
+    Make(userGroup, {"Item.LNK", "my notes.txt"});
+    const JournalCapture journal;
+    Run({"QuorvelShortcutTest,Item.exe", "QuorvelShortcutTest"});
+    EXPECT_FALSE(Exists(userGroup + "Item.LNK"));
+    EXPECT_TRUE(Exists(userGroup + "my notes.txt"));
+    EXPECT_TRUE(journal.Only(journal::op::kFolder, userGroup, journal::Outcome::Kept)) << journal.Dump();
+
+    SCOPED_TRACE("the Startup group, by the folder it resolves to");
+    const std::string startup = ShellFolder(CSIDL_STARTUP);
+    const std::string startupName = startup.substr(user.size(), startup.size() - user.size() - 1);
+    ASSERT_EQ(startup.rfind(user, 0), 0u) << startup;
+    Make(startup, {"QuorvelStartupTest.LNK"});
+    Run({startupName + ",QuorvelStartupTest.exe", startupName});
+    EXPECT_FALSE(Exists(startup + "QuorvelStartupTest.LNK"));
+    EXPECT_TRUE(Exists(startup));
 }
 
 TEST_F(Shortcuts, AStartupItemIsSoughtInTheSixFoldersAndAPlainOneOnlyInTheGroups)
@@ -222,7 +227,10 @@ TEST_F(Shortcuts, ACommandThatWouldCloseEarlyOrBeCutIsNotSent)
     EXPECT_FALSE(ProgmanDeleteItem(door, tooLong.c_str(), "Item"));
     EXPECT_FALSE(ProgmanDeleteItem(door, "Quorvel", (tooLong + "Q").c_str()));
     EXPECT_TRUE(ProgmanDeleteGroup(door, fits.c_str()));
-    EXPECT_EQ(commands, std::vector<std::string>{"[DeleteGroup(" + fits + ")]"});
+    // Judged by character: the second byte of "ー" is 0x5B, no bracket.
+    const std::string japanese = bed::Ansi("QUORVEL ユーティリティ");
+    EXPECT_TRUE(ProgmanDeleteGroup(door, japanese.c_str()));
+    EXPECT_EQ(commands, (std::vector<std::string>{"[DeleteGroup(" + fits + ")]", "[DeleteGroup(" + japanese + ")]"}));
 }
 
 namespace {
@@ -249,7 +257,6 @@ void SetValue(HKEY key, const char* name, DWORD type, const std::string& data)
 TEST_F(Shortcuts, ADryRunSendsNoCommandAndDeletesNoFileButListsBoth)
 {
     using journal::Outcome;
-    using journal::op::kProgramGroup;
     using journal::op::kShortcut;
     const std::string userGroup = user + kGroup + "\\";
     Make(userGroup, {"Item.LNK"});
@@ -262,7 +269,7 @@ TEST_F(Shortcuts, ADryRunSendsNoCommandAndDeletesNoFileButListsBoth)
         EXPECT_TRUE(commands.empty());
         EXPECT_TRUE(Exists(userGroup + "Item.LNK"));
         EXPECT_TRUE(journal.Only(kShortcut, userGroup + "Item.LNK", Outcome::WouldRemove)) << journal.Dump();
-        EXPECT_TRUE(journal.Only(kProgramGroup, kGroup, Outcome::WouldRemove)) << journal.Dump();
+        EXPECT_TRUE(journal.Only(journal::op::kFolder, userGroup, Outcome::WouldRemove)) << journal.Dump();
         // One line for an item found in none of its folders.
         EXPECT_TRUE(journal.Only(kShortcut, std::string(kGroup) + "\\Absent.exe", Outcome::NotPresent))
             << journal.Dump();
@@ -270,10 +277,10 @@ TEST_F(Shortcuts, ADryRunSendsNoCommandAndDeletesNoFileButListsBoth)
     }
     const JournalCapture journal;
     Run({"QuorvelShortcutTest,Item.exe", "QuorvelShortcutTest"});
-    EXPECT_EQ(commands, std::vector<std::string>{"[DeleteGroup(QuorvelShortcutTest)]"});
+    EXPECT_TRUE(commands.empty());
     EXPECT_FALSE(Exists(userGroup + "Item.LNK"));
     EXPECT_TRUE(journal.Only(kShortcut, userGroup + "Item.LNK", Outcome::Removed)) << journal.Dump();
-    EXPECT_TRUE(journal.Only(kProgramGroup, kGroup, Outcome::Removed)) << journal.Dump();
+    EXPECT_TRUE(journal.Only(journal::op::kFolder, userGroup, Outcome::Removed)) << journal.Dump();
 }
 
 TEST(OemPaths, StringValuesAreAppendedSortedAndUniqueAndTheKeyStays)

@@ -96,6 +96,18 @@ bool ProgmanExecute(const char* command)
     return done != nullptr;
 }
 
+bool ProgmanAnswers()
+{
+    const DdeInstance instance;
+    if (instance.Id() == 0)
+        return false;
+    const DdeString progman(instance.Id(), "PROGMAN");
+    if (!progman.Get())
+        return false;
+    const DdeConversation conversation(instance.Id(), progman.Get());
+    return conversation.Get() != nullptr;
+}
+
 bool SendToProgman(const char* command)
 {
     const ProgmanSender& sender = Sender();

@@ -7,6 +7,9 @@
 // Sends one execute command to Program Manager; true when it was carried out.
 bool ProgmanExecute(const char* command);
 
+// Whether Program Manager's DDE server answers a conversation at all.
+bool ProgmanAnswers();
+
 // The same through the sender a test has set, if any.
 bool SendToProgman(const char* command);
 

@@ -514,7 +514,12 @@ bool RealDoor::SendProgmanCommands(const char* operation, const char* item, cons
         // Program Manager carries out a deletion of whatever it holds: one
         // it refuses names nothing it has.
         if (!SendToProgman(command.c_str())) {
-            journal::NotPresent(operation, item);
+            // Refused, it names nothing Program Manager has; with nobody to
+            // answer (no shell in this session), nothing was done.
+            if (ProgmanAnswers())
+                journal::NotPresent(operation, item);
+            else
+                journal::Record(operation, item, journal::Outcome::Failed, "Program Manager does not answer");
             return false;
         }
     }

@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "../common/Journal.h"
+#include "../common/Text.h"
 #include "../door/Door.h"
 
 namespace {
@@ -17,7 +19,17 @@ constexpr std::size_t kMaxCommand = 64;
 // one ("G)][DeleteGroup(Startup"), or end it early: it is never sent.
 bool FitsInCommand(const char* name)
 {
-    return name && std::strpbrk(name, "[]()\"") == nullptr;
+    if (!name)
+        return false;
+    // Judged by character: the second byte of a double-byte character
+    // ("ー" is 0x81 0x5B) is no bracket.
+    bool fits = true;
+    const std::string_view text = name;
+    text::ForEachChar(text, text::IsLeadByte, [&](std::size_t i) {
+        if (std::string_view("[]()\"").find(text[i]) != std::string_view::npos)
+            fits = false;
+    });
+    return fits;
 }
 
 // The command, whole, in the 64-byte buffer; false when it does not fit: a

@@ -11,6 +11,7 @@
 #include "../door/Door.h"
 #include "../script/FileSpec.h"
 #include "../script/PathParts.h"
+#include "MachineFolders.h"
 #include "Progman.h"
 
 namespace {
@@ -112,6 +113,33 @@ bool GroupFolderExists(const std::string& group)
     return false;
 }
 
+// On the NT family a program group is its folders: the listed items went
+// first, and a folder goes only when nothing else is left in it. Program
+// Manager's DeleteGroup would take a user's own files along. A group that
+// resolves to a shell folder (the Startup group, whatever its name in this
+// language) or above one stays.
+void RemoveGroupFolders(RemovalState& state, const std::string& group)
+{
+    const MachineFolders machine;
+    for (const ShortcutFolder& source : kProgramFolders) {
+        char folder[text::kMaxText] = {};
+        if (!ComposeFolder(source, group, folder))
+            continue;
+        const DWORD attributes = GetFileAttributesA(folder);
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        const std::string real = MachineFolders::RealPath(folder);
+        std::string refusal = machine.SweepRefusal(folder);
+        if (refusal.empty() && !real.empty())
+            refusal = machine.SweepRefusal(real);
+        if (!refusal.empty()) {
+            journal::Kept(journal::op::kProgramGroup, folder, refusal.c_str());
+            continue;
+        }
+        state.Changes.RemoveFolder(folder, WhenNotEmpty::Kept);
+    }
+}
+
 // Only the item's name and extension, and both as one: a directory part
 // would lead out of the folder.
 bool ItemFileName(std::string_view item, PathParts& named, char (&whole)[text::kMaxText])
@@ -157,6 +185,10 @@ void RemoveEntry(RemovalState& state, const std::string& entry, bool bareGroups)
         // common Programs folder: with neither there, there is no group.
         if (!state.Platform.isWin32s() && !GroupFolderExists(group)) {
             journal::NotPresent(journal::op::kProgramGroup, group.c_str());
+            return;
+        }
+        if (state.Platform.isNT()) {
+            RemoveGroupFolders(state, group);
             return;
         }
         ProgmanDeleteGroup(state.Changes, group.c_str());
