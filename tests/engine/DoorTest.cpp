@@ -69,6 +69,8 @@ public:
         TRIPPED("WriteProfileLine " << item, false)
     bool DeleteIniLine(const char* item, const char*, const char*, const char*) override
         TRIPPED("DeleteIniLine " << item, false)
+    bool DeleteProfileKey(const char* item, const char*, const char*, const char*) override
+        TRIPPED("DeleteProfileKey " << item, false)
     bool SendProgmanCommands(const char*, const char* item, const std::vector<std::string>&) override
         TRIPPED("SendProgmanCommands " << item, false)
     FileFate DeleteOrScheduleFile(const char*, const PlatformKind&, const char* path) override

@@ -14,6 +14,7 @@
 #include "door/RegistryTree.h"
 #include "system/IniRemoval.h"
 #include "support/JournalCapture.h"
+#include "support/VersionRecord.h"
 #include "support/WineBed.h"
 #include "system/RegistryRemoval.h"
 
@@ -266,6 +267,30 @@ TEST(IniRemoval, ListedKeyLineIsCutFromTheWindowsDirectorysFileOfThatName)
     EXPECT_EQ(Contents(second), "[Sec]\r\nKeep=1\r\n[Other]\r\nGone=3\r\n");
     DeleteFileA(first.c_str());
     DeleteFileA(second.c_str());
+}
+
+// On NT the sections of WIN.INI that Windows keeps in the registry are read
+// and changed through the profile functions; the file holds none of them.
+TEST(IniRemoval, OnNtAWinIniEntryGoesWhereWindowsKeepsIt)
+{
+    ASSERT_TRUE(WriteProfileStringA("Devices", "QuorvelIniTest", "winspool,FILE:"));
+    WriteProfileStringA(nullptr, nullptr, nullptr);
+    char value[64] = {};
+    ASSERT_GT(GetProfileStringA("Devices", "QuorvelIniTest", "", value, sizeof value), 0u);
+    UninstallDatabase database;
+    database.Merged.DeleteIni = {"win.ini,Devices,QuorvelIniTest"};
+    RealDoor door;
+    RemovalState state{door};
+    state.Database = &database;
+    const OSVERSIONINFOA windows7 = bed::VersionRecord(VER_PLATFORM_WIN32_NT, 6, 1);
+    state.Platform = PlatformKind(&windows7);
+    const JournalCapture journal;
+
+    RemoveIniEntries(state);
+
+    EXPECT_EQ(GetProfileStringA("Devices", "QuorvelIniTest", "", value, sizeof value), 0u) << value;
+    EXPECT_EQ(journal.lines.size(), 1u) << journal.Dump();
+    EXPECT_EQ(journal.lines.front().result, journal::Outcome::Removed) << journal.Dump();
 }
 
 TEST_F(RegistryRemoval, ADryRunDeletesNoKeyOrValueAndTheRealRunReportsEach)

@@ -128,6 +128,10 @@ public:
                                   const char* value, bool takesItemOut) = 0;
     // Deletes one key line of an INI file.
     virtual bool DeleteIniLine(const char* item, const char* path, const char* section, const char* key) = 0;
+    // On NT: takes the key out through the profile functions, which follow
+    // the registry where Windows maps the file (WIN.INI's [Devices], ...);
+    // `file` is the name of a file of the Windows directory.
+    virtual bool DeleteProfileKey(const char* item, const char* file, const char* section, const char* key) = 0;
 
     // ---- Program Manager ----
     // Execute commands sent in turn, each only after the one before was

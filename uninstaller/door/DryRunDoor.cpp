@@ -276,6 +276,12 @@ bool DryRunDoor::DeleteIniLine(const char* item, const char*, const char*, const
     return true;
 }
 
+bool DryRunDoor::DeleteProfileKey(const char* item, const char*, const char*, const char*)
+{
+    WouldRemove(kIniEntry, item);
+    return true;
+}
+
 bool DryRunDoor::SendProgmanCommands(const char* operation, const char* item, const std::vector<std::string>&)
 {
     WouldRemove(operation, item);

@@ -508,6 +508,19 @@ bool RealDoor::DeleteIniLine(const char* item, const char* path, const char* sec
     return true;
 }
 
+bool RealDoor::DeleteProfileKey(const char* item, const char* file, const char* section, const char* key)
+{
+    if (!WritePrivateProfileStringA(section, key, nullptr, file)) {
+        const DWORD error = GetLastError();
+        journal::Failed(kIniEntry, item, error ? error : ERROR_WRITE_FAULT);
+        return false;
+    }
+    // Flushed, so that the file or the registry holds the change now.
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, file);
+    journal::Removed(kIniEntry, item);
+    return true;
+}
+
 bool RealDoor::SendProgmanCommands(const char* operation, const char* item, const std::vector<std::string>& commands)
 {
     for (const std::string& command : commands) {

@@ -43,6 +43,7 @@ public:
     bool WriteProfileLine(const char* operation, const char* item, const char* section, const char* key,
                           const char* value, bool takesItemOut) override;
     bool DeleteIniLine(const char* item, const char* path, const char* section, const char* key) override;
+    bool DeleteProfileKey(const char* item, const char* file, const char* section, const char* key) override;
     bool SendProgmanCommands(const char* operation, const char* item,
                              const std::vector<std::string>& commands) override;
 

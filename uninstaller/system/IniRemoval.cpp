@@ -1,8 +1,13 @@
 #include "IniRemoval.h"
 
+#include <windows.h>
+
+#include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "../common/Handles.h"
 #include "../common/Text.h"
 #include "../script/FileSpec.h"
 #include "../script/Ini.h"
@@ -26,6 +31,44 @@ bool WindowsDirectory(const RemovalState& state, char (&out)[text::kMaxText])
     if (state.WindowsDirectory[0] != '\0')
         return text::CopyWhole(out, state.WindowsDirectory);
     return ResolvedWindowsDirectory(out);
+}
+
+// ERROR_SUCCESS when the file can be read or is not there (a mapped file
+// need not be); else why it can't. Opened for reading only.
+DWORD ReadError(const char* path)
+{
+    const KernelHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file)
+        return ERROR_SUCCESS;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ERROR_SUCCESS : error;
+}
+
+std::string FileNameOf(const char* path)
+{
+    const std::string_view whole = path;
+    const std::size_t separator = text::LastSeparator(whole, text::IsLeadByte);
+    return std::string(separator == std::string_view::npos ? whole : whole.substr(separator + 1));
+}
+
+// Whether the section lists the key, as the profile functions read it.
+bool ProfileHoldsKey(const char* file, const char* section, const char* key)
+{
+    std::vector<char> keys(32 * 1024, '\0');
+    DWORD length = 0;
+    // A list that fills the buffer may have been cut: read it again larger.
+    for (;;) {
+        length = GetPrivateProfileStringA(section, nullptr, "", keys.data(), static_cast<DWORD>(keys.size()), file);
+        if (length + 2 < keys.size() || keys.size() >= 4 * 1024 * 1024)
+            break;
+        keys.assign(keys.size() * 4, '\0');
+    }
+    for (const char* name = keys.data(); length > 0 && *name; name += std::strlen(name) + 1) {
+        if (text::FoldEqual(name, key))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -85,6 +128,23 @@ void RemoveIniEntries(RemovalState& state)
         const std::optional<IniTarget> ini = ReadIniEntry(entry, windows);
         if (!ini) {
             journal::Kept(kIniEntry, entry.c_str(), "refused as unsafe");
+            continue;
+        }
+        // A file that is there but can't be read may hold the key.
+        if (const DWORD error = ReadError(ini->Path); error != ERROR_SUCCESS) {
+            journal::Failed(kIniEntry, ini->Item.c_str(), error);
+            continue;
+        }
+        if (state.Platform.isNT()) {
+            // NT reads some files' sections from the registry (WIN.INI's
+            // [Devices], [PrinterPorts], [Windows], ...): what is there and
+            // what goes is asked of the profile functions, which know.
+            const std::string file = FileNameOf(ini->Path);
+            if (!ProfileHoldsKey(file.c_str(), ini->Section.c_str(), ini->Key.c_str())) {
+                journal::NotPresent(kIniEntry, ini->Item.c_str());
+                continue;
+            }
+            state.Changes.DeleteProfileKey(ini->Item.c_str(), file.c_str(), ini->Section.c_str(), ini->Key.c_str());
             continue;
         }
         if (CIni::FindKey(ini->Path, ini->Section.c_str(), ini->Key.c_str()) == 0) {
