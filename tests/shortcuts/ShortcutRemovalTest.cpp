@@ -195,10 +195,10 @@ TEST_F(Shortcuts, AGroupThatLeadsOutOfTheShortcutFoldersIsPassedOver)
     Make(startMenu, {"QuorvelVictim.LNK"});
     Make(user, {"QuorvelVictim.LNK"});
     Make(user + kGroup + "\\", {"QuorvelVictim.LNK"});
-    Make(user + kGroup + "\\Tools\\", {"QuorvelTool.LNK"});
+    Make(user + kGroup + "\\Tools\\", {"QuorvelTool.LNK", "QuorvelShortName.LNK"});
     Record(false);
 
-    Run({"..,QuorvelVictim.exe", "QuorvelShortcutTest\\..,QuorvelVictim.exe",
+    Run({"QUORVE~1\\Tools,QuorvelTool.exe", "QuorvelShortcutTest\\Tools,QUORVE~1.exe", "..,QuorvelVictim.exe", "QuorvelShortcutTest\\..,QuorvelVictim.exe",
          "QuorvelShortcutTest/../..,QuorvelVictim.exe", "\"QuorvelShortcutTest\\ . \\..\",QuorvelVictim.exe",
          "\\..,QuorvelVictim.exe", "C:,QuorvelVictim.exe", "..", "C:\\users", "\\",
          // The item's directory part is dropped; an inner backslash of the group is a subfolder.
@@ -208,6 +208,8 @@ TEST_F(Shortcuts, AGroupThatLeadsOutOfTheShortcutFoldersIsPassedOver)
     EXPECT_TRUE(Exists(user + "QuorvelVictim.LNK"));
     EXPECT_FALSE(Exists(user + kGroup + "\\QuorvelVictim.LNK"));
     EXPECT_FALSE(Exists(user + kGroup + "\\Tools\\QuorvelTool.LNK"));
+    // Short 8.3 names may name other groups and items: refused.
+    EXPECT_TRUE(Exists(user + kGroup + "\\Tools\\QuorvelShortName.LNK"));
     EXPECT_TRUE(commands.empty()) << commands.front();
 }
 

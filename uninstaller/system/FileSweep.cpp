@@ -68,7 +68,9 @@ struct Sweep {
                 const FileFate fate = door.DeleteOrScheduleFile(journal::op::kFile, platform, path.c_str());
                 if (fate == FileFate::Deleted || fate == FileFate::WouldDelete || fate == FileFate::Scheduled)
                     ++result.removed;
-                if (fate == FileFate::Scheduled || fate == FileFate::Failed) {
+                // Only a file that goes at the next start needs that start;
+                // one that neither went nor was scheduled stays as it is.
+                if (fate == FileFate::Scheduled) {
                     result.pending = 1;
                     if (firstPending && firstPending->empty())
                         *firstPending = path;

@@ -33,11 +33,11 @@ using KeepFile = std::function<bool(const char* path)>;
 // `removeEmptiedDirectories` an entered subdirectory from which the walk
 // took files is removed when it is empty afterwards (one that was empty
 // before stays). A directory of a sought name is walked, not deleted.
-// 1 when at least one found file was not deleted now, else 0.
+// 1 when at least one found file was scheduled for the next start, else 0.
 // With `clearReadOnlyAtTop` a found file of `directory` itself loses its
 // read-only attribute before it is deleted; files further down keep theirs.
 // `firstPending`, when given and still empty, gets the path of the first
-// file that was not deleted now; `removed`, when given, the number of files
+// file scheduled for the next start; `removed`, when given, the number of files
 // the walk took away (deleted, scheduled or, in a dry run, would be).
 int DeleteNamedFilesInTree(Door& door, const PlatformKind& platform, const char* directory, const SweepNames& names,
                            unsigned depth, bool removeEmptiedDirectories, const KeepFile& keep = {},

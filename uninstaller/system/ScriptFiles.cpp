@@ -180,7 +180,7 @@ void FromSystemFolders(RemovalState& state, const std::vector<std::string>& name
             }
             state.Changes.ClearReadOnly(path);
             const FileFate fate = state.Changes.DeleteOrScheduleFile(kFile, state.Platform, path);
-            if (fate == FileFate::Scheduled || fate == FileFate::Failed)
+            if (fate == FileFate::Scheduled)
                 MarkRestart(state, path);
         }
     }

@@ -67,7 +67,8 @@ bool IsDotsOnly(std::string_view part)
 // root, no step up. Inner backslashes ("Maker\Tools") are subfolders.
 bool IsSafeGroup(std::string_view group)
 {
-    if (group.front() == '\\' || group.front() == '/')
+    // A "~" may make a short 8.3 name, which can name another folder.
+    if (group.front() == '\\' || group.front() == '/' || group.find('~') != std::string_view::npos)
         return false;
     bool safe = true;
     std::size_t start = 0;
@@ -146,7 +147,7 @@ bool ItemFileName(std::string_view item, PathParts& named, char (&whole)[text::k
 {
     named.Split(item, text::IsLeadByte);
     return named.name[0] != '\0' && text::CopyWhole(whole, named.name) && text::AppendWhole(whole, named.extension) &&
-           !IsDotsOnly(whole);
+           !IsDotsOnly(whole) && std::string_view(whole).find('~') == std::string_view::npos;
 }
 
 // True when a file of the item was found there.
