@@ -6,24 +6,12 @@
 // is missing, 3 when a dialog that was not refused never showed.
 #include <windows.h>
 
-#include <cstdint>
 #include <cstring>
 
+#include "DialogScript.h"
 #include "common/Handles.h"
 
 namespace {
-
-struct TonerLevelInfo {
-    std::int32_t TonerLevel;
-    std::uint8_t Unused[24];
-    std::int32_t Threshold;
-    std::int32_t Capacity;
-};
-
-struct VoltageBiasSettings {
-    std::uint32_t MidnightMode;
-    char TimeWindow[12];
-};
 
 const char* g_title = "";
 bool g_shown = false;
@@ -38,23 +26,6 @@ void CALLBACK CloseWithOk(HWND, UINT, UINT_PTR timer, DWORD)
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
-LRESULT CALLBACK RefuseDialogs(int code, WPARAM wParam, LPARAM lParam)
-{
-    if (code == HCBT_CREATEWND) {
-        char name[16] = {};
-        GetClassNameA(reinterpret_cast<HWND>(wParam), name, sizeof name);
-        if (std::strcmp(name, "#32770") == 0)
-            return 1;
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-struct HookTraits {
-    static HHOOK Invalid() { return nullptr; }
-    static bool Valid(HHOOK h) { return h != nullptr; }
-    static bool Close(HHOOK h) { return UnhookWindowsHookEx(h) != FALSE; }
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -62,28 +33,24 @@ int main(int argc, char** argv)
     if (argc < 2)
         return 2;
     LoadedModule library(LoadLibraryA("P:\\SUPPLYUI64_Q.dll"));
+    if (!library)
+        return 2;
     const bool toner = std::strcmp(argv[1], "toner") == 0;
     const bool refuse = argc > 2 && std::strcmp(argv[2], "refuse") == 0;
     g_title = toner ? "Supplies Status" : "Maintenance";
-    auto showToner = ProcAddress<int(WINAPI*)(TonerLevelInfo*)>(library.Get(), "TonerLevelDialogDoModal");
-    auto showMaintenance =
-        ProcAddress<int(WINAPI*)(VoltageBiasSettings*)>(library.Get(), "VoltageBiasDialogDoModal");
+    auto showToner = ProcAddress<TonerFn>(library.Get(), "TonerLevelDialogDoModal");
+    auto showMaintenance = ProcAddress<VoltageFn>(library.Get(), "VoltageBiasDialogDoModal");
     if (!showToner || !showMaintenance)
         return 2;
 
-    UniqueHandle<HHOOK, HookTraits> hook;
-    if (refuse)
-        hook.Attach(SetWindowsHookExA(WH_CBT, RefuseDialogs, nullptr, GetCurrentThreadId()));
+    const DialogCreationHook hook([refuse] { return refuse; });
     const UINT_PTR timer = SetTimer(nullptr, 0, 100, CloseWithOk);
     int result = 0;
     if (toner) {
-        TonerLevelInfo info{};
-        info.TonerLevel = 60;
-        info.Threshold = 23;
-        info.Capacity = 4500;
+        TonerLevelInfo info = Info(60, 23, 4500);
         result = showToner(&info);
     } else {
-        VoltageBiasSettings settings{1, "08:00 09:00"};
+        VoltageBiasSettings settings = Settings(1, "08:00 09:00");
         result = showMaintenance(&settings);
     }
     KillTimer(nullptr, timer);

@@ -13,31 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "DialogScript.h"
 #include "common/Handles.h"
 #include "support/WineBed.h"
 
 namespace {
-
-struct TonerLevelInfo {
-    std::int32_t TonerLevel;
-    std::uint8_t Unused[24];
-    std::int32_t Threshold;
-    std::int32_t Capacity;
-};
-
-struct VoltageBiasSettings {
-    std::uint32_t MidnightMode;
-    char TimeWindow[12];
-};
-
-using TonerFn = int(WINAPI*)(TonerLevelInfo*);
-using VoltageFn = int(WINAPI*)(VoltageBiasSettings*);
-
-template <typename F>
-F Export(HMODULE module, const char* name)
-{
-    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
 
 // The owner window: answers the Auto Continue question and records what it is told.
 struct Owner {
@@ -64,52 +44,6 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
-}
-
-// A script run from a timer while the dialog's modal loop runs: called with
-// the dialog (nullptr until it shows) and a step counter; true when done.
-using Script = std::function<bool(HWND dialog, int step)>;
-Script g_script;
-std::string g_title;
-int g_step = 0;
-bool g_done = false;
-
-// Our visible top-level window of exactly that title.
-HWND OurWindow(const char* title)
-{
-    for (HWND w = FindWindowExA(nullptr, nullptr, nullptr, title); w; w = FindWindowExA(nullptr, w, nullptr, title)) {
-        char caption[128] = {};
-        GetWindowTextA(w, caption, sizeof caption);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        if (std::strcmp(caption, title) == 0 && pid == GetCurrentProcessId() && IsWindowVisible(w))
-            return w;
-    }
-    return nullptr;
-}
-
-void CALLBACK Tick(HWND, UINT, UINT_PTR timer, DWORD)
-{
-    if (g_done) {
-        KillTimer(nullptr, timer);
-        return;
-    }
-    // The first window of that title is the dialog; a message box over it
-    // may carry the same title later.
-    static HWND dialog = nullptr;
-    if (g_step == 0)
-        dialog = OurWindow(g_title.c_str());
-    if (!dialog || !IsWindowVisible(dialog))
-        return;
-    if (g_script(dialog, g_step++))
-        g_done = true;
-}
-
-std::string Text(HWND dialog, int id)
-{
-    char buffer[256] = {};
-    GetDlgItemTextA(dialog, id, buffer, sizeof buffer);
-    return buffer;
 }
 
 // The message box on top of `dialog` with that title, and its text.
@@ -170,8 +104,8 @@ protected:
     {
         library = LoadLibraryA(bed::Deliverable("SUPPLYUI64_Q.dll").c_str());
         ASSERT_NE(library, nullptr) << GetLastError();
-        toner = Export<TonerFn>(library, "TonerLevelDialogDoModal");
-        voltage = Export<VoltageFn>(library, "VoltageBiasDialogDoModal");
+        toner = ProcAddress<TonerFn>(library, "TonerLevelDialogDoModal");
+        voltage = ProcAddress<VoltageFn>(library, "VoltageBiasDialogDoModal");
         ASSERT_TRUE(toner && voltage);
 
         WNDCLASSA wc{};
@@ -200,13 +134,8 @@ protected:
     template <typename Run>
     int WithScript(const char* title, Script script, Run run)
     {
-        g_script = std::move(script);
-        g_title = title;
-        g_step = 0;
-        g_done = false;
-        SetTimer(nullptr, 0, 100, Tick);
-        const int result = run();
-        EXPECT_TRUE(g_done) << "the script did not finish";
+        int result = 0;
+        EXPECT_TRUE(RunScripted(title, std::move(script), [&] { result = run(); })) << "the script did not finish";
         return result;
     }
 
@@ -224,36 +153,6 @@ protected:
     VoltageFn voltage = nullptr;
     Owner owner;
 };
-
-TonerLevelInfo Info(int level, int threshold, int capacity = 4500)
-{
-    TonerLevelInfo info{};
-    info.TonerLevel = level;
-    info.Threshold = threshold;
-    info.Capacity = capacity;
-    std::memset(info.Unused, 0xAB, sizeof info.Unused);
-    return info;
-}
-
-VoltageBiasSettings Settings(std::uint32_t mode, const char* window)
-{
-    VoltageBiasSettings s{};
-    std::memset(&s, 0xCD, sizeof s);
-    s.MidnightMode = mode;
-    std::strncpy(s.TimeWindow, window, sizeof s.TimeWindow);
-    return s;
-}
-
-void Click(HWND dialog, int id) { PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
-
-// An arrow key pressed and released on the up-down: the control moves its
-// own position and notifies the dialog, as for a user.
-void Press(HWND dialog, UINT key)
-{
-    HWND spin = GetDlgItem(dialog, 3020);
-    SendMessageA(spin, WM_KEYDOWN, key, 0);
-    SendMessageA(spin, WM_KEYUP, key, 0);
-}
 
 int SpinPosition(HWND dialog) { return static_cast<int>(SendDlgItemMessageA(dialog, 3020, UDM_GETPOS32, 0, 0)); }
 
@@ -356,9 +255,9 @@ TEST_F(SupplyUiTest, ExportsAndRegistration)
 {
     using Hr0 = HRESULT(WINAPI*)();
     using GetClass = HRESULT(WINAPI*)(REFCLSID, REFIID, LPVOID*);
-    auto registerServer = Export<Hr0>(library, "DllRegisterServer");
-    auto canUnload = Export<Hr0>(library, "DllCanUnloadNow");
-    auto getClass = Export<GetClass>(library, "DllGetClassObject");
+    auto registerServer = ProcAddress<Hr0>(library, "DllRegisterServer");
+    auto canUnload = ProcAddress<Hr0>(library, "DllCanUnloadNow");
+    auto getClass = ProcAddress<GetClass>(library, "DllGetClassObject");
     ASSERT_TRUE(registerServer && canUnload && getClass);
     EXPECT_EQ(registerServer(), 0);
     EXPECT_EQ(canUnload(), S_OK);
