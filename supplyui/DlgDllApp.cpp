@@ -3,17 +3,14 @@
 #include <windows.h>
 
 #include "StringRing.h"
-#include "framework/ModuleState.h"
 #include "res/resource.h"
 
 class CDlgDllApp {
 public:
-    bool InitInstance(HINSTANCE module)
+    bool InitInstance()
     {
-        SetLibraryModule(module);
         WSADATA data{};
         if (WSAStartup(MAKEWORD(1, 1), &data) != 0) {
-            ModuleStateGuard state(module);
             MessageBoxA(nullptr, LoadLibraryString(IDS_SOCKETS_FAILED).c_str(), nullptr, MB_OK | MB_ICONSTOP);
             return false;
         }
@@ -40,7 +37,7 @@ BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID)
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         DisableThreadLibraryCalls(module);
-        return theApp.InitInstance(module) ? TRUE : FALSE;
+        return theApp.InitInstance() ? TRUE : FALSE;
     case DLL_PROCESS_DETACH:
         theApp.ExitInstance();
         return TRUE;

@@ -1,5 +1,5 @@
-// The library's exports. Each runs with the library as the current resource
-// module, so templates, strings and icons come from here, never the caller.
+// The library's exports. Templates, strings and icons come from the library,
+// never the caller.
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
@@ -11,7 +11,6 @@
 #include "StringRing.h"
 #include "TonerLevel.h"
 #include "VoltageBias.h"
-#include "framework/ModuleState.h"
 #include "res/resource.h"
 
 namespace {
@@ -55,7 +54,6 @@ extern "C" {
 
 int WINAPI TonerLevelDialogDoModal(TonerLevelInfo* info)
 {
-    ModuleStateGuard state(LibraryModule());
     auto dialog = std::make_unique<CTonerLevel>();
     if (info) {
         dialog->tonerLevel = info->TonerLevel;
@@ -73,7 +71,6 @@ int WINAPI TonerLevelDialogDoModal(TonerLevelInfo* info)
 
 int WINAPI VoltageBiasDialogDoModal(VoltageBiasSettings* settings)
 {
-    ModuleStateGuard state(LibraryModule());
     auto dialog = std::make_unique<CVoltageBias>(settings);
     if (ActivateOpenCopy(IDS_MAINTENANCE_TITLE))
         return 0;

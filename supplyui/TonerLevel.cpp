@@ -6,7 +6,7 @@
 
 #include "StringRing.h"
 #include "framework/DataExchange.h"
-#include "framework/ModuleState.h"
+#include "framework/ResourceModule.h"
 #include "res/resource.h"
 
 namespace {
@@ -16,7 +16,7 @@ constexpr int kHighest = 50;
 
 CTonerLevel::CTonerLevel() : ModalDialog(IDD_TONER_LEVEL)
 {
-    icon_ = LoadIconA(CurrentResourceModule(), MAKEINTRESOURCEA(IDI_SUPPLIES));
+    icon_ = LoadIconA(ResourceModule(), MAKEINTRESOURCEA(IDI_SUPPLIES));
 }
 
 void CTonerLevel::DoDataExchange(DataExchange& dx)

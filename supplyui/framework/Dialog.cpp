@@ -1,7 +1,7 @@
 #include "Dialog.h"
 
 #include "DataExchange.h"
-#include "ModuleState.h"
+#include "ResourceModule.h"
 
 namespace {
 // The owner of a dialog run without a parent: the caller's active window.
@@ -14,7 +14,7 @@ HWND SafeOwner()
 
 INT_PTR ModalDialog::DoModal(HWND parent)
 {
-    return DialogBoxParamA(CurrentResourceModule(), MAKEINTRESOURCEA(templateId_), parent ? parent : SafeOwner(),
+    return DialogBoxParamA(ResourceModule(), MAKEINTRESOURCEA(templateId_), parent ? parent : SafeOwner(),
                            Procedure, reinterpret_cast<LPARAM>(this));
 }
 

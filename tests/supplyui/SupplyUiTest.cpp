@@ -7,13 +7,16 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "DialogScript.h"
+#include "ImportPatch.h"
 #include "common/Handles.h"
 #include "support/WineBed.h"
 
@@ -192,6 +195,38 @@ SYSTEMTIME PickerTime(HWND dialog, int id)
     SYSTEMTIME t{};
     SendMessageA(GetDlgItem(dialog, id), DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&t));
     return t;
+}
+
+// Stands in for the shell's ShellExecuteA in the library's import table, and
+// records what the library asked to open. The real call would hand the
+// address to Wine's browser launcher, which starts a browser of the host
+// outside the prefix.
+struct ShellCall {
+    std::string verb, file;
+    int show = 0;
+};
+std::vector<ShellCall> g_shellCalls;
+
+HINSTANCE WINAPI RecordShellExecute(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR, INT show)
+{
+    g_shellCalls.push_back({verb ? verb : "", file ? file : "", show});
+    return reinterpret_cast<HINSTANCE>(33);
+}
+
+std::string LibraryString(HMODULE library, UINT id)
+{
+    char text[260] = {};
+    LoadStringA(library, id, text, sizeof text);
+    return text;
+}
+
+// Closes the Maintenance dialog of another thread when asked.
+std::atomic<bool> g_closeMaintenance{false};
+void CALLBACK CloseMaintenanceWhenAsked(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (g_closeMaintenance)
+        if (HWND dialog = OurWindow("Maintenance"))
+            Click(dialog, IDOK);
 }
 
 } // namespace
@@ -605,4 +640,49 @@ TEST_F(SupplyUiTest, ImpossibleTimesLeaveTheCurrentTime)
     int h1 = -1, m1 = -1, h2 = -1, m2 = -1;
     ASSERT_EQ(std::sscanf(settings.TimeWindow, "%d:%d %d:%d", &h1, &m1, &h2, &m2), 4);
     EXPECT_EQ(std::strlen(settings.TimeWindow), 11u);
+}
+
+// Two UI threads of one host: Maintenance opens on the other thread first and
+// closes while this thread's Supplies Status is open, whose Order Supplies
+// must still open the library's address, not the host's string of that id.
+TEST_F(SupplyUiTest, DialogsOnTwoUiThreadsTakeOnlyTheLibrarysResources)
+{
+    const ImportPatch shell(library, "shell32.dll", "ShellExecuteA", reinterpret_cast<const void*>(&RecordShellExecute));
+    ASSERT_TRUE(shell.Applied());
+    char planted[64] = {};
+    ASSERT_GT(LoadStringA(GetModuleHandleA(nullptr), 201, planted, sizeof planted), 0) << "the host's own string 201";
+    g_shellCalls.clear();
+    g_closeMaintenance = false;
+
+    int maintenanceResult = 0;
+    std::thread other([&] {
+        VoltageBiasSettings settings = Settings(1, "08:00 09:00");
+        const UINT_PTR timer = SetTimer(nullptr, 0, 50, CloseMaintenanceWhenAsked);
+        maintenanceResult = voltage(&settings);
+        KillTimer(nullptr, timer);
+    });
+    const bool opened = bed::WaitFor([] { return OurWindow("Maintenance") != nullptr; }, 10000);
+    bool ordered = false;
+    TonerLevelInfo info = Info(40, 30);
+    const int result = Toner(info, [&](HWND dialog, int step) {
+        g_closeMaintenance = true;
+        if (OurWindow("Maintenance") && step < 100)
+            return false;
+        if (!ordered) {
+            Click(dialog, 3018);
+            ordered = true;
+            return false;
+        }
+        if (g_shellCalls.empty() && step < 150)
+            return false;
+        Click(dialog, IDOK);
+        return true;
+    });
+    g_closeMaintenance = true;
+    other.join();
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(maintenanceResult, 1);
+    EXPECT_EQ(result, 30);
+    ASSERT_EQ(g_shellCalls.size(), 1u);
+    EXPECT_EQ(g_shellCalls[0].file, LibraryString(library, 201));
 }
