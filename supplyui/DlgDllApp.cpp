@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "StringRing.h"
+#include "ThreadExceptions.h"
 #include "res/resource.h"
 
 class CDlgDllApp {
@@ -37,9 +38,16 @@ BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID)
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         DisableThreadLibraryCalls(module);
-        return theApp.InitInstance() ? TRUE : FALSE;
+        if (!TakeExceptionSlot())
+            return FALSE;
+        if (!theApp.InitInstance()) {
+            ReturnExceptionSlot();
+            return FALSE;
+        }
+        return TRUE;
     case DLL_PROCESS_DETACH:
         theApp.ExitInstance();
+        ReturnExceptionSlot();
         return TRUE;
     default:
         return TRUE;

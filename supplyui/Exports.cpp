@@ -11,6 +11,7 @@
 #include "StringRing.h"
 #include "TonerLevel.h"
 #include "VoltageBias.h"
+#include "ThreadExceptions.h"
 #include "res/resource.h"
 
 namespace {
@@ -48,34 +49,53 @@ void RegisterControls(DWORD classes)
     InitCommonControlsEx(&init);
 }
 
+// Around the work of each dialog export: no exception out into a caller that
+// may not even know C++: -1, as for a dialog that could not be created.
+template <typename Work>
+int AtExportBoundary(Work work) noexcept
+{
+    int result = -1;
+    try {
+        result = work();
+    } catch (...) {
+        result = -1;
+    }
+    DropIdleExceptionRecord();
+    return result;
+}
+
 } // namespace
 
 extern "C" {
 
 int WINAPI TonerLevelDialogDoModal(TonerLevelInfo* info)
 {
-    auto dialog = std::make_unique<CTonerLevel>();
-    if (info) {
-        dialog->tonerLevel = info->TonerLevel;
-        dialog->threshold = info->Threshold;
-        dialog->capacity = info->Capacity;
-    }
-    if (ActivateOpenCopy(IDS_SUPPLIES_TITLE))
-        return 0;
-    RegisterControls(ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS);
-    // Outside the threshold's 0 to 50: the caller can tell that nothing showed.
-    if (dialog->DoModal() == -1)
-        return -1;
-    return dialog->threshold;
+    return AtExportBoundary([info] {
+        auto dialog = std::make_unique<CTonerLevel>();
+        if (info) {
+            dialog->tonerLevel = info->TonerLevel;
+            dialog->threshold = info->Threshold;
+            dialog->capacity = info->Capacity;
+        }
+        if (ActivateOpenCopy(IDS_SUPPLIES_TITLE))
+            return 0;
+        RegisterControls(ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS);
+        // Outside the threshold's 0 to 50: the caller can tell that nothing showed.
+        if (dialog->DoModal() == -1)
+            return -1;
+        return dialog->threshold;
+    });
 }
 
 int WINAPI VoltageBiasDialogDoModal(VoltageBiasSettings* settings)
 {
-    auto dialog = std::make_unique<CVoltageBias>(settings);
-    if (ActivateOpenCopy(IDS_MAINTENANCE_TITLE))
-        return 0;
-    RegisterControls(ICC_DATE_CLASSES);
-    return static_cast<int>(dialog->DoModal());
+    return AtExportBoundary([settings] {
+        auto dialog = std::make_unique<CVoltageBias>(settings);
+        if (ActivateOpenCopy(IDS_MAINTENANCE_TITLE))
+            return 0;
+        RegisterControls(ICC_DATE_CLASSES);
+        return static_cast<int>(dialog->DoModal());
+    });
 }
 
 // The library registers no COM classes: no class object, nothing to hold it

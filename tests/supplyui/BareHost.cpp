@@ -1,14 +1,17 @@
 // A caller that registers no common controls and links no comctl32: loads
 // the library, opens one dialog and closes it with OK from a timer.
-//   bare_host.exe toner|maintenance [refuse]
-// With "refuse" a hook refuses to create any dialog window. The exit code is
-// 1000 plus the export's result (999 for -1); 2 when the library or an export
-// is missing, 3 when a dialog that was not refused never showed.
+//   bare_host.exe toner|maintenance [refuse|nomemory]
+// With "refuse" a hook refuses to create any dialog window; with "nomemory"
+// the library's first allocation in the call fails. The exit code is 1000
+// plus the export's result (999 for -1); 2 when the library, an export or
+// a seam is missing, 3 when a dialog that should show never did, 4 when the
+// allocation never failed.
 #include <windows.h>
 
 #include <cstring>
 
 #include "DialogScript.h"
+#include "ImportPatch.h"
 #include "common/Handles.h"
 
 namespace {
@@ -37,6 +40,7 @@ int main(int argc, char** argv)
         return 2;
     const bool toner = std::strcmp(argv[1], "toner") == 0;
     const bool refuse = argc > 2 && std::strcmp(argv[2], "refuse") == 0;
+    const bool noMemory = argc > 2 && std::strcmp(argv[2], "nomemory") == 0;
     g_title = toner ? "Supplies Status" : "Maintenance";
     auto showToner = ProcAddress<TonerFn>(library.Get(), "TonerLevelDialogDoModal");
     auto showMaintenance = ProcAddress<VoltageFn>(library.Get(), "VoltageBiasDialogDoModal");
@@ -44,6 +48,12 @@ int main(int argc, char** argv)
         return 2;
 
     const DialogCreationHook hook([refuse] { return refuse; });
+    AllocationFault fault(library.Get());
+    if (noMemory) {
+        if (!fault.Applied())
+            return 2;
+        fault.Arm();
+    }
     const UINT_PTR timer = SetTimer(nullptr, 0, 100, CloseWithOk);
     int result = 0;
     if (toner) {
@@ -54,7 +64,9 @@ int main(int argc, char** argv)
         result = showMaintenance(&settings);
     }
     KillTimer(nullptr, timer);
-    if (!refuse && !g_shown)
+    if (noMemory && !fault.Fired())
+        return 4;
+    if (!refuse && !noMemory && !g_shown)
         return 3;
     return 1000 + result;
 }

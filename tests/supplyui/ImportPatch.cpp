@@ -59,3 +59,26 @@ ImportPatch::~ImportPatch()
     if (slot_)
         Write(slot_, original_);
 }
+
+std::atomic<bool> AllocationFault::armed_{false};
+std::atomic<bool> AllocationFault::fired_{false};
+void*(__cdecl* AllocationFault::original_)(std::size_t) = nullptr;
+
+AllocationFault::AllocationFault(HMODULE module)
+    : patch_(module, "msvcrt.dll", "malloc", reinterpret_cast<const void*>(&AllocationFault::Malloc))
+{
+    armed_ = false;
+    fired_ = false;
+    original_ = patch_.Original<void*(__cdecl*)(std::size_t)>();
+}
+
+AllocationFault::~AllocationFault() { armed_ = false; }
+
+void* __cdecl AllocationFault::Malloc(std::size_t size)
+{
+    if (armed_.exchange(false)) {
+        fired_ = true;
+        return nullptr;
+    }
+    return original_(size);
+}

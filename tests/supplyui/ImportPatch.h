@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <cstddef>
+
 class ImportPatch {
 public:
     ImportPatch(HMODULE module, const char* dll, const char* function, const void* replacement);
@@ -22,4 +25,27 @@ public:
 private:
     void** slot_ = nullptr;
     void* original_ = nullptr;
+};
+
+// The module's allocations through the C runtime's malloc, one of which
+// fails when armed: the next one after Arm(), as when memory runs out there.
+class AllocationFault {
+public:
+    explicit AllocationFault(HMODULE module);
+    ~AllocationFault();
+    AllocationFault(const AllocationFault&) = delete;
+    AllocationFault& operator=(const AllocationFault&) = delete;
+
+    bool Applied() const { return patch_.Applied(); }
+    void Arm() { armed_ = true; }
+    // Whether an allocation failed since the fault was made.
+    bool Fired() const { return fired_; }
+
+private:
+    static void* __cdecl Malloc(std::size_t size);
+
+    static std::atomic<bool> armed_;
+    static std::atomic<bool> fired_;
+    static void*(__cdecl* original_)(std::size_t);
+    ImportPatch patch_;
 };

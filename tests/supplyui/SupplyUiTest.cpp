@@ -231,61 +231,6 @@ void CALLBACK CloseMaintenanceWhenAsked(HWND, UINT, UINT_PTR, DWORD)
 
 } // namespace
 
-// Property pages load the library, call it and unload it again, many times
-// in one process: no cycle may keep a thread-local storage slot.
-TEST(SupplyUiLoadTest, LoadCallUnloadCyclesKeepNoTlsSlot)
-{
-    // With a "Maintenance" window open the export returns at once, through the
-    // same entry as a dialog (module state, string lookup); a dialog in each
-    // cycle would take minutes.
-    HiddenWindow open("Maintenance");
-    ASSERT_NE(open.Get(), nullptr);
-    auto lowestFreeSlot = [] {
-        const DWORD slot = TlsAlloc();
-        TlsFree(slot);
-        return slot;
-    };
-    const DWORD before = lowestFreeSlot();
-    for (int cycle = 1; cycle <= 2000; ++cycle) {
-        LoadedModule library(LoadLibraryA(bed::Deliverable("SUPPLYUI64_Q.dll").c_str()));
-        ASSERT_TRUE(library);
-        auto voltage = ProcAddress<VoltageFn>(library.Get(), "VoltageBiasDialogDoModal");
-        ASSERT_NE(voltage, nullptr);
-        VoltageBiasSettings settings = Settings(1, "08:00 09:00");
-        ASSERT_EQ(voltage(&settings), 0);
-        ASSERT_TRUE(library.Close());
-        // Checked on the way, so that a leak fails here before the slots run
-        // out and the next call takes the process down.
-        if (cycle % 100 == 0) {
-            ASSERT_LE(lowestFreeSlot(), before) << "after " << cycle << " cycles";
-        }
-    }
-}
-
-// A caller that never registered the common controls runs in a process of
-// its own, since this one has: both dialogs open there, and a dialog that
-// can't be created (a hook there refuses the window) is -1 from both
-// exports, never a threshold or an end code. Wine's comctl32 registers every
-// control class when it loads, so here the bare host can't show a dialog
-// failing for want of registration; Windows does not, which is why the
-// library registers what each template uses.
-TEST(SupplyUiBareHostTest, DialogsOpenWithoutRegisteredControlsAndAFailedOneIsMinusOne)
-{
-    struct Case {
-        const char* arguments;
-        long exitCode; // 1000 plus the export's result
-    };
-    for (const Case& c : {Case{"toner", 1023}, Case{"maintenance", 1001}, Case{"toner refuse", 999},
-                          Case{"maintenance refuse", 999}}) {
-        std::string line = bed::TestDirectory();
-        line.insert(0, 1, '"');
-        line.append("bare_host.exe\" ").append(c.arguments);
-        bed::Process host(line);
-        ASSERT_TRUE(host.Started());
-        EXPECT_EQ(host.Wait(30000), c.exitCode) << c.arguments;
-    }
-}
-
 TEST_F(SupplyUiTest, ExportsAndRegistration)
 {
     using Hr0 = HRESULT(WINAPI*)();
@@ -640,6 +585,36 @@ TEST_F(SupplyUiTest, ImpossibleTimesLeaveTheCurrentTime)
     int h1 = -1, m1 = -1, h2 = -1, m2 = -1;
     ASSERT_EQ(std::sscanf(settings.TimeWindow, "%d:%d %d:%d", &h1, &m1, &h2, &m2), 4);
     EXPECT_EQ(std::strlen(settings.TimeWindow), 11u);
+}
+
+// An allocation that fails while the dialog sets itself up: the dialog never
+// shows half-built, the export says it could not be created, and neither the
+// record nor the owner hears anything.
+TEST_F(SupplyUiTest, AFailureWhileTheDialogIsSetUpEndsItWithMinusOneAndWritesNothing)
+{
+    AllocationFault fault(library);
+    ASSERT_TRUE(fault.Applied());
+    const DialogCreationHook armAtCreation([&] {
+        fault.Arm();
+        return false;
+    });
+    VoltageBiasSettings settings = Settings(1, "08:00 09:00");
+    const VoltageBiasSettings before = settings;
+    bool shown = false;
+    int result = 0;
+    RunScripted(
+        "Maintenance",
+        [&](HWND dialog, int) {
+            shown = true;
+            Click(dialog, IDOK);
+            return true;
+        },
+        [&] { result = voltage(&settings); });
+    EXPECT_TRUE(fault.Fired()) << "nothing of the library's set-up allocated";
+    EXPECT_EQ(result, -1);
+    EXPECT_FALSE(shown);
+    EXPECT_EQ(std::memcmp(&settings, &before, sizeof settings), 0);
+    EXPECT_TRUE(owner.told.empty());
 }
 
 // Two UI threads of one host: Maintenance opens on the other thread first and

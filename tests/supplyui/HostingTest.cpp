@@ -1,0 +1,117 @@
+// The library in the processes that host it for long: loaded, called and
+// unloaded again and again, and in callers of their own.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "DialogScript.h"
+#include "ImportPatch.h"
+#include "common/Handles.h"
+#include "support/WineBed.h"
+
+namespace {
+
+// How many TLS indexes the process can still take.
+int FreeTlsIndexes()
+{
+    std::vector<DWORD> taken;
+    for (DWORD index = TlsAlloc(); index != TLS_OUT_OF_INDEXES; index = TlsAlloc())
+        taken.push_back(index);
+    for (DWORD index : taken)
+        TlsFree(index);
+    return static_cast<int>(taken.size());
+}
+
+LoadedModule LoadLibraryOnce() { return LoadedModule(LoadLibraryA(bed::Deliverable("SUPPLYUI64_Q.dll").c_str())); }
+
+// One load of the library as a property page uses it: each dialog opened and
+// closed with OK, and a Maintenance dialog whose set-up runs out of memory.
+void UseOnce(const char* trace)
+{
+    SCOPED_TRACE(trace);
+    LoadedModule library = LoadLibraryOnce();
+    ASSERT_TRUE(library);
+    auto toner = ProcAddress<TonerFn>(library.Get(), "TonerLevelDialogDoModal");
+    auto voltage = ProcAddress<VoltageFn>(library.Get(), "VoltageBiasDialogDoModal");
+    ASSERT_TRUE(toner && voltage);
+    auto ok = [](HWND dialog, int) {
+        Click(dialog, IDOK);
+        return true;
+    };
+    TonerLevelInfo info = Info(40, 30);
+    int result = 0;
+    EXPECT_TRUE(RunScripted("Supplies Status", ok, [&] { result = toner(&info); }));
+    EXPECT_EQ(result, 30);
+    VoltageBiasSettings settings = Settings(1, "08:00 09:00");
+    EXPECT_TRUE(RunScripted("Maintenance", ok, [&] { result = voltage(&settings); }));
+    EXPECT_EQ(result, 1);
+
+    AllocationFault fault(library.Get());
+    ASSERT_TRUE(fault.Applied());
+    {
+        const DialogCreationHook armAtCreation([&] {
+            fault.Arm();
+            return false;
+        });
+        RunScripted("Maintenance", ok, [&] { result = voltage(&settings); });
+    }
+    EXPECT_TRUE(fault.Fired());
+    EXPECT_EQ(result, -1);
+}
+
+} // namespace
+
+// Property pages load the library, call it and unload it again, many times
+// in one process: no cycle, through either dialog or a failure, may keep a
+// TLS index. (Wine counts no handles, so the handles that a kept index
+// stood for can't be counted here.)
+TEST(SupplyUiHostingTest, LoadCallUnloadCyclesKeepNoTlsIndex)
+{
+    // What a first use takes once for the process (Wine's own libraries) is
+    // not the library's to give back.
+    UseOnce("first use");
+    const int freeBefore = FreeTlsIndexes();
+    for (int cycle = 1; cycle <= 3; ++cycle)
+        UseOnce(("cycle " + std::to_string(cycle)).c_str());
+    EXPECT_EQ(FreeTlsIndexes(), freeBefore);
+}
+
+namespace {
+
+long RunBareHost(const std::string& arguments)
+{
+    std::string line = bed::TestDirectory();
+    line.insert(0, 1, '"');
+    line.append("bare_host.exe\" ").append(arguments);
+    bed::Process host(line);
+    if (!host.Started())
+        return -2;
+    return host.Wait(30000);
+}
+
+} // namespace
+
+// A caller that never registered the common controls runs in a process of
+// its own, since this one has: both dialogs open there, and a dialog that
+// can't be created (a hook there refuses the window) is -1 from both
+// exports, never a threshold or an end code. Wine's comctl32 registers every
+// control class when it loads, so here the bare host can't show a dialog
+// failing for want of registration; Windows does not, which is why the
+// library registers what each template uses. Out of memory before any
+// dialog, the exports answer -1 too: no exception reaches a caller, which
+// may not be able to catch one.
+TEST(SupplyUiHostingTest, BareHostOpensBothDialogsAndHearsMinusOneForAnyFailure)
+{
+    struct Case {
+        const char* arguments;
+        long exitCode; // 1000 plus the export's result
+    };
+    for (const Case& c : {Case{"toner", 1023}, Case{"maintenance", 1001}, Case{"toner refuse", 999},
+                          Case{"maintenance refuse", 999}, Case{"toner nomemory", 999},
+                          Case{"maintenance nomemory", 999}}) {
+        EXPECT_EQ(RunBareHost(c.arguments), c.exitCode) << c.arguments;
+    }
+}
