@@ -6,6 +6,12 @@
 #include "ThreadExceptions.h"
 #include "res/resource.h"
 
+// The C++ runtime's emergency exception pool, which it takes at each load
+// and otherwise never gives back.
+namespace __gnu_cxx {
+void __freeres();
+}
+
 class CDlgDllApp {
 public:
     bool InitInstance()
@@ -33,7 +39,7 @@ namespace {
 CDlgDllApp theApp;
 }
 
-BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID)
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved)
 {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
@@ -46,8 +52,13 @@ BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID)
         }
         return TRUE;
     case DLL_PROCESS_DETACH:
+        // The process is ending: its memory, slots and sockets go with it,
+        // and nothing more is done under the loader lock.
+        if (reserved)
+            return TRUE;
         theApp.ExitInstance();
         ReturnExceptionSlot();
+        __gnu_cxx::__freeres();
         return TRUE;
     default:
         return TRUE;

@@ -25,6 +25,23 @@ int FreeTlsIndexes()
     return static_cast<int>(taken.size());
 }
 
+// Bytes in use in every heap of the process.
+long long HeapInUse()
+{
+    std::vector<HANDLE> heaps(GetProcessHeaps(0, nullptr) + 16);
+    heaps.resize(GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data()));
+    long long total = 0;
+    for (HANDLE heap : heaps) {
+        HeapLock(heap);
+        PROCESS_HEAP_ENTRY entry{};
+        while (HeapWalk(heap, &entry))
+            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
+                total += entry.cbData;
+        HeapUnlock(heap);
+    }
+    return total;
+}
+
 LoadedModule LoadLibraryOnce() { return LoadedModule(LoadLibraryA(bed::Deliverable("SUPPLYUI64_Q.dll").c_str())); }
 
 // One load of the library as a property page uses it: each dialog opened and
@@ -79,6 +96,24 @@ TEST(SupplyUiHostingTest, LoadCallUnloadCyclesKeepNoTlsIndex)
     EXPECT_EQ(FreeTlsIndexes(), freeBefore);
 }
 
+// Each load must give back at its unload what it took: heap in use after
+// many cycles is what it was after a few.
+TEST(SupplyUiHostingTest, LoadUnloadCyclesDoNotGrowTheHeap)
+{
+    auto cycles = [](int count) {
+        for (int i = 0; i < count; ++i) {
+            LoadedModule library = LoadLibraryOnce();
+            ASSERT_TRUE(library);
+        }
+    };
+    cycles(10);
+    const long long after10 = HeapInUse();
+    cycles(100);
+    const long long after110 = HeapInUse();
+    // A leak of a hundred bytes a load would show as ten thousand.
+    EXPECT_LT(after110 - after10, 4096) << "heap grew by " << (after110 - after10) << " bytes in 100 loads";
+}
+
 namespace {
 
 long RunBareHost(const std::string& arguments)
@@ -114,4 +149,21 @@ TEST(SupplyUiHostingTest, BareHostOpensBothDialogsAndHearsMinusOneForAnyFailure)
                           Case{"maintenance nomemory", 999}}) {
         EXPECT_EQ(RunBareHost(c.arguments), c.exitCode) << c.arguments;
     }
+}
+
+// Sockets are given back when the library is unloaded; when the process
+// ends, nothing is done under the loader lock. The library's WSACleanup is
+// seen through a stand-in in its import table, which marks a file.
+TEST(SupplyUiHostingTest, SocketsAreCleanedUpAtUnloadAndLeftAloneAtProcessEnd)
+{
+    char temp[MAX_PATH] = {};
+    ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
+    const std::string marker = std::string(temp) + "supplyui-sockets-cleanup.txt";
+    for (bool unload : {true, false}) {
+        SCOPED_TRACE(unload ? "unload" : "process end");
+        DeleteFileA(marker.c_str());
+        EXPECT_EQ(RunBareHost(std::string(unload ? "unload" : "exit") + " \"" + marker + "\""), 0);
+        EXPECT_EQ(GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES, unload);
+    }
+    DeleteFileA(marker.c_str());
 }

@@ -16,6 +16,9 @@ public:
     ImportPatch& operator=(const ImportPatch&) = delete;
 
     bool Applied() const { return slot_ != nullptr; }
+    // The replacement stays when the patch goes: for a module that will be
+    // unloaded, or a process that will end, with it in place.
+    void Keep() { slot_ = nullptr; }
     template <typename Function>
     Function Original() const
     {
