@@ -68,29 +68,33 @@ int AtExportBoundary(Work work) noexcept
 
 extern "C" {
 
+// -1 for no record, as for a dialog that could not be created: outside the
+// threshold's 0 to 50, so the caller can tell that nothing showed.
 int WINAPI TonerLevelDialogDoModal(TonerLevelInfo* info)
 {
     return AtExportBoundary([info] {
+        if (!info)
+            return -1;
         auto dialog = std::make_unique<CTonerLevel>();
-        if (info) {
-            dialog->tonerLevel = info->TonerLevel;
-            dialog->threshold = info->Threshold;
-            dialog->capacity = info->Capacity;
-        }
+        dialog->tonerLevel = info->TonerLevel;
+        dialog->threshold = info->Threshold;
+        dialog->capacity = info->Capacity;
         if (ActivateOpenCopy(IDS_SUPPLIES_TITLE))
             return 0;
         RegisterControls(ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS);
-        // Outside the threshold's 0 to 50: the caller can tell that nothing showed.
         if (dialog->DoModal() == -1)
             return -1;
         return dialog->threshold;
     });
 }
 
+// -1 for no record: nothing could be written, so nothing is shown.
 int WINAPI VoltageBiasDialogDoModal(VoltageBiasSettings* settings)
 {
     return AtExportBoundary([settings] {
-        auto dialog = std::make_unique<CVoltageBias>(settings);
+        if (!settings)
+            return -1;
+        auto dialog = std::make_unique<CVoltageBias>(*settings);
         if (ActivateOpenCopy(IDS_MAINTENANCE_TITLE))
             return 0;
         RegisterControls(ICC_DATE_CLASSES);

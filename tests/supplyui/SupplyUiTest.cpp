@@ -587,6 +587,25 @@ TEST_F(SupplyUiTest, ImpossibleTimesLeaveTheCurrentTime)
     EXPECT_EQ(std::strlen(settings.TimeWindow), 11u);
 }
 
+TEST_F(SupplyUiTest, NoRecordIsRefusedBeforeAnythingShows)
+{
+    int tonerResult = 0, voltageResult = 0;
+    bool shown = false;
+    auto closeIfShown = [&](HWND dialog, int) {
+        shown = true;
+        Click(dialog, IDCANCEL);
+        return true;
+    };
+    RunScripted("Supplies Status", closeIfShown, [&] { tonerResult = toner(nullptr); });
+    EXPECT_EQ(tonerResult, -1);
+    EXPECT_FALSE(shown) << "Supplies Status";
+    shown = false;
+    RunScripted("Maintenance", closeIfShown, [&] { voltageResult = voltage(nullptr); });
+    EXPECT_EQ(voltageResult, -1) << "nothing was written";
+    EXPECT_FALSE(shown) << "Maintenance";
+    EXPECT_EQ(owner.asked, 0);
+}
+
 // An allocation that fails while the dialog sets itself up: the dialog never
 // shows half-built, the export says it could not be created, and neither the
 // record nor the owner hears anything.
