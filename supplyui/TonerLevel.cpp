@@ -12,6 +12,19 @@
 namespace {
 constexpr int kLowest = 0;
 constexpr int kHighest = 50;
+
+// The threshold edit is read-only and the up-down has no buddy: Up and Down
+// on the edit go to the up-down, as they would from a buddy, so that the
+// threshold can be changed from the keyboard.
+LRESULT CALLBACK ArrowsToSpin(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR spin)
+{
+    if ((message == WM_KEYDOWN || message == WM_KEYUP) && (wParam == VK_UP || wParam == VK_DOWN))
+        return SendMessageA(reinterpret_cast<HWND>(spin), message, wParam, lParam);
+    if (message == WM_NCDESTROY)
+        RemoveWindowSubclass(edit, ArrowsToSpin, id);
+    return DefSubclassProc(edit, message, wParam, lParam);
+}
+
 } // namespace
 
 CTonerLevel::CTonerLevel() : ModalDialog(IDD_TONER_LEVEL)
@@ -42,6 +55,8 @@ BOOL CTonerLevel::OnInitDialog()
 
     spin.SetRange(kLowest, kHighest);
     spin.SetPos(threshold);
+    SetWindowSubclass(GetDlgItem(Handle(), IDC_THRESHOLD), ArrowsToSpin, 1,
+                      reinterpret_cast<DWORD_PTR>(spin.Handle()));
     return TRUE;
 }
 

@@ -220,6 +220,25 @@ std::string LibraryString(HMODULE library, UINT id)
     return text;
 }
 
+// A key as the keyboard gives it to the focused control, through the
+// dialog's own message loop.
+void Key(UINT key)
+{
+    HWND focus = GetFocus();
+    PostMessageA(focus, WM_KEYDOWN, key, 1);
+    PostMessageA(focus, WM_KEYUP, key, 0xC0000001);
+}
+// Alt with a letter: the access key of a label or a button.
+void AltKey(char letter) { PostMessageA(GetFocus(), WM_SYSCHAR, static_cast<WPARAM>(letter), 0x20000001); }
+
+int FocusedId(HWND dialog)
+{
+    for (HWND w = GetFocus(); w && w != dialog; w = GetParent(w))
+        if (GetParent(w) == dialog)
+            return GetDlgCtrlID(w);
+    return 0;
+}
+
 // Closes the Maintenance dialog of another thread when asked.
 std::atomic<bool> g_closeMaintenance{false};
 void CALLBACK CloseMaintenanceWhenAsked(HWND, UINT, UINT_PTR, DWORD)
@@ -604,6 +623,65 @@ TEST_F(SupplyUiTest, NoRecordIsRefusedBeforeAnythingShows)
     EXPECT_EQ(voltageResult, -1) << "nothing was written";
     EXPECT_FALSE(shown) << "Maintenance";
     EXPECT_EQ(owner.asked, 0);
+}
+
+// No mouse: the access keys reach the labelled controls, and Up and Down on
+// the threshold edit change the threshold as the up-down does.
+TEST_F(SupplyUiTest, KeyboardAloneReachesAndChangesEveryControl)
+{
+    TonerLevelInfo info = Info(40, 30);
+    int focused = 0;
+    std::vector<std::string> shown;
+    const int result = Toner(info, [&](HWND dialog, int step) {
+        switch (step) {
+        case 0:
+            AltKey('n'); // "Notify when supplies reach"
+            return false;
+        case 1:
+            focused = FocusedId(dialog);
+            Key(VK_UP);
+            return false;
+        case 2:
+            shown.push_back(Text(dialog, 3021));
+            Key(VK_DOWN);
+            Key(VK_DOWN);
+            return false;
+        case 3:
+            shown.push_back(Text(dialog, 3021));
+            Key(VK_RETURN);
+            return true;
+        default:
+            return true;
+        }
+    });
+    EXPECT_EQ(focused, 3021);
+    EXPECT_EQ(shown, (std::vector<std::string>{"31", "29"}));
+    EXPECT_EQ(result, 29);
+
+    VoltageBiasSettings settings = Settings(0, "08:00 09:00");
+    int endFocused = 0, startFocused = 0;
+    const int closed = Voltage(settings, [&](HWND dialog, int step) {
+        switch (step) {
+        case 0:
+            AltKey('e'); // "End Time:"
+            return false;
+        case 1:
+            endFocused = FocusedId(dialog);
+            AltKey('s'); // "Start Time:"
+            return false;
+        case 2:
+            startFocused = FocusedId(dialog);
+            AltKey('u'); // "Used for the specified time"
+            return false;
+        default:
+            Key(VK_RETURN);
+            return true;
+        }
+    });
+    EXPECT_EQ(endFocused, 4018);
+    EXPECT_EQ(startFocused, 4017);
+    EXPECT_EQ(closed, 1);
+    EXPECT_EQ(settings.MidnightMode, 2u);
 }
 
 // An allocation that fails while the dialog sets itself up: the dialog never
