@@ -1,5 +1,5 @@
 // The library's exports. Templates, strings and icons come from the library,
-// never the caller.
+// never the caller; the common controls are those of the library's manifest.
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
@@ -11,6 +11,7 @@
 #include "StringRing.h"
 #include "TonerLevel.h"
 #include "VoltageBias.h"
+#include "LibraryActivation.h"
 #include "ThreadExceptions.h"
 #include "res/resource.h"
 
@@ -49,13 +50,15 @@ void RegisterControls(DWORD classes)
     InitCommonControlsEx(&init);
 }
 
-// Around the work of each dialog export: no exception out into a caller that
-// may not even know C++: -1, as for a dialog that could not be created.
+// Around the work of each dialog export: the library's activation context,
+// and no exception out into a caller that may not even know C++: -1, as for
+// a dialog that could not be created.
 template <typename Work>
 int AtExportBoundary(Work work) noexcept
 {
     int result = -1;
     try {
+        const LibraryActivation activation;
         result = work();
     } catch (...) {
         result = -1;

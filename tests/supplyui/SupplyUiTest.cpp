@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -237,6 +238,50 @@ int FocusedId(HWND dialog)
         if (GetParent(w) == dialog)
             return GetDlgCtrlID(w);
     return 0;
+}
+
+// A host that runs with common controls 6 active around its calls, from a
+// manifest of its own resources.
+class HostActivation {
+public:
+    HostActivation()
+    {
+        char path[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, path, MAX_PATH);
+        ACTCTXA context{};
+        context.cbSize = sizeof context;
+        context.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
+        context.lpSource = path;
+        context.hModule = GetModuleHandleA(nullptr);
+        context.lpResourceName = MAKEINTRESOURCEA(101);
+        context_ = CreateActCtxA(&context);
+        if (context_ != INVALID_HANDLE_VALUE)
+            active_ = ActivateActCtx(context_, &cookie_) != FALSE;
+    }
+    ~HostActivation()
+    {
+        if (active_)
+            DeactivateActCtx(0, cookie_);
+        if (context_ != INVALID_HANDLE_VALUE)
+            ReleaseActCtx(context_);
+    }
+    HostActivation(const HostActivation&) = delete;
+    HostActivation& operator=(const HostActivation&) = delete;
+    bool Active() const { return active_; }
+
+private:
+    HANDLE context_ = INVALID_HANDLE_VALUE;
+    ULONG_PTR cookie_ = 0;
+    bool active_ = false;
+};
+
+// The class of a push button as the calling thread's context makes it.
+ATOM ButtonClass()
+{
+    HWND button = CreateWindowA("Button", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    const auto atom = static_cast<ATOM>(GetClassLongA(button, GCW_ATOM));
+    DestroyWindow(button);
+    return atom;
 }
 
 // Closes the Maintenance dialog of another thread when asked.
@@ -757,4 +802,39 @@ TEST_F(SupplyUiTest, DialogsOnTwoUiThreadsTakeOnlyTheLibrarysResources)
     EXPECT_EQ(result, 30);
     ASSERT_EQ(g_shellCalls.size(), 1u);
     EXPECT_EQ(g_shellCalls[0].file, LibraryString(library, 201));
+}
+
+// The dialogs' controls are those of the library's manifest, common controls
+// 6, whether the host calls with or without them active.
+TEST_F(SupplyUiTest, DialogsUseTheLibrarysCommonControlsWhateverTheHostHasActive)
+{
+    const ATOM plain = ButtonClass();
+    ATOM version6 = 0;
+    {
+        const HostActivation host;
+        ASSERT_TRUE(host.Active());
+        version6 = ButtonClass();
+    }
+    ASSERT_NE(plain, version6) << "Wine no longer tells the two kinds of button apart";
+    for (bool hostHasVersion6 : {false, true}) {
+        SCOPED_TRACE(hostHasVersion6 ? "host with common controls 6" : "host without");
+        std::unique_ptr<HostActivation> host;
+        if (hostHasVersion6)
+            host = std::make_unique<HostActivation>();
+        ATOM supplies = 0, maintenance = 0;
+        TonerLevelInfo info = Info(40, 30);
+        Toner(info, [&](HWND dialog, int) {
+            supplies = static_cast<ATOM>(GetClassLongA(GetDlgItem(dialog, IDOK), GCW_ATOM));
+            Click(dialog, IDOK);
+            return true;
+        });
+        VoltageBiasSettings settings = Settings(1, "08:00 09:00");
+        Voltage(settings, [&](HWND dialog, int) {
+            maintenance = static_cast<ATOM>(GetClassLongA(GetDlgItem(dialog, IDOK), GCW_ATOM));
+            Click(dialog, IDCANCEL);
+            return true;
+        });
+        EXPECT_EQ(supplies, version6);
+        EXPECT_EQ(maintenance, version6);
+    }
 }
