@@ -1,9 +1,8 @@
 #include "TonerLevel.h"
 
-#include <shellapi.h>
-
 #include <algorithm>
 
+#include "ShellOpen.h"
 #include "StringRing.h"
 #include "framework/DataExchange.h"
 #include "framework/ResourceModule.h"
@@ -27,9 +26,11 @@ LRESULT CALLBACK ArrowsToSpin(HWND edit, UINT message, WPARAM wParam, LPARAM lPa
 
 } // namespace
 
-CTonerLevel::CTonerLevel() : ModalDialog(IDD_TONER_LEVEL)
+CTonerLevel::CTonerLevel()
+    : ModalDialog(IDD_TONER_LEVEL), icon_(LoadIconA(ResourceModule(), MAKEINTRESOURCEA(IDI_SUPPLIES))),
+      smallIcon_(static_cast<HICON>(LoadImageA(ResourceModule(), MAKEINTRESOURCEA(IDI_SUPPLIES), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)))
 {
-    icon_ = LoadIconA(ResourceModule(), MAKEINTRESOURCEA(IDI_SUPPLIES));
 }
 
 void CTonerLevel::DoDataExchange(DataExchange& dx)
@@ -45,7 +46,7 @@ BOOL CTonerLevel::OnInitDialog()
     ModalDialog::OnInitDialog();
     UpdateData(true);
     SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-    SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
 
     bar.SetRange(0, 100);
     bar.startRed = bar.startGreen = bar.startBlue = 0;
@@ -63,8 +64,7 @@ BOOL CTonerLevel::OnInitDialog()
 bool CTonerLevel::OnCommand(WORD id, WORD code, HWND control)
 {
     if (id == IDC_ORDER_SUPPLIES && code == BN_CLICKED) {
-        const std::string address = LoadLibraryString(IDS_SUPPLIER_ADDRESS);
-        ShellExecuteA(Handle(), "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        OpenWithShell(Handle(), LoadLibraryString(IDS_SUPPLIER_ADDRESS).c_str());
         return true;
     }
     if (id == IDC_THRESHOLD && code == EN_KILLFOCUS) {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <imm.h>
 #include <objbase.h>
 
 #include <atomic>
@@ -199,18 +200,38 @@ SYSTEMTIME PickerTime(HWND dialog, int id)
 }
 
 // Stands in for the shell's ShellExecuteA in the library's import table, and
-// records what the library asked to open. The real call would hand the
-// address to Wine's browser launcher, which starts a browser of the host
-// outside the prefix.
+// records what the library asked to open and whether COM was initialised on
+// the calling thread meanwhile. The real call would hand the address to
+// Wine's browser launcher, which starts a browser of the host outside the
+// prefix; and Wine's shell initialises COM itself for the handlers it
+// activates, so the caller's apartment can't be seen from one of them.
 struct ShellCall {
     std::string verb, file;
     int show = 0;
+    bool comInitialised = false;
 };
 std::vector<ShellCall> g_shellCalls;
 
+// Whether COM is initialised on this thread, and as what. The process's
+// implicit multithreaded apartment is not this thread's initialisation.
+struct Apartment {
+    bool initialised = false;
+    APTTYPE type = APTTYPE_CURRENT;
+    bool operator==(const Apartment&) const = default;
+};
+Apartment ThisApartment()
+{
+    Apartment a;
+    APTTYPEQUALIFIER qualifier = APTTYPEQUALIFIER_NONE;
+    a.initialised = CoGetApartmentType(&a.type, &qualifier) == S_OK && qualifier != APTTYPEQUALIFIER_IMPLICIT_MTA;
+    if (!a.initialised)
+        a.type = APTTYPE_CURRENT;
+    return a;
+}
+
 HINSTANCE WINAPI RecordShellExecute(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR, INT show)
 {
-    g_shellCalls.push_back({verb ? verb : "", file ? file : "", show});
+    g_shellCalls.push_back({verb ? verb : "", file ? file : "", show, ThisApartment().initialised});
     return reinterpret_cast<HINSTANCE>(33);
 }
 
@@ -238,6 +259,25 @@ int FocusedId(HWND dialog)
         if (GetParent(w) == dialog)
             return GetDlgCtrlID(w);
     return 0;
+}
+
+// Width and height of the image of an icon.
+SIZE IconSize(HICON icon)
+{
+    ICONINFO info{};
+    SIZE size{};
+    if (!icon || !GetIconInfo(icon, &info))
+        return size;
+    BITMAP bitmap{};
+    if (GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap)) {
+        size.cx = bitmap.bmWidth;
+        size.cy = info.hbmColor ? bitmap.bmHeight : bitmap.bmHeight / 2;
+    }
+    if (info.hbmColor)
+        DeleteObject(info.hbmColor);
+    if (info.hbmMask)
+        DeleteObject(info.hbmMask);
+    return size;
 }
 
 // A host that runs with common controls 6 active around its calls, from a
@@ -670,6 +710,22 @@ TEST_F(SupplyUiTest, NoRecordIsRefusedBeforeAnythingShows)
     EXPECT_EQ(owner.asked, 0);
 }
 
+TEST_F(SupplyUiTest, CaptionIconsComeInTheSystemsTwoSizes)
+{
+    SIZE small{}, large{};
+    TonerLevelInfo info = Info(40, 30);
+    Toner(info, [&](HWND dialog, int) {
+        small = IconSize(reinterpret_cast<HICON>(SendMessageA(dialog, WM_GETICON, ICON_SMALL, 0)));
+        large = IconSize(reinterpret_cast<HICON>(SendMessageA(dialog, WM_GETICON, ICON_BIG, 0)));
+        Click(dialog, IDOK);
+        return true;
+    });
+    EXPECT_EQ(small.cx, GetSystemMetrics(SM_CXSMICON));
+    EXPECT_EQ(small.cy, GetSystemMetrics(SM_CYSMICON));
+    EXPECT_EQ(large.cx, GetSystemMetrics(SM_CXICON));
+    EXPECT_EQ(large.cy, GetSystemMetrics(SM_CYICON));
+}
+
 // No mouse: the access keys reach the labelled controls, and Up and Down on
 // the threshold edit change the threshold as the up-down does.
 TEST_F(SupplyUiTest, KeyboardAloneReachesAndChangesEveryControl)
@@ -727,6 +783,59 @@ TEST_F(SupplyUiTest, KeyboardAloneReachesAndChangesEveryControl)
     EXPECT_EQ(startFocused, 4017);
     EXPECT_EQ(closed, 1);
     EXPECT_EQ(settings.MidnightMode, 2u);
+}
+
+// The shell may hand the address to COM handlers: COM is initialised on the
+// calling thread for the call, and the host's own COM is as it was after.
+// Each host thread is new and keeps its IME off: Wine's IMM, as Windows'
+// does, initialises COM itself on a thread that activates a window.
+TEST_F(SupplyUiTest, OrderSuppliesOpensTheLibrarysAddressWithComInitialised)
+{
+    const ImportPatch shell(library, "shell32.dll", "ShellExecuteA", reinterpret_cast<const void*>(&RecordShellExecute));
+    ASSERT_TRUE(shell.Applied());
+    const std::string address = LibraryString(library, 201);
+    ASSERT_FALSE(address.empty());
+    struct Case {
+        const char* host;
+        bool initialises; // the host initialises COM on the thread, as `init`
+        DWORD init;
+    };
+    for (const Case& c : {Case{"no COM", false, 0}, Case{"single-threaded", true, COINIT_APARTMENTTHREADED},
+                          Case{"multithreaded", true, COINIT_MULTITHREADED}}) {
+        SCOPED_TRACE(c.host);
+        g_shellCalls.clear();
+        Apartment before, after;
+        bool finished = false;
+        std::thread host([&] {
+            ImmDisableIME(GetCurrentThreadId());
+            const HRESULT init = c.initialises ? CoInitializeEx(nullptr, c.init) : E_FAIL;
+            before = ThisApartment();
+            TonerLevelInfo info = Info(40, 30);
+            finished = RunScripted(
+                "Supplies Status",
+                [](HWND dialog, int step) {
+                    if (step == 0)
+                        Click(dialog, 3018);
+                    if (g_shellCalls.empty() && step < 30)
+                        return false;
+                    Click(dialog, IDOK);
+                    return true;
+                },
+                [&] { toner(&info); });
+            after = ThisApartment();
+            if (SUCCEEDED(init))
+                CoUninitialize();
+        });
+        host.join();
+        EXPECT_TRUE(finished);
+        EXPECT_EQ(before.initialised, c.initialises) << "the host thread's COM is not as set up";
+        ASSERT_EQ(g_shellCalls.size(), 1u);
+        EXPECT_EQ(g_shellCalls[0].file, address);
+        EXPECT_EQ(g_shellCalls[0].verb, "open");
+        EXPECT_EQ(g_shellCalls[0].show, SW_SHOWNORMAL);
+        EXPECT_TRUE(g_shellCalls[0].comInitialised);
+        EXPECT_TRUE(after == before);
+    }
 }
 
 // An allocation that fails while the dialog sets itself up: the dialog never
