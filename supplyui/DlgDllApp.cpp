@@ -3,17 +3,21 @@
 #include <windows.h>
 
 #include "StringRing.h"
-#include "framework/ModuleState.h"
+#include "ThreadExceptions.h"
 #include "res/resource.h"
+
+// The C++ runtime's emergency exception pool, which it takes at each load
+// and otherwise never gives back.
+namespace __gnu_cxx {
+void __freeres();
+}
 
 class CDlgDllApp {
 public:
-    bool InitInstance(HINSTANCE module)
+    bool InitInstance()
     {
-        SetLibraryModule(module);
         WSADATA data{};
         if (WSAStartup(MAKEWORD(1, 1), &data) != 0) {
-            ModuleStateGuard state(module);
             MessageBoxA(nullptr, LoadLibraryString(IDS_SOCKETS_FAILED).c_str(), nullptr, MB_OK | MB_ICONSTOP);
             return false;
         }
@@ -35,14 +39,26 @@ namespace {
 CDlgDllApp theApp;
 }
 
-BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID)
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved)
 {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         DisableThreadLibraryCalls(module);
-        return theApp.InitInstance(module) ? TRUE : FALSE;
+        if (!TakeExceptionSlot())
+            return FALSE;
+        if (!theApp.InitInstance()) {
+            ReturnExceptionSlot();
+            return FALSE;
+        }
+        return TRUE;
     case DLL_PROCESS_DETACH:
+        // The process is ending: its memory, slots and sockets go with it,
+        // and nothing more is done under the loader lock.
+        if (reserved)
+            return TRUE;
         theApp.ExitInstance();
+        ReturnExceptionSlot();
+        __gnu_cxx::__freeres();
         return TRUE;
     default:
         return TRUE;

@@ -1,5 +1,5 @@
-// The library's exports. Each runs with the library as the current resource
-// module, so templates, strings and icons come from here, never the caller.
+// The library's exports. Templates, strings and icons come from the library,
+// never the caller; the common controls are those of the library's manifest.
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
@@ -11,7 +11,8 @@
 #include "StringRing.h"
 #include "TonerLevel.h"
 #include "VoltageBias.h"
-#include "framework/ModuleState.h"
+#include "LibraryActivation.h"
+#include "ThreadExceptions.h"
 #include "res/resource.h"
 
 namespace {
@@ -49,36 +50,59 @@ void RegisterControls(DWORD classes)
     InitCommonControlsEx(&init);
 }
 
+// Around the work of each dialog export: the library's activation context,
+// and no exception out into a caller that may not even know C++: -1, as for
+// a dialog that could not be created.
+template <typename Work>
+int AtExportBoundary(Work work) noexcept
+{
+    int result = -1;
+    try {
+        const LibraryActivation activation;
+        result = work();
+    } catch (...) {
+        result = -1;
+    }
+    DropIdleExceptionRecord();
+    return result;
+}
+
 } // namespace
 
 extern "C" {
 
+// -1 for no record, as for a dialog that could not be created: outside the
+// threshold's 0 to 50, so the caller can tell that nothing showed.
 int WINAPI TonerLevelDialogDoModal(TonerLevelInfo* info)
 {
-    ModuleStateGuard state(LibraryModule());
-    auto dialog = std::make_unique<CTonerLevel>();
-    if (info) {
+    return AtExportBoundary([info] {
+        if (!info)
+            return -1;
+        auto dialog = std::make_unique<CTonerLevel>();
         dialog->tonerLevel = info->TonerLevel;
         dialog->threshold = info->Threshold;
         dialog->capacity = info->Capacity;
-    }
-    if (ActivateOpenCopy(IDS_SUPPLIES_TITLE))
-        return 0;
-    RegisterControls(ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS);
-    // Outside the threshold's 0 to 50: the caller can tell that nothing showed.
-    if (dialog->DoModal() == -1)
-        return -1;
-    return dialog->threshold;
+        if (ActivateOpenCopy(IDS_SUPPLIES_TITLE))
+            return 0;
+        RegisterControls(ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS);
+        if (dialog->DoModal() == -1)
+            return -1;
+        return dialog->threshold;
+    });
 }
 
+// -1 for no record: nothing could be written, so nothing is shown.
 int WINAPI VoltageBiasDialogDoModal(VoltageBiasSettings* settings)
 {
-    ModuleStateGuard state(LibraryModule());
-    auto dialog = std::make_unique<CVoltageBias>(settings);
-    if (ActivateOpenCopy(IDS_MAINTENANCE_TITLE))
-        return 0;
-    RegisterControls(ICC_DATE_CLASSES);
-    return static_cast<int>(dialog->DoModal());
+    return AtExportBoundary([settings] {
+        if (!settings)
+            return -1;
+        auto dialog = std::make_unique<CVoltageBias>(*settings);
+        if (ActivateOpenCopy(IDS_MAINTENANCE_TITLE))
+            return 0;
+        RegisterControls(ICC_DATE_CLASSES);
+        return static_cast<int>(dialog->DoModal());
+    });
 }
 
 // The library registers no COM classes: no class object, nothing to hold it

@@ -1,22 +1,36 @@
 #include "TonerLevel.h"
 
-#include <shellapi.h>
-
 #include <algorithm>
 
+#include "ShellOpen.h"
 #include "StringRing.h"
 #include "framework/DataExchange.h"
-#include "framework/ModuleState.h"
+#include "framework/ResourceModule.h"
 #include "res/resource.h"
 
 namespace {
 constexpr int kLowest = 0;
 constexpr int kHighest = 50;
+
+// The threshold edit is read-only and the up-down has no buddy: Up and Down
+// on the edit go to the up-down, as they would from a buddy, so that the
+// threshold can be changed from the keyboard.
+LRESULT CALLBACK ArrowsToSpin(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR spin)
+{
+    if ((message == WM_KEYDOWN || message == WM_KEYUP) && (wParam == VK_UP || wParam == VK_DOWN))
+        return SendMessageA(reinterpret_cast<HWND>(spin), message, wParam, lParam);
+    if (message == WM_NCDESTROY)
+        RemoveWindowSubclass(edit, ArrowsToSpin, id);
+    return DefSubclassProc(edit, message, wParam, lParam);
+}
+
 } // namespace
 
-CTonerLevel::CTonerLevel() : ModalDialog(IDD_TONER_LEVEL)
+CTonerLevel::CTonerLevel()
+    : ModalDialog(IDD_TONER_LEVEL), icon_(LoadIconA(ResourceModule(), MAKEINTRESOURCEA(IDI_SUPPLIES))),
+      smallIcon_(static_cast<HICON>(LoadImageA(ResourceModule(), MAKEINTRESOURCEA(IDI_SUPPLIES), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)))
 {
-    icon_ = LoadIconA(CurrentResourceModule(), MAKEINTRESOURCEA(IDI_SUPPLIES));
 }
 
 void CTonerLevel::DoDataExchange(DataExchange& dx)
@@ -32,7 +46,7 @@ BOOL CTonerLevel::OnInitDialog()
     ModalDialog::OnInitDialog();
     UpdateData(true);
     SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-    SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
 
     bar.SetRange(0, 100);
     bar.startRed = bar.startGreen = bar.startBlue = 0;
@@ -42,14 +56,15 @@ BOOL CTonerLevel::OnInitDialog()
 
     spin.SetRange(kLowest, kHighest);
     spin.SetPos(threshold);
+    SetWindowSubclass(GetDlgItem(Handle(), IDC_THRESHOLD), ArrowsToSpin, 1,
+                      reinterpret_cast<DWORD_PTR>(spin.Handle()));
     return TRUE;
 }
 
 bool CTonerLevel::OnCommand(WORD id, WORD code, HWND control)
 {
     if (id == IDC_ORDER_SUPPLIES && code == BN_CLICKED) {
-        const std::string address = LoadLibraryString(IDS_SUPPLIER_ADDRESS);
-        ShellExecuteA(Handle(), "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        OpenWithShell(Handle(), LoadLibraryString(IDS_SUPPLIER_ADDRESS).c_str());
         return true;
     }
     if (id == IDC_THRESHOLD && code == EN_KILLFOCUS) {

@@ -5,6 +5,7 @@
 #include "GradientProgressCtrl.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
+#include "framework/OwnedIcon.h"
 
 class CTonerLevel : public ModalDialog {
 public:
@@ -24,5 +25,6 @@ protected:
     bool OnPaint() override;
 
 private:
-    HICON icon_ = nullptr;
+    HICON icon_;          // shared, at the large size
+    OwnedIcon smallIcon_; // the small image, for the caption
 };

@@ -52,7 +52,7 @@ bool ParseTimeWindow(const char* text, SYSTEMTIME& start, SYSTEMTIME& end, bool&
     return startValid && endValid;
 }
 
-CVoltageBias::CVoltageBias(VoltageBiasSettings* s) : ModalDialog(IDD_VOLTAGE_BIAS), settings(s) {}
+CVoltageBias::CVoltageBias(VoltageBiasSettings& s) : ModalDialog(IDD_VOLTAGE_BIAS), settings(s) {}
 
 void CVoltageBias::DoDataExchange(DataExchange& dx)
 {
@@ -79,21 +79,19 @@ BOOL CVoltageBias::OnInitDialog()
                    IDC_MIDNIGHT_GROUP})
         SetText(dialog, id, static_cast<UINT>(id));
 
-    const std::uint32_t recorded = settings ? settings->MidnightMode : 0;
+    const std::uint32_t recorded = settings.MidnightMode;
     for (int i = 0; i < 3; ++i)
         CheckDlgButton(dialog, IDC_MODE_NOT_USED + i, recorded == static_cast<std::uint32_t>(i) ? BST_CHECKED : BST_UNCHECKED);
 
     startTime.SetFormat("HH':'mm");
     endTime.SetFormat("HH':'mm");
-    if (settings) {
-        SYSTEMTIME start{}, end{};
-        bool startValid = false, endValid = false;
-        ParseTimeWindow(settings->TimeWindow, start, end, startValid, endValid);
-        if (endValid)
-            endTime.SetTime(end);
-        if (startValid)
-            startTime.SetTime(start);
-    }
+    SYSTEMTIME start{}, end{};
+    bool startValid = false, endValid = false;
+    ParseTimeWindow(settings.TimeWindow, start, end, startValid, endValid);
+    if (endValid)
+        endTime.SetTime(end);
+    if (startValid)
+        startTime.SetTime(start);
 
     SetText(dialog, IDOK, IDS_OK);
     SetText(dialog, IDCANCEL, IDS_CANCEL);
@@ -106,20 +104,18 @@ void CVoltageBias::OnOK()
     if (HWND owner = GetParent(Handle()))
         SendMessageA(owner, kTellAutoContinue, ticked, 0);
     UpdateData(true);
-    if (settings) {
-        SYSTEMTIME start{}, end{};
-        startTime.GetTime(start);
-        endTime.GetTime(end);
-        char window[sizeof settings->TimeWindow + 8];
-        std::snprintf(window, sizeof window, "%02d:%02d %02d:%02d", start.wHour % 100, start.wMinute % 100,
-                      end.wHour % 100, end.wMinute % 100);
-        std::memcpy(settings->TimeWindow, window, sizeof settings->TimeWindow);
-        settings->TimeWindow[sizeof settings->TimeWindow - 1] = '\0';
-        // A record mode outside the group selected no button; with none
-        // selected the record keeps its mode.
-        if (mode >= 0)
-            settings->MidnightMode = static_cast<std::uint32_t>(mode);
-    }
+    SYSTEMTIME start{}, end{};
+    startTime.GetTime(start);
+    endTime.GetTime(end);
+    char window[sizeof settings.TimeWindow + 8];
+    std::snprintf(window, sizeof window, "%02d:%02d %02d:%02d", start.wHour % 100, start.wMinute % 100,
+                  end.wHour % 100, end.wMinute % 100);
+    std::memcpy(settings.TimeWindow, window, sizeof settings.TimeWindow);
+    settings.TimeWindow[sizeof settings.TimeWindow - 1] = '\0';
+    // A record mode outside the group selected no button; with none
+    // selected the record keeps its mode.
+    if (mode >= 0)
+        settings.MidnightMode = static_cast<std::uint32_t>(mode);
     UpdateData(false);
     EndDialog(IDOK);
 }

@@ -12,10 +12,10 @@ constexpr UINT kTellAutoContinue = WM_USER + 112; // wParam: 1 ticked, 0 not
 
 class CVoltageBias : public ModalDialog {
 public:
-    explicit CVoltageBias(VoltageBiasSettings* settings);
+    explicit CVoltageBias(VoltageBiasSettings& settings);
 
     int autoContinue = 0;
-    VoltageBiasSettings* settings;
+    VoltageBiasSettings& settings;
     DateTimeCtrl startTime, endTime;
     ButtonCtrl autoContinueBox;
     int mode = -1;

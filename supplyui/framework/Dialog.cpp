@@ -1,7 +1,7 @@
 #include "Dialog.h"
 
 #include "DataExchange.h"
-#include "ModuleState.h"
+#include "ResourceModule.h"
 
 namespace {
 // The owner of a dialog run without a parent: the caller's active window.
@@ -14,7 +14,7 @@ HWND SafeOwner()
 
 INT_PTR ModalDialog::DoModal(HWND parent)
 {
-    return DialogBoxParamA(CurrentResourceModule(), MAKEINTRESOURCEA(templateId_), parent ? parent : SafeOwner(),
+    return DialogBoxParamA(ResourceModule(), MAKEINTRESOURCEA(templateId_), parent ? parent : SafeOwner(),
                            Procedure, reinterpret_cast<LPARAM>(this));
 }
 
@@ -63,10 +63,14 @@ INT_PTR CALLBACK ModalDialog::Procedure(HWND window, UINT message, WPARAM wParam
     auto* dialog = reinterpret_cast<ModalDialog*>(GetWindowLongPtrA(window, DWLP_USER));
     if (!dialog)
         return FALSE;
-    // No exception may unwind through the caller's window manager.
+    // No exception may unwind through the caller's window manager. A dialog
+    // that could not be set up is not shown half-built: it ends as one that
+    // could not be created, and nothing of it reaches the caller.
     try {
         return dialog->Dispatch(message, wParam, lParam);
     } catch (...) {
+        if (message == WM_INITDIALOG)
+            ::EndDialog(window, -1);
         return FALSE;
     }
 }

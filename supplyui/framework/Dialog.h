@@ -14,7 +14,8 @@ public:
     ModalDialog& operator=(const ModalDialog&) = delete;
 
     // Runs the dialog; without a parent it is owned by the caller's active
-    // window. The end code, or -1 when the window could not be created.
+    // window. The end code, or -1 when the window could not be created or
+    // its initialisation failed.
     INT_PTR DoModal(HWND parent = nullptr);
 
     // Moves data between controls and members: to the members when `save`.

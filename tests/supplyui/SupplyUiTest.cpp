@@ -5,39 +5,24 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <imm.h>
 #include <objbase.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "DialogScript.h"
+#include "ImportPatch.h"
 #include "common/Handles.h"
 #include "support/WineBed.h"
 
 namespace {
-
-struct TonerLevelInfo {
-    std::int32_t TonerLevel;
-    std::uint8_t Unused[24];
-    std::int32_t Threshold;
-    std::int32_t Capacity;
-};
-
-struct VoltageBiasSettings {
-    std::uint32_t MidnightMode;
-    char TimeWindow[12];
-};
-
-using TonerFn = int(WINAPI*)(TonerLevelInfo*);
-using VoltageFn = int(WINAPI*)(VoltageBiasSettings*);
-
-template <typename F>
-F Export(HMODULE module, const char* name)
-{
-    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
 
 // The owner window: answers the Auto Continue question and records what it is told.
 struct Owner {
@@ -64,52 +49,6 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
-}
-
-// A script run from a timer while the dialog's modal loop runs: called with
-// the dialog (nullptr until it shows) and a step counter; true when done.
-using Script = std::function<bool(HWND dialog, int step)>;
-Script g_script;
-std::string g_title;
-int g_step = 0;
-bool g_done = false;
-
-// Our visible top-level window of exactly that title.
-HWND OurWindow(const char* title)
-{
-    for (HWND w = FindWindowExA(nullptr, nullptr, nullptr, title); w; w = FindWindowExA(nullptr, w, nullptr, title)) {
-        char caption[128] = {};
-        GetWindowTextA(w, caption, sizeof caption);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        if (std::strcmp(caption, title) == 0 && pid == GetCurrentProcessId() && IsWindowVisible(w))
-            return w;
-    }
-    return nullptr;
-}
-
-void CALLBACK Tick(HWND, UINT, UINT_PTR timer, DWORD)
-{
-    if (g_done) {
-        KillTimer(nullptr, timer);
-        return;
-    }
-    // The first window of that title is the dialog; a message box over it
-    // may carry the same title later.
-    static HWND dialog = nullptr;
-    if (g_step == 0)
-        dialog = OurWindow(g_title.c_str());
-    if (!dialog || !IsWindowVisible(dialog))
-        return;
-    if (g_script(dialog, g_step++))
-        g_done = true;
-}
-
-std::string Text(HWND dialog, int id)
-{
-    char buffer[256] = {};
-    GetDlgItemTextA(dialog, id, buffer, sizeof buffer);
-    return buffer;
 }
 
 // The message box on top of `dialog` with that title, and its text.
@@ -170,8 +109,8 @@ protected:
     {
         library = LoadLibraryA(bed::Deliverable("SUPPLYUI64_Q.dll").c_str());
         ASSERT_NE(library, nullptr) << GetLastError();
-        toner = Export<TonerFn>(library, "TonerLevelDialogDoModal");
-        voltage = Export<VoltageFn>(library, "VoltageBiasDialogDoModal");
+        toner = ProcAddress<TonerFn>(library, "TonerLevelDialogDoModal");
+        voltage = ProcAddress<VoltageFn>(library, "VoltageBiasDialogDoModal");
         ASSERT_TRUE(toner && voltage);
 
         WNDCLASSA wc{};
@@ -200,13 +139,8 @@ protected:
     template <typename Run>
     int WithScript(const char* title, Script script, Run run)
     {
-        g_script = std::move(script);
-        g_title = title;
-        g_step = 0;
-        g_done = false;
-        SetTimer(nullptr, 0, 100, Tick);
-        const int result = run();
-        EXPECT_TRUE(g_done) << "the script did not finish";
+        int result = 0;
+        EXPECT_TRUE(RunScripted(title, std::move(script), [&] { result = run(); })) << "the script did not finish";
         return result;
     }
 
@@ -224,36 +158,6 @@ protected:
     VoltageFn voltage = nullptr;
     Owner owner;
 };
-
-TonerLevelInfo Info(int level, int threshold, int capacity = 4500)
-{
-    TonerLevelInfo info{};
-    info.TonerLevel = level;
-    info.Threshold = threshold;
-    info.Capacity = capacity;
-    std::memset(info.Unused, 0xAB, sizeof info.Unused);
-    return info;
-}
-
-VoltageBiasSettings Settings(std::uint32_t mode, const char* window)
-{
-    VoltageBiasSettings s{};
-    std::memset(&s, 0xCD, sizeof s);
-    s.MidnightMode = mode;
-    std::strncpy(s.TimeWindow, window, sizeof s.TimeWindow);
-    return s;
-}
-
-void Click(HWND dialog, int id) { PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
-
-// An arrow key pressed and released on the up-down: the control moves its
-// own position and notifies the dialog, as for a user.
-void Press(HWND dialog, UINT key)
-{
-    HWND spin = GetDlgItem(dialog, 3020);
-    SendMessageA(spin, WM_KEYDOWN, key, 0);
-    SendMessageA(spin, WM_KEYUP, key, 0);
-}
 
 int SpinPosition(HWND dialog) { return static_cast<int>(SendDlgItemMessageA(dialog, 3020, UDM_GETPOS32, 0, 0)); }
 
@@ -295,70 +199,149 @@ SYSTEMTIME PickerTime(HWND dialog, int id)
     return t;
 }
 
+// Stands in for the shell's ShellExecuteA in the library's import table, and
+// records what the library asked to open and whether COM was initialised on
+// the calling thread meanwhile. The real call would hand the address to
+// Wine's browser launcher, which starts a browser of the host outside the
+// prefix; and Wine's shell initialises COM itself for the handlers it
+// activates, so the caller's apartment can't be seen from one of them.
+struct ShellCall {
+    std::string verb, file;
+    int show = 0;
+    bool comInitialised = false;
+};
+std::vector<ShellCall> g_shellCalls;
+
+// Whether COM is initialised on this thread, and as what. The process's
+// implicit multithreaded apartment is not this thread's initialisation.
+struct Apartment {
+    bool initialised = false;
+    APTTYPE type = APTTYPE_CURRENT;
+    bool operator==(const Apartment&) const = default;
+};
+Apartment ThisApartment()
+{
+    Apartment a;
+    APTTYPEQUALIFIER qualifier = APTTYPEQUALIFIER_NONE;
+    a.initialised = CoGetApartmentType(&a.type, &qualifier) == S_OK && qualifier != APTTYPEQUALIFIER_IMPLICIT_MTA;
+    if (!a.initialised)
+        a.type = APTTYPE_CURRENT;
+    return a;
+}
+
+HINSTANCE WINAPI RecordShellExecute(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR, INT show)
+{
+    g_shellCalls.push_back({verb ? verb : "", file ? file : "", show, ThisApartment().initialised});
+    return reinterpret_cast<HINSTANCE>(33);
+}
+
+std::string LibraryString(HMODULE library, UINT id)
+{
+    char text[260] = {};
+    LoadStringA(library, id, text, sizeof text);
+    return text;
+}
+
+// A key as the keyboard gives it to the focused control, through the
+// dialog's own message loop.
+void Key(UINT key)
+{
+    HWND focus = GetFocus();
+    PostMessageA(focus, WM_KEYDOWN, key, 1);
+    PostMessageA(focus, WM_KEYUP, key, 0xC0000001);
+}
+// Alt with a letter: the access key of a label or a button.
+void AltKey(char letter) { PostMessageA(GetFocus(), WM_SYSCHAR, static_cast<WPARAM>(letter), 0x20000001); }
+
+int FocusedId(HWND dialog)
+{
+    for (HWND w = GetFocus(); w && w != dialog; w = GetParent(w))
+        if (GetParent(w) == dialog)
+            return GetDlgCtrlID(w);
+    return 0;
+}
+
+// Width and height of the image of an icon.
+SIZE IconSize(HICON icon)
+{
+    ICONINFO info{};
+    SIZE size{};
+    if (!icon || !GetIconInfo(icon, &info))
+        return size;
+    BITMAP bitmap{};
+    if (GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap)) {
+        size.cx = bitmap.bmWidth;
+        size.cy = info.hbmColor ? bitmap.bmHeight : bitmap.bmHeight / 2;
+    }
+    if (info.hbmColor)
+        DeleteObject(info.hbmColor);
+    if (info.hbmMask)
+        DeleteObject(info.hbmMask);
+    return size;
+}
+
+// A host that runs with common controls 6 active around its calls, from a
+// manifest of its own resources.
+class HostActivation {
+public:
+    HostActivation()
+    {
+        char path[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, path, MAX_PATH);
+        ACTCTXA context{};
+        context.cbSize = sizeof context;
+        context.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
+        context.lpSource = path;
+        context.hModule = GetModuleHandleA(nullptr);
+        context.lpResourceName = MAKEINTRESOURCEA(101);
+        context_ = CreateActCtxA(&context);
+        if (context_ != INVALID_HANDLE_VALUE)
+            active_ = ActivateActCtx(context_, &cookie_) != FALSE;
+    }
+    ~HostActivation()
+    {
+        if (active_)
+            DeactivateActCtx(0, cookie_);
+        if (context_ != INVALID_HANDLE_VALUE)
+            ReleaseActCtx(context_);
+    }
+    HostActivation(const HostActivation&) = delete;
+    HostActivation& operator=(const HostActivation&) = delete;
+    bool Active() const { return active_; }
+
+private:
+    HANDLE context_ = INVALID_HANDLE_VALUE;
+    ULONG_PTR cookie_ = 0;
+    bool active_ = false;
+};
+
+// The class of a push button as the calling thread's context makes it.
+ATOM ButtonClass()
+{
+    HWND button = CreateWindowA("Button", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    const auto atom = static_cast<ATOM>(GetClassLongA(button, GCW_ATOM));
+    DestroyWindow(button);
+    return atom;
+}
+
+// Closes the Maintenance dialog of another thread when asked.
+std::atomic<bool> g_closeMaintenance{false};
+void CALLBACK CloseMaintenanceWhenAsked(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (g_closeMaintenance)
+        if (HWND dialog = OurWindow("Maintenance"))
+            Click(dialog, IDOK);
+}
+
 } // namespace
-
-// Property pages load the library, call it and unload it again, many times
-// in one process: no cycle may keep a thread-local storage slot.
-TEST(SupplyUiLoadTest, LoadCallUnloadCyclesKeepNoTlsSlot)
-{
-    // With a "Maintenance" window open the export returns at once, through the
-    // same entry as a dialog (module state, string lookup); a dialog in each
-    // cycle would take minutes.
-    HiddenWindow open("Maintenance");
-    ASSERT_NE(open.Get(), nullptr);
-    auto lowestFreeSlot = [] {
-        const DWORD slot = TlsAlloc();
-        TlsFree(slot);
-        return slot;
-    };
-    const DWORD before = lowestFreeSlot();
-    for (int cycle = 1; cycle <= 2000; ++cycle) {
-        LoadedModule library(LoadLibraryA(bed::Deliverable("SUPPLYUI64_Q.dll").c_str()));
-        ASSERT_TRUE(library);
-        auto voltage = ProcAddress<VoltageFn>(library.Get(), "VoltageBiasDialogDoModal");
-        ASSERT_NE(voltage, nullptr);
-        VoltageBiasSettings settings = Settings(1, "08:00 09:00");
-        ASSERT_EQ(voltage(&settings), 0);
-        ASSERT_TRUE(library.Close());
-        // Checked on the way, so that a leak fails here before the slots run
-        // out and the next call takes the process down.
-        if (cycle % 100 == 0) {
-            ASSERT_LE(lowestFreeSlot(), before) << "after " << cycle << " cycles";
-        }
-    }
-}
-
-// A caller that never registered the common controls runs in a process of
-// its own, since this one has: both dialogs open there, and a dialog that
-// can't be created (a hook there refuses the window) is -1 from both
-// exports, never a threshold or an end code. Wine's comctl32 registers every
-// control class when it loads, so here the bare host can't show a dialog
-// failing for want of registration; Windows does not, which is why the
-// library registers what each template uses.
-TEST(SupplyUiBareHostTest, DialogsOpenWithoutRegisteredControlsAndAFailedOneIsMinusOne)
-{
-    struct Case {
-        const char* arguments;
-        long exitCode; // 1000 plus the export's result
-    };
-    for (const Case& c : {Case{"toner", 1023}, Case{"maintenance", 1001}, Case{"toner refuse", 999},
-                          Case{"maintenance refuse", 999}}) {
-        std::string line = bed::TestDirectory();
-        line.insert(0, 1, '"');
-        line.append("bare_host.exe\" ").append(c.arguments);
-        bed::Process host(line);
-        ASSERT_TRUE(host.Started());
-        EXPECT_EQ(host.Wait(30000), c.exitCode) << c.arguments;
-    }
-}
 
 TEST_F(SupplyUiTest, ExportsAndRegistration)
 {
     using Hr0 = HRESULT(WINAPI*)();
     using GetClass = HRESULT(WINAPI*)(REFCLSID, REFIID, LPVOID*);
-    auto registerServer = Export<Hr0>(library, "DllRegisterServer");
-    auto canUnload = Export<Hr0>(library, "DllCanUnloadNow");
-    auto getClass = Export<GetClass>(library, "DllGetClassObject");
+    auto registerServer = ProcAddress<Hr0>(library, "DllRegisterServer");
+    auto canUnload = ProcAddress<Hr0>(library, "DllCanUnloadNow");
+    auto getClass = ProcAddress<GetClass>(library, "DllGetClassObject");
     ASSERT_TRUE(registerServer && canUnload && getClass);
     EXPECT_EQ(registerServer(), 0);
     EXPECT_EQ(canUnload(), S_OK);
@@ -706,4 +689,261 @@ TEST_F(SupplyUiTest, ImpossibleTimesLeaveTheCurrentTime)
     int h1 = -1, m1 = -1, h2 = -1, m2 = -1;
     ASSERT_EQ(std::sscanf(settings.TimeWindow, "%d:%d %d:%d", &h1, &m1, &h2, &m2), 4);
     EXPECT_EQ(std::strlen(settings.TimeWindow), 11u);
+}
+
+TEST_F(SupplyUiTest, NoRecordIsRefusedBeforeAnythingShows)
+{
+    int tonerResult = 0, voltageResult = 0;
+    bool shown = false;
+    auto closeIfShown = [&](HWND dialog, int) {
+        shown = true;
+        Click(dialog, IDCANCEL);
+        return true;
+    };
+    RunScripted("Supplies Status", closeIfShown, [&] { tonerResult = toner(nullptr); });
+    EXPECT_EQ(tonerResult, -1);
+    EXPECT_FALSE(shown) << "Supplies Status";
+    shown = false;
+    RunScripted("Maintenance", closeIfShown, [&] { voltageResult = voltage(nullptr); });
+    EXPECT_EQ(voltageResult, -1) << "nothing was written";
+    EXPECT_FALSE(shown) << "Maintenance";
+    EXPECT_EQ(owner.asked, 0);
+}
+
+TEST_F(SupplyUiTest, CaptionIconsComeInTheSystemsTwoSizes)
+{
+    SIZE small{}, large{};
+    TonerLevelInfo info = Info(40, 30);
+    Toner(info, [&](HWND dialog, int) {
+        small = IconSize(reinterpret_cast<HICON>(SendMessageA(dialog, WM_GETICON, ICON_SMALL, 0)));
+        large = IconSize(reinterpret_cast<HICON>(SendMessageA(dialog, WM_GETICON, ICON_BIG, 0)));
+        Click(dialog, IDOK);
+        return true;
+    });
+    EXPECT_EQ(small.cx, GetSystemMetrics(SM_CXSMICON));
+    EXPECT_EQ(small.cy, GetSystemMetrics(SM_CYSMICON));
+    EXPECT_EQ(large.cx, GetSystemMetrics(SM_CXICON));
+    EXPECT_EQ(large.cy, GetSystemMetrics(SM_CYICON));
+}
+
+// No mouse: the access keys reach the labelled controls, and Up and Down on
+// the threshold edit change the threshold as the up-down does.
+TEST_F(SupplyUiTest, KeyboardAloneReachesAndChangesEveryControl)
+{
+    TonerLevelInfo info = Info(40, 30);
+    int focused = 0;
+    std::vector<std::string> shown;
+    const int result = Toner(info, [&](HWND dialog, int step) {
+        switch (step) {
+        case 0:
+            AltKey('n'); // "Notify when supplies reach"
+            return false;
+        case 1:
+            focused = FocusedId(dialog);
+            Key(VK_UP);
+            return false;
+        case 2:
+            shown.push_back(Text(dialog, 3021));
+            Key(VK_DOWN);
+            Key(VK_DOWN);
+            return false;
+        case 3:
+            shown.push_back(Text(dialog, 3021));
+            Key(VK_RETURN);
+            return true;
+        default:
+            return true;
+        }
+    });
+    EXPECT_EQ(focused, 3021);
+    EXPECT_EQ(shown, (std::vector<std::string>{"31", "29"}));
+    EXPECT_EQ(result, 29);
+
+    VoltageBiasSettings settings = Settings(0, "08:00 09:00");
+    int endFocused = 0, startFocused = 0;
+    const int closed = Voltage(settings, [&](HWND dialog, int step) {
+        switch (step) {
+        case 0:
+            AltKey('e'); // "End Time:"
+            return false;
+        case 1:
+            endFocused = FocusedId(dialog);
+            AltKey('s'); // "Start Time:"
+            return false;
+        case 2:
+            startFocused = FocusedId(dialog);
+            AltKey('u'); // "Used for the specified time"
+            return false;
+        default:
+            Key(VK_RETURN);
+            return true;
+        }
+    });
+    EXPECT_EQ(endFocused, 4018);
+    EXPECT_EQ(startFocused, 4017);
+    EXPECT_EQ(closed, 1);
+    EXPECT_EQ(settings.MidnightMode, 2u);
+}
+
+// The shell may hand the address to COM handlers: COM is initialised on the
+// calling thread for the call, and the host's own COM is as it was after.
+// Each host thread is new and keeps its IME off: Wine's IMM, as Windows'
+// does, initialises COM itself on a thread that activates a window.
+TEST_F(SupplyUiTest, OrderSuppliesOpensTheLibrarysAddressWithComInitialised)
+{
+    const ImportPatch shell(library, "shell32.dll", "ShellExecuteA", reinterpret_cast<const void*>(&RecordShellExecute));
+    ASSERT_TRUE(shell.Applied());
+    const std::string address = LibraryString(library, 201);
+    ASSERT_FALSE(address.empty());
+    struct Case {
+        const char* host;
+        bool initialises; // the host initialises COM on the thread, as `init`
+        DWORD init;
+    };
+    for (const Case& c : {Case{"no COM", false, 0}, Case{"single-threaded", true, COINIT_APARTMENTTHREADED},
+                          Case{"multithreaded", true, COINIT_MULTITHREADED}}) {
+        SCOPED_TRACE(c.host);
+        g_shellCalls.clear();
+        Apartment before, after;
+        bool finished = false;
+        std::thread host([&] {
+            ImmDisableIME(GetCurrentThreadId());
+            const HRESULT init = c.initialises ? CoInitializeEx(nullptr, c.init) : E_FAIL;
+            before = ThisApartment();
+            TonerLevelInfo info = Info(40, 30);
+            finished = RunScripted(
+                "Supplies Status",
+                [](HWND dialog, int step) {
+                    if (step == 0)
+                        Click(dialog, 3018);
+                    if (g_shellCalls.empty() && step < 30)
+                        return false;
+                    Click(dialog, IDOK);
+                    return true;
+                },
+                [&] { toner(&info); });
+            after = ThisApartment();
+            if (SUCCEEDED(init))
+                CoUninitialize();
+        });
+        host.join();
+        EXPECT_TRUE(finished);
+        EXPECT_EQ(before.initialised, c.initialises) << "the host thread's COM is not as set up";
+        ASSERT_EQ(g_shellCalls.size(), 1u);
+        EXPECT_EQ(g_shellCalls[0].file, address);
+        EXPECT_EQ(g_shellCalls[0].verb, "open");
+        EXPECT_EQ(g_shellCalls[0].show, SW_SHOWNORMAL);
+        EXPECT_TRUE(g_shellCalls[0].comInitialised);
+        EXPECT_TRUE(after == before);
+    }
+}
+
+// An allocation that fails while the dialog sets itself up: the dialog never
+// shows half-built, the export says it could not be created, and neither the
+// record nor the owner hears anything.
+TEST_F(SupplyUiTest, AFailureWhileTheDialogIsSetUpEndsItWithMinusOneAndWritesNothing)
+{
+    AllocationFault fault(library);
+    ASSERT_TRUE(fault.Applied());
+    const DialogCreationHook armAtCreation([&] {
+        fault.Arm();
+        return false;
+    });
+    VoltageBiasSettings settings = Settings(1, "08:00 09:00");
+    const VoltageBiasSettings before = settings;
+    bool shown = false;
+    int result = 0;
+    RunScripted(
+        "Maintenance",
+        [&](HWND dialog, int) {
+            shown = true;
+            Click(dialog, IDOK);
+            return true;
+        },
+        [&] { result = voltage(&settings); });
+    EXPECT_TRUE(fault.Fired()) << "nothing of the library's set-up allocated";
+    EXPECT_EQ(result, -1);
+    EXPECT_FALSE(shown);
+    EXPECT_EQ(std::memcmp(&settings, &before, sizeof settings), 0);
+    EXPECT_TRUE(owner.told.empty());
+}
+
+// Two UI threads of one host: Maintenance opens on the other thread first and
+// closes while this thread's Supplies Status is open, whose Order Supplies
+// must still open the library's address, not the host's string of that id.
+TEST_F(SupplyUiTest, DialogsOnTwoUiThreadsTakeOnlyTheLibrarysResources)
+{
+    const ImportPatch shell(library, "shell32.dll", "ShellExecuteA", reinterpret_cast<const void*>(&RecordShellExecute));
+    ASSERT_TRUE(shell.Applied());
+    char planted[64] = {};
+    ASSERT_GT(LoadStringA(GetModuleHandleA(nullptr), 201, planted, sizeof planted), 0) << "the host's own string 201";
+    g_shellCalls.clear();
+    g_closeMaintenance = false;
+
+    int maintenanceResult = 0;
+    std::thread other([&] {
+        VoltageBiasSettings settings = Settings(1, "08:00 09:00");
+        const UINT_PTR timer = SetTimer(nullptr, 0, 50, CloseMaintenanceWhenAsked);
+        maintenanceResult = voltage(&settings);
+        KillTimer(nullptr, timer);
+    });
+    const bool opened = bed::WaitFor([] { return OurWindow("Maintenance") != nullptr; }, 10000);
+    bool ordered = false;
+    TonerLevelInfo info = Info(40, 30);
+    const int result = Toner(info, [&](HWND dialog, int step) {
+        g_closeMaintenance = true;
+        if (OurWindow("Maintenance") && step < 100)
+            return false;
+        if (!ordered) {
+            Click(dialog, 3018);
+            ordered = true;
+            return false;
+        }
+        if (g_shellCalls.empty() && step < 150)
+            return false;
+        Click(dialog, IDOK);
+        return true;
+    });
+    g_closeMaintenance = true;
+    other.join();
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(maintenanceResult, 1);
+    EXPECT_EQ(result, 30);
+    ASSERT_EQ(g_shellCalls.size(), 1u);
+    EXPECT_EQ(g_shellCalls[0].file, LibraryString(library, 201));
+}
+
+// The dialogs' controls are those of the library's manifest, common controls
+// 6, whether the host calls with or without them active.
+TEST_F(SupplyUiTest, DialogsUseTheLibrarysCommonControlsWhateverTheHostHasActive)
+{
+    const ATOM plain = ButtonClass();
+    ATOM version6 = 0;
+    {
+        const HostActivation host;
+        ASSERT_TRUE(host.Active());
+        version6 = ButtonClass();
+    }
+    ASSERT_NE(plain, version6) << "Wine no longer tells the two kinds of button apart";
+    for (bool hostHasVersion6 : {false, true}) {
+        SCOPED_TRACE(hostHasVersion6 ? "host with common controls 6" : "host without");
+        std::unique_ptr<HostActivation> host;
+        if (hostHasVersion6)
+            host = std::make_unique<HostActivation>();
+        ATOM supplies = 0, maintenance = 0;
+        TonerLevelInfo info = Info(40, 30);
+        Toner(info, [&](HWND dialog, int) {
+            supplies = static_cast<ATOM>(GetClassLongA(GetDlgItem(dialog, IDOK), GCW_ATOM));
+            Click(dialog, IDOK);
+            return true;
+        });
+        VoltageBiasSettings settings = Settings(1, "08:00 09:00");
+        Voltage(settings, [&](HWND dialog, int) {
+            maintenance = static_cast<ATOM>(GetClassLongA(GetDlgItem(dialog, IDOK), GCW_ATOM));
+            Click(dialog, IDCANCEL);
+            return true;
+        });
+        EXPECT_EQ(supplies, version6);
+        EXPECT_EQ(maintenance, version6);
+    }
 }
