@@ -383,6 +383,35 @@ TEST_F(Files, FilesThatStayingServicesStartUpEntriesAndSharersUseAreKept)
         << journal.Dump();
 }
 
+// A file that neither went nor could be scheduled stays as it is: the next
+// start of Windows changes nothing about it, so it asks for none. (This
+// platform schedules whatever it is asked to: the door that refuses both is
+// the test's.)
+TEST_F(Files, AFileThatNeitherWentNorWasScheduledAsksForNoRestart)
+{
+    struct RefusingDoor : RealDoor {
+        FileFate DeleteOrScheduleFile(const char* operation, const PlatformKind&, const char* path) override
+        {
+            journal::Failed(operation, path, ERROR_ACCESS_DENIED);
+            return FileFate::Failed;
+        }
+    } refusing;
+    const std::string system = At("sys\\");
+    MakeFile(system + "stuck.dll");
+    MakeFile(At("Maker\\sub\\stuck.dll"));
+    RemovalState run{refusing};
+    run.Database = &database;
+    run.Platform = Windows10();
+    run.SystemFolders = {system};
+    database.Merged.Files = {"stuck.dll"};
+    database.Merged.OemFolders = {At("Maker")};
+
+    RemoveFiles(run);
+
+    EXPECT_TRUE(Exists(system + "stuck.dll"));
+    EXPECT_EQ(database.RestartRequired, 0u);
+}
+
 TEST_F(Files, TheRestartProgramGoesWithTheLastPrinterWhenNothingWaits)
 {
     const std::string system = At("sys\\");

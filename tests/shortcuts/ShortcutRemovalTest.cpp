@@ -44,6 +44,7 @@ struct Shortcuts : testing::Test {
     void TearDown() override
     {
         SetProgmanSender({});
+        SetProgmanPresence({});
         for (auto file = made.rbegin(); file != made.rend(); ++file)
             DeleteFileA(file->c_str());
         for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder)
@@ -256,6 +257,27 @@ void SetValue(HKEY key, const char* name, DWORD type, const std::string& data)
 
 } // namespace
 
+// Where Program Manager still takes groups (Windows 9x), a refusal means it
+// has no such group, but with no Program Manager to answer (no shell in
+// the session) nothing was done: that is a failure. Wine's shell always
+// answers, so the test says whether it does.
+TEST_F(Shortcuts, AProgramManagerThatDoesNotAnswerIsAFailure)
+{
+    Make(user + kGroup + "\\", {"notes.txt"});
+    const OSVERSIONINFOA windows98 = bed::VersionRecord(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
+    state.Platform = PlatformKind(&windows98);
+    Record(false, false);
+    for (const bool answers : {true, false}) {
+        SetProgmanPresence([answers] { return answers; });
+        const JournalCapture journal;
+        Run({kGroup});
+        const auto told = journal.Of(journal::op::kProgramGroup, kGroup);
+        ASSERT_EQ(told.size(), 1u) << journal.Dump();
+        EXPECT_EQ(told.front().result, answers ? journal::Outcome::NotPresent : journal::Outcome::Failed);
+    }
+    SetProgmanPresence({});
+}
+
 TEST_F(Shortcuts, ADryRunSendsNoCommandAndDeletesNoFileButListsBoth)
 {
     using journal::Outcome;
@@ -298,7 +320,7 @@ TEST(OemPaths, StringValuesAreAppendedSortedAndUniqueAndTheKeyStays)
     // 260 characters without their NUL: the buffer would end in the middle.
     SetValue(key, "Cut", REG_SZ, "C:\\" + std::string(257, 'C'));
     SetValue(key, "Empty", REG_SZ, "\0"s);
-    SetValue(key, "Second", REG_EXPAND_SZ, "C:\\Quorvel\\Alpha\0"s);
+    SetValue(key, "Second", REG_EXPAND_SZ, "%SystemDrive%\\Quorvel\\Alpha\0"s);
     SetValue(key, "Third", REG_SZ, "C:\\Quorvel\\Beta\0"s);
     RegCloseKey(key);
 

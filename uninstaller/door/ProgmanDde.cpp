@@ -96,8 +96,16 @@ bool ProgmanExecute(const char* command)
     return done != nullptr;
 }
 
+std::function<bool()>& Presence()
+{
+    static std::function<bool()> presence;
+    return presence;
+}
+
 bool ProgmanAnswers()
 {
+    if (Presence())
+        return Presence()();
     const DdeInstance instance;
     if (instance.Id() == 0)
         return false;
@@ -119,3 +127,5 @@ void SetProgmanSender(ProgmanSender sender)
 {
     Sender() = std::move(sender);
 }
+
+void SetProgmanPresence(std::function<bool()> answers) { Presence() = std::move(answers); }

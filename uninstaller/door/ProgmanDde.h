@@ -18,3 +18,7 @@ bool SendToProgman(const char* command);
 // without a trace. An empty function restores ProgmanExecute.
 using ProgmanSender = std::function<bool(const char* command)>;
 void SetProgmanSender(ProgmanSender sender);
+
+// Tests only: whether Program Manager answers, instead of asking it (Wine's
+// shell always does). An empty function asks it again.
+void SetProgmanPresence(std::function<bool()> answers);
