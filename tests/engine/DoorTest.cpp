@@ -79,6 +79,7 @@ public:
     bool ScheduleWithDeleter(const char*, const char* path) override TRIPPED("ScheduleWithDeleter " << path, false)
     void ClearReadOnly(const char* path) override TRIPPED("ClearReadOnly " << path, )
     bool RemoveFolder(const char* path, WhenNotEmpty) override TRIPPED("RemoveFolder " << path, false)
+    bool ScheduleFolderRemoval(const char* path) override TRIPPED("ScheduleFolderRemoval " << path, false)
 #undef TRIPPED
 };
 

@@ -412,6 +412,34 @@ TEST_F(Files, AFileThatNeitherWentNorWasScheduledAsksForNoRestart)
     EXPECT_EQ(database.RestartRequired, 0u);
 }
 
+// A maker's folder emptied but for a file in use goes at the next start
+// with it: the file first, then its folders. A folder that still holds
+// somebody's file is not scheduled.
+TEST_F(Files, FoldersLeftOnlyWithScheduledFilesAreScheduledToo)
+{
+    MakeFile(At("Maker\\Held\\held.dll"));
+    MakeFile(At("Other\\Held\\held.dll"));
+    MakeFile(At("Other\\notes.txt"));
+    const HeldFile held(At("Maker\\Held\\held.dll"));
+    const HeldFile other(At("Other\\Held\\held.dll"));
+    database.Merged.Files = {"held.dll"};
+    database.Merged.OemFolders = {At("Maker"), At("Other")};
+    const std::string before = PendingDeletions();
+
+    RemoveFiles(state);
+
+    const std::string after = PendingDeletions();
+    const auto scheduled = [&](const std::string& path) {
+        return after.find(path + "|") != std::string::npos && before.find(path + "|") == std::string::npos;
+    };
+    EXPECT_TRUE(scheduled(At("Maker\\Held\\held.dll"))) << after;
+    EXPECT_TRUE(scheduled(At("Maker\\Held"))) << after;
+    EXPECT_TRUE(scheduled(At("Maker\\"))) << after;
+    EXPECT_TRUE(scheduled(At("Other\\Held"))) << after;
+    EXPECT_FALSE(scheduled(At("Other\\"))) << "it holds a file nobody lists";
+    EXPECT_LT(after.find(At("Maker\\Held\\held.dll")), after.find(At("Maker\\Held|"))) << "the file first";
+}
+
 TEST_F(Files, TheRestartProgramGoesWithTheLastPrinterWhenNothingWaits)
 {
     const std::string system = At("sys\\");

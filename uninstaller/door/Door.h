@@ -149,6 +149,9 @@ public:
     // Clears the read-only attribute so that the deletion can go through.
     virtual void ClearReadOnly(const char* path) = 0;
     virtual bool RemoveFolder(const char* path, WhenNotEmpty notEmpty) = 0;
+    // NT: removes the folder at the next start, once the files scheduled in
+    // it before have gone.
+    virtual bool ScheduleFolderRemoval(const char* path) = 0;
 
     // ---- What a dry run has taken away ----
     // In a dry run the machine still holds what the run would have changed;

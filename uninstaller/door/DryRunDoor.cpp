@@ -332,6 +332,12 @@ bool DryRunDoor::ScheduleWithDeleter(const char* operation, const char* path)
 
 void DryRunDoor::ClearReadOnly(const char*) {}
 
+bool DryRunDoor::ScheduleFolderRemoval(const char* path)
+{
+    WouldRemove(kFolder, path);
+    return true;
+}
+
 bool DryRunDoor::RemoveFolder(const char* path, WhenNotEmpty notEmpty)
 {
     if (Gone(kFolder, path) || !Exists(path)) {

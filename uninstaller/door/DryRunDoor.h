@@ -55,6 +55,7 @@ public:
     bool ScheduleWithDeleter(const char* operation, const char* path) override;
     void ClearReadOnly(const char* path) override;
     bool RemoveFolder(const char* path, WhenNotEmpty notEmpty) override;
+    bool ScheduleFolderRemoval(const char* path) override;
 
     bool Gone(const char* operation, const char* item) const override;
     bool KeyGone(const char* item) const override;

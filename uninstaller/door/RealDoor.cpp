@@ -594,6 +594,16 @@ void RealDoor::ClearReadOnly(const char* path)
         SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
+bool RealDoor::ScheduleFolderRemoval(const char* path)
+{
+    if (!MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        journal::Failed(kFolder, path, GetLastError());
+        return false;
+    }
+    journal::Scheduled(kFolder, path);
+    return true;
+}
+
 bool RealDoor::RemoveFolder(const char* path, WhenNotEmpty notEmpty)
 {
     if (RemoveDirectoryA(path)) {

@@ -52,4 +52,5 @@ public:
     bool ScheduleWithDeleter(const char* operation, const char* path) override;
     void ClearReadOnly(const char* path) override;
     bool RemoveFolder(const char* path, WhenNotEmpty notEmpty) override;
+    bool ScheduleFolderRemoval(const char* path) override;
 };

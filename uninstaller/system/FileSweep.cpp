@@ -36,6 +36,8 @@ struct Sweep {
     const KeepFile& keep;
     bool clearReadOnlyAtTop;
     std::string* firstPending;
+    // What this walk left for the next start: files and folders.
+    std::vector<std::string>& scheduled;
 
     // What a walk did: files it could not delete now, and files it took
     // (or, in a dry run, would take) away.
@@ -72,6 +74,7 @@ struct Sweep {
                 // one that neither went nor was scheduled stays as it is.
                 if (fate == FileFate::Scheduled) {
                     result.pending = 1;
+                    scheduled.push_back(path);
                     if (firstPending && firstPending->empty())
                         *firstPending = path;
                 }
@@ -86,14 +89,42 @@ struct Sweep {
             result.removed += below.removed;
             // Only a folder this walk emptied goes: one that was empty
             // before is somebody's, not the package's.
-            if (removeEmptied && below.removed > 0)
-                door.RemoveFolder(path.c_str(), WhenNotEmpty::Silent);
+            if (removeEmptied && below.removed > 0 && !door.RemoveFolder(path.c_str(), WhenNotEmpty::Silent) &&
+                below.pending)
+                ScheduleIfOnlyScheduledLeft(door, platform, path, scheduled);
         } while (FindNextFileA(search.Get(), &found));
         return result;
     }
 };
 
 } // namespace
+
+void ScheduleIfOnlyScheduledLeft(Door& door, const PlatformKind& platform, const std::string& folder,
+                                 std::vector<std::string>& scheduled)
+{
+    // Only NT removes a folder at the next start.
+    if (!platform.isNT())
+        return;
+    std::string pattern;
+    if (!Join(pattern, folder, "*.*"))
+        return;
+    WIN32_FIND_DATAA found{};
+    FindHandle search(FindFirstFileA(pattern.c_str(), &found));
+    if (!search)
+        return;
+    std::string path;
+    do {
+        const std::string_view name = found.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        if (!Join(path, folder, name) || std::none_of(scheduled.begin(), scheduled.end(), [&](const std::string& s) {
+                return text::FoldEqual(s, path);
+            }))
+            return;
+    } while (FindNextFileA(search.Get(), &found));
+    if (door.ScheduleFolderRemoval(folder.c_str()))
+        scheduled.push_back(folder);
+}
 
 SweepNames::SweepNames(std::vector<std::string> names) : names_(std::move(names))
 {
@@ -110,12 +141,15 @@ bool SweepNames::Holds(std::string_view name) const
 
 int DeleteNamedFilesInTree(Door& door, const PlatformKind& platform, const char* directory, const SweepNames& names,
                            unsigned depth, bool removeEmptiedDirectories, const KeepFile& keep,
-                           bool clearReadOnlyAtTop, std::string* firstPending, int* removed)
+                           bool clearReadOnlyAtTop, std::string* firstPending, int* removed,
+                           std::vector<std::string>* scheduled)
 {
     // An empty directory would make the pattern "*.*" of the current one.
     if (!directory || !IsFullPath(directory) || names.Empty())
         return 0;
-    const Sweep sweep{door, platform, names, removeEmptiedDirectories, keep, clearReadOnlyAtTop, firstPending};
+    std::vector<std::string> own;
+    const Sweep sweep{door, platform, names, removeEmptiedDirectories, keep, clearReadOnlyAtTop, firstPending,
+                      scheduled ? *scheduled : own};
     const Sweep::Result result = sweep.Walk(directory, depth, true);
     if (removed)
         *removed = result.removed;

@@ -38,11 +38,18 @@ using KeepFile = std::function<bool(const char* path)>;
 // read-only attribute before it is deleted; files further down keep theirs.
 // `firstPending`, when given and still empty, gets the path of the first
 // file scheduled for the next start; `removed`, when given, the number of files
-// the walk took away (deleted, scheduled or, in a dry run, would be).
+// the walk took away (deleted, scheduled or, in a dry run, would be);
+// `scheduled`, the files and emptied folders it left for the next start
+// (each such folder is scheduled too, on NT).
 int DeleteNamedFilesInTree(Door& door, const PlatformKind& platform, const char* directory, const SweepNames& names,
                            unsigned depth, bool removeEmptiedDirectories, const KeepFile& keep = {},
                            bool clearReadOnlyAtTop = false, std::string* firstPending = nullptr,
-                           int* removed = nullptr);
+                           int* removed = nullptr, std::vector<std::string>* scheduled = nullptr);
+
+// On NT, schedules `folder` for removal at the next start when all it still
+// holds is in `scheduled` (files and folders that go then), and adds it.
+void ScheduleIfOnlyScheduledLeft(Door& door, const PlatformKind& platform, const std::string& folder,
+                                 std::vector<std::string>& scheduled);
 
 // The same for one name.
 int DeleteNamedFilesInTree(Door& door, const PlatformKind& platform, const char* directory, const char* fileName,

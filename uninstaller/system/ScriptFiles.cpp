@@ -248,12 +248,15 @@ void FromOemFolders(RemovalState& state, const SweepNames& sought, FoundNames& f
         }
         std::string pending;
         int removed = 0;
-        if (DeleteNamedFilesInTree(state.Changes, state.Platform, directory.c_str(), sought, 3, true,
-                                   Protected(state, found), false, &pending, &removed))
+        std::vector<std::string> scheduled;
+        const bool waits = DeleteNamedFilesInTree(state.Changes, state.Platform, directory.c_str(), sought, 3, true,
+                                                  Protected(state, found), false, &pending, &removed, &scheduled);
+        if (waits)
             MarkRestart(state, pending);
-        // The folder goes only when the sweep emptied it.
-        if (removed > 0)
-            state.Changes.RemoveFolder(directory.c_str(), WhenNotEmpty::Silent);
+        // The folder goes only when the sweep emptied it, at the next start
+        // when what is left in it goes then.
+        if (removed > 0 && !state.Changes.RemoveFolder(directory.c_str(), WhenNotEmpty::Silent) && waits)
+            ScheduleIfOnlyScheduledLeft(state.Changes, state.Platform, directory, scheduled);
     }
 }
 
