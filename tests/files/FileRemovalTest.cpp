@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <winspool.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <string>
@@ -264,6 +265,13 @@ TEST_F(Files, OemFoldersAreSweptOnlyWhenTheyAreTheMakersOwn)
                                 "C:\\Windows\\System32\\drivers\\", "C:\\Windows\\Fonts\\",
                                 "C:\\Windows\\System32\\spool\\drivers\\x64\\"})
         EXPECT_FALSE(machine.MaySweep(refused)) << refused;
+    // Windows' and every program's folders below Program Files, both views.
+    const MachineFolders real;
+    char programFiles[MAX_PATH] = {};
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES_COMMONX86, nullptr, 0, programFiles)));
+    EXPECT_FALSE(real.MaySweep(programFiles)) << programFiles;
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, programFiles)));
+    EXPECT_FALSE(real.MaySweep(std::string(programFiles) + "\\Windows NT"));
     for (const char* allowed : {"C:\\Program Files\\Maker\\", "C:\\Windows\\System32\\spool\\drivers\\x64\\3\\Maker\\",
                                 "C:\\Users\\bob\\Maker\\", "\\\\server\\share\\maker\\", "C:\\Maker"})
         EXPECT_TRUE(machine.MaySweep(allowed)) << allowed;

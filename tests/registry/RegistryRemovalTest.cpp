@@ -114,6 +114,7 @@ TEST_F(RegistryRemoval, WindowsKeysAndTheirValuesNeverGoAndAMakersKeysDo)
         // Services Windows installs, and the spooler's.
         "HKLM,SYSTEM\\CurrentControlSet\\Services\\Spooler,,1", "HKLM,SYSTEM\\CurrentControlSet\\Services\\usbprint,,1",
         "HKLM,SYSTEM\\CurrentControlSet\\Services\\usbprint\\Parameters,,",
+        "HKLM,SYSTEM\\\\CurrentControlSet\\\\Services\\\\QWinLike,,1",
         // Values of such keys.
         "HKLM,SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon,Shell,",
         "HKLM,SOFTWARE\\Microsoft,QuorvelRegTestValue,", "HKLM,SYSTEM\\CurrentControlSet\\Services\\usbprint,Start,",

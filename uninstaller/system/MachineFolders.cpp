@@ -147,6 +147,18 @@ MachineFolders::MachineFolders()
     AddShellFolder(folders_, CSIDL_PROGRAM_FILES);
     AddShellFolder(folders_, CSIDL_PROGRAM_FILESX86);
     AddShellFolder(folders_, CSIDL_PROGRAM_FILES_COMMON);
+    AddShellFolder(folders_, CSIDL_PROGRAM_FILES_COMMONX86);
+    // Windows' own folders below Program Files, in both views.
+    for (const int programFiles : {CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86}) {
+        std::vector<std::string> base;
+        AddShellFolder(base, programFiles);
+        for (const std::string& folder : base)
+            for (const char* own : {"Windows NT\\", "Windows Defender\\", "Windows Mail\\", "Windows Media Player\\",
+                                    "Windows Photo Viewer\\", "Windows Sidebar\\", "Internet Explorer\\",
+                                    "WindowsPowerShell\\", "WindowsApps\\", "Microsoft.NET\\", "Reference Assemblies\\",
+                                    "Uninstall Information\\", "ModifiableWindowsApps\\"})
+                folders_.push_back(folder + own);
+    }
     AddShellFolder(folders_, CSIDL_COMMON_APPDATA);
     AddShellFolder(folders_, CSIDL_COMMON_PROGRAMS);
     AddShellFolder(folders_, CSIDL_PROGRAMS);

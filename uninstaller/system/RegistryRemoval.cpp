@@ -119,9 +119,11 @@ std::optional<std::string> ServiceOfKey(const RegistryEntry& entry)
         return std::nullopt;
     std::vector<std::string_view> parts;
     const std::string_view key = entry.Key;
+    // Empty parts ("\\\\") are no keys, as the registry reads the path.
     for (std::size_t at = 0; at <= key.size() && parts.size() < 4;) {
         const std::size_t end = std::min(key.find('\\', at), key.size());
-        parts.push_back(key.substr(at, end - at));
+        if (end > at)
+            parts.push_back(key.substr(at, end - at));
         at = end + 1;
     }
     if (parts.size() < 4 || !text::FoldEqual(parts[0], "SYSTEM") || !text::FoldEqual(parts[2], "Services") ||
