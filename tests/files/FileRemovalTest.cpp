@@ -359,8 +359,10 @@ TEST_F(Files, FilesThatStayingServicesStartUpEntriesAndSharersUseAreKept)
     RegSetKeyValueA(HKEY_LOCAL_MACHINE, sharedKey, "C:\\Other\\qfiletest-shared.dll", REG_DWORD, &two, sizeof two);
     RegSetKeyValueA(HKEY_LOCAL_MACHINE, sharedKey, "C:\\Other\\qfiletest-once.dll", REG_DWORD, &one, sizeof one);
     const char monitorKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QFileTest Wide";
-    RegSetKeyValueA(HKEY_LOCAL_MACHINE, monitorKey, "Driver", REG_SZ, fullWidth.c_str(),
-                    static_cast<DWORD>(fullWidth.size() + 1));
+    // The monitor names its library in other letters than the file has.
+    const std::string fullWidthLower = bed::Ansi("ｑｆｗ.dll");
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, monitorKey, "Driver", REG_SZ, fullWidthLower.c_str(),
+                    static_cast<DWORD>(fullWidthLower.size() + 1));
     ServiceHandle manager{OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)};
     const std::string image = system + "qfiletest-svc.exe -k";
     ServiceHandle service{CreateServiceA(manager.Get(), "QFileTestSvc", "QFileTestSvc", SERVICE_ALL_ACCESS,
@@ -368,7 +370,7 @@ TEST_F(Files, FilesThatStayingServicesStartUpEntriesAndSharersUseAreKept)
                                          image.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr)};
     ASSERT_TRUE(service);
     database.Merged.Files = {"qfiletest-svc.exe", "QFILETEST-STAT.EXE", "qfiletest-shared.dll", "qfiletest-once.dll",
-                             bed::Ansi("ｑｆｗ.dll")};
+                             fullWidth};
     const JournalCapture journal;
 
     RemoveFiles(state);
@@ -387,7 +389,7 @@ TEST_F(Files, FilesThatStayingServicesStartUpEntriesAndSharersUseAreKept)
     EXPECT_TRUE(kept("qfiletest-shared.dll", "shared by 2 programs")) << journal.Dump();
     EXPECT_FALSE(Exists(system + "qfiletest-once.dll"));
     EXPECT_TRUE(Exists(system + fullWidth)) << journal.Dump();
-    EXPECT_TRUE(kept(system + bed::Ansi("ｑｆｗ.dll"), "the library of port monitor \"QFileTest Wide\""))
+    EXPECT_TRUE(kept(system + fullWidth, "the library of port monitor \"QFileTest Wide\""))
         << journal.Dump();
 }
 

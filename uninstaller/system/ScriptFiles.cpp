@@ -80,6 +80,17 @@ const std::string* StayingReason(const RemovalState& state, std::string_view nam
     return index < state.StayingDriverFileReasons.size() ? &state.StayingDriverFileReasons[index] : nullptr;
 }
 
+std::wstring Wide(const char* ansi)
+{
+    const int length = MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 0);
+    if (length <= 1)
+        return {};
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide.data(), length);
+    wide.resize(static_cast<std::size_t>(length - 1));
+    return wide;
+}
+
 // Why the file `path` opens must stay by its name as the file system has
 // it, which may differ from the listed one by more than A-Z letter case;
 // empty when it may go. Unable to read that name, it stays.
@@ -91,8 +102,20 @@ std::string RealNameKeepReason(const RemovalState& state, const char* path)
         return "its name on disk could not be read";
     if (!state.StayingDriverFiles)
         return "the installed drivers could not be listed";
-    const std::string* reason = StayingReason(state, data.cFileName);
-    return reason ? *reason : std::string();
+    if (const std::string* reason = StayingReason(state, data.cFileName))
+        return *reason;
+    // Then as the file system compares names, which folds far more than A-Z
+    // (full-width letters, accented ones).
+    const std::wstring real = Wide(data.cFileName);
+    const ItemList& files = *state.StayingDriverFiles;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::wstring staying = Wide(files[i].c_str());
+        if (!real.empty() && CompareStringOrdinal(real.c_str(), static_cast<int>(real.size()), staying.c_str(),
+                                                  static_cast<int>(staying.size()), TRUE) == CSTR_EQUAL)
+            return i < state.StayingDriverFileReasons.size() ? state.StayingDriverFileReasons[i]
+                                                             : std::string("used by what stays");
+    }
+    return {};
 }
 
 // The names that may go: a name a driver that stays lists is kept, and
