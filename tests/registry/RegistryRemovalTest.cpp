@@ -98,6 +98,10 @@ TEST_F(RegistryRemoval, WindowsKeysAndTheirValuesNeverGoAndAMakersKeysDo)
         "HKLM,SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall,,1",
         // What every program shares below HKCR.
         "HKCR,CLSID,,1", "HKCR,Interface,,1", "HKCR,*,,1", "HKCR,.txt,,1", "HKCR,Directory,,1",
+        "HKCR,Wow6432Node\\CLSID,,1", "HKCR,Wow6432Node\\Interface,,1", "HKCR,exefile\\shell\\open\\command,,1",
+        "HKCR,*\\shellex\\ContextMenuHandlers,,1", "HKCR,.txt\\ShellNew,,1",
+        "HKLM,SOFTWARE\\Policies\\Microsoft\\Windows NT\\Printers,,1", "HKLM,SOFTWARE\\Clients,,1",
+        "HKLM,SOFTWARE\\Clients\\Mail,,1",
         // The control sets, the device tree, the spooler's lists and its own.
         "HKLM,SYSTEM\\CurrentControlSet\\Control,,1", "HKLM,SYSTEM\\ControlSet001,,1",
         "HKLM,SYSTEM\\CurrentControlSet\\Enum\\USB,,1", "HKLM,SYSTEM\\ControlSet001\\Enum\\USBPRINT,,1",
@@ -122,6 +126,7 @@ TEST_F(RegistryRemoval, WindowsKeysAndTheirValuesNeverGoAndAMakersKeysDo)
     const char* const maker[] = {
         "HKLM,SOFTWARE\\QUORVEL\\RegTest\\Owned,,1", "HKLM,SOFTWARE\\QUORVEL\\RegTest,Version,",
         "HKCR,CLSID\\{5A0E2C11-0000-4000-8000-000000000001},,1",
+        "HKCR,Wow6432Node\\CLSID\\{5A0E2C11-0000-4000-8000-000000000001},,1", "HKCR,QuorvelRegTest.Document\\shell,,1",
         "HKLM,SOFTWARE\\Classes\\CLSID\\{5A0E2C11-0000-4000-8000-000000000001},,1",
         "HKLM,SYSTEM\\CurrentControlSet\\Services\\QrvRegTestService,,1",
         "HKLM,SYSTEM\\CurrentControlSet\\Services\\QrvRegTestService\\Parameters,Port,",

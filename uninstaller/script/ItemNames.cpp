@@ -321,6 +321,12 @@ constexpr std::string_view kBuiltInMonitors[] = {"local port",      "standard tc
                                                  "ipp port",        "pjl language monitor",
                                                  "microsoft shared fax monitor"};
 constexpr std::string_view kBuiltInProcessors[] = {"winprint"};
+// Classes every file, folder and program type shares.
+constexpr std::string_view kSharedClasses[] = {
+    "*",       "allfilesystemobjects", "directory", "folder",  "drive",   "unknown",  "systemfileassociations",
+    "exefile", "dllfile",              "lnkfile",   "batfile", "cmdfile", "comfile",  "txtfile",
+    "mime",    "protocols",            "applications", "network", "printers", "http", "https",
+};
 
 bool OneOf(std::string_view name, std::span<const std::string_view> names)
 {
@@ -383,8 +389,8 @@ bool IsSystemKey(std::string_view path)
     if (part(software) != "software")
         return false;
     if (depth == software + 1)
-        return OneOf(parts[software + 1], std::array<std::string_view, 4>{"microsoft", "classes", "policies",
-                                                                          "wow6432node"});
+        return OneOf(parts[software + 1], std::array<std::string_view, 5>{"microsoft", "classes", "policies",
+                                                                          "wow6432node", "clients"});
     // The 32-bit view is read as the other.
     if (parts[software + 1] == "wow6432node") {
         ++software;
@@ -392,8 +398,25 @@ bool IsSystemKey(std::string_view path)
             return parts[software + 1] == "microsoft" || parts[software + 1] == "classes";
     }
     const std::string_view below = parts[software + 1];
-    if (below == "classes")
-        return depth == software + 2;
+    // Policies and the registered clients (mail, browser) are Windows' and
+    // the administrator's, whatever lies below.
+    if (below == "policies" || below == "clients")
+        return true;
+    if (below == "classes") {
+        std::size_t classes = software + 1;
+        // HKCR's 32-bit view is read as the other.
+        if (part(classes + 1) == "wow6432node") {
+            if (depth == classes + 1)
+                return true;
+            ++classes;
+        }
+        if (depth == classes + 1)
+            return true;
+        // What every file, folder or type shares: its verbs and shell
+        // extensions are everyone's.
+        const std::string_view type = parts[classes + 1];
+        return type.starts_with(".") || OneOf(type, kSharedClasses);
+    }
     if (below != "microsoft")
         return false;
     // A product's own entries below Microsoft: its uninstall entry and its
