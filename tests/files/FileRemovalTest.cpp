@@ -348,12 +348,22 @@ TEST_F(Files, FilesThatStayingServicesStartUpEntriesAndSharersUseAreKept)
     state.SystemFolders = {system};
     const std::string fullWidth = bed::Ansi("ＱＦＷ.DLL");
     for (const std::string& name : {std::string("qfiletest-svc.exe"), std::string("qfiletest-stat.exe"),
-                                     std::string("qfiletest-shared.dll"), std::string("qfiletest-once.dll"), fullWidth})
+                                     std::string("qfiletest-shared.dll"), std::string("qfiletest-once.dll"), fullWidth,
+                                     std::string("qfiletest-svcdll.dll"), std::string("qfiletest-shared32.dll"),
+                                     std::string("qfiletest-long.exe")})
         MakeFile(system + name);
     const char runKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
     const std::string command = "\"" + system + "qfiletest-stat.exe\" /min";
     RegSetKeyValueA(HKEY_LOCAL_MACHINE, runKey, "QFileTest Status", REG_SZ, command.c_str(),
                     static_cast<DWORD>(command.size() + 1));
+    // A command longer than any fixed buffer.
+    const std::string longCommand = "\"" + system + "qfiletest-long.exe\" " + std::string(2000, 'x');
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, runKey, "QFileTest Long", REG_SZ, longCommand.c_str(),
+                    static_cast<DWORD>(longCommand.size() + 1));
+    const char sharedKey32[] = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+    const DWORD three = 3;
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, sharedKey32, "C:\\Other\\qfiletest-shared32.dll", REG_DWORD, &three,
+                    sizeof three);
     const char sharedKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
     const DWORD two = 2, one = 1;
     RegSetKeyValueA(HKEY_LOCAL_MACHINE, sharedKey, "C:\\Other\\qfiletest-shared.dll", REG_DWORD, &two, sizeof two);
@@ -369,7 +379,10 @@ TEST_F(Files, FilesThatStayingServicesStartUpEntriesAndSharersUseAreKept)
                                          SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
                                          image.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr)};
     ASSERT_TRUE(service);
-    database.Merged.Files = {"qfiletest-svc.exe", "QFILETEST-STAT.EXE", "qfiletest-shared.dll", "qfiletest-once.dll",
+    const std::string serviceDll = system + "qfiletest-svcdll.dll";
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\QFileTestSvc\\Parameters", "ServiceDll",
+                    REG_EXPAND_SZ, serviceDll.c_str(), static_cast<DWORD>(serviceDll.size() + 1));
+    database.Merged.Files = {"qfiletest-svcdll.dll", "qfiletest-shared32.dll", "qfiletest-long.exe", "qfiletest-svc.exe", "QFILETEST-STAT.EXE", "qfiletest-shared.dll", "qfiletest-once.dll",
                              fullWidth};
     const JournalCapture journal;
 
@@ -377,7 +390,9 @@ TEST_F(Files, FilesThatStayingServicesStartUpEntriesAndSharersUseAreKept)
 
     DeleteService(service.Get());
     RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, runKey, "QFileTest Status");
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, runKey, "QFileTest Long");
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, sharedKey);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, sharedKey32);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, monitorKey);
     const auto kept = [&](const std::string& name, const std::string& reason) {
         const auto lines = journal.Of(journal::op::kFile, name);
@@ -387,6 +402,10 @@ TEST_F(Files, FilesThatStayingServicesStartUpEntriesAndSharersUseAreKept)
     EXPECT_TRUE(kept("QFILETEST-STAT.EXE", std::string("started by HKLM\\") + runKey + "\\QFileTest Status"))
         << journal.Dump();
     EXPECT_TRUE(kept("qfiletest-shared.dll", "shared by 2 programs")) << journal.Dump();
+    EXPECT_TRUE(kept("qfiletest-shared32.dll", "shared by 3 programs")) << journal.Dump();
+    EXPECT_TRUE(kept("qfiletest-svcdll.dll", "the library of service \"QFileTestSvc\"")) << journal.Dump();
+    EXPECT_TRUE(kept("qfiletest-long.exe", std::string("started by HKLM\\") + runKey + "\\QFileTest Long"))
+        << journal.Dump();
     EXPECT_FALSE(Exists(system + "qfiletest-once.dll"));
     EXPECT_TRUE(Exists(system + fullWidth)) << journal.Dump();
     EXPECT_TRUE(kept(system + fullWidth, "the library of port monitor \"QFileTest Wide\""))

@@ -59,6 +59,7 @@ bool AddLibrariesUnder(const Door& door, const std::string& path, const char* ow
 }
 
 constexpr char kSharedDlls[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+constexpr char kSharedDlls32[] = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
 // Sorted and unique by name, each with the reason of its first lister.
 void Merge(RemovalState& state, ItemList& files, ItemList& reasons)
@@ -124,6 +125,12 @@ bool AddServicePrograms(const Door& door, ItemList& files, ItemList& reasons)
         const char* image = reinterpret_cast<const QUERY_SERVICE_CONFIGA*>(config->data())->lpBinaryPathName;
         if (image && *image)
             AddProgram(files, reasons, image, journal::Reason("the program of service \"%s\"", name));
+        // A service that a shared host process runs names its library apart.
+        const std::string parameters = std::string("SYSTEM\\CurrentControlSet\\Services\\") + name + "\\Parameters";
+        const RegistryText library = ReadRegistryText(HKEY_LOCAL_MACHINE, parameters.c_str(), "ServiceDll");
+        if (library.Text && !library.Text->empty())
+            AddProgram(files, reasons, "\"" + *library.Text + "\"",
+                       journal::Reason("the library of service \"%s\"", name));
     }
     return true;
 }
@@ -144,27 +151,25 @@ void AddStartupPrograms(const Door& door, ItemList& files, ItemList& reasons)
         const RegistryKey key = OpenKey(run.root, run.path, KEY_QUERY_VALUE);
         for (DWORD index = 0; key; ++index) {
             char name[text::kMaxText] = {};
-            char command[1024] = {};
             DWORD nameSize = sizeof name;
-            DWORD size = sizeof command - 1;
-            DWORD type = 0;
-            const LONG found = RegEnumValueA(key.Get(), index, name, &nameSize, nullptr, &type,
-                                             reinterpret_cast<BYTE*>(command), &size);
+            const LONG found = RegEnumValueA(key.Get(), index, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
             if (found == ERROR_NO_MORE_ITEMS)
                 break;
             const std::string item = std::string(run.name) + "\\" + run.path + "\\" + name;
-            if (found != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) ||
-                door.Gone(journal::op::kStartupEntry, item.c_str()))
+            if (found != ERROR_SUCCESS || door.Gone(journal::op::kStartupEntry, item.c_str()))
                 continue;
-            AddProgram(files, reasons, command, journal::Reason("started by %s", item.c_str()));
+            // Read whole, however long the command.
+            const RegistryText command = ReadRegistryText(key.Get(), nullptr, name);
+            if (command.Text)
+                AddProgram(files, reasons, *command.Text, journal::Reason("started by %s", item.c_str()));
         }
     }
 }
 
 // Shared files whose count says another program still uses them.
-void AddSharedFiles(ItemList& files, ItemList& reasons)
+void AddSharedFilesOf(const char* path, ItemList& files, ItemList& reasons)
 {
-    const RegistryKey key = OpenKey(HKEY_LOCAL_MACHINE, kSharedDlls, KEY_QUERY_VALUE);
+    const RegistryKey key = OpenKey(HKEY_LOCAL_MACHINE, path, KEY_QUERY_VALUE);
     for (DWORD index = 0; key; ++index) {
         char path[text::kMaxText] = {};
         DWORD pathSize = sizeof path;
@@ -182,6 +187,12 @@ void AddSharedFiles(ItemList& files, ItemList& reasons)
         files.emplace_back(separator == std::string_view::npos ? shared : shared.substr(separator + 1));
         reasons.push_back(journal::Reason("shared by %lu programs", static_cast<unsigned long>(count)));
     }
+}
+
+void AddSharedFiles(ItemList& files, ItemList& reasons)
+{
+    for (const char* view : {kSharedDlls, kSharedDlls32})
+        AddSharedFilesOf(view, files, reasons);
 }
 
 } // namespace
