@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -130,4 +131,8 @@ TEST(Keep, TheSweepOfTheMakersFolderTakesItsOwnFilesAndNothingBesideOrAbove)
     EXPECT_TRUE(Exists(folders.user + "\\Q1"));
     EXPECT_TRUE(Exists(folders.documents));
     EXPECT_TRUE(Logged(lines, "folder", folders.documents + "\\", "kept (a shell folder)")) << Content(log.path);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [&](const LogLine& line) { return line.item == folders.documents + "\\"; }),
+              1)
+        << "told once, though the restart program's pass looks there too";
 }

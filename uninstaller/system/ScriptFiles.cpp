@@ -232,7 +232,9 @@ void FromSpoolerFolders(RemovalState& state, const SweepNames& sought, const std
     }
 }
 
-void FromOemFolders(RemovalState& state, const SweepNames& sought, FoundNames& found)
+// `tell`: the folders' refusals and absences are told; a later pass of the
+// same run judges them alike and says nothing more.
+void FromOemFolders(RemovalState& state, const SweepNames& sought, FoundNames& found, bool tell)
 {
     const ItemList& entries = state.Database->Merged.OemFolders;
     if (entries.empty())
@@ -256,17 +258,20 @@ void FromOemFolders(RemovalState& state, const SweepNames& sought, FoundNames& f
             const DWORD attributes = GetFileAttributesA(entry.c_str());
             if (state.Changes.Gone(kFolder, directory.c_str()) ||
                 (real.empty() && attributes == INVALID_FILE_ATTRIBUTES)) {
-                journal::NotPresent(kFolder, directory.c_str());
+                if (tell)
+                    journal::NotPresent(kFolder, directory.c_str());
                 continue;
             }
             if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                journal::Kept(kFolder, entry.c_str(), "names a file, not a folder");
+                if (tell)
+                    journal::Kept(kFolder, entry.c_str(), "names a file, not a folder");
                 continue;
             }
             refusal = machine.SweepRefusal(real);
         }
         if (!refusal.empty()) {
-            journal::Kept(kFolder, directory.c_str(), refusal.c_str());
+            if (tell)
+                journal::Kept(kFolder, directory.c_str(), refusal.c_str());
             continue;
         }
         std::string pending;
@@ -290,7 +295,8 @@ std::string ResolvedDirectory(int locationId)
     return spec.Compose();
 }
 
-void RemoveNamedFiles(RemovalState& state, const std::vector<std::string>& fileNames, bool oemFolders)
+void RemoveNamedFiles(RemovalState& state, const std::vector<std::string>& fileNames, bool oemFolders,
+                      bool tellFolders = true)
 {
     if (!state.Database)
         return;
@@ -302,7 +308,7 @@ void RemoveNamedFiles(RemovalState& state, const std::vector<std::string>& fileN
     FromSystemFolders(state, names, found);
     FromSpoolerFolders(state, sought, names, found);
     if (oemFolders)
-        FromOemFolders(state, sought, found);
+        FromOemFolders(state, sought, found, tellFolders);
     for (const std::string& name : names)
         if (found.count(name) == 0)
             journal::NotPresent(kFile, name.c_str());
@@ -384,7 +390,7 @@ void RemoveScriptFiles(RemovalState& state)
     // already waits for it.
     if (!state.Platform.isWin32s()) {
         if (database.RestartRequired == 0)
-            RemoveFileFromSystemFolders(state, "ZRESTART.EXE");
+            RemoveNamedFiles(state, {"ZRESTART.EXE"}, true, false);
     } else if (zreg32s) {
         char path[text::kMaxText];
         const std::string windows = ResolvedDirectory(location::WindowsDirectory);
