@@ -297,6 +297,16 @@ TEST(IniRemoval, OnNtAWinIniEntryGoesWhereWindowsKeepsIt)
     EXPECT_EQ(GetProfileStringA("Devices", "QuorvelIniTest", "", value, sizeof value), 0u) << value;
     EXPECT_EQ(journal.lines.size(), 1u) << journal.Dump();
     EXPECT_EQ(journal.lines.front().result, journal::Outcome::Removed) << journal.Dump();
+
+    // Its other sections are Windows' settings, which no script takes.
+    ASSERT_TRUE(WriteProfileStringA("windows", "QuorvelIniTest", "x"));
+    database.Merged.DeleteIni = {"win.ini,windows,QuorvelIniTest", "system.ini,boot,Shell"};
+    RemoveIniEntries(state);
+    EXPECT_GT(GetProfileStringA("windows", "QuorvelIniTest", "", value, sizeof value), 0u);
+    WriteProfileStringA("windows", "QuorvelIniTest", nullptr);
+    EXPECT_EQ(journal.lines.size(), 3u) << journal.Dump();
+    for (std::size_t i = 1; i < journal.lines.size(); ++i)
+        EXPECT_EQ(journal.lines[i].result, journal::Outcome::Kept) << journal.Dump();
 }
 
 TEST_F(RegistryRemoval, ADryRunDeletesNoKeyOrValueAndTheRealRunReportsEach)

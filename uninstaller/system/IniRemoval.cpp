@@ -52,6 +52,23 @@ std::string FileNameOf(const char* path)
     return std::string(separator == std::string_view::npos ? whole : whole.substr(separator + 1));
 }
 
+// Why an entry of this file and section is Windows' own on NT, or nullptr.
+// WIN.INI and SYSTEM.INI are kept in the registry there: their sections
+// are Windows' settings ([windows] names the shell's programs, [intl] the
+// user's formats), but for the printers' and ports' lists.
+const char* WindowsSection(std::string_view file, std::string_view section)
+{
+    if (!text::FoldEqual(file, "win.ini") && !text::FoldEqual(file, "system.ini"))
+        return nullptr;
+    if (text::FoldEqual(file, "win.ini")) {
+        for (const char* list : {"Devices", "PrinterPorts", "Ports"}) {
+            if (text::FoldEqual(section, list))
+                return nullptr;
+        }
+    }
+    return "a setting of Windows, kept in the registry";
+}
+
 // Whether the section lists the key, as the profile functions read it.
 bool ProfileHoldsKey(const char* file, const char* section, const char* key)
 {
@@ -140,6 +157,12 @@ void RemoveIniEntries(RemovalState& state)
             // [Devices], [PrinterPorts], [Windows], ...): what is there and
             // what goes is asked of the profile functions, which know.
             const std::string file = FileNameOf(ini->Path);
+            // Those sections are Windows' settings, but for the lists of
+            // printers and ports, whose entries a driver package adds.
+            if (const char* why = WindowsSection(file, ini->Section)) {
+                journal::Kept(kIniEntry, ini->Item.c_str(), why);
+                continue;
+            }
             if (!ProfileHoldsKey(file.c_str(), ini->Section.c_str(), ini->Key.c_str())) {
                 journal::NotPresent(kIniEntry, ini->Item.c_str());
                 continue;
