@@ -16,6 +16,9 @@
 #include "spooler/MonitorRemoval.h"
 #include "spooler/PrintProcessorRemoval.h"
 #include "spooler/ServiceRemoval.h"
+#include "system/FileProtection.h"
+#include "system/RegistryRemoval.h"
+#include "system/WindowsServices.h"
 #include "machine/Machine.h"
 #include "common/ServiceHandle.h"
 #include "door/SpoolerService.h"
@@ -463,6 +466,7 @@ protected:
     {
         SpoolerSideTest::TearDown();
         UseServiceAsSpooler(nullptr);
+        SetProtectionTest(nullptr);
         for (const std::string& name : made)
             StopAndDelete(name.c_str());
     }
@@ -581,4 +585,101 @@ TEST_F(ServiceTest, ADryRunDeletesNoServiceAndForeseesNoRestartForOneThatWouldSt
     EXPECT_EQ(missing->result, journal::Outcome::NotPresent);
 }
 
+// Where each form of an image path puts the file: read from how the service
+// manager and the loader resolve them, with C:\Windows as the Windows folder.
+TEST(WindowsServices, AnImagePathNamesItsFileAsTheServiceManagerReadsIt)
+{
+    const struct {
+        const char* image;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"\\SystemRoot\\System32\\drivers\\usbprint.sys", {"C:\\Windows\\System32\\drivers\\usbprint.sys"}},
+        {"System32\\DRIVERS\\usbprint.sys", {"C:\\Windows\\System32\\DRIVERS\\usbprint.sys"}},
+        {"\\??\\D:\\Maker\\qrv.sys", {"D:\\Maker\\qrv.sys"}},
+        {"\\Maker\\qrv.sys", {"C:\\Maker\\qrv.sys"}},
+        {"C:\\Windows\\system32\\svchost.exe -k LocalService", {"C:\\Windows\\system32\\svchost.exe"}},
+        {"\"C:\\Program Files\\Maker\\svc.exe\" /service", {"C:\\Program Files\\Maker\\svc.exe"}},
+        {"spoolsv", {"C:\\Windows\\System32\\spoolsv", "C:\\Windows\\System32\\spoolsv.exe", "C:\\Windows\\spoolsv",
+                     "C:\\Windows\\spoolsv.exe"}},
+        // Unquoted with a space, each place the path may end counts.
+        {"C:\\Program Files\\Maker\\svc -x",
+         {"C:\\Program", "C:\\Program.exe", "C:\\Program Files\\Maker\\svc", "C:\\Program Files\\Maker\\svc.exe"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ServiceFilePaths(c.image, "C:\\Windows"), c.expected) << c.image;
+}
+
+// Files Windows protects, as the Windows folder of the bed spells them.
+bool ProtectedInTheBed(const char* path)
+{
+    for (const char* windows : {"C:\\windows\\system32\\drivers\\qrvusbprt.sys", "C:\\windows\\system32\\svchost.exe",
+                                "C:\\windows\\system32\\qrvwinsvc.dll"}) {
+        if (lstrcmpiA(path, windows) == 0)
+            return true;
+    }
+    return false;
+}
+
+// A script that lists a service of Windows (usbprint, say) must not take it:
+// its program or, for a service a shared host runs, its library is a file
+// Windows protects. Wine protects no file, so which ones are comes from the
+// test; the services are real entries of the bed's service manager.
+TEST_F(ServiceTest, AServiceOfWindowsStaysWithItsKeyThoughAScriptListsIt)
+{
+    SetProtectionTest(ProtectedInTheBed);
+    const auto create = [&](const char* name, DWORD type, const char* image, const char* library) {
+        ServiceHandle manager{OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)};
+        StopAndDelete(name);
+        ServiceHandle service{CreateServiceA(manager.Get(), name, name, SERVICE_ALL_ACCESS, type, SERVICE_DEMAND_START,
+                                             SERVICE_ERROR_IGNORE, image, nullptr, nullptr, nullptr, nullptr, nullptr)};
+        ASSERT_TRUE(service) << name << " " << GetLastError();
+        made.push_back(name);
+        if (library) {
+            const std::string parameters = std::string("SYSTEM\\CurrentControlSet\\Services\\") + name + "\\Parameters";
+            ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, parameters.c_str(), "ServiceDll", REG_EXPAND_SZ, library,
+                                      static_cast<DWORD>(strlen(library) + 1)),
+                      ERROR_SUCCESS);
+        }
+    };
+    create("QrvSideUsbPrt", SERVICE_KERNEL_DRIVER, "\\SystemRoot\\System32\\drivers\\qrvusbprt.sys", nullptr);
+    create("QrvSideWinHosted", SERVICE_WIN32_SHARE_PROCESS, "%SystemRoot%\\System32\\svchost.exe -k QrvSide",
+           "%SystemRoot%\\System32\\qrvwinsvc.dll");
+    create("QrvSideMakerHosted", SERVICE_WIN32_SHARE_PROCESS, "%SystemRoot%\\System32\\svchost.exe -k QrvSide",
+           "%SystemRoot%\\System32\\qrvmaker.dll");
+    database.Merged.Services = {"QrvSideUsbPrt", "QrvSideWinHosted", "QrvSideMakerHosted"};
+    database.Merged.RegistryKeys = {"HKLM,SYSTEM\\CurrentControlSet\\Services\\QrvSideUsbPrt,,1",
+                                    "HKLM,SYSTEM\\ControlSet001\\Services\\QrvSideWinHosted\\Parameters,ServiceDll,"};
+
+    for (const bool dry : {true, false}) {
+        SCOPED_TRACE(dry ? "dry run" : "real run");
+        const std::vector<Told> told = Journaled(dry, [&] {
+            Run();
+            RemoveRegistryKeys(Active());
+        });
+        for (const char* windows : {"QrvSideUsbPrt", "QrvSideWinHosted"}) {
+            EXPECT_TRUE(ServiceExists(windows)) << windows;
+            const Told* kept = Find(told, journal::op::kService, windows);
+            ASSERT_NE(kept, nullptr) << windows;
+            EXPECT_EQ(kept->result, journal::Outcome::Kept) << windows;
+        }
+        const std::string why = Find(told, journal::op::kService, "QrvSideUsbPrt")->reason;
+        EXPECT_NE(why.find("C:\\windows\\System32\\drivers\\qrvusbprt.sys"), std::string::npos) << why;
+        for (const char* key : {"HKLM\\SYSTEM\\CurrentControlSet\\Services\\QrvSideUsbPrt",
+                                "HKLM\\SYSTEM\\ControlSet001\\Services\\QrvSideWinHosted\\Parameters\\ServiceDll"}) {
+            const Told* kept = Find(told, journal::op::kRegistryKey, key);
+            if (!kept)
+                kept = Find(told, journal::op::kRegistryValue, key);
+            ASSERT_NE(kept, nullptr) << key;
+            EXPECT_EQ(kept->result, journal::Outcome::Kept) << key;
+        }
+        EXPECT_TRUE(bed::MachineKeyExists("SYSTEM\\CurrentControlSet\\Services\\QrvSideUsbPrt"));
+        const Told* maker = Find(told, journal::op::kService, "QrvSideMakerHosted");
+        ASSERT_NE(maker, nullptr);
+        EXPECT_EQ(maker->result, dry ? journal::Outcome::WouldRemove : journal::Outcome::Removed)
+            << "Windows' host runs the maker's library";
+    }
+    EXPECT_FALSE(ServiceExists("QrvSideMakerHosted"));
+}
+
 } // namespace
+

@@ -7,6 +7,7 @@
 #include "../common/Journal.h"
 #include "../common/TwoCall.h"
 #include "../door/SpoolerService.h"
+#include "../system/WindowsServices.h"
 #include "ServiceDependencies.h"
 
 namespace {
@@ -123,6 +124,10 @@ void RemoveServices(RemovalState& state)
         if (InNeededGroup(manager.Get(), item, *kept)) {
             journal::Kept(journal::op::kService, item,
                           journal::Reason("in a load-order group service \"%s\" needs", SpoolerServiceName()).c_str());
+            continue;
+        }
+        if (const std::optional<std::string> windows = WindowsServiceReason(state.Platform, item)) {
+            journal::Kept(journal::op::kService, item, windows->c_str());
             continue;
         }
         ServiceHandle service{

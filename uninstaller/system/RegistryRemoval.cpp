@@ -13,6 +13,7 @@
 #include "../common/RegistryReads.h"
 #include "../common/Text.h"
 #include "../script/ItemNames.h"
+#include "WindowsServices.h"
 
 namespace {
 
@@ -164,6 +165,14 @@ void Remove(RemovalState& state, const Planned& planned, const ItemList& scriptS
         service && !HoldsItem(scriptServices, service->c_str())) {
         journal::Kept(operation, item, journal::Reason("of service \"%s\", which no script lists", service->c_str()).c_str());
         return;
+    }
+    // Nor is the key of a service of Windows that a script lists anyway.
+    if (const std::optional<std::string> service = ServiceOfKey(entry)) {
+        if (const std::optional<std::string> windows = WindowsServiceReason(state.Platform, service->c_str())) {
+            journal::Kept(operation, item,
+                          journal::Reason("of service \"%s\", %s", service->c_str(), windows->c_str()).c_str());
+            return;
+        }
     }
     if (!entry.Value.empty()) {
         // One named value goes, whatever key holds it.
