@@ -35,6 +35,9 @@ struct State {
     std::map<std::string, DWORD, NoCase> addedAttributes;
     std::map<std::string, std::string, NoCase> driverNames;
     std::map<std::string, DWORD, NoCase> jobCounts;
+    // Driver name to its made-up colour profiles, a list of NUL-ended names
+    // ended by another NUL.
+    std::map<std::string, std::string, NoCase> colorProfiles;
     std::map<HANDLE, std::string> openedPrinters;
     std::vector<std::pair<DWORD, DWORD>> setJobCalls;
     std::set<std::pair<HANDLE, DWORD>> endedJobs;
@@ -255,6 +258,47 @@ bool ProxyRecordSetJob(HANDLE printer, DWORD job, DWORD command, BOOL& result)
     return true;
 }
 
+bool ProxyEnumDriversWithProfiles(LPSTR server, LPSTR environment, DWORD level, LPBYTE buffer, DWORD size,
+                                   LPDWORD needed, LPDWORD returned, BOOL& result)
+{
+    const auto& profiles = Table().colorProfiles;
+    if (level != 8 || profiles.empty() || !needed || !returned)
+        return false;
+    // The platform's records and texts fill the front of the buffer; the
+    // made-up lists go after them, at its end.
+    DWORD extra = 0;
+    for (const auto& listed : profiles)
+        extra += static_cast<DWORD>(listed.second.size());
+    const DWORD front = size > extra ? size - extra : 0;
+    result = ::EnumPrinterDriversA(server, environment, level, front ? buffer : nullptr, front, needed, returned);
+    if (!result) {
+        if (GetLastError() == ERROR_INSUFFICIENT_BUFFER)
+            *needed += extra;
+        return true;
+    }
+    if (*returned == 0)
+        return true;
+    if (size < *needed + extra) {
+        *needed += extra;
+        *returned = 0;
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        result = FALSE;
+        return true;
+    }
+    char* at = reinterpret_cast<char*>(buffer) + front;
+    auto* info = reinterpret_cast<DRIVER_INFO_8A*>(buffer);
+    for (const auto& listed : profiles) {
+        std::memcpy(at, listed.second.data(), listed.second.size());
+        for (DWORD i = 0; i < *returned; ++i) {
+            if (info[i].pName && _stricmp(info[i].pName, listed.first.c_str()) == 0)
+                info[i].pszzColorProfiles = at;
+        }
+        at += listed.second.size();
+    }
+    *needed += extra;
+    return true;
+}
+
 bool ProxyIsConnection(const char* printerName)
 {
     return printerName && Table().serverNames.count(printerName) != 0;
@@ -300,6 +344,22 @@ void WINAPI SplProxyFault_SetDriverName(const char* printerName, const char* dri
         Table().driverNames[printerName] = driverName;
 }
 
+void WINAPI SplProxyFault_SetColorProfiles(const char* driverName, const char* profiles)
+{
+    if (!driverName || !profiles)
+        return;
+    std::string list;
+    for (const char* name = profiles; *name;) {
+        const char* end = std::strchr(name, ';');
+        const std::size_t length = end ? static_cast<std::size_t>(end - name) : std::strlen(name);
+        list.append(name, length);
+        list += '\0';
+        name += end ? length + 1 : length;
+    }
+    list += '\0';
+    Table().colorProfiles[driverName] = list;
+}
+
 void WINAPI SplProxyFault_SetJobs(const char* printerName, DWORD jobs)
 {
     if (printerName)
@@ -325,6 +385,7 @@ void WINAPI SplProxyFault_Clear()
     Table().addedAttributes.clear();
     Table().driverNames.clear();
     Table().jobCounts.clear();
+    Table().colorProfiles.clear();
     Table().setJobCalls.clear();
 }
 

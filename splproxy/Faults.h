@@ -42,6 +42,11 @@ bool ProxyFakeJobs(HANDLE printer, DWORD first, DWORD count, DWORD level, LPBYTE
 bool ProxyRecordSetJob(HANDLE printer, DWORD job, DWORD command, BOOL& result);
 // True for a printer the test gave a server name: its connection is removed.
 bool ProxyIsConnection(const char* printerName);
+// A level-8 EnumPrinterDriversA while the test gave drivers colour profiles,
+// which this platform's drivers never have: true, with the call's result,
+// the platform's records reporting those profiles.
+bool ProxyEnumDriversWithProfiles(LPSTR server, LPSTR environment, DWORD level, LPBYTE buffer, DWORD size,
+                                  LPDWORD needed, LPDWORD returned, BOOL& result);
 
 #else
 
@@ -56,5 +61,6 @@ inline void ProxyNoteClosed(HANDLE) {}
 inline bool ProxyFakeJobs(HANDLE, DWORD, DWORD, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD, BOOL&) { return false; }
 inline bool ProxyRecordSetJob(HANDLE, DWORD, DWORD, BOOL&) { return false; }
 inline bool ProxyIsConnection(const char*) { return false; }
+inline bool ProxyEnumDriversWithProfiles(LPSTR, LPSTR, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD, BOOL&) { return false; }
 
 #endif

@@ -127,6 +127,9 @@ PROXY BOOL WINAPI Proxy_EnumPrinterDriversA(LPSTR server, LPSTR environment, DWO
                                             DWORD size, LPDWORD needed, LPDWORD returned)
 {
     if (Fails("EnumPrinterDriversA")) { ClearCounts(needed, returned); return FALSE; }
+    BOOL result = FALSE;
+    if (ProxyEnumDriversWithProfiles(server, environment, level, buffer, size, needed, returned, result))
+        return result;
     return ::EnumPrinterDriversA(server, environment, level, buffer, size, needed, returned);
 }
 

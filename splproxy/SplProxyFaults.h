@@ -31,6 +31,9 @@ __declspec(dllimport) void WINAPI SplProxyFault_AddAttributes(const char* printe
 // GetPrinterA level 2 and EnumPrintersA level 2 report `driverName` as that
 // printer's driver ("" for a record that names none).
 __declspec(dllimport) void WINAPI SplProxyFault_SetDriverName(const char* printerName, const char* driverName);
+// EnumPrinterDriversA level 8 reports `profiles` (names separated by ';')
+// as the colour profiles of every driver called `driverName`.
+__declspec(dllimport) void WINAPI SplProxyFault_SetColorProfiles(const char* driverName, const char* profiles);
 // The printer's queue holds `jobs` made-up jobs, ids 7001 upwards: EnumJobsA
 // (level 1) on a handle of it reports them, and SetJobA of them succeeds
 // once; cancelling or deleting ends a job, and a call for an ended one fails

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "SplProxyFaults.h"
 #include "common/ServiceHandle.h"
 #include "door/DryRunDoor.h"
 #include "door/FileDeletion.h"
@@ -133,6 +134,7 @@ struct Files : testing::Test {
     void TearDown() override
     {
         SetProtectionTest(nullptr);
+        SplProxyFault_Clear();
         RemoveTree(kRoot);
     }
     static std::string At(const std::string& relative) { return kRoot + relative; }
@@ -303,6 +305,8 @@ TEST_F(Files, AFileADriverThatStaysListsAndAFileWindowsProtectsAreKept)
     machine::Driver staying("Other Maker Staying Driver");
     staying.dependentFiles = {"shared-core.dll"};
     ASSERT_TRUE(bed.InstallDriver(staying));
+    // Its colour profile, as Windows reports it (Wine's drivers have none).
+    SplProxyFault_SetColorProfiles("Other Maker Staying Driver", "QFileTest Tone.icm");
 
     const std::string system = At("sys\\");
     const std::string spool = At("spool\\");
@@ -312,6 +316,7 @@ TEST_F(Files, AFileADriverThatStaysListsAndAFileWindowsProtectsAreKept)
         MakeFile(folder + "shared-core.dll");
         MakeFile(folder + "own.dll");
         MakeFile(folder + "guarded.dll", FILE_ATTRIBUTE_READONLY);
+        MakeFile(folder + "qfiletest tone.icm");
     }
     SetProtectionTest([](const char* path) {
         const std::string p(path);
@@ -323,13 +328,14 @@ TEST_F(Files, AFileADriverThatStaysListsAndAFileWindowsProtectsAreKept)
     MakeFile(system + "qfiletest-mon.dll");
     // Other spellings of the kept file name it all the same.
     database.Merged.Files = {"qfiletest-mon.dll", "SHARED-CORE.DLL", "shared-core.dll.", "shared-core.dll ", "shared-core.dll::$DATA",
-                             "SHARED~1.DLL", "own.dll", "guarded.dll"};
+                             "SHARED~1.DLL", "own.dll", "guarded.dll", "QFILETEST TONE.ICM"};
     RemoveFiles(state);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, monitorKey);
     EXPECT_TRUE(Exists(system + "qfiletest-mon.dll"));
 
     for (const std::string& folder : {system, spool + "3\\"}) {
         EXPECT_TRUE(Exists(folder + "shared-core.dll")) << folder;
+        EXPECT_TRUE(Exists(folder + "qfiletest tone.icm")) << folder;
         EXPECT_FALSE(Exists(folder + "own.dll")) << folder;
         EXPECT_TRUE(Exists(folder + "guarded.dll")) << folder;
         EXPECT_TRUE(GetFileAttributesA((folder + "guarded.dll").c_str()) & FILE_ATTRIBUTE_READONLY) << folder;
