@@ -67,4 +67,6 @@ struct RemovalState {
     // For each of those, the same place, why it stays: which driver,
     // monitor or print processor lists it.
     ItemList StayingDriverFileReasons;
+    // When they are not known, why: what could not be listed.
+    std::string StayingUnknownReason = "the installed drivers could not be listed";
 };

@@ -206,6 +206,7 @@ void ReadStayingPrograms(RemovalState& state)
     reasons.resize(files.size());
     if (!AddServicePrograms(state.Changes, files, reasons)) {
         state.StayingDriverFiles.reset();
+        state.StayingUnknownReason = "the installed services could not be listed";
         return;
     }
     AddStartupPrograms(state.Changes, files, reasons);
@@ -218,6 +219,7 @@ void ReadStayingDriverFiles(RemovalState& state)
     state.StayingDriverFilesRead = true;
     state.StayingDriverFiles.reset();
     state.StayingDriverFileReasons.clear();
+    state.StayingUnknownReason = "the installed drivers could not be listed";
     ItemList files;
     ItemList reasons;
     // What this run took away (in a dry run: would have) lists nothing
@@ -235,6 +237,7 @@ void ReadStayingDriverFiles(RemovalState& state)
     }
     // The monitors and print processors that stay load their libraries
     // too; those that go are no longer registered by now.
+    state.StayingUnknownReason = "the port monitors or print processors could not be listed";
     if (!AddLibrariesUnder(state.Changes, std::string(kPrintKey) + "Monitors", "port monitor", files, reasons))
         return;
     for (const char* environment : AllDriverEnvironments())

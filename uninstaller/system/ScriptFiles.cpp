@@ -101,7 +101,7 @@ std::string RealNameKeepReason(const RemovalState& state, const char* path)
     if (!find)
         return "its name on disk could not be read";
     if (!state.StayingDriverFiles)
-        return "the installed drivers could not be listed";
+        return state.StayingUnknownReason;
     if (const std::string* reason = StayingReason(state, data.cFileName))
         return *reason;
     // Then as the file system compares names, which folds far more than A-Z
@@ -128,7 +128,7 @@ std::vector<std::string> DeletableNames(RemovalState& state, const std::vector<s
         if (name.empty()) {
             journal::Kept(kFile, listed.c_str(), "refused as unsafe");
         } else if (!state.StayingDriverFilesRead || !state.StayingDriverFiles) {
-            journal::Kept(kFile, name.c_str(), "the installed drivers could not be listed");
+            journal::Kept(kFile, name.c_str(), state.StayingUnknownReason.c_str());
         } else if (const std::string* reason = StayingReason(state, name)) {
             journal::Kept(kFile, name.c_str(), reason->c_str());
         } else {

@@ -129,10 +129,13 @@ void RemoveGroupFolders(RemovalState& state, const std::string& group)
         const DWORD attributes = GetFileAttributesA(folder);
         if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
             continue;
-        const std::string real = MachineFolders::RealPath(folder);
+        // As written and as the folder really is; one whose real path
+        // can't be read may be a link to anywhere.
         std::string refusal = machine.SweepRefusal(folder);
-        if (refusal.empty() && !real.empty())
-            refusal = machine.SweepRefusal(real);
+        if (refusal.empty()) {
+            const std::string real = MachineFolders::RealPath(folder);
+            refusal = real.empty() ? std::string("its real path could not be read") : machine.SweepRefusal(real);
+        }
         if (!refusal.empty()) {
             journal::Kept(journal::op::kProgramGroup, folder, refusal.c_str());
             continue;
