@@ -7,7 +7,7 @@
 
 #include "common/Journal.h"
 #include "door/RealDoor.h"
-#include "spooler/LoadLine.h"
+#include "script/LoadLine.h"
 #include "spooler/LoadRunEntries.h"
 #include "system/SystemFixtures.h"
 

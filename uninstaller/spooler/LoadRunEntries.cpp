@@ -8,7 +8,7 @@
 #include "../common/RegistryReads.h"
 #include "../common/Text.h"
 #include "../res/resource.h"
-#include "LoadLine.h"
+#include "../script/LoadLine.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "../common/ServiceHandle.h"
 #include "../common/TwoCall.h"
 #include "DriverFileNames.h"
-#include "LoadLine.h"
+#include "../script/LoadLine.h"
 
 namespace {
 

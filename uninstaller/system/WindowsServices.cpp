@@ -6,7 +6,7 @@
 #include "../common/Journal.h"
 #include "../common/RegistryReads.h"
 #include "../common/Text.h"
-#include "../spooler/LoadLine.h"
+#include "../script/LoadLine.h"
 #include "FileProtection.h"
 
 namespace {
