@@ -106,6 +106,43 @@ long RunWithoutAdministratorRights(const std::string& arguments)
     return static_cast<long>(code);
 }
 
+// Starts the program in a window station of its own, which, as a service's
+// or a deployment tool's in session 0, nobody sees.
+long RunWhereNobodySees(const std::string& arguments)
+{
+    HWINSTA own = GetProcessWindowStation();
+    HWINSTA unseen = CreateWindowStationA("QrvUnseenStation", 0, WINSTA_ALL_ACCESS, nullptr);
+    if (!unseen)
+        return -2;
+    HDESK desktop = nullptr;
+    if (SetProcessWindowStation(unseen)) {
+        desktop = CreateDesktopA("Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+        SetProcessWindowStation(own);
+    }
+    std::string line = "\"" + bed::Deliverable("prnuninst.exe") + "\" " + arguments;
+    char where[] = "QrvUnseenStation\\Default";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.lpDesktop = where;
+    PROCESS_INFORMATION info{};
+    const BOOL started =
+        CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
+    DWORD code = static_cast<DWORD>(-2);
+    if (started) {
+        CloseHandle(info.hThread);
+        code = static_cast<DWORD>(-1);
+        if (WaitForSingleObject(info.hProcess, kRunTimeout) == WAIT_OBJECT_0)
+            GetExitCodeProcess(info.hProcess, &code);
+        else
+            TerminateProcess(info.hProcess, 1);
+        CloseHandle(info.hProcess);
+    }
+    if (desktop)
+        CloseDesktop(desktop);
+    CloseWindowStation(unseen);
+    return static_cast<long>(code);
+}
+
 } // namespace
 
 TEST(Unattended, NothingToDoEndsWithZeroAnUnknownSwitchWith87AndASecondInstanceWith1618)
@@ -426,3 +463,27 @@ TEST(WhatIf, ChangesNothingAndListsItemForItemWhatTheRealRunThenDoes)
     EXPECT_FALSE(Exists(maker.oemFolder + "Help"));
     EXPECT_TRUE(Exists(maker.oemFolder + "Keep\\notes.txt"));
 }
+
+// Started where nobody can see a window and not told to run unattended, it
+// ends with 1603 and says why rather than wait on a dialog; unattended it
+// runs there as anywhere.
+TEST(Unattended, WhereNobodySeesAWindowOnlyAnUnattendedRunGoesOn)
+{
+    machine::Machine machine;
+    ASSERT_TRUE(PrepareSharedMachine(machine));
+    SharedPackage package;
+
+    LogFileOnC log("unseen.log");
+    EXPECT_EQ(RunWhereNobodySees(log.Switch()), 1603);
+    EXPECT_TRUE(Listed("Lumenta A"));
+    EXPECT_TRUE(Listed("Lumenta B"));
+    const std::vector<LogLine> lines = ReadLog(log.path);
+    ASSERT_FALSE(lines.empty()) << Content(log.path);
+    EXPECT_NE(Content(log.path).find("/QUIET"), std::string::npos) << Content(log.path);
+    EXPECT_NE(lines.back().outcome.find("1603"), std::string::npos) << Content(log.path);
+
+    LogFileOnC dry("unseen-whatif.log");
+    EXPECT_EQ(RunWhereNobodySees("/WHATIF " + dry.Switch()), 0) << Content(dry.path);
+    EXPECT_TRUE(Listed("Lumenta A"));
+}
+

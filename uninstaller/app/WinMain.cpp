@@ -12,6 +12,7 @@
 #include "Messages.h"
 #include "../engine/RunMode.h"
 #include "SingleInstance.h"
+#include "VisibleDesktop.h"
 #include "../engine/RunAccount.h"
 #include "../engine/UnattendedRun.h"
 
@@ -87,6 +88,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
             return RunUnattended(instance, mode, switches);
         }
 
+        // With no one to answer the window, it would wait for ever.
+        if (!DesktopIsVisible()) {
+            journal::Record("program", "prnuninst", journal::Outcome::Failed,
+                            "no one can see its window here: run it with /QUIET or /WHATIF");
+            return Ended(exitcode::kFatal);
+        }
         LeaveIfAlreadyRunning();
         // An unattended run holds the mark and has no window to bring forward.
         if (!ClaimInstance())
