@@ -12,6 +12,7 @@
 #include "door/DryRunDoor.h"
 #include "door/RealDoor.h"
 #include "door/RegistryTree.h"
+#include "machine/Machine.h"
 #include "system/IniRemoval.h"
 #include "support/JournalCapture.h"
 #include "support/VersionRecord.h"
@@ -307,6 +308,66 @@ TEST(IniRemoval, OnNtAWinIniEntryGoesWhereWindowsKeepsIt)
     EXPECT_EQ(journal.lines.size(), 3u) << journal.Dump();
     for (std::size_t i = 1; i < journal.lines.size(); ++i)
         EXPECT_EQ(journal.lines[i].result, journal::Outcome::Kept) << journal.Dump();
+}
+
+// WIN.INI's lists name printers and ports: a printer that stays keeps its
+// entries, and a port stays while a printer that stays prints through it or
+// when Windows makes it, whatever a script lists. Wine keeps [Ports] in the
+// file, so that section is seen as Windows 98 has it.
+TEST(IniRemoval, WinIniEntriesOfAPrinterThatStaysAndPortsInUseOrOfWindowsStay)
+{
+    machine::Machine bed;
+    machine::Printer staying("QuorvelIniStays", "Other Maker Ini Driver", false);
+    staying.port = "QRVINI:";
+    ASSERT_TRUE(bed.InstallPrinter(staying));
+    for (const char* section : {"Devices", "PrinterPorts"}) {
+        ASSERT_TRUE(WriteProfileStringA(section, "QuorvelIniStays", "winspool,QRVINI:"));
+        ASSERT_TRUE(WriteProfileStringA(section, "QuorvelIniGone", "winspool,QRVINI:"));
+    }
+    UninstallDatabase database;
+    database.Merged.DeleteIni = {"win.ini,Devices,quorvelinistays", "win.ini,PrinterPorts,QuorvelIniStays",
+                                 "win.ini,Devices,QuorvelIniGone", "win.ini,PrinterPorts,QuorvelIniGone"};
+    RealDoor door;
+    RemovalState state{door};
+    state.Database = &database;
+    const OSVERSIONINFOA windows7 = bed::VersionRecord(VER_PLATFORM_WIN32_NT, 6, 1);
+    state.Platform = PlatformKind(&windows7);
+
+    RemoveIniEntries(state);
+
+    char value[64] = {};
+    for (const char* section : {"Devices", "PrinterPorts"}) {
+        EXPECT_GT(GetProfileStringA(section, "QuorvelIniStays", "", value, sizeof value), 0u) << section;
+        EXPECT_EQ(GetProfileStringA(section, "QuorvelIniGone", "", value, sizeof value), 0u) << section;
+        WriteProfileStringA(section, "QuorvelIniStays", nullptr);
+    }
+
+    SCOPED_TRACE("ports");
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, sizeof windows);
+    const std::string winIni = std::string(windows) + "\\win.ini";
+    for (const char* port : {"QRVINI:", "LPT1:", "COM12:", "FILE:", "QRVFREE:"})
+        ASSERT_TRUE(WritePrivateProfileStringA("Ports", port, "", winIni.c_str()));
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, winIni.c_str());
+    database.Merged.DeleteIni = {"win.ini,Ports,QRVINI:", "win.ini,Ports,LPT1:", "win.ini,Ports,com12:",
+                                 "win.ini,Ports,FILE:", "win.ini,Ports,QRVFREE:"};
+    const OSVERSIONINFOA windows98 = bed::VersionRecord(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
+    state.Platform = PlatformKind(&windows98);
+    state.Printers.Forget();
+
+    RemoveIniEntries(state);
+
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, winIni.c_str());
+    const auto listed = [&](const char* port) {
+        char text[16] = {};
+        GetPrivateProfileStringA("Ports", port, "(none)", text, sizeof text, winIni.c_str());
+        return std::string(text) != "(none)";
+    };
+    for (const char* port : {"QRVINI:", "LPT1:", "COM12:", "FILE:"})
+        EXPECT_TRUE(listed(port)) << port;
+    EXPECT_FALSE(listed("QRVFREE:"));
+    for (const char* port : {"QRVINI:", "LPT1:", "COM12:", "FILE:"})
+        WritePrivateProfileStringA("Ports", port, nullptr, winIni.c_str());
 }
 
 TEST_F(RegistryRemoval, ADryRunDeletesNoKeyOrValueAndTheRealRunReportsEach)

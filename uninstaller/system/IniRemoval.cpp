@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -88,6 +89,69 @@ bool ProfileHoldsKey(const char* file, const char* section, const char* key)
     return false;
 }
 
+// One of the ports Windows itself makes: LPTn:, COMn:, FILE: and the like.
+bool WindowsPort(std::string_view port)
+{
+    for (const char* own : {"FILE:", "NUL:", "NUL", "PORTPROMPT:", "XPSPort:"}) {
+        if (text::FoldEqual(port, own))
+            return true;
+    }
+    for (const char* numbered : {"LPT", "COM"}) {
+        if (!text::FoldStartsWith(port, numbered) || port.size() < 5 || port.back() != ':')
+            continue;
+        const std::string_view digits = port.substr(3, port.size() - 4);
+        bool allDigits = !digits.empty();
+        for (const char c : digits)
+            allDigits = allDigits && c >= '0' && c <= '9';
+        if (allDigits)
+            return true;
+    }
+    return false;
+}
+
+// Whether a printer's port list ("LPT1:,LPT2:" for a pool) holds `port`.
+bool PrintsThrough(std::string_view ports, std::string_view port)
+{
+    for (std::size_t at = 0; at <= ports.size();) {
+        const std::size_t end = std::min(ports.find(',', at), ports.size());
+        std::string_view one = ports.substr(at, end - at);
+        while (!one.empty() && one.front() == ' ')
+            one.remove_prefix(1);
+        while (!one.empty() && one.back() == ' ')
+            one.remove_suffix(1);
+        if (text::FoldEqual(one, port))
+            return true;
+        at = end + 1;
+    }
+    return false;
+}
+
+// Why an entry of WIN.INI's lists of printers and ports stays: the printer
+// it names is still installed, or the port is Windows' own or one a printer
+// that stays prints through. Empty when it may go.
+std::string StayingListReason(RemovalState& state, std::string_view file, std::string_view section,
+                              std::string_view key)
+{
+    if (!text::FoldEqual(file, "win.ini"))
+        return {};
+    const bool printers = text::FoldEqual(section, "Devices") || text::FoldEqual(section, "PrinterPorts");
+    const bool ports = text::FoldEqual(section, "Ports");
+    if (!printers && !ports)
+        return {};
+    if (ports && WindowsPort(key))
+        return "a port of Windows";
+    const std::vector<ListedPrinter>* listed = state.Printers.Now();
+    if (!listed)
+        return "the installed printers could not be listed";
+    for (const ListedPrinter& printer : *listed) {
+        if (printers && text::FoldEqual(printer.Name, key))
+            return journal::Reason("printer \"%s\" stays installed", printer.Name.c_str());
+        if (ports && PrintsThrough(printer.Port, key))
+            return journal::Reason("printer \"%s\" prints through it", printer.Name.c_str());
+    }
+    return {};
+}
+
 } // namespace
 
 bool SplitIniEntry(std::string_view entry, IniEntryParts& parts)
@@ -150,6 +214,12 @@ void RemoveIniEntries(RemovalState& state)
         // A file that is there but can't be read may hold the key.
         if (const DWORD error = ReadError(ini->Path); error != ERROR_SUCCESS) {
             journal::Failed(kIniEntry, ini->Item.c_str(), error);
+            continue;
+        }
+        // What a printer that stays is listed by, or prints through.
+        if (const std::string why = StayingListReason(state, FileNameOf(ini->Path), ini->Section, ini->Key);
+            !why.empty()) {
+            journal::Kept(kIniEntry, ini->Item.c_str(), why.c_str());
             continue;
         }
         if (state.Platform.isNT()) {
