@@ -356,7 +356,7 @@ TEST_F(Files, FilesThatStayingServicesStartUpEntriesAndSharersUseAreKept)
     for (const std::string& name : {std::string("qfiletest-svc.exe"), std::string("qfiletest-stat.exe"),
                                      std::string("qfiletest-shared.dll"), std::string("qfiletest-once.dll"), fullWidth,
                                      std::string("qfiletest-svcdll.dll"), std::string("qfiletest-shared32.dll"),
-                                     std::string("qfiletest-long.exe")})
+                                     std::string("qfiletest-long.exe"), std::string("qfiletest-ownkey.dll")})
         MakeFile(system + name);
     const char runKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
     const std::string command = "\"" + system + "qfiletest-stat.exe\" /min";
@@ -388,13 +388,24 @@ TEST_F(Files, FilesThatStayingServicesStartUpEntriesAndSharersUseAreKept)
     const std::string serviceDll = system + "qfiletest-svcdll.dll";
     RegSetKeyValueA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\QFileTestSvc\\Parameters", "ServiceDll",
                     REG_EXPAND_SZ, serviceDll.c_str(), static_cast<DWORD>(serviceDll.size() + 1));
-    database.Merged.Files = {"qfiletest-svcdll.dll", "qfiletest-shared32.dll", "qfiletest-long.exe", "qfiletest-svc.exe", "QFILETEST-STAT.EXE", "qfiletest-shared.dll", "qfiletest-once.dll",
+    // svchost reads the library from the service's own key when Parameters
+    // has none.
+    ServiceHandle hosted{CreateServiceA(manager.Get(), "QFileTestHosted", "QFileTestHosted", SERVICE_ALL_ACCESS,
+                                        SERVICE_WIN32_SHARE_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
+                                        "%SystemRoot%\\System32\\svchost.exe -k QFileTest", nullptr, nullptr, nullptr,
+                                        nullptr, nullptr)};
+    ASSERT_TRUE(hosted);
+    const std::string ownKeyDll = system + "qfiletest-ownkey.dll";
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\QFileTestHosted", "ServiceDll",
+                    REG_EXPAND_SZ, ownKeyDll.c_str(), static_cast<DWORD>(ownKeyDll.size() + 1));
+    database.Merged.Files = {"qfiletest-ownkey.dll", "qfiletest-svcdll.dll", "qfiletest-shared32.dll", "qfiletest-long.exe", "qfiletest-svc.exe", "QFILETEST-STAT.EXE", "qfiletest-shared.dll", "qfiletest-once.dll",
                              fullWidth};
     const JournalCapture journal;
 
     RemoveFiles(state);
 
     DeleteService(service.Get());
+    DeleteService(hosted.Get());
     RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, runKey, "QFileTest Status");
     RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, runKey, "QFileTest Long");
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, sharedKey);
@@ -410,6 +421,7 @@ TEST_F(Files, FilesThatStayingServicesStartUpEntriesAndSharersUseAreKept)
     EXPECT_TRUE(kept("qfiletest-shared.dll", "shared by 2 programs")) << journal.Dump();
     EXPECT_TRUE(kept("qfiletest-shared32.dll", "shared by 3 programs")) << journal.Dump();
     EXPECT_TRUE(kept("qfiletest-svcdll.dll", "the library of service \"QFileTestSvc\"")) << journal.Dump();
+    EXPECT_TRUE(kept("qfiletest-ownkey.dll", "the library of service \"QFileTestHosted\"")) << journal.Dump();
     EXPECT_TRUE(kept("qfiletest-long.exe", std::string("started by HKLM\\") + runKey + "\\QFileTest Long"))
         << journal.Dump();
     EXPECT_FALSE(Exists(system + "qfiletest-once.dll"));

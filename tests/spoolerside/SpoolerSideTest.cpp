@@ -681,5 +681,44 @@ TEST_F(ServiceTest, AServiceOfWindowsStaysWithItsKeyThoughAScriptListsIt)
     EXPECT_FALSE(ServiceExists("QrvSideMakerHosted"));
 }
 
+// A service's key goes with the service only: one the service step keeps
+// (here listed by the script of a printer that stays) keeps its keys, and a
+// key below Services that is no service at all (WinSock2's catalogue is
+// one) is settings, which stay. The dry run foresees that a deleted
+// service's key goes with it.
+TEST_F(ServiceTest, AServicesKeyGoesOnlyWithItsServiceAndSettingsBelowServicesStay)
+{
+    const std::string services = "SYSTEM\\CurrentControlSet\\Services\\";
+    Register("QrvSideKept");
+    Register("QrvSideGoes");
+    MakeKey(services + "QrvSideKept\\Parameters");
+    MakeKey(services + "QrvSideGoes\\Parameters");
+    MakeKey(services + "QrvSideSettings\\Catalog");
+    database.BaseWorkList.Services = {"QrvSideKept"};
+    database.Merged.Services = {"QrvSideGoes", "QrvSideSettings"};
+    database.Merged.RegistryKeys = {"HKLM," + services + "QrvSideKept\\Parameters,,1",
+                                    "HKLM," + services + "QrvSideGoes,,1", "HKLM," + services + "QrvSideSettings,,1"};
+
+    for (const bool dry : {true, false}) {
+        SCOPED_TRACE(dry ? "dry run" : "real run");
+        const std::vector<Told> told = Journaled(dry, [&] {
+            Run();
+            RemoveRegistryKeys(Active());
+        });
+        for (const char* stays : {"QrvSideKept\\Parameters", "QrvSideSettings"}) {
+            EXPECT_TRUE(bed::MachineKeyExists(services + stays)) << stays;
+            const Told* kept = Find(told, journal::op::kRegistryKey, "HKLM\\" + services + stays);
+            ASSERT_NE(kept, nullptr) << stays;
+            EXPECT_EQ(kept->result, journal::Outcome::Kept) << stays;
+        }
+        const Told* goes = Find(told, journal::op::kRegistryKey, "HKLM\\" + services + "QrvSideGoes");
+        ASSERT_NE(goes, nullptr);
+        EXPECT_EQ(goes->result, journal::Outcome::NotPresent) << "it went with its service";
+    }
+    EXPECT_FALSE(ServiceExists("QrvSideGoes"));
+    EXPECT_TRUE(ServiceExists("QrvSideKept"));
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, (services + "QrvSideSettings").c_str());
+}
+
 } // namespace
 

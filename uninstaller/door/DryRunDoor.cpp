@@ -1,5 +1,6 @@
 #include "DryRunDoor.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -150,6 +151,19 @@ Deletion DryRunDoor::DeleteService(const char* name)
     if (service && QueryServiceStatus(service.Get(), &status) && status.dwCurrentState != SERVICE_STOPPED &&
         (status.dwControlsAccepted & SERVICE_ACCEPT_STOP) == 0)
         return Deletion::Pending;
+    // A service that goes takes its key along, in whichever control set a
+    // script spells it.
+    const std::string key = std::string("SYSTEM\\CurrentControlSet\\Services\\") + name;
+    MarkTreeGone(("HKLM\\" + key).c_str());
+    DWORD current = 0;
+    DWORD size = sizeof current;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, "SYSTEM\\Select", "Current", RRF_RT_REG_DWORD, nullptr, &current, &size) ==
+            ERROR_SUCCESS &&
+        current > 0 && current < 1000) {
+        char set[32] = {};
+        std::snprintf(set, sizeof set, "ControlSet%03lu", static_cast<unsigned long>(current));
+        MarkTreeGone((std::string("HKLM\\SYSTEM\\") + set + "\\Services\\" + name).c_str());
+    }
     return Deletion::Done;
 }
 

@@ -59,6 +59,9 @@ struct RemovalState {
         std::optional<std::string> Package;
     };
     std::vector<RemovedDriver> RemovedDrivers;
+    // The services this run deleted or marked for deletion (in a dry run:
+    // would have); the keys of the others stay with them.
+    ItemList ServicesGoing;
 
     // The file names the drivers that stay list, read once the drivers are
     // removed; nothing when the spooler could not tell.

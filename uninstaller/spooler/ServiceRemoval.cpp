@@ -148,7 +148,10 @@ void RemoveServices(RemovalState& state)
         service.Close();
         // A service that stopped and went needs nothing more; one that
         // stays marked for deletion goes when Windows starts again.
-        if (state.Changes.DeleteService(item) == Deletion::Pending)
+        const Deletion deletion = state.Changes.DeleteService(item);
+        if (deletion == Deletion::Done || deletion == Deletion::Pending)
+            state.ServicesGoing.push_back(name);
+        if (deletion == Deletion::Pending)
             RequireRestart(*state.Database, journal::Reason("service %s is marked for deletion", item));
     }
 }

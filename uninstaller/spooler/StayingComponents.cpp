@@ -125,12 +125,15 @@ bool AddServicePrograms(const Door& door, ItemList& files, ItemList& reasons)
         const char* image = reinterpret_cast<const QUERY_SERVICE_CONFIGA*>(config->data())->lpBinaryPathName;
         if (image && *image)
             AddProgram(files, reasons, image, journal::Reason("the program of service \"%s\"", name));
-        // A service that a shared host process runs names its library apart.
-        const std::string parameters = std::string("SYSTEM\\CurrentControlSet\\Services\\") + name + "\\Parameters";
-        const RegistryText library = ReadRegistryText(HKEY_LOCAL_MACHINE, parameters.c_str(), "ServiceDll");
-        if (library.Text && !library.Text->empty())
-            AddProgram(files, reasons, "\"" + *library.Text + "\"",
-                       journal::Reason("the library of service \"%s\"", name));
+        // A service that a shared host process runs names its library apart,
+        // under Parameters or in its own key: either may be read.
+        const std::string key = std::string("SYSTEM\\CurrentControlSet\\Services\\") + name;
+        for (const std::string& where : {key + "\\Parameters", key}) {
+            const RegistryText library = ReadRegistryText(HKEY_LOCAL_MACHINE, where.c_str(), "ServiceDll");
+            if (library.Text && !library.Text->empty())
+                AddProgram(files, reasons, "\"" + *library.Text + "\"",
+                           journal::Reason("the library of service \"%s\"", name));
+        }
     }
     return true;
 }

@@ -11,6 +11,7 @@
 #include "../common/Handles.h"
 #include "../common/Journal.h"
 #include "../common/RegistryReads.h"
+#include "../common/ServiceHandle.h"
 #include "../common/Text.h"
 #include "../script/ItemNames.h"
 #include "WindowsServices.h"
@@ -133,6 +134,25 @@ std::optional<std::string> ServiceOfKey(const RegistryEntry& entry)
     return std::string(parts[3]);
 }
 
+// Why a service's key stays because the service is still installed, or
+// nullptr when it is not: deleted, marked for deletion, never there.
+const char* InstalledReason(const char* service)
+{
+    ServiceHandle manager{OpenSCManagerA(nullptr, SERVICES_ACTIVE_DATABASEA, SC_MANAGER_CONNECT)};
+    if (!manager)
+        return "the service manager could not be asked whether it stays";
+    ServiceHandle opened{OpenServiceA(manager.Get(), service, SERVICE_QUERY_STATUS)};
+    if (opened)
+        return "which stays installed";
+    const DWORD error = GetLastError();
+    if (error == ERROR_SERVICE_DOES_NOT_EXIST || error == ERROR_SERVICE_MARKED_FOR_DELETE)
+        return nullptr;
+    // A name the service manager can't take (too long, say) names no service.
+    if (error == ERROR_INVALID_NAME)
+        return nullptr;
+    return "the service manager could not be asked whether it stays";
+}
+
 // Every service a script of the maker lists, whichever printers it is for:
 // only their keys may go.
 ItemList ScriptServices(const DatabaseContent& db)
@@ -166,8 +186,15 @@ void Remove(RemovalState& state, const Planned& planned, const ItemList& scriptS
         journal::Kept(operation, item, journal::Reason("of service \"%s\", which no script lists", service->c_str()).c_str());
         return;
     }
-    // Nor is the key of a service of Windows that a script lists anyway.
+    // Nor is the key of a service that stays: one the service step kept, or
+    // one of Windows that a script lists anyway.
     if (const std::optional<std::string> service = ServiceOfKey(entry)) {
+        if (!HoldsItem(state.ServicesGoing, service->c_str())) {
+            if (const char* why = InstalledReason(service->c_str())) {
+                journal::Kept(operation, item, journal::Reason("of service \"%s\", %s", service->c_str(), why).c_str());
+                return;
+            }
+        }
         if (const std::optional<std::string> windows = WindowsServiceReason(state.Platform, service->c_str())) {
             journal::Kept(operation, item,
                           journal::Reason("of service \"%s\", %s", service->c_str(), windows->c_str()).c_str());

@@ -101,6 +101,15 @@ std::optional<std::string> WindowsServiceReason(const PlatformKind& platform, co
     if (status != ERROR_SUCCESS)
         return journal::Reason("its key could not be read (error %ld)", static_cast<long>(status));
     const RegistryKey key{opened};
+    // Every service has a type; a key below Services without one is no
+    // service but settings kept there (WinSock2's catalogue, a counter's).
+    DWORD type = 0;
+    DWORD typeSize = sizeof type;
+    const LONG typeRead = RegGetValueA(key.Get(), nullptr, "Type", RRF_RT_REG_DWORD, nullptr, &type, &typeSize);
+    if (NotFound(typeRead))
+        return std::string("no service: settings kept below Services");
+    if (typeRead != ERROR_SUCCESS)
+        return journal::Reason("its type could not be read (error %ld)", static_cast<long>(typeRead));
     const std::string windowsFolder = WindowsFolder();
     if (windowsFolder.size() < 3)
         return std::string("the Windows folder could not be read");
@@ -124,7 +133,8 @@ std::optional<std::string> WindowsServiceReason(const PlatformKind& platform, co
 
     const RegistryText image = ReadRegistryText(key.Get(), nullptr, "ImagePath");
     std::optional<std::string> command;
-    if (image.Missing)
+    // An empty image path is read as none.
+    if (image.Missing || (image.Text && image.Text->find_first_not_of(' ') == std::string::npos))
         command = "System32\\drivers\\" + std::string(service) + ".sys";
     else if (image.Text)
         command = Expanded(*image.Text);

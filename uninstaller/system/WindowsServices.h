@@ -22,6 +22,7 @@ std::vector<std::string> ServiceFilePaths(std::string_view image, std::string_vi
 // has one (a shared host such as svchost.exe runs it, and that host is
 // Windows' whoever's service it runs); otherwise the program of its image
 // path, which for a driver without one is System32\drivers\<name>.sys. A
-// service that is not there is nobody's; one whose key or paths can't be
-// read stays, and the reason says so.
+// service that is not there is nobody's; a key below Services without a
+// type is no service but settings kept there, which stay; one whose key or
+// paths can't be read stays, and the reason says so.
 std::optional<std::string> WindowsServiceReason(const PlatformKind& platform, const char* name);
