@@ -596,6 +596,8 @@ TEST(WindowsServices, AnImagePathNamesItsFileAsTheServiceManagerReadsIt)
         {"\\SystemRoot\\System32\\drivers\\usbprint.sys", {"C:\\Windows\\System32\\drivers\\usbprint.sys"}},
         {"System32\\DRIVERS\\usbprint.sys", {"C:\\Windows\\System32\\DRIVERS\\usbprint.sys"}},
         {"\\??\\D:\\Maker\\qrv.sys", {"D:\\Maker\\qrv.sys"}},
+        {"\\\\?\\D:\\Maker\\qrv.sys", {"D:\\Maker\\qrv.sys"}},
+        {"\\DosDevices\\D:\\Maker\\qrv.sys", {"D:\\Maker\\qrv.sys"}},
         {"\\Maker\\qrv.sys", {"C:\\Maker\\qrv.sys"}},
         {"C:\\Windows\\system32\\svchost.exe -k LocalService", {"C:\\Windows\\system32\\svchost.exe"}},
         {"\"C:\\Program Files\\Maker\\svc.exe\" /service", {"C:\\Program Files\\Maker\\svc.exe"}},
@@ -642,11 +644,14 @@ TEST_F(ServiceTest, AServiceOfWindowsStaysWithItsKeyThoughAScriptListsIt)
         }
     };
     create("QrvSideUsbPrt", SERVICE_KERNEL_DRIVER, "\\SystemRoot\\System32\\drivers\\qrvusbprt.sys", nullptr);
+    // Spelled as the file system reads it, not as Windows protects it.
+    create("QrvSideOddPath", SERVICE_KERNEL_DRIVER, "\\SystemRoot\\System32\\..\\System32/drivers\\qrvusbprt.sys",
+           nullptr);
     create("QrvSideWinHosted", SERVICE_WIN32_SHARE_PROCESS, "%SystemRoot%\\System32\\svchost.exe -k QrvSide",
            "%SystemRoot%\\System32\\qrvwinsvc.dll");
     create("QrvSideMakerHosted", SERVICE_WIN32_SHARE_PROCESS, "%SystemRoot%\\System32\\svchost.exe -k QrvSide",
            "%SystemRoot%\\System32\\qrvmaker.dll");
-    database.Merged.Services = {"QrvSideUsbPrt", "QrvSideWinHosted", "QrvSideMakerHosted"};
+    database.Merged.Services = {"QrvSideUsbPrt", "QrvSideOddPath", "QrvSideWinHosted", "QrvSideMakerHosted"};
     database.Merged.RegistryKeys = {"HKLM,SYSTEM\\CurrentControlSet\\Services\\QrvSideUsbPrt,,1",
                                     "HKLM,SYSTEM\\ControlSet001\\Services\\QrvSideWinHosted\\Parameters,ServiceDll,"};
 
@@ -656,7 +661,7 @@ TEST_F(ServiceTest, AServiceOfWindowsStaysWithItsKeyThoughAScriptListsIt)
             Run();
             RemoveRegistryKeys(Active());
         });
-        for (const char* windows : {"QrvSideUsbPrt", "QrvSideWinHosted"}) {
+        for (const char* windows : {"QrvSideUsbPrt", "QrvSideOddPath", "QrvSideWinHosted"}) {
             EXPECT_TRUE(ServiceExists(windows)) << windows;
             const Told* kept = Find(told, journal::op::kService, windows);
             ASSERT_NE(kept, nullptr) << windows;

@@ -41,12 +41,25 @@ std::string WindowsFolder()
     return length > 0 && length < sizeof folder ? std::string(folder) : std::string();
 }
 
-// The first of the paths that Windows protects; nothing when none is.
+// The first of the paths that Windows protects, each also as the file
+// system reads it ("..", "/", short names resolved); nothing when none is.
 std::optional<std::string> ProtectedOne(const PlatformKind& platform, const std::vector<std::string>& paths)
 {
-    for (const std::string& path : paths)
-        if (IsProtectedByWindows(platform, path.c_str()))
-            return path;
+    for (const std::string& path : paths) {
+        std::vector<std::string> forms{path};
+        char full[text::kMaxText] = {};
+        const DWORD fullLength = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+        if (fullLength > 0 && fullLength < sizeof full) {
+            forms.emplace_back(full);
+            char longer[text::kMaxText] = {};
+            const DWORD longLength = GetLongPathNameA(full, longer, sizeof longer);
+            if (longLength > 0 && longLength < sizeof longer)
+                forms.emplace_back(longer);
+        }
+        for (const std::string& form : forms)
+            if (IsProtectedByWindows(platform, form.c_str()))
+                return path;
+    }
     return std::nullopt;
 }
 
@@ -59,8 +72,10 @@ std::vector<std::string> ServiceFilePaths(std::string_view image, std::string_vi
     std::string command;
     if (text::FoldStartsWith(image, "\\SystemRoot\\"))
         command = std::string(windowsFolder) + std::string(image.substr(11));
-    else if (image.substr(0, 4) == "\\??\\")
+    else if (image.substr(0, 4) == "\\??\\" || image.substr(0, 4) == "\\\\?\\")
         command = std::string(image.substr(4));
+    else if (text::FoldStartsWith(image, "\\DosDevices\\"))
+        command = std::string(image.substr(12));
     else
         command = std::string(image);
     std::vector<std::string> paths;
