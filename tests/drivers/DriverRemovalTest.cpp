@@ -17,7 +17,9 @@
 #include "drivers/DriverFixtures.h"
 #include "machine/Machine.h"
 #include "spooler/PrinterRemoval.h"
+#include "common/DriverEnvironments.h"
 #include "common/Journal.h"
+#include "door/SpoolerKeys.h"
 #include "system/OemInf.h"
 
 namespace {
@@ -28,6 +30,7 @@ constexpr char kNtX86[] = "Windows NT x86";
 // The spooler's own environment of this 64-bit program.
 constexpr char kX64[] = "Windows x64";
 constexpr char kWin40[] = "Windows 4.0";
+constexpr char kArm64[] = "Windows ARM64";
 
 std::string NtItem(const char* environment, int version, const char* driver)
 {
@@ -38,7 +41,8 @@ std::string NtItem(const char* environment, int version, const char* driver)
 std::vector<std::string> NtItems(const char* environment, const char* driver)
 {
     std::vector<std::string> items;
-    for (int version = 0; version < 4; ++version)
+    // Version-4 holds the drivers of the class model of Windows 8 and later.
+    for (int version = 0; version <= 4; ++version)
         items.push_back(NtItem(environment, version, driver));
     return items;
 }
@@ -74,7 +78,9 @@ protected:
         for (const std::string& name : otherEnvironmentDrivers) {
             spooler.DeletePrinterDriverA(nullptr, const_cast<char*>(kNtX86), const_cast<char*>(name.c_str()));
             spooler.DeletePrinterDriverA(nullptr, const_cast<char*>(kWin40), const_cast<char*>(name.c_str()));
+            spooler.DeletePrinterDriverA(nullptr, const_cast<char*>(kArm64), const_cast<char*>(name.c_str()));
         }
+        SetEnvironmentReader(nullptr);
     }
 
     void On(const OSVERSIONINFOA& version)
@@ -133,6 +139,38 @@ TEST_F(DriverRemovalTest, ListedDriverGoesFromEveryEnvironmentOnceWithItsKeys)
     for (const std::string& item : NtItems(kWin40, kLumenta))
         expected.push_back(item);
     EXPECT_EQ(database.Merged.RegistryKeys, expected);
+}
+
+// A print server keeps drivers for clients of the other 64-bit kind too:
+// they go with the removal. The running environment is the spooler's, which
+// on ARM64 is not the x64 one this program is built for; this platform has
+// no ARM64 spooler, so that answer comes from a stand-in for the spooler.
+TEST_F(DriverRemovalTest, TheOther64BitEnvironmentsDriverGoesTooAndTheRunningOneIsTheSpoolers)
+{
+    ASSERT_TRUE(Install(kLumenta));
+    ASSERT_TRUE(Install(kLumenta, kArm64));
+    database.Merged.Drivers = {kLumenta};
+
+    for (const char* environment : RemovalEnvironments())
+        RemovePrinterDrivers(state, environment);
+
+    EXPECT_FALSE(spooler.Installed(kLumenta));
+    EXPECT_FALSE(spooler.Installed(kLumenta, kArm64));
+    EXPECT_STREQ(RunningEnvironment(), kX64) << "this bed's spooler is an x64 one";
+
+    SCOPED_TRACE("on ARM64");
+    SetEnvironmentReader([] { return std::optional<std::string>(kArm64); });
+    EXPECT_STREQ(RunningEnvironment(), kArm64);
+    EXPECT_EQ(EnvironmentItem(nullptr, kLumenta), std::string(kLumenta) + " (Windows ARM64)");
+    const std::vector<std::string> keys = DriverKeys(state.Platform, nullptr, kLumenta);
+    ASSERT_FALSE(keys.empty());
+    EXPECT_EQ(keys.back(),
+              std::string("SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows ARM64\\Drivers\\Version-4\\") +
+                  kLumenta);
+    const std::span<const char* const> swept = RemovalEnvironments();
+    EXPECT_TRUE(std::any_of(swept.begin(), swept.end(),
+                            [](const char* e) { return e && std::string(e) == kX64; }))
+        << "the x64 drivers are the other 64-bit kind there";
 }
 
 TEST_F(DriverRemovalTest, PlatformChoosesTheRegistryItems)

@@ -1,37 +1,35 @@
 #pragma once
 // The spooler's driver environments: the one list of them.
 
-#include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
 
-// The spooler's own environment on the machines this program runs on. The
-// keys of the running environment are named for it: the x86 environment's
-// keys belong to the x86 pass, whose drivers and processors may stay.
-#ifdef _WIN64
-inline constexpr char kRunningEnvironment[] = "Windows x64";
-#else
-inline constexpr char kRunningEnvironment[] = "Windows NT x86";
-#endif
+// The spooler's own environment, the one its drivers are listed for when no
+// environment is named: "Windows x64" on x64, "Windows ARM64" on ARM64,
+// where this x64 program runs emulated. The spooler tells it (the print
+// server's "Architecture"); when it can't, the processor of the machine
+// does; failing both, the build's own. Read once.
+const char* RunningEnvironment();
 
-// Every environment a driver, monitor or print processor of this machine may
-// belong to. The removal works on the first three, in this order, the
-// running one first as nullptr (the spooler's own); what stays is looked
-// for in all five.
-inline constexpr const char* kDriverEnvironments[] = {nullptr, "Windows NT x86", "Windows 4.0", "Windows IA64",
-                                                      "Windows ARM64"};
-inline constexpr std::size_t kRemovalEnvironmentCount = 3;
+// Stands in for the spooler's answer, for tests: this platform has no
+// ARM64 spooler. nullptr puts the real reading back; either way the next
+// question reads again.
+using EnvironmentReader = std::optional<std::string> (*)();
+void SetEnvironmentReader(EnvironmentReader reader);
 
-inline std::span<const char* const> RemovalEnvironments()
-{
-    return std::span<const char* const>(kDriverEnvironments, kRemovalEnvironmentCount);
-}
-inline std::span<const char* const> AllDriverEnvironments() { return kDriverEnvironments; }
+// Every environment the removal works on, in this order: the running one
+// first as nullptr (the spooler's own), then the 32-bit ones, then the
+// other 64-bit one ("Windows ARM64" on x64, "Windows x64" on ARM64), whose
+// drivers a print server keeps for clients of that kind.
+std::span<const char* const> RemovalEnvironments();
+// Those, and every other environment what stays may be found in.
+std::span<const char* const> AllDriverEnvironments();
 
 // The environment's name as its registry keys are named.
 inline const char* EnvironmentKeyName(const char* environment)
 {
-    return environment && *environment ? environment : kRunningEnvironment;
+    return environment && *environment ? environment : RunningEnvironment();
 }
 
 // A driver, monitor or print processor as the journal names it: one copy

@@ -10,7 +10,7 @@ constexpr char kMonitors[] = "System\\CurrentControlSet\\control\\Print\\Monitor
 constexpr char kWin9xProcessors[] =
     "System\\CurrentControlSet\\control\\Print\\Environments\\Windows 4.0\\Print Processors\\";
 constexpr char kProcessorEnvironments[] = "System\\CurrentControlSet\\control\\Print\\Environments\\";
-constexpr const char* kDriverVersions[] = {"Version-0\\", "Version-1\\", "Version-2\\", "Version-3\\"};
+constexpr const char* kDriverVersions[] = {"Version-0\\", "Version-1\\", "Version-2\\", "Version-3\\", "Version-4\\"};
 
 void AddNtKeys(std::vector<std::string>& keys, const char* environment, const char* driver)
 {
