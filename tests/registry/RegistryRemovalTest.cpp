@@ -164,6 +164,45 @@ TEST_F(RegistryRemoval, WindowsKeysAndTheirValuesNeverGoAndAMakersKeysDo)
         EXPECT_FALSE(keptByTheGuard(line)) << line << "\n" << journal.Dump();
 }
 
+// On a 64-bit Windows a 32-bit utility of the package writes its keys where
+// the registry keeps them for 32-bit programs: they go with the 64-bit ones
+// a script names, by the same decision, and the log names the view.
+TEST_F(RegistryRemoval, AKeyGoesInTheThirtyTwoBitViewWhereItIsThereToo)
+{
+    constexpr char kWow[] = "SOFTWARE\\Wow6432Node\\QUORVEL\\RegTest";
+    constexpr char kClsid[] = "{5A0E2C11-0000-4000-8000-0000000000F1}";
+    MakeKey(Under("Both\\Sub"));
+    MakeKey(std::string(kWow) + "\\Both\\Sub");
+    MakeKey(std::string(kWow) + "\\Valued");
+    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, (std::string(kWow) + "\\Valued").c_str(), "Version", REG_SZ, "1", 2),
+              ERROR_SUCCESS);
+    HKEY classes = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, (std::string("Wow6432Node\\CLSID\\") + kClsid).c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &classes, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(classes);
+    DryRunDoor dry;
+    for (Door* through : {static_cast<Door*>(&dry), static_cast<Door*>(&door)}) {
+        const bool real = through == &door;
+        SCOPED_TRACE(real ? "real run" : "dry run");
+        const JournalCapture journal;
+        RunThrough(*through, {"HKLM,SOFTWARE\\QUORVEL\\RegTest\\Both,,1", "HKLM,SOFTWARE\\QUORVEL\\RegTest\\Valued,Version,",
+                              std::string("HKCR,CLSID\\") + kClsid + ",,1"});
+        const journal::Outcome gone = real ? journal::Outcome::Removed : journal::Outcome::WouldRemove;
+        EXPECT_TRUE(journal.Only(journal::op::kRegistryKey, std::string("HKLM\\") + kWow + "\\Both", gone))
+            << journal.Dump();
+        EXPECT_TRUE(journal.Only(journal::op::kRegistryKey, "HKLM\\" + Under("Both"), gone)) << journal.Dump();
+        EXPECT_TRUE(journal.Only(journal::op::kRegistryValue, std::string("HKLM\\") + kWow + "\\Valued\\Version", gone))
+            << journal.Dump();
+        EXPECT_TRUE(journal.Only(journal::op::kRegistryKey, std::string("HKCR\\Wow6432Node\\CLSID\\") + kClsid, gone))
+            << journal.Dump();
+        EXPECT_EQ(bed::MachineKeyExists(std::string(kWow) + "\\Both"), !real);
+    }
+    EXPECT_FALSE(bed::MachineKeyExists(Under("Both")));
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node\\QUORVEL");
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, (std::string("Wow6432Node\\CLSID\\") + kClsid).c_str());
+}
+
 TEST_F(RegistryRemoval, TreeWithARefusingSubkeyGoesAfterItsAccessListIsReplaced)
 {
     MakeKey(Under("Tree\\Deny\\Deeper"));

@@ -61,4 +61,15 @@ void FillFolderLists(RemovalState& state, DWORD settle)
             list.push_back(std::move(path));
         SortAndUniqueItems(list);
     }
+    // A 64-bit Windows keeps the 32-bit system files apart: a package's
+    // 32-bit utilities put theirs there.
+    char wow64[text::kMaxText] = {};
+    const UINT length = state.Platform.isNT() ? GetSystemWow64DirectoryA(wow64, sizeof wow64 - 1) : 0;
+    if (length > 0 && length < sizeof wow64 - 1) {
+        std::string folder(wow64, length);
+        if (folder.back() != '\\')
+            folder.push_back('\\');
+        state.SystemFolders.push_back(std::move(folder));
+        SortAndUniqueItems(state.SystemFolders);
+    }
 }

@@ -213,6 +213,52 @@ void Remove(RemovalState& state, const Planned& planned, const ItemList& scriptS
         DeleteSingleKey(state, entry.Item, entry.Root, entry.Key.c_str());
 }
 
+// The same key as a 32-bit program sees it on a 64-bit Windows, where the
+// registry keeps that program's own apart: HKLM's SOFTWARE and the classes
+// below HKCR and a user's Software\Classes. Nothing for a key both kinds
+// of program share, or one named in the 32-bit view already.
+std::optional<RegistryEntry> Wow64Twin(const RegistryEntry& entry)
+{
+    const std::string_view key = entry.Key;
+    const auto below = [&](std::string_view parent) -> std::optional<std::string_view> {
+        if (key.size() <= parent.size() || !text::FoldStartsWith(key, parent))
+            return std::nullopt;
+        return key.substr(parent.size());
+    };
+    std::string twin;
+    if (entry.Root == HKEY_LOCAL_MACHINE) {
+        if (const auto classes = below("SOFTWARE\\Classes\\"))
+            twin = "SOFTWARE\\Classes\\Wow6432Node\\" + std::string(*classes);
+        else if (const auto software = below("SOFTWARE\\"))
+            twin = "SOFTWARE\\Wow6432Node\\" + std::string(*software);
+    } else if (entry.Root == HKEY_CLASSES_ROOT) {
+        twin = "Wow6432Node\\" + entry.Key;
+    } else if (entry.Root == HKEY_CURRENT_USER) {
+        if (const auto classes = below("Software\\Classes\\"))
+            twin = "Software\\Classes\\Wow6432Node\\" + std::string(*classes);
+    }
+    if (twin.empty() || text::FoldStartsWith(key, "Wow6432Node") || twin.size() > kMaxEntry)
+        return std::nullopt;
+    for (std::size_t at = 0; (at = key.find('\\', at)) != std::string_view::npos; ++at) {
+        if (text::FoldStartsWith(key.substr(at + 1), "Wow6432Node"))
+            return std::nullopt;
+    }
+    RegistryEntry other = entry;
+    other.Key = twin;
+    const std::size_t rootEnd = entry.Item.find('\\');
+    other.Item = entry.Item.substr(0, rootEnd) + "\\" + twin;
+    if (!other.Value.empty())
+        other.Item += "\\" + other.Value;
+    return other;
+}
+
+// The entry's line as a script would write it for the twin's key.
+std::string TwinLine(const RegistryEntry& twin)
+{
+    const std::size_t rootEnd = twin.Item.find('\\');
+    return twin.Item.substr(0, rootEnd) + ",\"" + twin.Key + "\",\"" + twin.Value + "\"," + (twin.Tree ? "1" : "0");
+}
+
 bool Untouchable(ItemNamer& namer, const std::string& entry)
 {
     for (const ItemName& name : namer.Names(ItemKind::Registry, 'R', entry)) {
@@ -277,7 +323,16 @@ void RemoveRegistryKeys(RemovalState& state)
             continue;
         }
         const bool added = std::binary_search(inCase.begin(), inCase.end(), line, ItemLess);
-        plan.push_back({std::move(*entry), added, Untouchable(namer, line)});
+        bool untouchable = Untouchable(namer, line);
+        // On a 64-bit Windows the key may be there for 32-bit programs too:
+        // that one goes where it is there, by the same decision, a keep in
+        // either view keeping both.
+        if (const std::optional<RegistryEntry> twin = state.Platform.isNT() ? Wow64Twin(*entry) : std::nullopt;
+            twin && KeyExists(twin->Root, twin->Key.c_str())) {
+            untouchable = untouchable || Untouchable(namer, TwinLine(*twin));
+            plan.push_back({*twin, added, untouchable});
+        }
+        plan.push_back({std::move(*entry), added, untouchable});
     }
     // Descending: a subkey before its parent, a key's values before it.
     std::stable_sort(plan.begin(), plan.end(),
