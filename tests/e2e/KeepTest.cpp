@@ -136,3 +136,82 @@ TEST(Keep, TheSweepOfTheMakersFolderTakesItsOwnFilesAndNothingBesideOrAbove)
               1)
         << "told once, though the restart program's pass looks there too";
 }
+
+namespace {
+
+// Model 2400 goes, model 3100 stays; both packages put files and keys on
+// the 64-bit and the 32-bit side.
+constexpr char kTwoViewsScript[] = "[UnPrinterDrivers]\r\n"
+                                   "\"QUORVEL Lumenta 2400\",Lum2400,3\r\n"
+                                   "\"QUORVEL Lumenta 3100\",Lum3100,3\r\n"
+                                   "[Lum2400.Files]\r\nQLWOW.DLL\r\nQLBOTH.DLL\r\n"
+                                   "[Lum2400.RegistryKeys]\r\nHKLM,\"SOFTWARE\\QUORVEL\\E2eWow\",,1\r\n"
+                                   "HKLM,\"SOFTWARE\\QUORVEL\\E2eBoth\",,1\r\n"
+                                   "[Lum3100.Files]\r\nQLBOTH.DLL\r\n"
+                                   "[Lum3100.RegistryKeys]\r\nHKLM,\"SOFTWARE\\QUORVEL\\E2eBoth\",,1\r\n";
+
+bool KeyThere(const char* path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+void MakeKeyOf(const char* path)
+{
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    if (key)
+        RegCloseKey(key);
+}
+
+} // namespace
+
+// A package's 32-bit utilities write to SysWOW64 and to the registry's
+// 32-bit side: what the scripts name goes from there too, and what the
+// printer that stays still needs stays on both sides.
+TEST(Keep, The32BitSideGoesWithThe64BitOneAndWhatAStayingPrinterNeedsStaysOnBoth)
+{
+    machine::Machine machine;
+    ASSERT_TRUE(machine.PutScript(machine::DriverDirectory(), kTwoViewsScript) &&
+                machine.InstallPrinter({"Lumenta A", "QUORVEL Lumenta 2400"}) &&
+                machine.InstallPrinter({"Lumenta C", "QUORVEL Lumenta 3100"}));
+    const std::string system = e2e::Folder(CSIDL_SYSTEM);
+    const std::string wow64 = e2e::Folder(CSIDL_SYSTEMX86);
+    ASSERT_NE(system, wow64);
+    for (const std::string& file : {wow64 + "QLWOW.DLL", system + "QLBOTH.DLL", wow64 + "QLBOTH.DLL"})
+        ASSERT_TRUE(bed::WriteFile(file, "MZ")) << file;
+    for (const char* key : {"SOFTWARE\\QUORVEL\\E2eWow", "SOFTWARE\\Wow6432Node\\QUORVEL\\E2eWow\\Sub",
+                            "SOFTWARE\\QUORVEL\\E2eBoth", "SOFTWARE\\Wow6432Node\\QUORVEL\\E2eBoth"})
+        MakeKeyOf(key);
+    LogFileOnC dry("keep-views-whatif.log");
+    LogFileOnC log("keep-views.log");
+
+    EXPECT_EQ(RunProgram("/WHATIF /PRN:\"QUORVEL Lumenta 2400\" " + dry.Switch()), 0);
+    EXPECT_TRUE(Exists(wow64 + "QLWOW.DLL"));
+    EXPECT_TRUE(KeyThere("SOFTWARE\\Wow6432Node\\QUORVEL\\E2eWow"));
+    const std::vector<LogLine> foreseen = ReadLog(dry.path);
+    EXPECT_TRUE(Logged(foreseen, "registry key", "HKLM\\SOFTWARE\\Wow6432Node\\QUORVEL\\E2eWow", "would remove"))
+        << Content(dry.path);
+
+    EXPECT_EQ(RunProgram("/QUIET /PRN:\"QUORVEL Lumenta 2400\" " + log.Switch()), 0) << Content(log.path);
+
+    ASSERT_TRUE(Listed("Lumenta C"));
+    EXPECT_FALSE(Exists(wow64 + "QLWOW.DLL")) << Content(log.path);
+    EXPECT_FALSE(KeyThere("SOFTWARE\\Wow6432Node\\QUORVEL\\E2eWow")) << Content(log.path);
+    EXPECT_FALSE(KeyThere("SOFTWARE\\QUORVEL\\E2eWow"));
+    EXPECT_TRUE(Exists(system + "QLBOTH.DLL"));
+    EXPECT_TRUE(Exists(wow64 + "QLBOTH.DLL"));
+    EXPECT_TRUE(KeyThere("SOFTWARE\\QUORVEL\\E2eBoth"));
+    EXPECT_TRUE(KeyThere("SOFTWARE\\Wow6432Node\\QUORVEL\\E2eBoth"));
+    EXPECT_TRUE(Logged(ReadLog(log.path), "registry key", "HKLM\\SOFTWARE\\Wow6432Node\\QUORVEL\\E2eWow", "removed"))
+        << Content(log.path);
+
+    for (const std::string& file : {wow64 + "QLWOW.DLL", system + "QLBOTH.DLL", wow64 + "QLBOTH.DLL"})
+        DeleteFileA(file.c_str());
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node\\QUORVEL");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUORVEL\\E2eBoth");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUORVEL\\E2eWow");
+}
