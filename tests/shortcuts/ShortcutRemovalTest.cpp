@@ -342,3 +342,36 @@ TEST(OemPaths, StringValuesAreAppendedSortedAndUniqueAndTheKeyStays)
     RegCloseKey(key);
     RemoveOemPathsKey();
 }
+
+// A 32-bit installer records its folder where the registry keeps 32-bit
+// programs' keys, and a package puts its 32-bit parts below Program Files
+// (x86): both are the maker's folders as well.
+TEST(OemPaths, The32BitRecordAndTheProgramFilesTwinAreTheMakersFoldersToo)
+{
+    RemoveOemPathsKey();
+    const std::string wowKey = "SOFTWARE\\Wow6432Node\\QUORVEL\\OEM_Q\\OEMPaths";
+    const std::string programFiles = "C:\\Program Files\\QuorvelOemTwin";
+    const std::string programFiles32 = "C:\\Program Files (x86)\\QuorvelOemTwin";
+    const std::string only32 = "C:\\Program Files (x86)\\QuorvelOem32";
+    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kOemPaths, "Utility", REG_SZ, programFiles.c_str(),
+                              static_cast<DWORD>(programFiles.size() + 1)),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, wowKey.c_str(), "Monitor", REG_SZ, only32.c_str(),
+                              static_cast<DWORD>(only32.size() + 1)),
+              ERROR_SUCCESS);
+    CreateDirectoryA(programFiles.c_str(), nullptr);
+    ASSERT_TRUE(CreateDirectoryA(programFiles32.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+
+    UninstallDatabase database;
+    RealDoor door;
+    RemovalState state{door};
+    state.Database = &database;
+    ReadOemPaths(state);
+
+    // Sorted as every list is: ' ' comes before '\\'.
+    EXPECT_EQ(database.Merged.OemFolders, (std::vector<std::string>{only32, programFiles32, programFiles}));
+    RemoveDirectoryA(programFiles.c_str());
+    RemoveDirectoryA(programFiles32.c_str());
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node\\QUORVEL");
+    RemoveOemPathsKey();
+}
