@@ -15,6 +15,7 @@
 #include "machine/Machine.h"
 #include "system/IniRemoval.h"
 #include "support/JournalCapture.h"
+#include "support/OtherUser.h"
 #include "support/VersionRecord.h"
 #include "support/WineBed.h"
 #include "system/RegistryRemoval.h"
@@ -201,6 +202,70 @@ TEST_F(RegistryRemoval, AKeyGoesInTheThirtyTwoBitViewWhereItIsThereToo)
     EXPECT_FALSE(bed::MachineKeyExists(Under("Both")));
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node\\QUORVEL");
     RegDeleteTreeA(HKEY_CLASSES_ROOT, (std::string("Wow6432Node\\CLSID\\") + kClsid).c_str());
+}
+
+// The user's keys a script names are every user's: another user's hive is
+// reached where Windows has it loaded, loaded from the profile when it is
+// not and unloaded again, dry run or not; a hive that can't be loaded is
+// kept with the reason, and the rest of the run goes on.
+TEST_F(RegistryRemoval, AUsersKeyGoesFromEveryUsersHiveLoadedOrNot)
+{
+    bed::OtherUser other;
+    ASSERT_TRUE(other.MakeKey("Software\\QUORVEL\\RegTestUser\\Sub"));
+    ASSERT_TRUE(other.SetValue("Software\\QUORVEL\\RegTestUser", "Version", "1"));
+    ASSERT_TRUE(other.Save());
+    const std::string userItem = std::string("HKU\\") + bed::OtherUser::kSid + "\\Software\\QUORVEL\\RegTestUser";
+    const OSVERSIONINFOA windows7 = bed::VersionRecord(VER_PLATFORM_WIN32_NT, 6, 1);
+    const auto run = [&](Door& through) {
+        database.Merged.RegistryKeys = {"HKCU,Software\\QUORVEL\\RegTestUser,,1"};
+        RemovalState state{through};
+        state.Database = &database;
+        state.Platform = PlatformKind(&windows7);
+        RemoveRegistryKeys(state);
+        state.Users.Release();
+    };
+
+    SCOPED_TRACE("logged on");
+    ASSERT_TRUE(other.LogOn());
+    DryRunDoor dry;
+    {
+        const JournalCapture journal;
+        run(dry);
+        EXPECT_TRUE(journal.Only(journal::op::kRegistryKey, userItem, journal::Outcome::WouldRemove)) << journal.Dump();
+        EXPECT_TRUE(other.KeyThere("Software\\QUORVEL\\RegTestUser\\Sub"));
+    }
+    {
+        const JournalCapture journal;
+        run(door);
+        EXPECT_TRUE(journal.Only(journal::op::kRegistryKey, userItem, journal::Outcome::Removed)) << journal.Dump();
+        EXPECT_FALSE(other.KeyThere("Software\\QUORVEL\\RegTestUser"));
+        EXPECT_TRUE(other.KeyThere("Software\\QUORVEL")) << "only what the script names";
+    }
+    other.LogOff();
+
+    SCOPED_TRACE("not logged on: loaded for the run, unloaded after it");
+    {
+        const JournalCapture journal;
+        run(door);
+        EXPECT_TRUE(journal.Only(journal::op::kRegistryKey, userItem, journal::Outcome::Removed)) << journal.Dump();
+        EXPECT_FALSE(bed::HiveLoaded("QrvUninst_1"));
+        EXPECT_FALSE(bed::HiveLoaded(bed::OtherUser::kSid));
+    }
+
+    SCOPED_TRACE("its hive held by another process");
+    {
+        const HANDLE held = CreateFileA(other.HiveFile().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                        OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        const JournalCapture journal;
+        run(door);
+        CloseHandle(held);
+        const auto told = journal.Of("user profile", std::string("HKU\\") + bed::OtherUser::kSid);
+        ASSERT_EQ(told.size(), 1u) << journal.Dump();
+        EXPECT_EQ(told.front().result, journal::Outcome::Kept);
+        EXPECT_NE(told.front().reason.find("could not be loaded"), std::string::npos) << told.front().reason;
+        EXPECT_TRUE(journal.Of(journal::op::kRegistryKey, userItem).empty()) << journal.Dump();
+    }
 }
 
 TEST_F(RegistryRemoval, TreeWithARefusingSubkeyGoesAfterItsAccessListIsReplaced)

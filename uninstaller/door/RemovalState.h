@@ -16,6 +16,7 @@
 #include "../script/UninstallDatabase.h"
 #include "Door.h"
 #include "PrinterListing.h"
+#include "UserHives.h"
 
 struct RemovalState {
     explicit RemovalState(Door& changes) : Changes(changes), Printers(changes) {}
@@ -27,6 +28,8 @@ struct RemovalState {
     Door& Changes;
     // What the spooler lists now, taken again after a change of the door.
     PrinterListing Printers;
+    // The other users' hives, loaded while the run needs them.
+    UserHives Users;
 
     // The inventory, the merged profile and the restart-required flag.
     UninstallDatabase* Database = nullptr;

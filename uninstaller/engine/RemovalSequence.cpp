@@ -55,6 +55,7 @@ bool RemovalSequence::Begin(DWORD folderSettle)
     // change the door makes that may touch a printer.
     state_.Changes.ForgetGone();
     state_.Printers.Forget();
+    state_.Users.Release();
     FillFolderLists(state_, folderSettle);
     state_.DriverDirectory.Resolve(location::PrinterDriverDirectory);
     step_ = 0;
@@ -78,6 +79,10 @@ RemovalSequence::Outcome RemovalSequence::RunStep()
     try {
         if (stepObserver)
             stepObserver(step);
+        // The other users' hives are not kept loaded past the changes, into
+        // the last step's questions and restart.
+        if (step == kLastStep)
+            state_.Users.Release();
         Run(step);
     } catch (const std::exception& error) {
         // The step goes no further; what it left undone is a failure.

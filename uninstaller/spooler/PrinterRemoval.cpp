@@ -121,7 +121,7 @@ LocalOutcome RemoveLocalPrinter(RemovalState& state, const CActivePrinter& print
     RemoveJobs(state, handle.Get(), name);
     // What the user's profile holds of the queue, seen before the spooler
     // may take it along with the queue.
-    const ItemList traces = PrinterUserTraces(state, name);
+    const UserTraces traces = PrinterUserTraces(state, name);
     // A queue the spooler keeps keeps its traces too.
     if (!state.Changes.DeletePrinter(handle.Get(), name))
         return LocalOutcome::Kept;

@@ -71,26 +71,31 @@ void RemoveUniqueIdKey(RemovalState& state, const char* id, const ItemList& stay
     state.Changes.DeleteRegistryKey(journal::op::kPrinterTrace, item.c_str(), HKEY_CLASSES_ROOT, id, true);
 }
 
-ItemList PrinterUserTraces(const RemovalState& state, const char* printerName)
+UserTraces PrinterUserTraces(RemovalState& state, const char* printerName)
 {
-    ItemList traces;
+    UserTraces traces;
     if (!state.Platform.isNT())
         return traces;
     for (const char* path : kUserPrinterKeys) {
         if (ValueExists(HKEY_CURRENT_USER, path, printerName))
-            traces.push_back(path);
+            traces.push_back({HKEY_CURRENT_USER, path, std::string("HKCU\\") + path + "\\" + printerName});
+    }
+    for (const UserHive& hive : state.Users.Others()) {
+        for (const char* path : kUserPrinterKeys) {
+            const std::string key = hive.Key + "\\" + path;
+            if (ValueExists(HKEY_USERS, key.c_str(), printerName))
+                traces.push_back({HKEY_USERS, key, hive.Item + "\\" + path + "\\" + printerName});
+        }
     }
     return traces;
 }
 
-void RemovePrinterUserTraces(RemovalState& state, const char* printerName, const ItemList& traces)
+void RemovePrinterUserTraces(RemovalState& state, const char* printerName, const UserTraces& traces)
 {
     if (state.Platform.isNT()) {
-        for (const std::string& path : traces) {
-            const std::string item = "HKCU\\" + path + "\\" + printerName;
-            state.Changes.DeleteRegistryValue(journal::op::kPrinterTrace, item.c_str(), HKEY_CURRENT_USER,
-                                              path.c_str(), printerName, true);
-        }
+        for (const UserTrace& trace : traces)
+            state.Changes.DeleteRegistryValue(journal::op::kPrinterTrace, trace.Item.c_str(), trace.Root,
+                                              trace.Key.c_str(), printerName, true);
     }
     if (state.Platform.isWin9x() && state.Database) {
         // An unclosed quote and no tree field: the registry step strips

@@ -334,6 +334,28 @@ void RemoveRegistryKeys(RemovalState& state)
         }
         plan.push_back({std::move(*entry), added, untouchable});
     }
+    // The user's keys of the scripts are every user's: the other users'
+    // hives get the same entries, by the same decision, where the key is
+    // there.
+    if (state.Platform.isNT() && std::any_of(plan.begin(), plan.end(), [](const Planned& p) {
+            return p.entry.Root == HKEY_CURRENT_USER;
+        })) {
+        const std::size_t planned = plan.size();
+        for (const UserHive& hive : state.Users.Others()) {
+            for (std::size_t i = 0; i < planned; ++i) {
+                if (plan[i].entry.Root != HKEY_CURRENT_USER)
+                    continue;
+                Planned user = plan[i];
+                user.entry.Root = HKEY_USERS;
+                user.entry.Key = hive.Key + "\\" + plan[i].entry.Key;
+                user.entry.Item = hive.Item + "\\" + plan[i].entry.Key;
+                if (!user.entry.Value.empty())
+                    user.entry.Item += "\\" + user.entry.Value;
+                if (KeyExists(HKEY_USERS, user.entry.Key.c_str()))
+                    plan.push_back(std::move(user));
+            }
+        }
+    }
     // Descending: a subkey before its parent, a key's values before it.
     std::stable_sort(plan.begin(), plan.end(),
                      [](const Planned& a, const Planned& b) { return Compare(a.entry, b.entry) > 0; });

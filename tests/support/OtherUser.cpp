@@ -1,0 +1,119 @@
+#include "support/OtherUser.h"
+
+namespace bed {
+
+namespace {
+
+constexpr char kProfileList[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
+constexpr char kPrepared[] = "SOFTWARE\\QrvOtherUserHive";
+
+void Privileges(bool enable)
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+        return;
+    for (const char* name : {SE_BACKUP_NAME, SE_RESTORE_NAME}) {
+        TOKEN_PRIVILEGES privilege{};
+        privilege.PrivilegeCount = 1;
+        LookupPrivilegeValueA(nullptr, name, &privilege.Privileges[0].Luid);
+        privilege.Privileges[0].Attributes = enable ? SE_PRIVILEGE_ENABLED : 0;
+        AdjustTokenPrivileges(token, FALSE, &privilege, 0, nullptr, nullptr);
+    }
+    CloseHandle(token);
+}
+
+} // namespace
+
+OtherUser::OtherUser()
+{
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kPrepared);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    DeleteFileA(HiveFile().c_str());
+    const std::string entry = std::string(kProfileList) + kSid;
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, entry.c_str(), "ProfileImagePath", REG_EXPAND_SZ, folder.c_str(),
+                    static_cast<DWORD>(folder.size() + 1));
+}
+
+OtherUser::~OtherUser()
+{
+    LogOff();
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kPrepared);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(kProfileList) + kSid).c_str());
+    DeleteFileA(HiveFile().c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
+bool OtherUser::SetValue(const std::string& key, const char* name, const char* text)
+{
+    return RegSetKeyValueA(HKEY_LOCAL_MACHINE, (std::string(kPrepared) + "\\" + key).c_str(), name, REG_SZ, text,
+                           static_cast<DWORD>(strlen(text) + 1)) == ERROR_SUCCESS;
+}
+
+bool OtherUser::MakeKey(const std::string& key)
+{
+    HKEY made = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(kPrepared) + "\\" + key).c_str(), 0, nullptr, 0,
+                        KEY_ALL_ACCESS, nullptr, &made, nullptr) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(made);
+    return true;
+}
+
+bool OtherUser::Save()
+{
+    HKEY prepared = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPrepared, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &prepared, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    Privileges(true);
+    DeleteFileA(HiveFile().c_str());
+    const LONG saved = RegSaveKeyA(prepared, HiveFile().c_str(), nullptr);
+    Privileges(false);
+    RegCloseKey(prepared);
+    return saved == ERROR_SUCCESS;
+}
+
+bool OtherUser::LogOn()
+{
+    Privileges(true);
+    loggedOn_ = RegLoadKeyA(HKEY_USERS, kSid, HiveFile().c_str()) == ERROR_SUCCESS;
+    Privileges(false);
+    return loggedOn_;
+}
+
+void OtherUser::LogOff()
+{
+    if (!loggedOn_)
+        return;
+    Privileges(true);
+    RegUnLoadKeyA(HKEY_USERS, kSid);
+    Privileges(false);
+    loggedOn_ = false;
+}
+
+bool OtherUser::ValueThere(const std::string& key, const char* name) const
+{
+    DWORD size = 0;
+    return RegGetValueA(HKEY_USERS, (std::string(kSid) + "\\" + key).c_str(), name, RRF_RT_ANY, nullptr, nullptr,
+                        &size) == ERROR_SUCCESS;
+}
+
+bool OtherUser::KeyThere(const std::string& key) const
+{
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_USERS, (std::string(kSid) + "\\" + key).c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(opened);
+    return true;
+}
+
+bool HiveLoaded(const std::string& name)
+{
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_USERS, name.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(opened);
+    return true;
+}
+
+} // namespace bed

@@ -1,0 +1,39 @@
+#pragma once
+// The registry hives of the machine's users other than the one this run
+// is: a deployment tool runs it as the system account, and the people who
+// printed have traces in their own hives. A hive Windows has loaded (its
+// user is logged on) is reached under HKEY_USERS\<SID>; one that is not is
+// loaded from the profile's NTUSER.DAT under a name of the program's own
+// for the time of the run, and always unloaded again, in a dry run too.
+
+#include <string>
+#include <vector>
+
+struct UserHive {
+    std::string Sid;
+    // The hive's key below HKEY_USERS: the SID, or the program's own name.
+    std::string Key;
+    // How the journal names the hive's root: "HKU\<SID>".
+    std::string Item;
+    bool LoadedHere = false;
+};
+
+class UserHives {
+public:
+    UserHives() = default;
+    ~UserHives() { Release(); }
+    UserHives(const UserHives&) = delete;
+    UserHives& operator=(const UserHives&) = delete;
+
+    // The hives of every real user (accounts of the machine and of a domain
+    // or directory; not the service accounts) but this run's own, read on
+    // the first question. A hive that can't be loaded (its file in use by
+    // another process, damaged) is journaled as kept with the reason, once.
+    const std::vector<UserHive>& Others();
+    // Unloads the hives loaded here; the next question reads them again.
+    void Release();
+
+private:
+    bool read_ = false;
+    std::vector<UserHive> hives_;
+};
