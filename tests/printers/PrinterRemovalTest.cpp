@@ -21,6 +21,7 @@
 #include "spooler/PrinterTraces.h"
 #include "common/Journal.h"
 #include "support/JournalCapture.h"
+#include "support/OtherUser.h"
 #include "support/WineBed.h"
 #include "support/VersionRecord.h"
 
@@ -286,6 +287,32 @@ TEST_F(PrinterRemovalTest, AChosenQueueGoesWithItsJobsClassKeyAndUserValuesAndAS
     }
     EXPECT_EQ(removedJobs, 100);
     EXPECT_TRUE(boxes.empty()) << "no default printer was removed";
+}
+
+// Another user who printed has the queue's values in a hive of their own:
+// they go with the queue, and the values of the queue that stays stay.
+TEST_F(PrinterRemovalTest, AnotherUsersValuesOfTheQueueGoToo)
+{
+    Add("Lumenta A", true, kIdA);
+    Add("Lumenta B", false, kIdB);
+    bed::OtherUser other;
+    for (const char* path : kUserKeys) {
+        ASSERT_TRUE(other.SetValue(path, "Lumenta A", "winspool,FILE:"));
+        ASSERT_TRUE(other.SetValue(path, "Lumenta B", "winspool,FILE:"));
+    }
+    ASSERT_TRUE(other.Save());
+    ASSERT_TRUE(other.LogOn());
+
+    const JournalCapture told;
+    Run();
+
+    EXPECT_FALSE(Listed("Lumenta A"));
+    for (const char* path : kUserKeys) {
+        EXPECT_FALSE(other.ValueThere(path, "Lumenta A")) << path;
+        EXPECT_TRUE(other.ValueThere(path, "Lumenta B")) << path;
+        const std::string item = std::string("HKU\\") + bed::OtherUser::kSid + "\\" + path + "\\Lumenta A";
+        EXPECT_TRUE(told.Only(journal::op::kPrinterTrace, item, journal::Outcome::Removed)) << told.Dump();
+    }
 }
 
 TEST_F(PrinterRemovalTest, RemovingTheDefaultMakesTheLaterOfTwoStayingPrintersTheDefault)
