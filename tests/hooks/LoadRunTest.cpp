@@ -9,6 +9,7 @@
 #include "door/RealDoor.h"
 #include "script/LoadLine.h"
 #include "spooler/LoadRunEntries.h"
+#include "support/OtherUser.h"
 #include "system/SystemFixtures.h"
 
 namespace {
@@ -175,6 +176,30 @@ TEST_F(LoadRunRemoval, ARunValueOfTheEntrysNameStaysWhenItStartsAnotherProgramIn
     EXPECT_EQ(kept[0].first, std::string("HKLM\\") + kRunKey + "\\Status Monitor");
     EXPECT_EQ(kept[0].second, "starts another program: C:\\Other\\othermon.exe");
     EXPECT_EQ(kept[1].first, std::string("HKLM\\") + kRunKey32 + "\\Status Monitor");
+}
+
+// A package that started its program for the user who installed it wrote
+// the value in that user's hive: the current user's and every other user's
+// go by the same rule, another program's value of the name stays.
+TEST_F(LoadRunRemoval, EveryUsersRunValueOfTheEntryGoesTooAndAnotherProgramsStays)
+{
+    constexpr char kUserRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    bed::OtherUser other;
+    ASSERT_TRUE(other.SetValue(kUserRun, "Quorvel Monitor", "C:\\Program Files\\Quorvel\\qrvstat.exe"));
+    ASSERT_TRUE(other.SetValue(kUserRun, "Status Monitor", "C:\\Other\\othermon.exe"));
+    ASSERT_TRUE(other.Save());
+    ASSERT_TRUE(other.LogOn());
+    ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, kUserRun, "Quorvel Monitor", REG_SZ, "qrvstat.exe", 12),
+              ERROR_SUCCESS);
+    database.Merged.DeleteLoadRun = {"\"Status Monitor\",\"QRVSTAT.EXE\"", "\"Quorvel Monitor\",\"QRVSTAT.EXE\""};
+
+    Run(systemtest::WindowsXP());
+
+    EXPECT_FALSE(other.ValueThere(kUserRun, "Quorvel Monitor"));
+    EXPECT_TRUE(other.ValueThere(kUserRun, "Status Monitor"));
+    DWORD size = 0;
+    EXPECT_EQ(RegGetValueA(HKEY_CURRENT_USER, kUserRun, "Quorvel Monitor", RRF_RT_ANY, nullptr, nullptr, &size),
+              ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(LoadRunRemoval, OnWin32sTheLoadLineLosesTheFileAndIsWrittenInLowerCase)

@@ -15,10 +15,13 @@ namespace {
 // Entries and the "load" line hold 255 characters at most.
 constexpr std::size_t kMaxLine = 255;
 
-std::string RunValueItem(const char* runKey, const char* display)
-{
-    return std::string("HKLM\\") + runKey + "\\" + display;
-}
+// A Run key of one hive: the machine's, a user's.
+struct RunKey {
+    HKEY root;
+    std::string path;
+    // How the journal names the key.
+    std::string item;
+};
 
 std::string LoadWordItem(const char* file) { return std::string("win.ini [windows] load ") + file; }
 
@@ -37,10 +40,11 @@ std::string Wow64Path(const char* path)
 // A value goes only when the program it starts is the entry's: another
 // program's value of the same name stays. `inCase`: a key looked at only in
 // case it holds the value, which is told only when it does.
-int DeleteRunValueIn(RemovalState& state, const char* path, const char* display, const char* file, bool inCase)
+int DeleteRunValueIn(RemovalState& state, const RunKey& run, const char* display, const char* file, bool inCase)
 {
-    const std::string item = RunValueItem(path, display);
-    const RegistryText command = ReadRegistryText(HKEY_LOCAL_MACHINE, path, display);
+    const std::string item = run.item + "\\" + display;
+    const char* path = run.path.c_str();
+    const RegistryText command = ReadRegistryText(run.root, path, display);
     if (command.Missing && inCase)
         return 0;
     if (!command.Missing && !command.Text) {
@@ -53,8 +57,7 @@ int DeleteRunValueIn(RemovalState& state, const char* path, const char* display,
         return 0;
     }
     // The door tells a key or value that is not there from one that went.
-    return state.Changes.DeleteRegistryValue(journal::op::kStartupEntry, item.c_str(), HKEY_LOCAL_MACHINE, path,
-                                             display)
+    return state.Changes.DeleteRegistryValue(journal::op::kStartupEntry, item.c_str(), run.root, path, display)
                ? 1
                : 0;
 }
@@ -65,10 +68,20 @@ int DeleteRunValue(RemovalState& state, const char* display, const char* file)
     // An empty path would open the machine's root key itself.
     if (!path || path[0] == '\0')
         return 0;
-    int removed = DeleteRunValueIn(state, path, display, file, false);
-    const std::string wow = state.Platform.isNT() ? Wow64Path(path) : std::string();
+    int removed = DeleteRunValueIn(state, {HKEY_LOCAL_MACHINE, path, std::string("HKLM\\") + path}, display, file, false);
+    if (!state.Platform.isNT())
+        return removed;
+    const std::string wow = Wow64Path(path);
     if (!wow.empty())
-        removed |= DeleteRunValueIn(state, wow.c_str(), display, file, true);
+        removed |= DeleteRunValueIn(state, {HKEY_LOCAL_MACHINE, wow, "HKLM\\" + wow}, display, file, true);
+    // A package that started its program for the user who installed it
+    // wrote the value in that user's hive: every user's is looked at.
+    constexpr char kUserRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    removed |= DeleteRunValueIn(state, {HKEY_CURRENT_USER, kUserRun, std::string("HKCU\\") + kUserRun}, display, file,
+                                true);
+    for (const UserHive& hive : state.Users.Others())
+        removed |= DeleteRunValueIn(state, {HKEY_USERS, hive.Key + "\\" + kUserRun, hive.Item + "\\" + kUserRun},
+                                    display, file, true);
     return removed;
 }
 
@@ -114,7 +127,7 @@ std::string StartupEntryItem(const PlatformKind& platform, TextCatalogue& texts,
     if (platform.isWin32s())
         return LoadWordItem(parts->file.c_str());
     const char* path = texts.GetText(IDS_RUN_KEY);
-    return path && path[0] != '\0' ? RunValueItem(path, parts->display.c_str()) : std::string();
+    return path && path[0] != '\0' ? std::string("HKLM\\") + path + "\\" + parts->display : std::string();
 }
 
 void DeleteLoadRunEntries(RemovalState& state)

@@ -138,27 +138,36 @@ bool AddServicePrograms(const Door& door, ItemList& files, ItemList& reasons)
     return true;
 }
 
-// The programs the Run keys that this run leaves still start.
-void AddStartupPrograms(const Door& door, ItemList& files, ItemList& reasons)
+// The programs the Run keys that this run leaves still start: the
+// machine's, in both views, and every user's.
+void AddStartupPrograms(RemovalState& state, ItemList& files, ItemList& reasons)
 {
+    const Door& door = state.Changes;
     struct RunKey {
         HKEY root;
-        const char* name;
-        const char* path;
-    } const keys[] = {
-        {HKEY_LOCAL_MACHINE, "HKLM", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"},
-        {HKEY_LOCAL_MACHINE, "HKLM", "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"},
-        {HKEY_CURRENT_USER, "HKCU", "Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
+        std::string name; // as the journal names the hive
+        std::string path;
+        std::string opened; // the path opened below the root
     };
+    constexpr char kUserRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    std::vector<RunKey> keys = {
+        {HKEY_LOCAL_MACHINE, "HKLM", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+         "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"},
+        {HKEY_LOCAL_MACHINE, "HKLM", "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",
+         "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"},
+        {HKEY_CURRENT_USER, "HKCU", kUserRun, kUserRun},
+    };
+    for (const UserHive& hive : state.Users.Others())
+        keys.push_back({HKEY_USERS, hive.Item, kUserRun, hive.Key + "\\" + kUserRun});
     for (const RunKey& run : keys) {
-        const RegistryKey key = OpenKey(run.root, run.path, KEY_QUERY_VALUE);
+        const RegistryKey key = OpenKey(run.root, run.opened.c_str(), KEY_QUERY_VALUE);
         for (DWORD index = 0; key; ++index) {
             char name[text::kMaxText] = {};
             DWORD nameSize = sizeof name;
             const LONG found = RegEnumValueA(key.Get(), index, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
             if (found == ERROR_NO_MORE_ITEMS)
                 break;
-            const std::string item = std::string(run.name) + "\\" + run.path + "\\" + name;
+            const std::string item = run.name + "\\" + run.path + "\\" + name;
             if (found != ERROR_SUCCESS || door.Gone(journal::op::kStartupEntry, item.c_str()))
                 continue;
             // Read whole, however long the command.
@@ -212,7 +221,7 @@ void ReadStayingPrograms(RemovalState& state)
         state.StayingUnknownReason = "the installed services could not be listed";
         return;
     }
-    AddStartupPrograms(state.Changes, files, reasons);
+    AddStartupPrograms(state, files, reasons);
     AddSharedFiles(files, reasons);
     Merge(state, files, reasons);
 }
