@@ -10,6 +10,7 @@
 #include "door/ProgmanDde.h"
 #include "door/RealDoor.h"
 #include "support/JournalCapture.h"
+#include "support/OtherUser.h"
 #include "support/VersionRecord.h"
 #include "support/WineBed.h"
 #include "system/OemPaths.h"
@@ -127,6 +128,37 @@ TEST_F(Shortcuts, AGroupsItemsGoFirstAndItsFoldersOnlyWhenNothingElseIsInThem)
     Run({startupName + ",QuorvelStartupTest.exe", startupName});
     EXPECT_FALSE(Exists(startup + "QuorvelStartupTest.LNK"));
     EXPECT_TRUE(Exists(startup));
+}
+
+// Another user's Start menu holds the group too, where their hive names
+// their Programs and Startup folders: the items go from there, and the
+// group's folder once it is empty.
+TEST_F(Shortcuts, AnotherUsersItemsAndGroupGoFromTheirStartMenuToo)
+{
+    bed::OtherUser other;
+    constexpr char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    ASSERT_TRUE(other.SetValue(kShellFolders, "Programs", "%USERPROFILE%\\Start Menu\\Programs"));
+    ASSERT_TRUE(other.SetValue(kShellFolders, "Startup", "%USERPROFILE%\\Start Menu\\Programs\\Startup"));
+    ASSERT_TRUE(other.Save());
+    ASSERT_TRUE(other.LogOn());
+    const std::string programs = other.folder + "\\Start Menu\\Programs\\";
+    Make(programs + "Startup\\", {"QuorvelStartupTest.LNK"});
+    Make(programs + kGroup + "\\", {"Item.LNK"});
+    Make(programs + "QuorvelShortcutKeep\\", {"Item.LNK"});
+    Record(false);
+    const OSVERSIONINFOA windows7 = bed::VersionRecord(VER_PLATFORM_WIN32_NT, 6, 1);
+    state.Platform = PlatformKind(&windows7);
+
+    Run({std::string(kGroup) + ",Item.exe", kGroup, "QuorvelStartupTest,QuorvelStartupTest.exe,STARTUP"});
+
+    EXPECT_FALSE(Exists(programs + kGroup + "\\Item.LNK"));
+    EXPECT_FALSE(Exists(programs + kGroup));
+    EXPECT_FALSE(Exists(programs + "Startup\\QuorvelStartupTest.LNK"));
+    EXPECT_TRUE(Exists(programs + "Startup"));
+    EXPECT_TRUE(Exists(programs + "QuorvelShortcutKeep\\Item.LNK"));
+    other.LogOff();
+    RemoveDirectoryA((other.folder + "\\Start Menu\\Programs").c_str());
+    RemoveDirectoryA((other.folder + "\\Start Menu").c_str());
 }
 
 TEST_F(Shortcuts, AStartupItemIsSoughtInTheSixFoldersAndAPlainOneOnlyInTheGroups)

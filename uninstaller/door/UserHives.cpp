@@ -95,17 +95,22 @@ const std::vector<UserHive>& UserHives::Others()
             break;
         if (found != ERROR_SUCCESS || !RealUser(sid) || text::FoldEqual(sid, own))
             continue;
-        UserHive hive{sid, sid, std::string("HKU\\") + sid, false};
-        if (KeyExists(HKEY_USERS, sid)) {
-            hives_.push_back(std::move(hive));
-            continue;
-        }
+        UserHive hive{sid, sid, std::string("HKU\\") + sid, {}, false};
         const RegistryText folder = ReadRegistryText(list.Get(), sid, "ProfileImagePath");
         char expanded[text::kMaxText] = {};
         const DWORD length =
             folder.Text ? ExpandEnvironmentStringsA(folder.Text->c_str(), expanded, sizeof expanded) : 0;
-        std::string file = std::string(expanded) + "\\NTUSER.DAT";
-        if (length == 0 || length > sizeof expanded || expanded[0] == '\0') {
+        const bool profileRead = length > 0 && length <= sizeof expanded && expanded[0] != '\0';
+        if (profileRead)
+            hive.Profile = expanded;
+        while (!hive.Profile.empty() && hive.Profile.back() == '\\')
+            hive.Profile.pop_back();
+        if (KeyExists(HKEY_USERS, sid)) {
+            hives_.push_back(std::move(hive));
+            continue;
+        }
+        const std::string file = hive.Profile + "\\NTUSER.DAT";
+        if (!profileRead || hive.Profile.empty()) {
             journal::Kept(kOperation, hive.Item.c_str(), "its profile folder could not be read");
             continue;
         }

@@ -15,6 +15,9 @@ struct UserHive {
     std::string Key;
     // How the journal names the hive's root: "HKU\<SID>".
     std::string Item;
+    // The user's profile folder, without a trailing backslash; empty when
+    // the profile list doesn't name one.
+    std::string Profile;
     bool LoadedHere = false;
 };
 

@@ -3,10 +3,12 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ShortcutRemoval.h"
 
 #include "../common/Journal.h"
+#include "../common/RegistryReads.h"
 #include "../common/Text.h"
 #include "../door/Door.h"
 #include "../script/FileSpec.h"
@@ -83,15 +85,61 @@ bool IsSafeGroup(std::string_view group)
     return safe && !IsDotsOnly(group.substr(start));
 }
 
-// The resolved folder, with the group as its subfolder when the set says
-// so; false when the location resolves to nothing here or it would not fit.
-bool ComposeFolder(const ShortcutFolder& source, std::string_view group, char (&folder)[text::kMaxText])
+// A folder shortcuts are looked for in: the group is its subfolder, or,
+// for the Startup folders, the folder itself holds the items.
+struct BaseFolder {
+    std::string path;
+    bool inGroup;
+};
+
+// A user's shell folder as their hive names it, with their profile for
+// %USERPROFILE%; empty when it names none or leans on another variable,
+// which would expand to this run's user's folders.
+std::string UsersShellFolder(const UserHive& hive, const char* name)
 {
-    FileSpec spec;
-    spec.Resolve(source.location);
+    const std::string key = hive.Key + "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    const RegistryText value = ReadRegistryText(HKEY_USERS, key.c_str(), name);
+    if (!value.Text || hive.Profile.empty())
+        return {};
+    std::string path = *value.Text;
+    constexpr std::string_view kProfile = "%USERPROFILE%";
+    if (text::FoldStartsWith(path, kProfile))
+        path = hive.Profile + path.substr(kProfile.size());
+    if (path.find('%') != std::string::npos || !IsFullPath(path.c_str()))
+        return {};
+    return path;
+}
+
+// The folders of the current user and all users, and on the NT family the
+// Programs (and Startup) folders of every other user whose hive could be
+// reached.
+std::vector<BaseFolder> BaseFolders(RemovalState& state, bool startup)
+{
+    std::vector<BaseFolder> bases;
+    for (const ShortcutFolder& source : startup ? std::span<const ShortcutFolder>(kStartupFolders)
+                                                : std::span<const ShortcutFolder>(kProgramFolders)) {
+        FileSpec spec;
+        spec.Resolve(source.location);
+        bases.push_back({spec.Compose(), source.inGroup});
+    }
+    if (!state.Platform.isNT())
+        return bases;
+    for (const UserHive& hive : state.Users.Others()) {
+        if (std::string programs = UsersShellFolder(hive, "Programs"); !programs.empty())
+            bases.push_back({std::move(programs), true});
+        if (std::string folder = startup ? UsersShellFolder(hive, "Startup") : std::string(); !folder.empty())
+            bases.push_back({std::move(folder), false});
+    }
+    return bases;
+}
+
+// The base folder, with the group as its subfolder when the base says so;
+// false when the base resolves to nothing here or it would not fit.
+bool ComposeFolder(const BaseFolder& source, std::string_view group, char (&folder)[text::kMaxText])
+{
     // An empty location would leave "<group>\<item>", a name in whatever
     // the current directory is.
-    if (!text::CopyWhole(folder, spec.Compose()) || !IsFullPath(folder))
+    if (!text::CopyWhole(folder, source.path) || !IsFullPath(folder))
         return false;
     if (!source.inGroup)
         return text::EndsWithSeparator(folder, text::IsLeadByte) || text::AppendWhole(folder, "\\");
@@ -101,9 +149,9 @@ bool ComposeFolder(const ShortcutFolder& source, std::string_view group, char (&
            (text::EndsWithSeparator(folder, text::IsLeadByte) || text::AppendWhole(folder, "\\"));
 }
 
-bool GroupFolderExists(const std::string& group)
+bool GroupFolderExists(RemovalState& state, const std::string& group)
 {
-    for (const ShortcutFolder& source : kProgramFolders) {
+    for (const BaseFolder& source : BaseFolders(state, false)) {
         char folder[text::kMaxText] = {};
         if (!ComposeFolder(source, group, folder))
             continue;
@@ -122,7 +170,7 @@ bool GroupFolderExists(const std::string& group)
 void RemoveGroupFolders(RemovalState& state, const std::string& group)
 {
     const MachineFolders machine;
-    for (const ShortcutFolder& source : kProgramFolders) {
+    for (const BaseFolder& source : BaseFolders(state, false)) {
         char folder[text::kMaxText] = {};
         if (!ComposeFolder(source, group, folder))
             continue;
@@ -187,7 +235,7 @@ void RemoveEntry(RemovalState& state, const std::string& entry, bool bareGroups)
     if (!parts.hasItem) {
         // Outside Win32s a program group is a folder of the user's or the
         // common Programs folder: with neither there, there is no group.
-        if (!state.Platform.isWin32s() && !GroupFolderExists(group)) {
+        if (!state.Platform.isWin32s() && !GroupFolderExists(state, group)) {
             journal::NotPresent(journal::op::kProgramGroup, group.c_str());
             return;
         }
@@ -211,8 +259,7 @@ void RemoveEntry(RemovalState& state, const std::string& entry, bool bareGroups)
     }
     const bool startup = text::FoldEqual(text::TrimAll(parts.marker, '"'), "STARTUP");
     bool found = false;
-    for (const ShortcutFolder& source : startup ? std::span<const ShortcutFolder>(kStartupFolders)
-                                                : std::span<const ShortcutFolder>(kProgramFolders)) {
+    for (const BaseFolder& source : BaseFolders(state, startup)) {
         char folder[text::kMaxText] = {};
         if (ComposeFolder(source, group, folder))
             found = DeleteInFolder(state, folder, named) || found;
