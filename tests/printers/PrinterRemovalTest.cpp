@@ -290,8 +290,9 @@ TEST_F(PrinterRemovalTest, AChosenQueueGoesWithItsJobsClassKeyAndUserValuesAndAS
 }
 
 // Another user who printed has the queue's values in a hive of their own:
-// they go with the queue, and the values of the queue that stays stay.
-TEST_F(PrinterRemovalTest, AnotherUsersValuesOfTheQueueGoToo)
+// they go with the queue, the values of the queue that stays stay, and
+// their default printer moves to that queue as the current user's would.
+TEST_F(PrinterRemovalTest, AnotherUsersValuesOfTheQueueGoAndTheirDefaultMovesToTheQueueThatStays)
 {
     Add("Lumenta A", true, kIdA);
     Add("Lumenta B", false, kIdB);
@@ -304,9 +305,21 @@ TEST_F(PrinterRemovalTest, AnotherUsersValuesOfTheQueueGoToo)
     ASSERT_TRUE(other.LogOn());
 
     const JournalCapture told;
+    // Their default printer is the queue that goes.
+    constexpr char kWindowsKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+    ASSERT_TRUE(other.SetValue(kWindowsKey, "Device", "Lumenta A,winspool,Ne01:"));
+    ASSERT_TRUE(other.Save());
+    other.LogOff();
+    ASSERT_TRUE(other.LogOn());
+
     Run();
 
     EXPECT_FALSE(Listed("Lumenta A"));
+    char device[MAX_PATH] = {};
+    DWORD size = sizeof device;
+    RegGetValueA(HKEY_USERS, (std::string(bed::OtherUser::kSid) + "\\" + kWindowsKey).c_str(), "Device",
+                 RRF_RT_REG_SZ, nullptr, device, &size);
+    EXPECT_STREQ(device, "Lumenta B,winspool,FILE:") << "the queue that stays, as Windows names a default";
     for (const char* path : kUserKeys) {
         EXPECT_FALSE(other.ValueThere(path, "Lumenta A")) << path;
         EXPECT_TRUE(other.ValueThere(path, "Lumenta B")) << path;

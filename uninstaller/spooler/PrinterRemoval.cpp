@@ -2,12 +2,14 @@
 
 #include <winspool.h>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "../common/Journal.h"
 #include "../common/PrinterHandle.h"
+#include "../common/RegistryReads.h"
 #include "../common/TwoCall.h"
 #include "../res/resource.h"
 #include "../script/DatabaseBuild.h"
@@ -198,6 +200,56 @@ void ChooseNewDefault(RemovalState& state, const std::vector<std::string>& stayi
     }
 }
 
+// The other users whose default printer this run removed get the new
+// default the current user would get, or none: their hive's "Device" value
+// names it, "<printer>,winspool,<port>", and Windows follows it when they
+// log on.
+void MoveOtherUsersDefaults(RemovalState& state, const std::vector<std::string>& staying)
+{
+    constexpr char kWindowsKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+    if (!state.Platform.isNT())
+        return;
+    for (const UserHive& hive : state.Users.Others()) {
+        const std::string key = hive.Key + "\\" + kWindowsKey;
+        const RegistryText device = ReadRegistryText(HKEY_USERS, key.c_str(), "Device");
+        if (!device.Text)
+            continue;
+        const std::string printer = device.Text->substr(0, device.Text->find(','));
+        const bool removed = std::any_of(state.Database->Printers.begin(), state.Database->Printers.end(),
+                                         [&](const CActivePrinter& p) {
+                                             return p.Removed != 0 && text::FoldEqual(p.PrinterName, printer);
+                                         });
+        if (printer.empty() || !removed)
+            continue;
+        const std::string item = hive.Item + "\\" + kWindowsKey + "\\Device";
+        // As for the current user, but among this computer's own queues:
+        // the current user's connections are not theirs. Without a listing
+        // nothing is known to be there, and the value only goes.
+        const std::vector<ListedPrinter>* listed = state.Printers.Now();
+        const ListedPrinter* next = nullptr;
+        for (auto name = staying.rbegin(); listed && !next && name != staying.rend(); ++name) {
+            for (const ListedPrinter& p : *listed) {
+                if (!p.Connection && text::FoldEqual(p.Name, *name) && !RemovedBefore(*state.Database, p.Name))
+                    next = &p;
+            }
+        }
+        if (listed && !next) {
+            for (const ListedPrinter& p : *listed) {
+                if (!next && !p.Connection && !RemovedBefore(*state.Database, p.Name))
+                    next = &p;
+            }
+        }
+        if (!next) {
+            state.Changes.DeleteRegistryValue(journal::op::kDefaultPrinter, item.c_str(), HKEY_USERS, key.c_str(),
+                                              "Device");
+            continue;
+        }
+        const std::string line = next->Name + ",winspool," + next->Port;
+        state.Changes.SetRegistryText(journal::op::kDefaultPrinter, item.c_str(), HKEY_USERS, key.c_str(), "Device",
+                                      line.c_str());
+    }
+}
+
 } // namespace
 
 int SetNewDefaultPrinter(RemovalState& state, char (&name)[text::kMaxText])
@@ -290,6 +342,7 @@ void RemovePrinters(RemovalState& state)
                                [&](const char* port) { return DeviceKeepReason(state, port); });
     }
 
+    MoveOtherUsersDefaults(state, staying);
     if (!defaultRemoved)
         return;
     char chosen[text::kMaxText] = {};
