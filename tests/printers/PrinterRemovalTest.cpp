@@ -301,16 +301,13 @@ TEST_F(PrinterRemovalTest, AnotherUsersValuesOfTheQueueGoAndTheirDefaultMovesToT
         ASSERT_TRUE(other.SetValue(path, "Lumenta A", "winspool,FILE:"));
         ASSERT_TRUE(other.SetValue(path, "Lumenta B", "winspool,FILE:"));
     }
-    ASSERT_TRUE(other.Save());
-    ASSERT_TRUE(other.LogOn());
-
-    const JournalCapture told;
     // Their default printer is the queue that goes.
     constexpr char kWindowsKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
     ASSERT_TRUE(other.SetValue(kWindowsKey, "Device", "Lumenta A,winspool,Ne01:"));
     ASSERT_TRUE(other.Save());
-    other.LogOff();
     ASSERT_TRUE(other.LogOn());
+
+    const JournalCapture told;
 
     Run();
 
