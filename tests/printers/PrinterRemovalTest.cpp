@@ -404,10 +404,28 @@ TEST_F(PrinterRemovalTest, ARemovedDefaultConnectionWithNoPrinterLeftGoesWithIts
     shared.IsDefault = 1;
     SplProxyFault_SetServerName("Shared C", "\\\\PRINTSRV");
     SplProxyFault_SetJobs("Shared C", 3);
+    // Another user has a connection of their own to it, their default.
+    bed::OtherUser other;
+    ASSERT_TRUE(other.SetValue("Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "Device",
+                               "Shared C,winspool,Ne01:"));
+    ASSERT_TRUE(other.Save());
+    ASSERT_TRUE(other.LogOn());
+    const auto Device = [&] {
+        static char device[MAX_PATH];
+        DWORD size = sizeof device;
+        device[0] = '\0';
+        RegGetValueA(HKEY_USERS,
+                     (std::string(bed::OtherUser::kSid) + "\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows")
+                         .c_str(),
+                     "Device", RRF_RT_REG_SZ, nullptr, device, &size);
+        return static_cast<const char*>(device);
+    };
 
     Run();
 
     EXPECT_EQ(shared.Removed, 1u);
+    EXPECT_STREQ(Device(), "Shared C,winspool,Ne01:")
+        << "another user's default stays: their own connection is not the one removed";
     EXPECT_EQ(SplProxyFault_CallCount("DeletePrinterConnectionA"), 1);
     EXPECT_EQ(SplProxyFault_CallCount("OpenPrinterA"), 0);
     EXPECT_EQ(SplProxyFault_CallCount("DeletePrinter"), 0);

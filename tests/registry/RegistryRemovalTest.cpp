@@ -103,6 +103,10 @@ TEST_F(RegistryRemoval, WindowsKeysAndTheirValuesNeverGoAndAMakersKeysDo)
         "HKCR,Wow6432Node\\CLSID,,1", "HKCR,Wow6432Node\\Interface,,1", "HKCR,exefile\\shell\\open\\command,,1",
         "HKCR,*\\shellex\\ContextMenuHandlers,,1", "HKCR,.txt\\ShellNew,,1",
         "HKLM,SOFTWARE\\Policies\\Microsoft\\Windows NT\\Printers,,1", "HKLM,SOFTWARE\\Clients,,1",
+        // Outside SOFTWARE and SYSTEM: the machine's hardware, a user's
+        // settings of Windows, another user's too.
+        "HKLM,HARDWARE\\DESCRIPTION,,1", "HKCU,Control Panel\\Desktop,,1", "HKCU,Keyboard Layout\\Preload,,1",
+        "HKCU,Printers\\DevModes2,,1", "HKCU,Environment,Path,", "HKU,S-1-5-21-1-2-3-1001\\Control Panel\\Desktop,,1",
         "HKLM,SOFTWARE\\Clients\\Mail,,1",
         // The control sets, the device tree, the spooler's lists and its own.
         "HKLM,SYSTEM\\CurrentControlSet\\Control,,1", "HKLM,SYSTEM\\ControlSet001,,1",
@@ -200,6 +204,18 @@ TEST_F(RegistryRemoval, AKeyGoesInTheThirtyTwoBitViewWhereItIsThereToo)
         EXPECT_EQ(bed::MachineKeyExists(std::string(kWow) + "\\Both"), !real);
     }
     EXPECT_FALSE(bed::MachineKeyExists(Under("Both")));
+
+    SCOPED_TRACE("what a printer that stays names in the 32-bit view keeps both");
+    MakeKey(Under("Shared"));
+    MakeKey(std::string(kWow) + "\\Shared\\Staying");
+    database.KeepList.RegistryKeys = {"HKLM,SOFTWARE\\Wow6432Node\\QUORVEL\\RegTest\\Shared\\Staying,,1"};
+    const JournalCapture journal;
+    Run({"HKLM,SOFTWARE\\QUORVEL\\RegTest\\Shared,,1"});
+    EXPECT_TRUE(bed::MachineKeyExists(std::string(kWow) + "\\Shared\\Staying"));
+    EXPECT_TRUE(bed::MachineKeyExists(Under("Shared")));
+    EXPECT_TRUE(journal.Only(journal::op::kRegistryKey, std::string("HKLM\\") + kWow + "\\Shared", journal::Outcome::Kept))
+        << journal.Dump();
+    database.KeepList.RegistryKeys.clear();
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node\\QUORVEL");
     RegDeleteTreeA(HKEY_CLASSES_ROOT, (std::string("Wow6432Node\\CLSID\\") + kClsid).c_str());
 }
@@ -245,8 +261,11 @@ TEST_F(RegistryRemoval, AUsersKeyGoesFromEveryUsersHiveLoadedOrNot)
 
     SCOPED_TRACE("not logged on: loaded for the run, unloaded after it");
     {
+        // A run that was ended while it had the hive loaded left it so.
+        ASSERT_TRUE(other.LogOn("QrvUninst_7"));
         const JournalCapture journal;
         run(door);
+        EXPECT_FALSE(bed::HiveLoaded("QrvUninst_7")) << "unloaded by the next run";
         EXPECT_TRUE(journal.Only(journal::op::kRegistryKey, userItem, journal::Outcome::Removed)) << journal.Dump();
         EXPECT_FALSE(bed::HiveLoaded("QrvUninst_1"));
         EXPECT_FALSE(bed::HiveLoaded(bed::OtherUser::kSid));

@@ -73,10 +73,11 @@ bool OtherUser::Save()
     return saved == ERROR_SUCCESS;
 }
 
-bool OtherUser::LogOn()
+bool OtherUser::LogOn(const std::string& as)
 {
     Privileges(true);
-    loggedOn_ = RegLoadKeyA(HKEY_USERS, kSid, HiveFile().c_str()) == ERROR_SUCCESS;
+    loadedAs_ = as;
+    loggedOn_ = RegLoadKeyA(HKEY_USERS, as.c_str(), HiveFile().c_str()) == ERROR_SUCCESS;
     Privileges(false);
     return loggedOn_;
 }
@@ -86,7 +87,7 @@ void OtherUser::LogOff()
     if (!loggedOn_)
         return;
     Privileges(true);
-    RegUnLoadKeyA(HKEY_USERS, kSid);
+    RegUnLoadKeyA(HKEY_USERS, loadedAs_.c_str());
     Privileges(false);
     loggedOn_ = false;
 }

@@ -29,8 +29,9 @@ public:
     // Writes the prepared key to the profile's NTUSER.DAT.
     bool Save();
 
-    // As when the user is logged on: the hive under HKEY_USERS\<SID>.
-    bool LogOn();
+    // As when the user is logged on: the hive under HKEY_USERS\<SID>, or
+    // under another name.
+    bool LogOn(const std::string& as = kSid);
     void LogOff();
     // Below HKEY_USERS\<SID>, while logged on.
     bool ValueThere(const std::string& key, const char* name) const;
@@ -41,6 +42,7 @@ public:
 
 private:
     bool loggedOn_ = false;
+    std::string loadedAs_;
 };
 
 // Whether a hive is loaded under this name below HKEY_USERS.

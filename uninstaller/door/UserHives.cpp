@@ -78,6 +78,36 @@ private:
     alignas(TOKEN_PRIVILEGES) BYTE previousBuffer_[sizeof(TOKEN_PRIVILEGES) + sizeof(LUID_AND_ATTRIBUTES)] = {};
 };
 
+constexpr char kOwnPrefix[] = "QrvUninst_";
+
+// Only one run goes at a time: a hive under a name of ours was left loaded
+// by a run that was ended before it could unload it. Left loaded, its user
+// would get a temporary profile at the next log-on.
+void UnloadLeftovers()
+{
+    std::vector<std::string> leftovers;
+    for (DWORD index = 0;; ++index) {
+        char name[text::kMaxText] = {};
+        DWORD size = sizeof name;
+        const LONG found = RegEnumKeyExA(HKEY_USERS, index, name, &size, nullptr, nullptr, nullptr, nullptr);
+        if (found != ERROR_SUCCESS)
+            break;
+        if (text::FoldStartsWith(name, kOwnPrefix))
+            leftovers.emplace_back(name);
+    }
+    if (leftovers.empty())
+        return;
+    const HivePrivileges privileges;
+    for (const std::string& name : leftovers) {
+        const LONG status = RegUnLoadKeyA(HKEY_USERS, name.c_str());
+        const std::string item = "HKU\\" + name;
+        if (status == ERROR_SUCCESS)
+            journal::Changed(kOperation, item.c_str(), "unloaded, left loaded by a run that was ended");
+        else
+            journal::Record(kOperation, item.c_str(), journal::Outcome::Failed, "", static_cast<DWORD>(status));
+    }
+}
+
 } // namespace
 
 const std::vector<UserHive>& UserHives::Others()
@@ -85,6 +115,7 @@ const std::vector<UserHive>& UserHives::Others()
     if (read_)
         return hives_;
     read_ = true;
+    UnloadLeftovers();
     const std::string own = OwnSid();
     const RegistryKey list = OpenKey(HKEY_LOCAL_MACHINE, kProfileList, KEY_READ);
     for (DWORD index = 0; list; ++index) {
@@ -114,14 +145,10 @@ const std::vector<UserHive>& UserHives::Others()
             journal::Kept(kOperation, hive.Item.c_str(), "its profile folder could not be read");
             continue;
         }
-        hive.Key = "QrvUninst_" + std::to_string(hives_.size() + 1);
+        hive.Key = kOwnPrefix + std::to_string(hives_.size() + 1);
         LONG status = ERROR_SUCCESS;
         {
             const HivePrivileges privileges;
-            // Only one run goes at a time: a hive under a name of ours was
-            // left loaded by a run that was ended before it unloaded it.
-            if (KeyExists(HKEY_USERS, hive.Key.c_str()))
-                RegUnLoadKeyA(HKEY_USERS, hive.Key.c_str());
             status = RegLoadKeyA(HKEY_USERS, hive.Key.c_str(), file.c_str());
         }
         if (status != ERROR_SUCCESS) {

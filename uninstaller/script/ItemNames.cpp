@@ -336,7 +336,8 @@ bool OneOf(std::string_view name, std::span<const std::string_view> names)
 // A key whose removal would break Windows or every program whatever a script
 // says. By path (folded, CurrentControlSet as "controlset"):
 //  - a hive, its first level (SOFTWARE, SYSTEM, a user's identifier) and,
-//    for a user, that user's first level;
+//    for a user, that user's first level; everything outside SOFTWARE and
+//    SYSTEM (HARDWARE, a user's Control Panel, Printers, Environment, ...);
 //  - SYSTEM: a control set and its first level, the device tree (Enum) with
 //    everything below it, the control keys two levels down, the spooler's
 //    environments with their lists and driver versions, the built-in
@@ -386,8 +387,12 @@ bool IsSystemKey(std::string_view path)
         return parts[3] == "services" && depth == 4 && parts[4] == "spooler";
     }
     std::size_t software = root == "hku" ? 2 : 1; // below the user's identifier
+    // Outside SOFTWARE and SYSTEM a hive holds only Windows' own: the
+    // machine's HARDWARE, SAM and SECURITY, a user's Control Panel,
+    // Keyboard Layout, Printers, Environment and the like. A program's keys
+    // are below SOFTWARE.
     if (part(software) != "software")
-        return false;
+        return true;
     if (depth == software + 1)
         return OneOf(parts[software + 1], std::array<std::string_view, 5>{"microsoft", "classes", "policies",
                                                                           "wow6432node", "clients"});

@@ -217,7 +217,9 @@ void MoveOtherUsersDefaults(RemovalState& state, const std::vector<std::string>&
         const std::string printer = device.Text->substr(0, device.Text->find(','));
         const bool removed = std::any_of(state.Database->Printers.begin(), state.Database->Printers.end(),
                                          [&](const CActivePrinter& p) {
-                                             return p.Removed != 0 && text::FoldEqual(p.PrinterName, printer);
+                                             // A connection removed is the current user's own.
+                                             return p.Removed != 0 && p.ServerName[0] == '\0' &&
+                                                    text::FoldEqual(p.PrinterName, printer);
                                          });
         if (printer.empty() || !removed)
             continue;

@@ -1,11 +1,9 @@
 // The maker's folders, as its installers recorded them in the registry.
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include <cstring>
 #include <string>
-#include <utility>
 
 #include "OemPaths.h"
 
@@ -15,40 +13,6 @@
 namespace {
 
 constexpr char kOemPathsKey[] = "SOFTWARE\\QUORVEL\\OEM_Q\\OEMPaths";
-
-std::string ShellFolder(int csidl)
-{
-    char path[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) || path[0] == '\0')
-        return {};
-    return path;
-}
-
-// A package installs its 32-bit parts below Program Files (x86) and its
-// 64-bit ones below Program Files, under one name: a recorded folder below
-// either stands for its twin below the other, where that is there.
-void AddProgramFilesTwins(ItemList& folders)
-{
-    const std::string programFiles = ShellFolder(CSIDL_PROGRAM_FILES);
-    const std::string programFiles32 = ShellFolder(CSIDL_PROGRAM_FILESX86);
-    if (programFiles.empty() || programFiles32.empty() || text::FoldEqual(programFiles, programFiles32))
-        return;
-    const std::size_t recorded = folders.size();
-    for (std::size_t i = 0; i < recorded; ++i) {
-        // A copy: the list grows below.
-        const std::string folder = folders[i];
-        for (const auto& [from, to] :
-             {std::pair{programFiles, programFiles32}, std::pair{programFiles32, programFiles}}) {
-            if (folder.size() <= from.size() + 1 || folder[from.size()] != '\\' ||
-                !text::FoldStartsWith(folder, from))
-                continue;
-            std::string twin = to + folder.substr(from.size());
-            const DWORD attributes = GetFileAttributesA(twin.c_str());
-            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-                folders.push_back(std::move(twin));
-        }
-    }
-}
 
 } // namespace
 
@@ -103,7 +67,6 @@ void ReadOemPaths(RemovalState& state)
             }
         }
     }
-    AddProgramFilesTwins(folders);
     // Sorted first: only then are all duplicates neighbours.
     SortAndUniqueItems(folders);
 }

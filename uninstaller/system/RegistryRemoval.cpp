@@ -315,6 +315,7 @@ void RemoveRegistryKeys(RemovalState& state)
     ItemNamer namer;
     const ItemList services = ScriptServices(*state.Database);
     std::vector<Planned> plan;
+    std::optional<KeptNames> kept;
     for (const std::string& line : entries) {
         std::optional<RegistryEntry> entry = ReadRegistryEntry(line);
         if (!entry) {
@@ -329,6 +330,16 @@ void RemoveRegistryKeys(RemovalState& state)
         // either view keeping both.
         if (const std::optional<RegistryEntry> twin = state.Platform.isNT() ? Wow64Twin(*entry) : std::nullopt;
             twin && KeyExists(twin->Root, twin->Key.c_str())) {
+            // What stays may name the twin, a key below it or one above
+            // it, as the plan judged the entry itself.
+            if (!kept)
+                kept.emplace(state.Database->KeepList);
+            if (kept->Protects(&UninstallProfile::RegistryKeys, TwinLine(*twin))) {
+                const char* operation = entry->Value.empty() ? journal::op::kRegistryKey : journal::op::kRegistryValue;
+                journal::Kept(operation, twin->Item.c_str(), "needed by what stays");
+                journal::Kept(operation, entry->Item.c_str(), "its 32-bit twin is needed by what stays");
+                continue;
+            }
             untouchable = untouchable || Untouchable(namer, TwinLine(*twin));
             plan.push_back({*twin, added, untouchable});
         }
