@@ -129,22 +129,25 @@ std::optional<std::string> WindowsServiceReason(const PlatformKind& platform, co
     if (windowsFolder.size() < 3)
         return std::string("the Windows folder could not be read");
 
-    // A shared host's service is the library it loads.
-    RegistryText library = ReadRegistryText(key.Get(), "Parameters", "ServiceDll");
-    if (library.Missing)
-        library = ReadRegistryText(key.Get(), nullptr, "ServiceDll");
-    if (!library.Missing) {
+    // A shared host's service is the library it loads, named under
+    // Parameters or in its own key: either counts.
+    bool hosted = false;
+    for (const char* where : {"Parameters", static_cast<const char*>(nullptr)}) {
+        const RegistryText library = ReadRegistryText(key.Get(), where, "ServiceDll");
+        if (library.Missing)
+            continue;
         const std::optional<std::string> expanded = library.Text ? Expanded(*library.Text) : std::nullopt;
         if (!expanded)
             return std::string("its ServiceDll could not be read");
-        if (!expanded->empty()) {
-            const std::optional<std::string> windows =
-                ProtectedOne(platform, ServiceFilePaths("\"" + *expanded + "\"", windowsFolder));
-            if (windows)
-                return journal::Reason("a service of Windows: its library %s is a file of Windows", windows->c_str());
-            return std::nullopt;
-        }
+        if (expanded->empty())
+            continue;
+        hosted = true;
+        if (const std::optional<std::string> windows =
+                ProtectedOne(platform, ServiceFilePaths("\"" + *expanded + "\"", windowsFolder)))
+            return journal::Reason("a service of Windows: its library %s is a file of Windows", windows->c_str());
     }
+    if (hosted)
+        return std::nullopt;
 
     const RegistryText image = ReadRegistryText(key.Get(), nullptr, "ImagePath");
     std::optional<std::string> command;
