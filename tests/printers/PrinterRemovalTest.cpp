@@ -436,6 +436,30 @@ TEST_F(PrinterRemovalTest, ARemovedDefaultConnectionWithNoPrinterLeftGoesWithIts
     EXPECT_EQ(boxes[0], NoPrinterLeftText());
 }
 
+// Another user's own connection to the printer whose connection goes goes
+// too, and their default that named it with it: no queue of this computer
+// is left to take its place.
+TEST_F(PrinterRemovalTest, AnotherUsersConnectionToTheRemovedConnectionsPrinterGoesWithTheirDefault)
+{
+    CActivePrinter& shared = Add("Shared C", true, kIdA);
+    text::CopyWhole(shared.ServerName, "\\\\PRINTSRV");
+    SplProxyFault_SetServerName("Shared C", "\\\\PRINTSRV");
+    constexpr char kWindowsKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+    bed::OtherUser other;
+    ASSERT_TRUE(other.MakeKey("Printers\\Connections\\,,PRINTSRV,Shared C"));
+    ASSERT_TRUE(other.MakeKey("Printers\\Connections\\,,PRINTSRV,Other D"));
+    ASSERT_TRUE(other.SetValue(kWindowsKey, "Device", "\\\\PRINTSRV\\Shared C,winspool,Ne02:"));
+    ASSERT_TRUE(other.Save());
+    ASSERT_TRUE(other.LogOn());
+
+    Run();
+
+    EXPECT_EQ(shared.Removed, 1u);
+    EXPECT_FALSE(other.KeyThere("Printers\\Connections\\,,PRINTSRV,Shared C"));
+    EXPECT_TRUE(other.KeyThere("Printers\\Connections\\,,PRINTSRV,Other D"));
+    EXPECT_FALSE(other.ValueThere(kWindowsKey, "Device"));
+}
+
 TEST_F(PrinterRemovalTest, OnlyAQueueTheSpoolerNoLongerKnowsCountsAsRemovedWithoutDeletion)
 {
     Add("Gone D", true).IsDefault = 1;

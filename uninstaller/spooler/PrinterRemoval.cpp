@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <string_view>
 #include <vector>
 
@@ -200,11 +201,58 @@ void ChooseNewDefault(RemovalState& state, const std::vector<std::string>& stayi
     }
 }
 
+// The key below a user's Printers\Connections that holds a connection:
+// "\\SERVER\Printer" written ",,SERVER,Printer". Empty when the name is no
+// such connection.
+std::string ConnectionKey(const CActivePrinter& printer)
+{
+    std::string name = printer.PrinterName;
+    if (name.rfind("\\\\", 0) != 0)
+        name = std::string(printer.ServerName) + "\\" + name;
+    if (name.rfind("\\\\", 0) != 0 || name.size() <= 2 || name.find('\\', 2) == std::string::npos)
+        return {};
+    for (char& c : name) {
+        if (c == '\\')
+            c = ',';
+    }
+    return name;
+}
+
+// The other users' own connections to a printer whose connection this run
+// removed go too; their names, "\\SERVER\Printer", per hive, into `gone`.
+void RemoveOtherUsersConnections(RemovalState& state, std::vector<std::pair<std::string, std::string>>& gone)
+{
+    if (!state.Platform.isNT())
+        return;
+    for (const CActivePrinter& printer : state.Database->Printers) {
+        if (!printer.Removed || printer.ServerName[0] == '\0')
+            continue;
+        const std::string key = ConnectionKey(printer);
+        if (key.empty())
+            continue;
+        for (const UserHive& hive : state.Users.Others()) {
+            const std::string path = hive.Key + "\\Printers\\Connections\\" + key;
+            if (!KeyExists(HKEY_USERS, path.c_str()))
+                continue;
+            const std::string item = hive.Item + "\\Printers\\Connections\\" + key;
+            if (state.Changes.DeleteRegistryKey(journal::op::kConnection, item.c_str(), HKEY_USERS, path.c_str(), true)) {
+                std::string name = key;
+                for (char& c : name) {
+                    if (c == ',')
+                        c = '\\';
+                }
+                gone.emplace_back(hive.Sid, name);
+            }
+        }
+    }
+}
+
 // The other users whose default printer this run removed get the new
 // default the current user would get, or none: their hive's "Device" value
 // names it, "<printer>,winspool,<port>", and Windows follows it when they
 // log on.
-void MoveOtherUsersDefaults(RemovalState& state, const std::vector<std::string>& staying)
+void MoveOtherUsersDefaults(RemovalState& state, const std::vector<std::string>& staying,
+                            const std::vector<std::pair<std::string, std::string>>& connectionsGone)
 {
     constexpr char kWindowsKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
     if (!state.Platform.isNT())
@@ -215,12 +263,16 @@ void MoveOtherUsersDefaults(RemovalState& state, const std::vector<std::string>&
         if (!device.Text)
             continue;
         const std::string printer = device.Text->substr(0, device.Text->find(','));
-        const bool removed = std::any_of(state.Database->Printers.begin(), state.Database->Printers.end(),
-                                         [&](const CActivePrinter& p) {
-                                             // A connection removed is the current user's own.
-                                             return p.Removed != 0 && p.ServerName[0] == '\0' &&
-                                                    text::FoldEqual(p.PrinterName, printer);
-                                         });
+        // A queue of this computer that went, or this user's own connection
+        // that went: a connection the current user removed is that user's.
+        const bool removed =
+            std::any_of(state.Database->Printers.begin(), state.Database->Printers.end(),
+                        [&](const CActivePrinter& p) {
+                            return p.Removed != 0 && p.ServerName[0] == '\0' && text::FoldEqual(p.PrinterName, printer);
+                        }) ||
+            std::any_of(connectionsGone.begin(), connectionsGone.end(), [&](const auto& gone) {
+                return text::FoldEqual(gone.first, hive.Sid) && text::FoldEqual(gone.second, printer);
+            });
         if (printer.empty() || !removed)
             continue;
         const std::string item = hive.Item + "\\" + kWindowsKey + "\\Device";
@@ -344,7 +396,9 @@ void RemovePrinters(RemovalState& state)
                                [&](const char* port) { return DeviceKeepReason(state, port); });
     }
 
-    MoveOtherUsersDefaults(state, staying);
+    std::vector<std::pair<std::string, std::string>> connectionsGone;
+    RemoveOtherUsersConnections(state, connectionsGone);
+    MoveOtherUsersDefaults(state, staying, connectionsGone);
     if (!defaultRemoved)
         return;
     char chosen[text::kMaxText] = {};
