@@ -45,6 +45,7 @@ public:
     Deletion DeleteProcessor(const char*, const char* name) override
         TRIPPED("DeleteProcessor " << name, Deletion::Failed)
     Deletion DeleteService(const char* name) override TRIPPED("DeleteService " << name, Deletion::Failed)
+    bool UnloadLeftoverHive(const char* name) override TRIPPED("UnloadLeftoverHive " << name, false)
     bool StopSpooler() override TRIPPED("StopSpooler", false)
     bool StartSpooler() override TRIPPED("StartSpooler", false)
     bool CloseSpoolerWindow(HWND, const char* windowClass) override TRIPPED("CloseSpoolerWindow " << windowClass, false)

@@ -261,7 +261,18 @@ TEST_F(RegistryRemoval, AUsersKeyGoesFromEveryUsersHiveLoadedOrNot)
 
     SCOPED_TRACE("not logged on: loaded for the run, unloaded after it");
     {
-        // A run that was ended while it had the hive loaded left it so.
+        // A run that was ended while it had the hive loaded left it so: a
+        // dry run leaves it and tells, the real run unloads it. A name that
+        // is only like ours is another program's.
+        ASSERT_TRUE(other.LogOn("QrvUninst_7"));
+        {
+            const JournalCapture journal;
+            run(dry);
+            EXPECT_TRUE(bed::HiveLoaded("QrvUninst_7"));
+            EXPECT_TRUE(journal.Only("user profile", "HKU\\QrvUninst_7", journal::Outcome::WouldChange))
+                << journal.Dump();
+        }
+        other.LogOff();
         ASSERT_TRUE(other.LogOn("QrvUninst_7"));
         const JournalCapture journal;
         run(door);

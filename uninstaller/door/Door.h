@@ -120,6 +120,9 @@ public:
                                      const char* name, bool takenAlong = false) = 0;
     virtual bool SetRegistryText(const char* operation, const char* item, HKEY root, const char* path,
                                  const char* name, const char* text) = 0;
+    // Unloads a user's hive that a run which was ended left loaded under a
+    // name of this program's (below HKEY_USERS).
+    virtual bool UnloadLeftoverHive(const char* name) = 0;
 
     // ---- Profile files ----
     // Writes one line of WIN.INI: one that takes the item out of it, or

@@ -267,6 +267,12 @@ bool DryRunDoor::DeleteRegistryValue(const char* operation, const char* item, HK
     return true;
 }
 
+bool DryRunDoor::UnloadLeftoverHive(const char* name)
+{
+    WouldChange("user profile", (std::string("HKU\\") + name).c_str(), "unload, left loaded by a run that was ended");
+    return false;
+}
+
 bool DryRunDoor::SetRegistryText(const char* operation, const char* item, HKEY, const char*, const char*,
                                  const char*)
 {

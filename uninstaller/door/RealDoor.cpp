@@ -1,4 +1,5 @@
 #include "RealDoor.h"
+#include "UserHives.h"
 
 #include <winspool.h>
 
@@ -459,6 +460,18 @@ bool RealDoor::DeleteRegistryValue(const char* operation, const char* item, HKEY
         status = RegDeleteValueA(key.Get(), name);
     }
     return RecordDeletion(operation, item, status, takenAlong);
+}
+
+bool RealDoor::UnloadLeftoverHive(const char* name)
+{
+    const std::string item = std::string("HKU\\") + name;
+    const LONG status = UnloadHive(name);
+    if (status != ERROR_SUCCESS) {
+        journal::Record("user profile", item.c_str(), journal::Outcome::Failed, "", static_cast<DWORD>(status));
+        return false;
+    }
+    journal::Changed("user profile", item.c_str(), "unloaded, left loaded by a run that was ended");
+    return true;
 }
 
 bool RealDoor::SetRegistryText(const char* operation, const char* item, HKEY root, const char* path,

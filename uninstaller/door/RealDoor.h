@@ -37,6 +37,7 @@ public:
                            bool takenAlong) override;
     bool DeleteRegistryValue(const char* operation, const char* item, HKEY root, const char* path, const char* name,
                              bool takenAlong) override;
+    bool UnloadLeftoverHive(const char* name) override;
     bool SetRegistryText(const char* operation, const char* item, HKEY root, const char* path, const char* name,
                          const char* text) override;
 

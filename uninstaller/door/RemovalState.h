@@ -19,7 +19,7 @@
 #include "UserHives.h"
 
 struct RemovalState {
-    explicit RemovalState(Door& changes) : Changes(changes), Printers(changes) {}
+    explicit RemovalState(Door& changes) : Changes(changes), Printers(changes), Users(changes) {}
     RemovalState(const RemovalState&) = delete;
     RemovalState& operator=(const RemovalState&) = delete;
 

@@ -3,12 +3,14 @@
 #include <windows.h>
 #include <sddl.h>
 
-#include <memory>
+#include <cstring>
+#include <string_view>
 
 #include "../common/Handles.h"
 #include "../common/Journal.h"
 #include "../common/RegistryReads.h"
 #include "../common/Text.h"
+#include "Door.h"
 
 namespace {
 
@@ -80,32 +82,31 @@ private:
 
 constexpr char kOwnPrefix[] = "QrvUninst_";
 
-// Only one run goes at a time: a hive under a name of ours was left loaded
-// by a run that was ended before it could unload it. Left loaded, its user
-// would get a temporary profile at the next log-on.
-void UnloadLeftovers()
+// A name this program gives a hive it loads: the prefix and a number.
+bool OwnHiveName(std::string_view name)
 {
-    std::vector<std::string> leftovers;
+    if (!text::FoldStartsWith(name, kOwnPrefix) || name.size() == std::strlen(kOwnPrefix))
+        return false;
+    for (const char c : name.substr(std::strlen(kOwnPrefix))) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return true;
+}
+
+// The hives below HKEY_USERS under names of ours.
+std::vector<std::string> OwnLoadedHives()
+{
+    std::vector<std::string> names;
     for (DWORD index = 0;; ++index) {
         char name[text::kMaxText] = {};
         DWORD size = sizeof name;
-        const LONG found = RegEnumKeyExA(HKEY_USERS, index, name, &size, nullptr, nullptr, nullptr, nullptr);
-        if (found != ERROR_SUCCESS)
+        if (RegEnumKeyExA(HKEY_USERS, index, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
-        if (text::FoldStartsWith(name, kOwnPrefix))
-            leftovers.emplace_back(name);
+        if (OwnHiveName(name))
+            names.emplace_back(name);
     }
-    if (leftovers.empty())
-        return;
-    const HivePrivileges privileges;
-    for (const std::string& name : leftovers) {
-        const LONG status = RegUnLoadKeyA(HKEY_USERS, name.c_str());
-        const std::string item = "HKU\\" + name;
-        if (status == ERROR_SUCCESS)
-            journal::Changed(kOperation, item.c_str(), "unloaded, left loaded by a run that was ended");
-        else
-            journal::Record(kOperation, item.c_str(), journal::Outcome::Failed, "", static_cast<DWORD>(status));
-    }
+    return names;
 }
 
 } // namespace
@@ -115,7 +116,12 @@ const std::vector<UserHive>& UserHives::Others()
     if (read_)
         return hives_;
     read_ = true;
-    UnloadLeftovers();
+    // Only one run goes at a time: a hive under a name of ours was left
+    // loaded by a run that was ended before it could unload it. Left so, its
+    // user would get a temporary profile at the next log-on.
+    for (const std::string& leftover : OwnLoadedHives())
+        changes_.UnloadLeftoverHive(leftover.c_str());
+    int number = 0;
     const std::string own = OwnSid();
     const RegistryKey list = OpenKey(HKEY_LOCAL_MACHINE, kProfileList, KEY_READ);
     for (DWORD index = 0; list; ++index) {
@@ -145,7 +151,10 @@ const std::vector<UserHive>& UserHives::Others()
             journal::Kept(kOperation, hive.Item.c_str(), "its profile folder could not be read");
             continue;
         }
-        hive.Key = kOwnPrefix + std::to_string(hives_.size() + 1);
+        // A leftover a dry run leaves loaded keeps its name.
+        do
+            hive.Key = kOwnPrefix + std::to_string(++number);
+        while (KeyExists(HKEY_USERS, hive.Key.c_str()));
         LONG status = ERROR_SUCCESS;
         {
             const HivePrivileges privileges;
@@ -164,15 +173,20 @@ const std::vector<UserHive>& UserHives::Others()
     return hives_;
 }
 
+LONG UnloadHive(const char* name)
+{
+    const HivePrivileges privileges;
+    return RegUnLoadKeyA(HKEY_USERS, name);
+}
+
 void UserHives::Release()
 {
     if (!read_)
         return;
-    const HivePrivileges privileges;
     for (const UserHive& hive : hives_) {
         if (!hive.LoadedHere)
             continue;
-        const LONG status = RegUnLoadKeyA(HKEY_USERS, hive.Key.c_str());
+        const LONG status = UnloadHive(hive.Key.c_str());
         if (status != ERROR_SUCCESS)
             journal::Record(kOperation, hive.Item.c_str(), journal::Outcome::Failed, "its hive could not be unloaded",
                             static_cast<DWORD>(status));

@@ -6,8 +6,12 @@
 // loaded from the profile's NTUSER.DAT under a name of the program's own
 // for the time of the run, and always unloaded again, in a dry run too.
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
+
+class Door;
 
 struct UserHive {
     std::string Sid;
@@ -23,7 +27,9 @@ struct UserHive {
 
 class UserHives {
 public:
-    UserHives() = default;
+    // A hive a run that was ended left loaded under a name of ours is
+    // unloaded through `changes`: in a dry run it stays, and is told.
+    explicit UserHives(Door& changes) : changes_(changes) {}
     ~UserHives() { Release(); }
     UserHives(const UserHives&) = delete;
     UserHives& operator=(const UserHives&) = delete;
@@ -37,6 +43,11 @@ public:
     void Release();
 
 private:
+    Door& changes_;
     bool read_ = false;
     std::vector<UserHive> hives_;
 };
+
+// Only the door calls this: unloads the hive below HKEY_USERS, with the
+// backup and restore privileges enabled for the call.
+LONG UnloadHive(const char* name);
