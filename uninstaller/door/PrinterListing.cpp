@@ -4,6 +4,7 @@
 #include <winspool.h>
 
 #include "../common/Journal.h"
+#include "../common/Text.h"
 #include "../common/TwoCall.h"
 #include "Door.h"
 
@@ -12,6 +13,25 @@ namespace {
 const char* Text(const char* s) { return s ? s : ""; }
 
 } // namespace
+
+bool ListedPrinter::UsesPort(std::string_view port) const
+{
+    std::string_view ports = Port;
+    while (!ports.empty()) {
+        const std::size_t comma = ports.find(',');
+        std::string_view one = ports.substr(0, comma);
+        while (!one.empty() && one.front() == ' ')
+            one.remove_prefix(1);
+        while (!one.empty() && one.back() == ' ')
+            one.remove_suffix(1);
+        if (!one.empty() && text::FoldEqual(one, port))
+            return true;
+        if (comma == std::string_view::npos)
+            break;
+        ports.remove_prefix(comma + 1);
+    }
+    return false;
+}
 
 const std::vector<ListedPrinter>* PrinterListing::Now()
 {

@@ -5,6 +5,7 @@
 // run, would have) are left out.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 class Door;
@@ -16,6 +17,10 @@ struct ListedPrinter {
     std::string Processor;
     // A connection to a printer of another computer.
     bool Connection = false;
+
+    // Whether the queue prints through `port`: a pooled queue names several
+    // ports in one text, separated by commas.
+    bool UsesPort(std::string_view port) const;
 };
 
 class PrinterListing {

@@ -16,26 +16,6 @@
 
 namespace {
 
-// A printer may print to several ports, named in one text with commas.
-bool NamesPort(std::string_view portList, std::string_view port)
-{
-    std::string_view rest = portList;
-    while (!rest.empty()) {
-        const std::size_t comma = rest.find(',');
-        std::string_view one = rest.substr(0, comma);
-        while (!one.empty() && one.front() == ' ')
-            one.remove_prefix(1);
-        while (!one.empty() && one.back() == ' ')
-            one.remove_suffix(1);
-        if (text::FoldEqual(one, port))
-            return true;
-        if (comma == std::string_view::npos)
-            break;
-        rest.remove_prefix(comma + 1);
-    }
-    return false;
-}
-
 // A driver still installed may name the monitor as its language monitor.
 std::optional<bool> LanguageMonitorOfADriver(const Door& door, const char* monitorName, std::string& user)
 {
@@ -86,7 +66,7 @@ std::optional<bool> MonitorUsed(RemovalState& state, const char* monitorName, st
         if (!port.pPortName || !port.pMonitorName || !text::FoldEqual(port.pMonitorName, monitorName))
             continue;
         for (const ListedPrinter& printer : *printers) {
-            if (!printer.Connection && NamesPort(printer.Port, port.pPortName)) {
+            if (!printer.Connection && printer.UsesPort(port.pPortName)) {
                 user = journal::Reason("in use by port \"%s\" of printer \"%s\"", port.pPortName, printer.Name.c_str());
                 return true;
             }

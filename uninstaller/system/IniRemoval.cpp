@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -109,23 +108,6 @@ bool WindowsPort(std::string_view port)
     return false;
 }
 
-// Whether a printer's port list ("LPT1:,LPT2:" for a pool) holds `port`.
-bool PrintsThrough(std::string_view ports, std::string_view port)
-{
-    for (std::size_t at = 0; at <= ports.size();) {
-        const std::size_t end = std::min(ports.find(',', at), ports.size());
-        std::string_view one = ports.substr(at, end - at);
-        while (!one.empty() && one.front() == ' ')
-            one.remove_prefix(1);
-        while (!one.empty() && one.back() == ' ')
-            one.remove_suffix(1);
-        if (text::FoldEqual(one, port))
-            return true;
-        at = end + 1;
-    }
-    return false;
-}
-
 // Why an entry of WIN.INI's lists of printers and ports stays: the printer
 // it names is still installed, or the port is Windows' own or one a printer
 // that stays prints through. Empty when it may go.
@@ -146,7 +128,7 @@ std::string StayingListReason(RemovalState& state, std::string_view file, std::s
     for (const ListedPrinter& printer : *listed) {
         if (printers && text::FoldEqual(printer.Name, key))
             return journal::Reason("printer \"%s\" stays installed", printer.Name.c_str());
-        if (ports && PrintsThrough(printer.Port, key))
+        if (ports && printer.UsesPort(key))
             return journal::Reason("printer \"%s\" prints through it", printer.Name.c_str());
     }
     return {};
