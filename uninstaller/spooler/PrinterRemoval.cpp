@@ -63,26 +63,6 @@ void RemoveJobs(RemovalState& state, HANDLE printer, const char* printerName)
 // doesn't exist; refused access or a busy spooler leave it where it is.
 enum class LocalOutcome { Deleted, Gone, Kept };
 
-// Each port of a queue: a pooled queue lists several, separated by commas.
-bool UsesPort(const ListedPrinter& printer, std::string_view port)
-{
-    std::string_view ports = printer.Port;
-    while (!ports.empty()) {
-        const std::size_t comma = ports.find(',');
-        std::string_view one = ports.substr(0, comma);
-        while (!one.empty() && one.front() == ' ')
-            one.remove_prefix(1);
-        while (!one.empty() && one.back() == ' ')
-            one.remove_suffix(1);
-        if (!one.empty() && text::FoldEqual(one, port))
-            return true;
-        if (comma == std::string_view::npos)
-            break;
-        ports.remove_prefix(comma + 1);
-    }
-    return false;
-}
-
 // The identifiers name the whole model, whichever driver a queue of it
 // uses: a device goes only when no queue still installed prints through
 // its port. A device whose port can't be read stays while any printer of
@@ -99,7 +79,7 @@ std::string DeviceKeepReason(RemovalState& state, const char* port)
     if (!listed)
         return "the printers could not be listed";
     for (const ListedPrinter& printer : *listed) {
-        if (UsesPort(printer, port))
+        if (printer.UsesPort(port))
             return journal::Reason("printer \"%s\" prints through its port %s", printer.Name.c_str(), port);
     }
     return {};
@@ -178,27 +158,40 @@ bool RemovedBefore(const DatabaseContent& db, const std::string& name)
 // one the spooler lists. A printer a run of this session took away is none
 // of them, even while the spooler still lists it. Without a listing, the
 // last staying one. Empty when there is none.
+// The listed printer of that choice, only this computer's own queues when
+// `localOnly`; nullptr when there is none or no listing.
+const ListedPrinter* NextDefault(RemovalState& state, const std::vector<std::string>& staying, bool localOnly)
+{
+    const std::vector<ListedPrinter>* listed = state.Printers.Now();
+    if (!listed)
+        return nullptr;
+    const auto candidate = [&](const ListedPrinter& printer) {
+        return !(localOnly && printer.Connection) && !RemovedBefore(*state.Database, printer.Name) &&
+               printer.Name.size() < text::kMaxText;
+    };
+    for (auto name = staying.rbegin(); name != staying.rend(); ++name) {
+        for (const ListedPrinter& printer : *listed) {
+            if (text::FoldEqual(printer.Name, *name) && candidate(printer))
+                return &printer;
+        }
+    }
+    for (const ListedPrinter& printer : *listed) {
+        if (candidate(printer))
+            return &printer;
+    }
+    return nullptr;
+}
+
 void ChooseNewDefault(RemovalState& state, const std::vector<std::string>& staying, char (&chosen)[text::kMaxText])
 {
     chosen[0] = '\0';
-    const std::vector<ListedPrinter>* listed = state.Printers.Now();
-    if (!listed) {
+    if (!state.Printers.Now()) {
         if (!staying.empty())
             text::CopyWhole(chosen, staying.back());
         return;
     }
-    const DatabaseContent& db = *state.Database;
-    for (auto name = staying.rbegin(); name != staying.rend(); ++name) {
-        for (const ListedPrinter& printer : *listed) {
-            if (text::FoldEqual(printer.Name, *name) && !RemovedBefore(db, printer.Name) &&
-                text::CopyWhole(chosen, printer.Name))
-                return;
-        }
-    }
-    for (const ListedPrinter& printer : *listed) {
-        if (!RemovedBefore(db, printer.Name) && text::CopyWhole(chosen, printer.Name))
-            return;
-    }
+    if (const ListedPrinter* next = NextDefault(state, staying, false))
+        text::CopyWhole(chosen, next->Name);
 }
 
 // The key below a user's Printers\Connections that holds a connection:
@@ -279,20 +272,7 @@ void MoveOtherUsersDefaults(RemovalState& state, const std::vector<std::string>&
         // As for the current user, but among this computer's own queues:
         // the current user's connections are not theirs. Without a listing
         // nothing is known to be there, and the value only goes.
-        const std::vector<ListedPrinter>* listed = state.Printers.Now();
-        const ListedPrinter* next = nullptr;
-        for (auto name = staying.rbegin(); listed && !next && name != staying.rend(); ++name) {
-            for (const ListedPrinter& p : *listed) {
-                if (!p.Connection && text::FoldEqual(p.Name, *name) && !RemovedBefore(*state.Database, p.Name))
-                    next = &p;
-            }
-        }
-        if (listed && !next) {
-            for (const ListedPrinter& p : *listed) {
-                if (!next && !p.Connection && !RemovedBefore(*state.Database, p.Name))
-                    next = &p;
-            }
-        }
+        const ListedPrinter* next = NextDefault(state, staying, true);
         if (!next) {
             state.Changes.DeleteRegistryValue(journal::op::kDefaultPrinter, item.c_str(), HKEY_USERS, key.c_str(),
                                               "Device");
