@@ -43,7 +43,11 @@ private:
 
 class DdeString {
 public:
-    DdeString(DWORD instance, const char* text) : instance_(instance), hsz_(DdeCreateStringHandleA(instance, text, CP_WINANSI)) {}
+    // Nothing without an instance.
+    DdeString(DWORD instance, const char* text)
+        : instance_(instance), hsz_(instance != 0 ? DdeCreateStringHandleA(instance, text, CP_WINANSI) : nullptr)
+    {
+    }
     ~DdeString()
     {
         if (hsz_)
@@ -60,7 +64,11 @@ private:
 
 class DdeConversation {
 public:
-    DdeConversation(DWORD instance, HSZ name) : conv_(DdeConnect(instance, name, name, nullptr)) {}
+    // Nothing without an instance and a name.
+    DdeConversation(DWORD instance, HSZ name)
+        : conv_(instance != 0 && name ? DdeConnect(instance, name, name, nullptr) : nullptr)
+    {
+    }
     ~DdeConversation()
     {
         if (conv_)
@@ -74,19 +82,24 @@ private:
     HCONV conv_;
 };
 
+// A conversation with Program Manager; no handle when none answers.
+class ProgmanConversation {
+public:
+    HCONV Get() const { return conversation_.Get(); }
+
+private:
+    DdeInstance instance_;
+    DdeString progman_{instance_.Id(), "PROGMAN"};
+    DdeConversation conversation_{instance_.Id(), progman_.Get()};
+};
+
 } // namespace
 
 bool ProgmanExecute(const char* command)
 {
     if (!command)
         return false;
-    const DdeInstance instance;
-    if (instance.Id() == 0)
-        return false;
-    const DdeString progman(instance.Id(), "PROGMAN");
-    if (!progman.Get())
-        return false;
-    const DdeConversation conversation(instance.Id(), progman.Get());
+    const ProgmanConversation conversation;
     if (!conversation.Get())
         return false;
     // An execute transaction answers TRUE or nothing; there is no data to free.
@@ -106,14 +119,7 @@ bool ProgmanAnswers()
 {
     if (Presence())
         return Presence()();
-    const DdeInstance instance;
-    if (instance.Id() == 0)
-        return false;
-    const DdeString progman(instance.Id(), "PROGMAN");
-    if (!progman.Get())
-        return false;
-    const DdeConversation conversation(instance.Id(), progman.Get());
-    return conversation.Get() != nullptr;
+    return ProgmanConversation().Get() != nullptr;
 }
 
 bool SendToProgman(const char* command)
