@@ -298,6 +298,53 @@ TEST_F(RegistryRemoval, AUsersKeyGoesFromEveryUsersHiveLoadedOrNot)
     }
 }
 
+// A user's Software\Classes is a hive of its own, UsrClass.dat, which
+// Windows loads beside theirs as HKEY_USERS\<SID>_Classes; the NTUSER.DAT
+// of a user who is not logged on holds none of it.
+TEST_F(RegistryRemoval, AUsersClassesGoFromTheirOwnClassesHiveInBothViews)
+{
+    bed::OtherUser other;
+    ASSERT_TRUE(other.MakeKey("Software\\QUORVEL"));
+    ASSERT_TRUE(other.MakeClassesKey("CLSID\\{QRV-CLS}\\InprocServer32"));
+    ASSERT_TRUE(other.MakeClassesKey("Wow6432Node\\CLSID\\{QRV-CLS}"));
+    ASSERT_TRUE(other.MakeClassesKey("CLSID\\{QRV-OTHER}"));
+    ASSERT_TRUE(other.Save() && other.SaveClasses());
+    const std::string classes = std::string("HKU\\") + bed::OtherUser::kSid + "_Classes";
+    const OSVERSIONINFOA windows7 = bed::VersionRecord(VER_PLATFORM_WIN32_NT, 6, 1);
+    const auto run = [&] {
+        database.Merged.RegistryKeys = {"HKCU,Software\\Classes\\CLSID\\{QRV-CLS},,1"};
+        RemovalState state{door};
+        state.Database = &database;
+        state.Platform = PlatformKind(&windows7);
+        RemoveRegistryKeys(state);
+        state.Users.Release();
+    };
+
+    SCOPED_TRACE("logged on");
+    ASSERT_TRUE(other.LogOn());
+    {
+        const JournalCapture journal;
+        run();
+        EXPECT_TRUE(journal.Only(journal::op::kRegistryKey, classes + "\\CLSID\\{QRV-CLS}", journal::Outcome::Removed))
+            << journal.Dump();
+        EXPECT_TRUE(journal.Only(journal::op::kRegistryKey, classes + "\\Wow6432Node\\CLSID\\{QRV-CLS}",
+                                 journal::Outcome::Removed))
+            << journal.Dump();
+        EXPECT_FALSE(bed::HiveLoaded(classes.substr(4) + "\\CLSID\\{QRV-CLS}"));
+        EXPECT_FALSE(bed::HiveLoaded(classes.substr(4) + "\\Wow6432Node\\CLSID\\{QRV-CLS}"));
+        EXPECT_TRUE(bed::HiveLoaded(classes.substr(4) + "\\CLSID\\{QRV-OTHER}"));
+    }
+    other.LogOff();
+
+    SCOPED_TRACE("not logged on: both hives loaded for the run, unloaded after it");
+    const JournalCapture journal;
+    run();
+    EXPECT_TRUE(journal.Only(journal::op::kRegistryKey, classes + "\\CLSID\\{QRV-CLS}", journal::Outcome::Removed))
+        << journal.Dump();
+    for (const char* name : {"QrvUninst_1", "QrvUninst_2", "QrvUninst_3"})
+        EXPECT_FALSE(bed::HiveLoaded(name)) << name;
+}
+
 TEST_F(RegistryRemoval, TreeWithARefusingSubkeyGoesAfterItsAccessListIsReplaced)
 {
     MakeKey(Under("Tree\\Deny\\Deeper"));

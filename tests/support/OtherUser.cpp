@@ -1,11 +1,16 @@
 #include "support/OtherUser.h"
 
+#include <iterator>
+
 namespace bed {
 
 namespace {
 
 constexpr char kProfileList[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
 constexpr char kPrepared[] = "SOFTWARE\\QrvOtherUserHive";
+constexpr char kPreparedClasses[] = "SOFTWARE\\QrvOtherUserClasses";
+constexpr const char* kClassesFolders[] = {"\\AppData", "\\AppData\\Local", "\\AppData\\Local\\Microsoft",
+                                           "\\AppData\\Local\\Microsoft\\Windows"};
 
 void Privileges(bool enable)
 {
@@ -22,11 +27,36 @@ void Privileges(bool enable)
     CloseHandle(token);
 }
 
+bool MakePreparedKey(const std::string& path)
+{
+    HKEY made = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    RegCloseKey(made);
+    return true;
+}
+
+bool SavePrepared(const char* prepared, const std::string& file)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, prepared, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    Privileges(true);
+    DeleteFileA(file.c_str());
+    const LONG saved = RegSaveKeyA(key, file.c_str(), nullptr);
+    Privileges(false);
+    RegCloseKey(key);
+    return saved == ERROR_SUCCESS;
+}
+
 } // namespace
 
 OtherUser::OtherUser()
 {
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, kPrepared);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kPreparedClasses);
     CreateDirectoryA(folder.c_str(), nullptr);
     DeleteFileA(HiveFile().c_str());
     const std::string entry = std::string(kProfileList) + kSid;
@@ -38,8 +68,12 @@ OtherUser::~OtherUser()
 {
     LogOff();
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, kPrepared);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kPreparedClasses);
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(kProfileList) + kSid).c_str());
     DeleteFileA(HiveFile().c_str());
+    DeleteFileA(ClassesFile().c_str());
+    for (auto below = std::rbegin(kClassesFolders); below != std::rend(kClassesFolders); ++below)
+        RemoveDirectoryA((folder + *below).c_str());
     RemoveDirectoryA(folder.c_str());
 }
 
@@ -51,26 +85,25 @@ bool OtherUser::SetValue(const std::string& key, const char* name, const char* t
 
 bool OtherUser::MakeKey(const std::string& key)
 {
-    HKEY made = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(kPrepared) + "\\" + key).c_str(), 0, nullptr, 0,
-                        KEY_ALL_ACCESS, nullptr, &made, nullptr) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(made);
-    return true;
+    return MakePreparedKey(std::string(kPrepared) + "\\" + key);
 }
 
 bool OtherUser::Save()
 {
-    HKEY prepared = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPrepared, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &prepared, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    Privileges(true);
-    DeleteFileA(HiveFile().c_str());
-    const LONG saved = RegSaveKeyA(prepared, HiveFile().c_str(), nullptr);
-    Privileges(false);
-    RegCloseKey(prepared);
-    return saved == ERROR_SUCCESS;
+    return SavePrepared(kPrepared, HiveFile());
+}
+
+bool OtherUser::MakeClassesKey(const std::string& key)
+{
+    return MakePreparedKey(std::string(kPreparedClasses) + "\\" + key);
+}
+
+bool OtherUser::SaveClasses()
+{
+    for (const char* below : kClassesFolders)
+        CreateDirectoryA((folder + below).c_str(), nullptr);
+    classesSaved_ = SavePrepared(kPreparedClasses, ClassesFile());
+    return classesSaved_;
 }
 
 bool OtherUser::LogOn(const std::string& as)
@@ -78,6 +111,9 @@ bool OtherUser::LogOn(const std::string& as)
     Privileges(true);
     loadedAs_ = as;
     loggedOn_ = RegLoadKeyA(HKEY_USERS, as.c_str(), HiveFile().c_str()) == ERROR_SUCCESS;
+    if (loggedOn_ && classesSaved_ &&
+        RegLoadKeyA(HKEY_USERS, (as + "_Classes").c_str(), ClassesFile().c_str()) != ERROR_SUCCESS)
+        loggedOn_ = false;
     Privileges(false);
     return loggedOn_;
 }
@@ -87,6 +123,8 @@ void OtherUser::LogOff()
     if (!loggedOn_)
         return;
     Privileges(true);
+    if (classesSaved_)
+        RegUnLoadKeyA(HKEY_USERS, (loadedAs_ + "_Classes").c_str());
     RegUnLoadKeyA(HKEY_USERS, loadedAs_.c_str());
     Privileges(false);
     loggedOn_ = false;

@@ -28,9 +28,12 @@ public:
     bool MakeKey(const std::string& key);
     // Writes the prepared key to the profile's NTUSER.DAT.
     bool Save();
+    // The user's own classes, kept in a hive file of their own.
+    bool MakeClassesKey(const std::string& key);
+    bool SaveClasses();
 
     // As when the user is logged on: the hive under HKEY_USERS\<SID>, or
-    // under another name.
+    // under another name, and their classes, when saved, beside it.
     bool LogOn(const std::string& as = kSid);
     void LogOff();
     // Below HKEY_USERS\<SID>, while logged on.
@@ -39,9 +42,11 @@ public:
 
     const std::string folder = "C:\\users\\qrvother";
     std::string HiveFile() const { return folder + "\\NTUSER.DAT"; }
+    std::string ClassesFile() const { return folder + "\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat"; }
 
 private:
     bool loggedOn_ = false;
+    bool classesSaved_ = false;
     std::string loadedAs_;
 };
 

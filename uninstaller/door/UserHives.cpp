@@ -121,7 +121,6 @@ const std::vector<UserHive>& UserHives::Others()
     // user would get a temporary profile at the next log-on.
     for (const std::string& leftover : OwnLoadedHives())
         changes_.UnloadLeftoverHive(leftover.c_str());
-    int number = 0;
     const std::string own = OwnSid();
     const RegistryKey list = OpenKey(HKEY_LOCAL_MACHINE, kProfileList, KEY_READ);
     for (DWORD index = 0; list; ++index) {
@@ -132,7 +131,9 @@ const std::vector<UserHive>& UserHives::Others()
             break;
         if (found != ERROR_SUCCESS || !RealUser(sid) || text::FoldEqual(sid, own))
             continue;
-        UserHive hive{sid, sid, std::string("HKU\\") + sid, {}, false};
+        UserHive hive;
+        hive.Sid = hive.Key = sid;
+        hive.Item = std::string("HKU\\") + sid;
         const RegistryText folder = ReadRegistryText(list.Get(), sid, "ProfileImagePath");
         char expanded[text::kMaxText] = {};
         const DWORD length =
@@ -143,6 +144,7 @@ const std::vector<UserHive>& UserHives::Others()
         while (!hive.Profile.empty() && hive.Profile.back() == '\\')
             hive.Profile.pop_back();
         if (KeyExists(HKEY_USERS, sid)) {
+            FindClasses(hive);
             hives_.push_back(std::move(hive));
             continue;
         }
@@ -151,15 +153,7 @@ const std::vector<UserHive>& UserHives::Others()
             journal::Kept(kOperation, hive.Item.c_str(), "its profile folder could not be read");
             continue;
         }
-        // A leftover a dry run leaves loaded keeps its name.
-        do
-            hive.Key = kOwnPrefix + std::to_string(++number);
-        while (KeyExists(HKEY_USERS, hive.Key.c_str()));
-        LONG status = ERROR_SUCCESS;
-        {
-            const HivePrivileges privileges;
-            status = RegLoadKeyA(HKEY_USERS, hive.Key.c_str(), file.c_str());
-        }
+        const LONG status = Load(file, hive.Key);
         if (status != ERROR_SUCCESS) {
             journal::Kept(kOperation, hive.Item.c_str(),
                           journal::Reason("its hive %s could not be loaded (error %ld)", file.c_str(),
@@ -168,9 +162,53 @@ const std::vector<UserHive>& UserHives::Others()
             continue;
         }
         hive.LoadedHere = true;
+        FindClasses(hive);
         hives_.push_back(std::move(hive));
     }
     return hives_;
+}
+
+LONG UserHives::Load(const std::string& file, std::string& key)
+{
+    // A leftover a dry run leaves loaded keeps its name.
+    do
+        key = kOwnPrefix + std::to_string(++number_);
+    while (KeyExists(HKEY_USERS, key.c_str()));
+    const HivePrivileges privileges;
+    return RegLoadKeyA(HKEY_USERS, key.c_str(), file.c_str());
+}
+
+void UserHives::FindClasses(UserHive& hive)
+{
+    hive.ClassesItem = hive.Item + "_Classes";
+    // Windows loads a logged-on user's classes beside their hive.
+    if (const std::string loaded = hive.Sid + "_Classes"; KeyExists(HKEY_USERS, loaded.c_str())) {
+        hive.ClassesKey = loaded;
+        return;
+    }
+    if (hive.Profile.empty())
+        return;
+    // Where Windows keeps the file since Vista, and where it kept it before.
+    std::string file;
+    for (const char* below : {"\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat",
+                              "\\Local Settings\\Application Data\\Microsoft\\Windows\\UsrClass.dat"}) {
+        if (GetFileAttributesA((hive.Profile + below).c_str()) != INVALID_FILE_ATTRIBUTES) {
+            file = hive.Profile + below;
+            break;
+        }
+    }
+    if (file.empty())
+        return;
+    std::string key;
+    if (const LONG status = Load(file, key); status != ERROR_SUCCESS) {
+        journal::Kept(kOperation, hive.ClassesItem.c_str(),
+                      journal::Reason("its hive %s could not be loaded (error %ld)", file.c_str(),
+                                      static_cast<long>(status))
+                          .c_str());
+        return;
+    }
+    hive.ClassesKey = key;
+    hive.ClassesLoadedHere = true;
 }
 
 LONG UnloadHive(const char* name)
@@ -183,14 +221,19 @@ void UserHives::Release()
 {
     if (!read_)
         return;
-    for (const UserHive& hive : hives_) {
-        if (!hive.LoadedHere)
-            continue;
-        const LONG status = UnloadHive(hive.Key.c_str());
+    const auto unload = [](const std::string& key, const std::string& item) {
+        const LONG status = UnloadHive(key.c_str());
         if (status != ERROR_SUCCESS)
-            journal::Record(kOperation, hive.Item.c_str(), journal::Outcome::Failed, "its hive could not be unloaded",
+            journal::Record(kOperation, item.c_str(), journal::Outcome::Failed, "its hive could not be unloaded",
                             static_cast<DWORD>(status));
+    };
+    for (const UserHive& hive : hives_) {
+        if (hive.ClassesLoadedHere)
+            unload(hive.ClassesKey, hive.ClassesItem);
+        if (hive.LoadedHere)
+            unload(hive.Key, hive.Item);
     }
     hives_.clear();
+    number_ = 0;
     read_ = false;
 }

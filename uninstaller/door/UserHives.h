@@ -23,6 +23,13 @@ struct UserHive {
     // the profile list doesn't name one.
     std::string Profile;
     bool LoadedHere = false;
+    // The user's own classes (Software\Classes, kept apart in UsrClass.dat):
+    // their key below HKEY_USERS, "<SID>_Classes" or the program's own name,
+    // and the journal's name for it; empty when the user has none or it
+    // could not be loaded.
+    std::string ClassesKey;
+    std::string ClassesItem;
+    bool ClassesLoadedHere = false;
 };
 
 class UserHives {
@@ -43,7 +50,12 @@ public:
     void Release();
 
 private:
+    // Loads the hive file below HKEY_USERS under a free name of ours.
+    LONG Load(const std::string& file, std::string& key);
+    void FindClasses(UserHive& hive);
+
     Door& changes_;
+    int number_ = 0;
     bool read_ = false;
     std::vector<UserHive> hives_;
 };

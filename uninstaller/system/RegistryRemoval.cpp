@@ -328,20 +328,25 @@ void RemoveRegistryKeys(RemovalState& state)
         // On a 64-bit Windows the key may be there for 32-bit programs too:
         // that one goes where it is there, by the same decision, a keep in
         // either view keeping both.
-        if (const std::optional<RegistryEntry> twin = state.Platform.isNT() ? Wow64Twin(*entry) : std::nullopt;
-            twin && KeyExists(twin->Root, twin->Key.c_str())) {
+        // A user's twin may be in another user's hive only: it is planned
+        // for every user, and goes where it is there.
+        const std::optional<RegistryEntry> twin = state.Platform.isNT() ? Wow64Twin(*entry) : std::nullopt;
+        const bool twinHere = twin && KeyExists(twin->Root, twin->Key.c_str());
+        if (twin && (twinHere || twin->Root == HKEY_CURRENT_USER)) {
             // What stays may name the twin, a key below it or one above
             // it, as the plan judged the entry itself.
             if (!kept)
                 kept.emplace(state.Database->KeepList);
             if (kept->Protects(&UninstallProfile::RegistryKeys, TwinLine(*twin))) {
                 const char* operation = entry->Value.empty() ? journal::op::kRegistryKey : journal::op::kRegistryValue;
-                journal::Kept(operation, twin->Item.c_str(), "needed by what stays");
+                if (twinHere)
+                    journal::Kept(operation, twin->Item.c_str(), "needed by what stays");
                 journal::Kept(operation, entry->Item.c_str(), "its 32-bit twin is needed by what stays");
                 continue;
             }
             untouchable = untouchable || Untouchable(namer, TwinLine(*twin));
-            plan.push_back({*twin, added, untouchable});
+            // Told only where it is there, as an addition in case is.
+            plan.push_back({*twin, true, untouchable});
         }
         plan.push_back({std::move(*entry), added, untouchable});
     }
@@ -358,8 +363,17 @@ void RemoveRegistryKeys(RemovalState& state)
                     continue;
                 Planned user = plan[i];
                 user.entry.Root = HKEY_USERS;
-                user.entry.Key = hive.Key + "\\" + plan[i].entry.Key;
-                user.entry.Item = hive.Item + "\\" + plan[i].entry.Key;
+                // A user's classes are a hive of their own, which their
+                // Software\Classes stands for.
+                const std::string_view key = plan[i].entry.Key;
+                constexpr std::string_view kClasses = "Software\\Classes\\";
+                if (!hive.ClassesKey.empty() && key.size() > kClasses.size() && text::FoldStartsWith(key, kClasses)) {
+                    user.entry.Key = hive.ClassesKey + "\\" + std::string(key.substr(kClasses.size()));
+                    user.entry.Item = hive.ClassesItem + "\\" + std::string(key.substr(kClasses.size()));
+                } else {
+                    user.entry.Key = hive.Key + "\\" + plan[i].entry.Key;
+                    user.entry.Item = hive.Item + "\\" + plan[i].entry.Key;
+                }
                 if (!user.entry.Value.empty())
                     user.entry.Item += "\\" + user.entry.Value;
                 if (KeyExists(HKEY_USERS, user.entry.Key.c_str()))
