@@ -4,7 +4,9 @@
 // logged on: the program loads their hive for the run and unloads it. This
 // platform does not write such a hive back to its file on unload, as
 // Windows does, so what went from it is read from the log; the shortcut is
-// a file and shows itself.
+// a file and shows itself. Their connections to a print server's queue are
+// not here: this platform's spooler makes none, and the spooler stand-in's
+// server names reach them in the printer tests.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -30,6 +32,10 @@ struct UserWithTraces {
     UserWithTraces()
     {
         other.MakeKey("Software\\QUORVEL\\E2eUser\\Sub");
+        // Their own settings of the queue, and the queue as their default.
+        other.SetValue("Printers\\DevModes2", "Lumenta A", "settings");
+        other.SetValue("Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "Device",
+                       "Lumenta A,winspool,FILE:");
         other.SetValue("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", "Programs",
                        "%USERPROFILE%\\Start Menu\\Programs");
         saved = other.Save();
@@ -88,6 +94,11 @@ TEST(EveryUser, AnotherUsersKeysAndShortcutsGoAndTheirHiveIsUnloadedOrKeptWhenHe
     EXPECT_EQ(RunProgram("/QUIET " + log.Switch()), 0) << Content(log.path);
     const std::vector<LogLine> lines = ReadLog(log.path);
     EXPECT_TRUE(Logged(lines, "registry key", userKey, "removed")) << Content(log.path);
+    const std::string hive = std::string("HKU\\") + bed::OtherUser::kSid;
+    EXPECT_TRUE(Logged(lines, "printer trace", hive + "\\Printers\\DevModes2\\Lumenta A", "removed"));
+    EXPECT_TRUE(Logged(lines, "default printer",
+                       hive + "\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows\\Device", "removed"))
+        << "no queue of this computer stays";
     EXPECT_FALSE(Exists(user.group + "\\Status.lnk"));
     EXPECT_FALSE(Exists(user.group)) << "the group's folder, emptied";
     EXPECT_FALSE(bed::HiveLoaded("QrvUninst_1"));
