@@ -15,6 +15,7 @@
 #include "VisibleDesktop.h"
 #include "../engine/RunAccount.h"
 #include "../engine/UnattendedRun.h"
+#include "../backup/Restore.h"
 
 namespace {
 
@@ -58,14 +59,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
                 console.WriteLine(ComposeLogLine(entry, now));
             }
         });
-        if (!mode.LogPath.empty() || mode.Unattended())
+        // A restore has no window either: it answers as an unattended run.
+        const bool unattended = mode.Unattended() || !mode.RestoreFolder.empty();
+        if (!mode.LogPath.empty() || unattended)
             JournalRunStart(mode.LogPath);
         // A deployment tool reads nothing but the exit code and the log: a
         // log that can't be written refuses the run before anything changes.
-        if (mode.Unattended() && !mode.LogPath.empty() && (!logOpened || log.WriteFailed()))
+        if (unattended && !mode.LogPath.empty() && (!logOpened || log.WriteFailed()))
             return exitcode::kLogNotWritable;
 
-        if (mode.Unattended() && !mode.BadSwitch.empty()) {
+        if (unattended && !mode.BadSwitch.empty()) {
             journal::Record("switch", mode.BadSwitch.c_str(), journal::Outcome::Failed, "", exitcode::kBadSwitch);
             JournalUsage(kUsageText);
             return Ended(exitcode::kBadSwitch);
@@ -80,6 +83,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         }
         if (mode.Usage)
             return ShowUsage(console, toConsole);
+        if (!mode.RestoreFolder.empty()) {
+            if (AnotherInstanceRuns()) {
+                journal::Record("program", "prnuninst", journal::Outcome::Failed, "", exitcode::kAlreadyRunning);
+                return Ended(exitcode::kAlreadyRunning);
+            }
+            // Its last line says what was put back, with the exit code.
+            return RestoreBackup(mode.RestoreFolder, mode.Force);
+        }
         if (mode.Unattended()) {
             if (AnotherInstanceRuns()) {
                 journal::Record("program", "prnuninst", journal::Outcome::Failed, "", exitcode::kAlreadyRunning);

@@ -12,6 +12,7 @@
 #include <windows.h>
 #include <setupapi.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,13 @@ struct StartedProgram {
     bool Started = false;
     // The platform was asked and refused (a dry run asks nothing).
     bool Refused = false;
+};
+
+// Thrown by a door that may not make the next change (its backup could not
+// be written): the removal ends where it stands, as a failure.
+class RemovalStopped : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
 };
 
 class Door {
@@ -177,7 +185,7 @@ public:
     // removed, the spooler stopped or started, a program started or a hook
     // called, which may do anything), so that a listing taken before it is
     // known to be stale.
-    unsigned PrinterChanges() const { return printerChanges_; }
+    virtual unsigned PrinterChanges() const { return printerChanges_; }
 
 protected:
     void PrintersChanged() { ++printerChanges_; }

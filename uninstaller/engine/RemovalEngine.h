@@ -3,11 +3,13 @@
 // working-state record, and the door they change the machine through. The
 // loading dialog, the removal page and the unattended run all drive it; it
 // has no window of its own. Whether the run is real or dry is chosen here,
-// once, when the door is.
+// once, when the door is, and whether a backup stands in front of it.
 
+#include <memory>
 #include <utility>
 
 #include "../common/PlatformKind.h"
+#include "../backup/BackupDoor.h"
 #include "../common/SwitchList.h"
 #include "../door/DryRunDoor.h"
 #include "../door/RealDoor.h"
@@ -40,6 +42,8 @@ struct EngineSettings {
 class RemovalEngine {
 public:
     RemovalEngine(UninstallDatabase& database, EngineSettings settings);
+    // The backup's last word goes to the journal.
+    ~RemovalEngine();
     RemovalEngine(const RemovalEngine&) = delete;
     RemovalEngine& operator=(const RemovalEngine&) = delete;
 
@@ -58,6 +62,8 @@ private:
     EngineSettings settings_;
     RealDoor real_;
     DryRunDoor dry_;
+    // In front of the chosen door when the switches ask for a backup.
+    std::unique_ptr<BackupDoor> backup_;
     Door& door_;
     RemovalState state_;
     Loading loading_;

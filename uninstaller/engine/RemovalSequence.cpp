@@ -84,6 +84,16 @@ RemovalSequence::Outcome RemovalSequence::RunStep()
         if (step == kLastStep)
             state_.Users.Release();
         Run(step);
+    } catch (const RemovalStopped& stop) {
+        // No change may follow: the removal ends here, a failure, and the
+        // other users' hives are let go.
+        journal::Record(journal::op::kProgram, journal::Reason("step %d", step).c_str(), journal::Outcome::Failed,
+                        stop.what());
+        state_.Users.Release();
+        running_ = false;
+        waiting_ = false;
+        progressRow_ = kRowAfterStep[kLastStep];
+        return Outcome::Finished;
     } catch (const std::exception& error) {
         // The step goes no further; what it left undone is a failure.
         journal::Record(journal::op::kProgram, journal::Reason("step %d", step).c_str(), journal::Outcome::Failed,

@@ -15,6 +15,7 @@ constexpr KnownSwitch kKnown[] = {
     {"MFG", Values::AtLeastOne}, {"PRN", Values::AtLeastOne},    {"UNVELT", Values::None},
     {"NOPICK", Values::None},    {"QUIET", Values::None},        {"WHATIF", Values::None},
     {"LOG", Values::ExactlyOne}, {"NORESTART", Values::None},    {"FORCERESTART", Values::None},
+    {"BACKUP", Values::ExactlyOne}, {"RESTORE", Values::ExactlyOne}, {"FORCE", Values::None},
     {"?", Values::None},
 };
 
@@ -63,8 +64,12 @@ RunMode ReadRunMode(const SwitchList& switches, bool programFirst)
                 mode.BadSwitch = Written(sw);
             continue;
         }
-        if (known->Wanted == Values::ExactlyOne)
-            mode.LogPath = std::string(text::StripQuotes(sw[1]));
+        if (known->Wanted == Values::ExactlyOne) {
+            const std::string value(text::StripQuotes(sw[1]));
+            (text::FoldEqual(sw[0], "BACKUP")    ? mode.BackupFolder
+             : text::FoldEqual(sw[0], "RESTORE") ? mode.RestoreFolder
+                                                 : mode.LogPath) = value;
+        }
         for (const char* filter : {"MFG", "PRN", "UNVELT"}) {
             if (!text::FoldEqual(sw[0], filter))
                 continue;
@@ -76,6 +81,15 @@ RunMode ReadRunMode(const SwitchList& switches, bool programFirst)
     mode.Quiet = switches.FindSwitch("QUIET") >= 0;
     mode.WhatIf = switches.FindSwitch("WHATIF") >= 0;
     mode.Usage = switches.FindSwitch("?") >= 0;
+    mode.Force = switches.FindSwitch("FORCE") >= 0;
+    // A restore removes nothing and has no dry run; its own switch alone
+    // lets another computer's backup in.
+    if (mode.BadSwitch.empty()) {
+        if (!mode.RestoreFolder.empty() && (mode.WhatIf || !mode.BackupFolder.empty() || !mode.Filter.empty()))
+            mode.BadSwitch = "/RESTORE with /WHATIF, /BACKUP or a printer filter";
+        else if (mode.Force && mode.RestoreFolder.empty())
+            mode.BadSwitch = "/FORCE without /RESTORE";
+    }
     const bool filtered =
         switches.FindSwitch("MFG") >= 0 || switches.FindSwitch("PRN") >= 0 || switches.FindSwitch("UNVELT") >= 0;
     mode.RemoveAllOffered = mode.Unattended() || (filtered && switches.FindSwitch("NOPICK") >= 0);
@@ -104,7 +118,9 @@ RunMode ReadRunMode(const SwitchList& switches, bool programFirst)
 
 const char kUsageText[] =
     "prnuninst [/MFG:prefix[,prefix...]] [/PRN:driver[,driver...]] [/UNVELT] [/NOPICK]\r\n"
-    "          [/QUIET] [/WHATIF] [/LOG:file] [/NORESTART | /FORCERESTART] [/?]\r\n"
+    "          [/QUIET] [/WHATIF] [/LOG:file] [/NORESTART | /FORCERESTART]\r\n"
+    "          [/BACKUP:folder] [/?]\r\n"
+    "prnuninst /RESTORE:folder [/FORCE] [/QUIET] [/LOG:file]\r\n"
     "\r\n"
     "  /MFG:prefixes   offer only printers whose driver name begins with one of them\r\n"
     "  /PRN:drivers    offer only printers whose driver name is one of them\r\n"
@@ -115,10 +131,15 @@ const char kUsageText[] =
     "  /LOG:file       append one UTF-8 line per action and message to the file\r\n"
     "  /NORESTART      never restart Windows\r\n"
     "  /FORCERESTART   restart without asking when a restart is needed\r\n"
+    "  /BACKUP:folder  save what each change destroys into the folder, which must\r\n"
+    "                  be new or empty; with /WHATIF tell the size it would take\r\n"
+    "  /RESTORE:folder put back what the backup in the folder holds, no window\r\n"
+    "  /FORCE          with /RESTORE: accept a backup of another computer\r\n"
     "  /?              show this text\r\n"
     "\r\n"
-    "Exit codes with /QUIET or /WHATIF: 0 done, 3010 done and a restart is needed,\r\n"
-    "1641 done and a restart was started, 1603 a chosen printer stayed or an item\r\n"
-    "failed (or a fatal condition: no administrator rights, the spooler doesn't\r\n"
-    "answer, the printers can't be read), 1622 the log can't be written, 1618\r\n"
-    "another instance runs, 87 a switch that isn't known or whose value doesn't parse.\r\n";
+    "Exit codes with /QUIET, /WHATIF or /RESTORE: 0 done, 3010 done and a restart\r\n"
+    "is needed, 1641 done and a restart was started, 1603 a chosen printer stayed\r\n"
+    "or an item failed (or a fatal condition: no administrator rights, the spooler\r\n"
+    "doesn't answer, the printers can't be read, the backup can't be written), 1622\r\n"
+    "the log can't be written, 1618 another instance runs, 87 a switch that isn't\r\n"
+    "known or whose value doesn't parse.\r\n";

@@ -22,6 +22,12 @@ struct RunMode {
     // The switches that choose which printers are offered, as written
     // ("/PRN:A,B /UNVELT"); empty without any.
     std::string Filter;
+    // "BACKUP": before each change, what it destroys is saved here.
+    std::string BackupFolder;
+    // "RESTORE": the machine is put back from this backup instead of any
+    // removal; "FORCE" lets a backup of another computer be put back.
+    std::string RestoreFolder;
+    bool Force = false;
     // The first switch that isn't known or whose values don't parse, as
     // written; empty when every switch is good.
     std::string BadSwitch;

@@ -1,0 +1,177 @@
+// A removal with its backup, then the backup put back: the machine is as
+// it was before, but for what no copy can bring back. And a backup that
+// can't be written lets no change happen.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "e2e/Packages.h"
+#include "e2e/Runs.h"
+#include "machine/Machine.h"
+#include "support/WineBed.h"
+
+using namespace e2e;
+
+namespace {
+
+constexpr char kPackageScript[] =
+    "[UnPrinterDrivers]\r\n"
+    "\"QUORVEL Lumenta 2400\",Lum2400,3\r\n"
+    "\"QUORVEL Lumenta 3100\",Lum3100,3\r\n"
+    "[Lum2400.Files]\r\nQL2400.DLL\r\n"
+    "[Lum3100.Files]\r\nQL3100.DLL\r\nQLE2ELIB.DLL\r\nQLE2EINUSE.DLL=held\r\n"
+    "[Lum3100.PrintProcessors]\r\nQrvE2eProc\r\n"
+    "[Lum3100.Monitors]\r\nQUORVEL E2E Monitor\r\n"
+    "[Lum3100.Services]\r\nQrvE2eService\r\n"
+    "[Lum3100.DeleteLoadRun]\r\n\"QUORVEL E2E Status\",qe2estat.exe\r\n"
+    "[Lum3100.RegistryKeys]\r\n"
+    "HKLM,\"SOFTWARE\\QUORVEL\\E2eTree\",,1\r\n"
+    "HKLM,SOFTWARE\\QUORVEL\\E2eValues,Gone\r\n"
+    "[Lum3100.DeleteIni]\r\nqe2e.ini,Settings,Remove\r\n"
+    "[Lum3100.Shortcuts]\r\n\"QUORVEL E2E\"\r\n\"QUORVEL E2E\",\"Status Monitor.exe\"\r\n";
+
+void DeleteTree(const std::string& folder)
+{
+    WIN32_FIND_DATAA found{};
+    const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                DeleteTree(folder + "\\" + name);
+            else
+                DeleteFileA((folder + "\\" + name).c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+struct BackupFolder {
+    explicit BackupFolder(const char* name) : path(std::string("C:\\") + name) { DeleteTree(path); }
+    ~BackupFolder() { DeleteTree(path); }
+    const std::string path;
+};
+
+// The state, but for what a removal and its restore change by their nature:
+// - a folder's time is that of the last entry made or taken in it, and a
+//   folder taken and made again is a new one;
+// - an INI file that lost a line and got it back is the same text written
+//   at another time;
+// - this platform's spooler stores the device mode given to AddPrinter
+//   ("Default DevMode"), and a queue made without one has none stored,
+//   though it reports one.
+std::multiset<std::string> Comparable(const std::string& state)
+{
+    std::multiset<std::string> lines;
+    std::istringstream in(state);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("Default DevMode=", 0) == 0)
+            continue;
+        // "<path> <attributes> <size> <time>", as the state lists a file.
+        const std::size_t time = line.rfind(' ');
+        const std::size_t size = time == std::string::npos ? time : line.rfind(' ', time - 1);
+        const std::size_t attributes = size == std::string::npos ? size : line.rfind(' ', size - 1);
+        if (line.rfind("C:\\", 0) == 0 && attributes != std::string::npos) {
+            const unsigned long bits =
+                std::strtoul(line.substr(attributes + 1, size - attributes - 1).c_str(), nullptr, 16);
+            const std::string path = line.substr(0, attributes);
+            if ((bits & FILE_ATTRIBUTE_DIRECTORY) || (path.size() > 4 && path.substr(path.size() - 4) == ".ini"))
+                line.erase(time);
+        }
+        lines.insert(line);
+    }
+    return lines;
+}
+
+// The lines of one state that the other lacks, each marked.
+std::string Difference(const std::string& before, const std::string& after)
+{
+    const std::multiset<std::string> a = Comparable(before), b = Comparable(after);
+    std::string out;
+    for (const std::string& line : a)
+        if (b.count(line) < a.count(line))
+            out += "- " + line + "\n";
+    for (const std::string& line : b)
+        if (a.count(line) < b.count(line))
+            out += "+ " + line + "\n";
+    return out;
+}
+
+} // namespace
+
+TEST(Backup, WhatTheRemovalTookIsPutBackFromItsBackupAndTheMachineIsAsBefore)
+{
+    machine::Machine machine;
+    ASSERT_TRUE(machine.PutScript(machine::DriverDirectory(), kPackageScript));
+    ASSERT_TRUE(machine.InstallPrinter({"Lumenta A", "QUORVEL Lumenta 2400", true, {}, "{QRV-BACKUP-A}"}) &&
+                machine.InstallPrinter({"Lumenta C", "QUORVEL Lumenta 3100"}) && machine.MakeDefault("Lumenta A"));
+    PackageExtras extras;
+    ASSERT_TRUE(extras.Ready());
+    PackageFiles files;
+    AskWhatWineMakesOnFirstRead();
+    const BackupFolder backup("qrvbackup");
+    const std::string before = MachineState();
+
+    SCOPED_TRACE("the dry run tells the size and writes nothing");
+    {
+        LogFileOnC log("backup-whatif.log");
+        EXPECT_EQ(RunProgram("/WHATIF /BACKUP:" + backup.path + " " + log.Switch()), 0) << Content(log.path);
+        EXPECT_TRUE(Logged(ReadLog(log.path), "backup", backup.path, "would write")) << Content(log.path);
+        EXPECT_FALSE(Exists(backup.path));
+    }
+
+    SCOPED_TRACE("the removal with its backup");
+    LogFileOnC removal("backup-removal.log");
+    const long removed = RunProgram("/QUIET /BACKUP:" + backup.path + " " + removal.Switch());
+    EXPECT_TRUE(removed == 0 || removed == 3010) << removed << "\n" << Content(removal.path);
+    EXPECT_FALSE(Listed("Lumenta A"));
+    EXPECT_FALSE(Listed("Lumenta C"));
+    EXPECT_FALSE(ServiceExists("QrvE2eService"));
+    // Held without sharing, it can't be copied: it stays, and says why.
+    EXPECT_TRUE(
+        Logged(ReadLog(removal.path), "file", files.system + "QLE2EINUSE.DLL", "kept (no copy of it could be read"))
+        << Content(removal.path);
+
+    SCOPED_TRACE("put back");
+    LogFileOnC restore("backup-restore.log");
+    EXPECT_EQ(RunProgram("/RESTORE:" + backup.path + " /QUIET " + restore.Switch()), 0) << Content(restore.path);
+    const std::string after = MachineState();
+    EXPECT_EQ(Difference(before, after), "") << Content(restore.path);
+}
+
+TEST(Backup, ABackupThatCantBeWrittenStopsTheRemovalBeforeItsFirstChange)
+{
+    machine::Machine machine;
+    ASSERT_TRUE(machine.PutScript(machine::DriverDirectory(), kPackageScript) &&
+                machine.InstallPrinter({"Lumenta A", "QUORVEL Lumenta 2400"}));
+    // Below a file, no folder can be made; a folder holding another
+    // backup's manifest is never written over.
+    bed::WriteFile("C:\\qrvnotafolder", "a file");
+    const BackupFolder taken("qrvtaken");
+    CreateDirectoryA(taken.path.c_str(), nullptr);
+    bed::WriteFile(taken.path + "\\manifest.txt", "# another backup\r\n");
+    for (const std::string& folder : {std::string("C:\\qrvnotafolder\\backup"), taken.path}) {
+        SCOPED_TRACE(folder);
+        LogFileOnC log("backup-refused.log");
+        EXPECT_EQ(RunProgram("/QUIET /BACKUP:" + folder + " " + log.Switch()), 1603);
+        const std::vector<LogLine> lines = ReadLog(log.path);
+        EXPECT_TRUE(Logged(lines, "backup", folder, "failed")) << Content(log.path);
+        EXPECT_TRUE(Listed("Lumenta A"));
+        EXPECT_TRUE(DriverInstalled("QUORVEL Lumenta 2400"));
+        EXPECT_NE(lines.back().item.find("exit code 1603") == std::string::npos &&
+                      lines.back().outcome.find("exit code 1603") == std::string::npos,
+                  true)
+            << Content(log.path);
+    }
+    DeleteFileA("C:\\qrvnotafolder");
+    EXPECT_EQ(Content(taken.path + "\\manifest.txt"), "# another backup\r\n");
+}
