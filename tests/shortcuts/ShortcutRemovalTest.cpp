@@ -133,32 +133,46 @@ TEST_F(Shortcuts, AGroupsItemsGoFirstAndItsFoldersOnlyWhenNothingElseIsInThem)
 // Another user's Start menu holds the group too, where their hive names
 // their Programs and Startup folders: the items go from there, and the
 // group's folder once it is empty.
-TEST_F(Shortcuts, AnotherUsersItemsAndGroupGoFromTheirStartMenuToo)
+TEST_F(Shortcuts, AnotherUsersItemsAndGroupGoFromTheirStartMenuButNotFromAFolderOutsideTheirProfile)
 {
     bed::OtherUser other;
     constexpr char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-    ASSERT_TRUE(other.SetValue(kShellFolders, "Programs", "%USERPROFILE%\\Start Menu\\Programs"));
-    ASSERT_TRUE(other.SetValue(kShellFolders, "Startup", "%USERPROFILE%\\Start Menu\\Programs\\Startup"));
+    // As Windows writes them; a user may write any folder of the machine
+    // into their own hive, as this one does for Startup.
+    ASSERT_TRUE(other.SetValue(kShellFolders, "AppData", "%USERPROFILE%\\AppData\\Roaming"));
+    ASSERT_TRUE(other.SetValue(kShellFolders, "Programs", "%APPDATA%\\Microsoft\\Windows\\Start Menu\\Programs"));
+    const std::string outside = bed::TestDirectory() + "QuorvelNotAStartMenu";
+    ASSERT_TRUE(other.SetValue(kShellFolders, "Startup", outside.c_str()));
     ASSERT_TRUE(other.Save());
     ASSERT_TRUE(other.LogOn());
-    const std::string programs = other.folder + "\\Start Menu\\Programs\\";
-    Make(programs + "Startup\\", {"QuorvelStartupTest.LNK"});
+    const std::string programs = other.folder + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\";
+    Make(outside + "\\", {"QuorvelStartupTest.exe", "QuorvelStartupTest.LNK"});
     Make(programs + kGroup + "\\", {"Item.LNK"});
     Make(programs + "QuorvelShortcutKeep\\", {"Item.LNK"});
     Record(false);
     const OSVERSIONINFOA windows7 = bed::VersionRecord(VER_PLATFORM_WIN32_NT, 6, 1);
     state.Platform = PlatformKind(&windows7);
 
+    const JournalCapture journal;
     Run({std::string(kGroup) + ",Item.exe", kGroup, "QuorvelStartupTest,QuorvelStartupTest.exe,STARTUP"});
 
     EXPECT_FALSE(Exists(programs + kGroup + "\\Item.LNK"));
     EXPECT_FALSE(Exists(programs + kGroup));
-    EXPECT_FALSE(Exists(programs + "Startup\\QuorvelStartupTest.LNK"));
-    EXPECT_TRUE(Exists(programs + "Startup"));
     EXPECT_TRUE(Exists(programs + "QuorvelShortcutKeep\\Item.LNK"));
+    EXPECT_TRUE(Exists(outside + "\\QuorvelStartupTest.exe"));
+    EXPECT_TRUE(Exists(outside + "\\QuorvelStartupTest.LNK"));
+    const auto told = journal.Of(journal::op::kShortcut,
+                                 std::string("HKU\\") + bed::OtherUser::kSid + "\\" + kShellFolders + "\\Startup");
+    ASSERT_EQ(told.size(), 1u) << journal.Dump();
+    EXPECT_EQ(told.front().result, journal::Outcome::Kept);
     other.LogOff();
-    RemoveDirectoryA((other.folder + "\\Start Menu\\Programs").c_str());
-    RemoveDirectoryA((other.folder + "\\Start Menu").c_str());
+    // The profile's folders go before the user does.
+    TearDown();
+    made.clear();
+    folders.clear();
+    for (std::string folder = programs.substr(0, programs.size() - 1); folder.size() > other.folder.size();
+         folder.erase(folder.rfind('\\')))
+        RemoveDirectoryA(folder.c_str());
 }
 
 TEST_F(Shortcuts, AStartupItemIsSoughtInTheSixFoldersAndAPlainOneOnlyInTheGroups)

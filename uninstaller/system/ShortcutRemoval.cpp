@@ -92,22 +92,71 @@ struct BaseFolder {
     bool inGroup;
 };
 
-// A user's shell folder as their hive names it, with their profile for
-// %USERPROFILE%; empty when it names none or leans on another variable,
-// which would expand to this run's user's folders.
+constexpr char kUserShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+// A user's shell folder as their hive names it, its variables expanded as
+// that user's (their profile, and their AppData folders, which the same key
+// names); empty, with `why`, when it can't be read so, or lies outside the
+// user's profile or passes a link there: a user may name any folder of the
+// machine in their own hive.
+std::string UsersShellFolder(const UserHive& hive, const char* name, std::string& why)
+{
+    const std::string key = hive.Key + "\\" + kUserShellFolders;
+    const RegistryText value = ReadRegistryText(HKEY_USERS, key.c_str(), name);
+    if (!value.Text || hive.Profile.empty()) {
+        why = hive.Profile.empty() ? "the user's profile folder could not be read" : "their hive names no such folder";
+        return {};
+    }
+    std::string path = *value.Text;
+    const std::pair<std::string_view, const char*> kVariables[] = {
+        {"%USERPROFILE%", nullptr}, {"%APPDATA%", "AppData"}, {"%LOCALAPPDATA%", "Local AppData"}};
+    // Each variable once: AppData itself names %USERPROFILE%.
+    for (int round = 0; round < 3 && path.find('%') != std::string::npos; ++round) {
+        for (const auto& [variable, source] : kVariables) {
+            if (!text::FoldStartsWith(path, variable))
+                continue;
+            std::string replacement = hive.Profile;
+            if (source) {
+                const RegistryText named = ReadRegistryText(HKEY_USERS, key.c_str(), source);
+                replacement = named.Text ? *named.Text : std::string();
+            }
+            path = replacement + path.substr(variable.size());
+        }
+    }
+    char full[text::kMaxText] = {};
+    const DWORD length = path.find('%') == std::string::npos && IsFullPath(path.c_str())
+                             ? GetFullPathNameA(path.c_str(), sizeof full, full, nullptr)
+                             : 0;
+    if (length == 0 || length >= sizeof full) {
+        why = journal::Reason("their hive names it as \"%s\", which can't be read as theirs", value.Text->c_str());
+        return {};
+    }
+    path = full;
+    while (path.size() > 3 && path.back() == '\\')
+        path.pop_back();
+    const std::string profile = hive.Profile + "\\";
+    if (path.size() <= profile.size() || !text::FoldStartsWith(path, profile)) {
+        why = journal::Reason("their hive names \"%s\", outside their profile", path.c_str());
+        return {};
+    }
+    // Each folder from the profile down, the last one too.
+    for (std::size_t at = path.find('\\', profile.size());; at = path.find('\\', at + 1)) {
+        const std::string part = path.substr(0, at);
+        const DWORD attributes = GetFileAttributesA(part.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            why = journal::Reason("\"%s\" on its way is a link", part.c_str());
+            return {};
+        }
+        if (at == std::string::npos)
+            break;
+    }
+    return path;
+}
+
 std::string UsersShellFolder(const UserHive& hive, const char* name)
 {
-    const std::string key = hive.Key + "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-    const RegistryText value = ReadRegistryText(HKEY_USERS, key.c_str(), name);
-    if (!value.Text || hive.Profile.empty())
-        return {};
-    std::string path = *value.Text;
-    constexpr std::string_view kProfile = "%USERPROFILE%";
-    if (text::FoldStartsWith(path, kProfile))
-        path = hive.Profile + path.substr(kProfile.size());
-    if (path.find('%') != std::string::npos || !IsFullPath(path.c_str()))
-        return {};
-    return path;
+    std::string why;
+    return UsersShellFolder(hive, name, why);
 }
 
 // The folders of the current user and all users, and on the NT family the
@@ -297,6 +346,19 @@ void RemoveShortcuts(RemovalState& state)
         return;
     ItemList& entries = state.Database->Merged.Shortcuts;
     SortAndUniqueItems(entries);
+    // A user whose Start menu can't be reached keeps what is in it, and
+    // the log says why, once.
+    if (state.Platform.isNT() && !entries.empty()) {
+        for (const UserHive& hive : state.Users.Others()) {
+            for (const char* name : {"Programs", "Startup"}) {
+                std::string why;
+                if (UsersShellFolder(hive, name, why).empty())
+                    journal::Kept(journal::op::kShortcut,
+                                  (hive.Item + "\\" + kUserShellFolders + "\\" + name).c_str(),
+                                  journal::Reason("the user's shortcuts there stay: %s", why.c_str()).c_str());
+            }
+        }
+    }
     // Every item before any group: descending order alone puts "G,Item"
     // before "G", but a quoted "\"G\",Item" after it.
     for (const bool bareGroups : {false, true})
