@@ -215,6 +215,19 @@ TEST_F(RegistryRemoval, AKeyGoesInTheThirtyTwoBitViewWhereItIsThereToo)
     EXPECT_TRUE(bed::MachineKeyExists(Under("Shared")));
     EXPECT_TRUE(journal.Only(journal::op::kRegistryKey, std::string("HKLM\\") + kWow + "\\Shared", journal::Outcome::Kept))
         << journal.Dump();
+
+    SCOPED_TRACE("and what it names in the 64-bit view keeps the 32-bit key a going script names");
+    {
+        MakeKey(std::string(kWow) + "\\Native");
+        MakeKey(Under("Native"));
+        database.KeepList.RegistryKeys = {"HKLM,SOFTWARE\\QUORVEL\\RegTest\\Native,,1"};
+        const JournalCapture named32;
+        Run({"HKLM,SOFTWARE\\Wow6432Node\\QUORVEL\\RegTest\\Native,,1"});
+        EXPECT_TRUE(bed::MachineKeyExists(std::string(kWow) + "\\Native"));
+        EXPECT_TRUE(named32.Only(journal::op::kRegistryKey, std::string("HKLM\\") + kWow + "\\Native",
+                                 journal::Outcome::Kept))
+            << named32.Dump();
+    }
     database.KeepList.RegistryKeys.clear();
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node\\QUORVEL");
     RegDeleteTreeA(HKEY_CLASSES_ROOT, (std::string("Wow6432Node\\CLSID\\") + kClsid).c_str());

@@ -252,6 +252,38 @@ std::optional<RegistryEntry> Wow64Twin(const RegistryEntry& entry)
     return other;
 }
 
+// The other way: the key a 64-bit program sees for one named in the 32-bit
+// view; nothing for any other key.
+std::optional<RegistryEntry> NativeTwin(const RegistryEntry& entry)
+{
+    const std::string_view key = entry.Key;
+    const auto without = [&](std::string_view parent) -> std::optional<std::string> {
+        const std::string node = std::string(parent) + "Wow6432Node\\";
+        if (key.size() <= node.size() || !text::FoldStartsWith(key, node))
+            return std::nullopt;
+        return std::string(parent) + std::string(key.substr(node.size()));
+    };
+    std::optional<std::string> native;
+    if (entry.Root == HKEY_LOCAL_MACHINE) {
+        native = without("SOFTWARE\\Classes\\");
+        if (!native)
+            native = without("SOFTWARE\\");
+    } else if (entry.Root == HKEY_CLASSES_ROOT) {
+        native = without("");
+    } else if (entry.Root == HKEY_CURRENT_USER) {
+        native = without("Software\\Classes\\");
+    }
+    if (!native)
+        return std::nullopt;
+    RegistryEntry other = entry;
+    other.Key = *native;
+    const std::size_t rootEnd = entry.Item.find('\\');
+    other.Item = entry.Item.substr(0, rootEnd) + "\\" + *native;
+    if (!other.Value.empty())
+        other.Item += "\\" + other.Value;
+    return other;
+}
+
 // The entry's line as a script would write it for the twin's key.
 std::string TwinLine(const RegistryEntry& twin)
 {
@@ -328,6 +360,17 @@ void RemoveRegistryKeys(RemovalState& state)
         // On a 64-bit Windows the key may be there for 32-bit programs too:
         // that one goes where it is there, by the same decision, a keep in
         // either view keeping both.
+        // A key named in the 32-bit view stays when its 64-bit twin is
+        // needed by what stays, as the other way round.
+        if (const std::optional<RegistryEntry> native = state.Platform.isNT() ? NativeTwin(*entry) : std::nullopt) {
+            if (!kept)
+                kept.emplace(state.Database->KeepList);
+            if (kept->Protects(&UninstallProfile::RegistryKeys, TwinLine(*native))) {
+                journal::Kept(entry->Value.empty() ? journal::op::kRegistryKey : journal::op::kRegistryValue,
+                              entry->Item.c_str(), "its 64-bit twin is needed by what stays");
+                continue;
+            }
+        }
         // A user's twin may be in another user's hive only: it is planned
         // for every user, and goes where it is there.
         const std::optional<RegistryEntry> twin = state.Platform.isNT() ? Wow64Twin(*entry) : std::nullopt;
