@@ -16,6 +16,7 @@
 #include "machine/Machine.h"
 #include "spooler/StayingComponents.h"
 #include "support/JournalCapture.h"
+#include "support/OtherUser.h"
 #include "support/VersionRecord.h"
 #include "support/WineBed.h"
 #include "system/FileProtection.h"
@@ -664,4 +665,33 @@ TEST_F(Files, ADryRunTouchesNothingAndListsWhatTheRealRunThenDoes)
     }
     checkKept(journal);
     EXPECT_EQ(database.RestartRequired, 1u);
+}
+
+// A user who is not logged on may start any listed program from their own
+// Run key: while their hive can't be read, nothing listed is known to be
+// unused.
+TEST_F(Files, WhileAUsersHiveCantBeReadTheFilesTheyMayStartStay)
+{
+    const std::string system = At("sys\\");
+    state.SystemFolders = {system};
+    MakeFile(system + "qfiletest-user.exe");
+    bed::OtherUser other;
+    ASSERT_TRUE(other.SetValue("Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Theirs", "qfiletest-user.exe"));
+    ASSERT_TRUE(other.Save());
+    const HANDLE held = CreateFileA(other.HiveFile().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    database.Merged.Files = {"qfiletest-user.exe"};
+    const JournalCapture journal;
+
+    RemoveFiles(state);
+    state.Users.Release();
+    CloseHandle(held);
+
+    EXPECT_TRUE(Exists(system + "qfiletest-user.exe"));
+    const auto told = journal.Of(journal::op::kFile, "qfiletest-user.exe");
+    ASSERT_EQ(told.size(), 1u) << journal.Dump();
+    EXPECT_EQ(told.front().result, journal::Outcome::Kept);
+    EXPECT_NE(told.front().reason.find(std::string("user HKU\\") + bed::OtherUser::kSid), std::string::npos)
+        << told.front().reason;
 }

@@ -151,6 +151,7 @@ const std::vector<UserHive>& UserHives::Others()
         const std::string file = hive.Profile + "\\NTUSER.DAT";
         if (!profileRead || hive.Profile.empty()) {
             journal::Kept(kOperation, hive.Item.c_str(), "its profile folder could not be read");
+            unreachable_.push_back(hive.Item);
             continue;
         }
         const LONG status = Load(file, hive.Key);
@@ -159,6 +160,7 @@ const std::vector<UserHive>& UserHives::Others()
                           journal::Reason("its hive %s could not be loaded (error %ld)", file.c_str(),
                                           static_cast<long>(status))
                               .c_str());
+            unreachable_.push_back(hive.Item);
             continue;
         }
         hive.LoadedHere = true;
@@ -234,6 +236,7 @@ void UserHives::Release()
             unload(hive.Key, hive.Item);
     }
     hives_.clear();
+    unreachable_.clear();
     number_ = 0;
     read_ = false;
 }

@@ -46,6 +46,13 @@ public:
     // the first question. A hive that can't be loaded (its file in use by
     // another process, damaged) is journaled as kept with the reason, once.
     const std::vector<UserHive>& Others();
+    // The users whose hive could not be reached, as the journal names them:
+    // what their hive says (the programs they start) is not known.
+    const std::vector<std::string>& Unreachable()
+    {
+        Others();
+        return unreachable_;
+    }
     // Unloads the hives loaded here; the next question reads them again.
     void Release();
 
@@ -58,6 +65,7 @@ private:
     int number_ = 0;
     bool read_ = false;
     std::vector<UserHive> hives_;
+    std::vector<std::string> unreachable_;
 };
 
 // Only the door calls this: unloads the hive below HKEY_USERS, with the

@@ -221,6 +221,13 @@ void ReadStayingPrograms(RemovalState& state)
         state.StayingUnknownReason = "the installed services could not be listed";
         return;
     }
+    // A user whose hive could not be read may start any of them.
+    if (const std::vector<std::string>& unread = state.Users.Unreachable(); !unread.empty()) {
+        state.StayingDriverFiles.reset();
+        state.StayingUnknownReason =
+            journal::Reason("the programs that user %s starts could not be read", unread.front().c_str());
+        return;
+    }
     AddStartupPrograms(state, files, reasons);
     AddSharedFiles(files, reasons);
     Merge(state, files, reasons);
