@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -143,6 +144,17 @@ const std::vector<UserHive>& UserHives::Others()
             hive.Profile = expanded;
         while (!hive.Profile.empty() && hive.Profile.back() == '\\')
             hive.Profile.pop_back();
+        // Two entries of one profile folder are one user's hive twice.
+        if (const auto same = std::find_if(hives_.begin(), hives_.end(),
+                                           [&](const UserHive& other) {
+                                               return !hive.Profile.empty() &&
+                                                      text::FoldEqual(other.Profile, hive.Profile);
+                                           });
+            same != hives_.end()) {
+            journal::Kept(kOperation, hive.Item.c_str(),
+                          journal::Reason("its profile folder is that of %s", same->Item.c_str()).c_str());
+            continue;
+        }
         if (KeyExists(HKEY_USERS, sid)) {
             FindClasses(hive);
             hives_.push_back(std::move(hive));

@@ -355,6 +355,13 @@ void RemoveRegistryKeys(RemovalState& state)
                           line.size() > kMaxEntry ? "refused as unsafe" : "not a registry entry");
             continue;
         }
+        // The names this program loads other users' hives under stand for
+        // whichever user it loaded there: no script may reach them so.
+        if (entry->Root == HKEY_USERS && text::FoldStartsWith(entry->Key, "QrvUninst_")) {
+            journal::Kept(entry->Value.empty() ? journal::op::kRegistryKey : journal::op::kRegistryValue,
+                          entry->Item.c_str(), "names a hive this program loads for its run");
+            continue;
+        }
         const bool added = std::binary_search(inCase.begin(), inCase.end(), line, ItemLess);
         bool untouchable = Untouchable(namer, line);
         // On a 64-bit Windows the key may be there for 32-bit programs too:
