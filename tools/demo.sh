@@ -81,3 +81,20 @@ set -e
 echo "--- for comparison, Wine's start and the program's start-up alone:"
 tail -n 2 "$bed/usage.txt"
 run "$tests/demo_machine.exe" --state "after the quiet run"
+
+echo
+echo "demo: a removal with its backup, then the backup put back, on a fresh copy of the machine"
+fresh_machine
+run "$tests/demo_machine.exe" --state "before"
+set +e
+run "$tests/runtimed.exe" --mute 'P:\prnuninst.exe' /QUIET '/BACKUP:C:\demo-backup' '/LOG:C:\demo-backup.log'
+echo "--- C:\\demo-backup.log"
+cat "$drive_c/demo-backup.log"
+echo "--- C:\\demo-backup\\manifest.txt"
+cat "$drive_c/demo-backup/manifest.txt"
+run "$tests/demo_machine.exe" --state "after the removal with its backup"
+run "$tests/runtimed.exe" --mute 'P:\prnuninst.exe' '/RESTORE:C:\demo-backup' /QUIET '/LOG:C:\demo-restore.log'
+echo "--- C:\\demo-restore.log"
+cat "$drive_c/demo-restore.log"
+set -e
+run "$tests/demo_machine.exe" --state "after the restore"
