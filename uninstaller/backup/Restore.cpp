@@ -196,12 +196,17 @@ void Restorer::File(const BackupRecord& record)
     // it comes back after it, at that start.
     if (std::find(scheduled_.begin(), scheduled_.end(), path) != scheduled_.end()) {
         const std::string staged = path + ".restored";
+        // A restore before this one has it waiting already.
+        if (GetFileAttributesA(staged.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            Left(journal::op::kFile, path);
+            return;
+        }
         if (!CopyFileA(copy.c_str(), staged.c_str(), FALSE) ||
             !MoveFileExA(staged.c_str(), path.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
             Failed(journal::op::kFile, path, GetLastError());
             return;
         }
-        journal::Record(journal::op::kFile, path.c_str(), journal::Outcome::Scheduled, "put back at the next start");
+        journal::Record(journal::op::kFile, path.c_str(), journal::Outcome::Scheduled, "its copy comes back then");
         ++later_;
         return;
     }
