@@ -13,6 +13,8 @@
 
 #include "e2e/Packages.h"
 #include "e2e/Runs.h"
+#include "machine/DemoPackage.h"
+#include "machine/DemoState.h"
 #include "machine/Machine.h"
 #include "support/WineBed.h"
 
@@ -208,4 +210,24 @@ TEST(Backup, ABackupThatCantBeWrittenStopsTheRemovalBeforeItsFirstChange)
     }
     DeleteFileA("C:\\qrvnotafolder");
     EXPECT_EQ(Content(taken.path + "\\manifest.txt"), "# another backup\r\n");
+}
+
+// The office PC of the demo: six printers on four drivers, one masked and
+// one of another maker, with all their packages left.
+TEST(Backup, TheDemoMachineIsPutBackAsItWas)
+{
+    machine::Machine machine;
+    ASSERT_TRUE(demo::Prepare(machine));
+    AskWhatWineMakesOnFirstRead();
+    const BackupFolder backup("qrvdemobackup");
+    const std::string before = MachineState() + demo::State("now");
+
+    LogFileOnC removal("backup-demo.log");
+    EXPECT_EQ(RunProgram("/QUIET /BACKUP:" + backup.path + " " + removal.Switch()), 0) << Content(removal.path);
+    EXPECT_FALSE(Listed("Lumenta 2400 (Office)"));
+    LogFileOnC restore("backup-demo-restore.log");
+    EXPECT_EQ(RunProgram("/RESTORE:" + backup.path + " /QUIET " + restore.Switch()), 0) << Content(restore.path);
+
+    EXPECT_EQ(Difference(before, MachineState() + demo::State("now")), "") << Content(restore.path);
+    demo::Remove();
 }

@@ -3,7 +3,8 @@
 // queues on FILE:, half on the driver that goes and half on one that stays,
 // runs the QUIET removal in-process as the unattended run does, phase by
 // phase, and then times the bare spooler calls the same work needs on the
-// same machine. Run it in a throwaway bed:
+// same machine. With --backup it also times each quiet run with /BACKUP into
+// a fresh folder, against the same run without. Run it in a throwaway bed:
 //   tools/wine-bed.sh up /tmp/scalebed build/bin build/tests/bin
 //   tools/wine-run.sh /tmp/scalebed build/tests/bin/scale_bench.exe
 #include <windows.h>
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -34,6 +36,33 @@ namespace {
 constexpr char kGoing[] = "QUORVEL Lumenta 2400";
 constexpr char kStaying[] = "QUORVEL Lumenta 3100";
 constexpr char kCommandLine[] = "prnuninst.exe /QUIET /PRN:\"QUORVEL Lumenta 2400\"";
+constexpr char kBackupFolder[] = "C:\\scale-backup";
+constexpr char kBackupCommandLine[] = "prnuninst.exe /QUIET /PRN:\"QUORVEL Lumenta 2400\" /BACKUP:C:\\scale-backup";
+
+// The backup folder and what it holds, one level of folders deep (a
+// driver's copies), gone; its size first.
+unsigned long long ClearBackup(const std::string& folder = kBackupFolder)
+{
+    unsigned long long bytes = 0;
+    WIN32_FIND_DATAA found{};
+    const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                bytes += ClearBackup(folder + "\\" + name);
+            } else {
+                bytes += found.nFileSizeLow;
+                DeleteFileA((folder + "\\" + name).c_str());
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+    return bytes;
+}
 constexpr char kScript[] = "[UnPrinterDrivers]\r\n"
                            "\"QUORVEL Lumenta 2400\",Lum2400,3\r\n"
                            "\"QUORVEL Lumenta 3100\",Lum3100,3\r\n";
@@ -106,7 +135,7 @@ struct QuietRun {
     bool ok = false;
 };
 
-QuietRun TimeQuietRun(HINSTANCE instance, int n)
+QuietRun TimeQuietRun(HINSTANCE instance, int n, const char* commandLine = kCommandLine)
 {
     QuietRun run;
     machine::Machine machine;
@@ -123,7 +152,7 @@ QuietRun TimeQuietRun(HINSTANCE instance, int n)
     BuildDefaultScriptPath();
     LoadUiSettings();
     UninstallDatabase database;
-    EngineSettings settings{SwitchList(kCommandLine)};
+    EngineSettings settings{SwitchList(commandLine)};
     settings.Texts = instance;
     RemovalEngine engine(database, std::move(settings));
     const int loaded = engine.Load().RunUnpaced(300);
@@ -221,8 +250,13 @@ int main(int argc, char** argv)
     SetRestartRequester([](RestartVariant, const char*) { return false; });
 
     std::vector<int> sizes;
-    for (int i = 1; i < argc; ++i)
-        sizes.push_back(std::atoi(argv[i]));
+    bool backup = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--backup") == 0)
+            backup = true;
+        else
+            sizes.push_back(std::atoi(argv[i]));
+    }
     if (sizes.empty())
         sizes = {10, 100, 500};
 
@@ -231,8 +265,18 @@ int main(int argc, char** argv)
         const int rounds = n >= 500 ? 3 : 5;
         std::vector<QuietRun> quiet;
         std::vector<PlainRun> plain;
+        std::vector<QuietRun> withBackup;
+        std::vector<double> ratios;
+        unsigned long long backupBytes = 0;
         for (int r = 0; r < rounds; ++r) {
+            if (backup) {
+                ClearBackup();
+                withBackup.push_back(TimeQuietRun(instance, n, kBackupCommandLine));
+                backupBytes = ClearBackup();
+            }
             quiet.push_back(TimeQuietRun(instance, n));
+            if (backup)
+                ratios.push_back(withBackup.back().whole / quiet.back().whole);
             plain.push_back(TimePlainLoop(n));
             if (!quiet.back().ok || !plain.back().ok)
                 std::printf("N=%d round %d: quiet run %s, plain loop %s\n", n, r, quiet.back().ok ? "ran" : "FAILED",
@@ -250,6 +294,12 @@ int main(int argc, char** argv)
         std::printf("  whole/plain %.2f  per queue %.2f ms  left after the run: %d of %d going, %d of %d staying\n",
                     plainWhole > 0 ? whole / plainWhole : 0.0, whole / n, quiet.back().goneLeft, (n + 1) / 2,
                     quiet.back().stayingLeft, n / 2);
+        if (backup)
+            std::printf("  with /BACKUP: whole %9.1f ms  (with/without, pair by pair: median %.2f, min %.2f, max %.2f)  "
+                        "backup %llu KB\n",
+                        Median(Field(withBackup, &QuietRun::whole)), Median(ratios),
+                        *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()),
+                        backupBytes / 1024);
         std::printf("  removal steps (ms):");
         std::map<int, std::vector<double>> steps;
         for (const QuietRun& run : quiet) {
