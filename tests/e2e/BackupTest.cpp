@@ -203,6 +203,8 @@ TEST(Backup, ABackupThatCantBeWrittenStopsTheRemovalBeforeItsFirstChange)
         EXPECT_EQ(RunProgram("/QUIET /BACKUP:" + folder + " " + log.Switch()), 1603);
         const std::vector<LogLine> lines = ReadLog(log.path);
         EXPECT_TRUE(Logged(lines, "backup", folder, "failed")) << Content(log.path);
+        EXPECT_FALSE(Logged(lines, "companion program", "QUninstClose_Q", "asked to close"))
+            << "not even a change that destroys nothing";
         EXPECT_TRUE(Listed("Lumenta A"));
         EXPECT_TRUE(DriverInstalled("QUORVEL Lumenta 2400"));
         ASSERT_FALSE(lines.empty());

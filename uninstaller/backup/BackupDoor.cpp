@@ -73,6 +73,12 @@ void BackupDoor::Stop(const char* item)
     throw RemovalStopped("the removal stopped before a change it could not back up");
 }
 
+void BackupDoor::Ready()
+{
+    if (!folder_.Ready())
+        Stop("the run's first change");
+}
+
 void BackupDoor::Save(const BackupRecord& record, const char* item)
 {
     if (!folder_.Append(record))

@@ -34,20 +34,31 @@ public:
     Deletion DeletePortMonitor(const char* environment, const char* name, const char* keyPath, bool keyThere) override;
     Deletion DeleteProcessor(const char* environment, const char* name) override;
     Deletion DeleteService(const char* name) override;
-    bool StopSpooler() override { return inner_.StopSpooler(); }
-    bool StartSpooler() override { return inner_.StartSpooler(); }
+    bool StopSpooler() override
+    {
+        Ready();
+        return inner_.StopSpooler();
+    }
+    bool StartSpooler() override
+    {
+        Ready();
+        return inner_.StartSpooler();
+    }
     bool CloseSpoolerWindow(HWND window, const char* windowClass) override
     {
+        Ready();
         return inner_.CloseSpoolerWindow(window, windowClass);
     }
 
     bool CloseCompanion(HWND window, const char* windowClass, WPARAM wParam, LPARAM lParam,
                         UINT answerTimeoutMs) override
     {
+        Ready();
         return inner_.CloseCompanion(window, windowClass, wParam, lParam, answerTimeoutMs);
     }
     bool BroadcastCloseRequest(UINT message, const char* name, bool again) override
     {
+        Ready();
         return inner_.BroadcastCloseRequest(message, name, again);
     }
     bool CallHook(const char* path, const char* folder, const char* entryPoint, HWND owner, HINSTANCE instance,
@@ -55,6 +66,7 @@ public:
     StartedProgram StartProgram(const char* operation, const char* path, const char* arguments) override;
     bool RequestRestart(RestartVariant variant, const char* command) override
     {
+        Ready();
         return inner_.RequestRestart(variant, command);
     }
 
@@ -67,7 +79,11 @@ public:
                              bool takenAlong) override;
     bool SetRegistryText(const char* operation, const char* item, HKEY root, const char* path, const char* name,
                          const char* text) override;
-    bool UnloadLeftoverHive(const char* name) override { return inner_.UnloadLeftoverHive(name); }
+    bool UnloadLeftoverHive(const char* name) override
+    {
+        Ready();
+        return inner_.UnloadLeftoverHive(name);
+    }
 
     bool WriteProfileLine(const char* operation, const char* item, const char* section, const char* key,
                           const char* value, bool takesItemOut) override;
@@ -97,6 +113,9 @@ public:
     unsigned PrinterChanges() const override { return inner_.PrinterChanges(); }
 
 private:
+    // No change is made, not even one that destroys nothing, while the
+    // backup can't be written: the removal stops before its first change.
+    void Ready();
     // Appends the record; when it can't be, the change is not made.
     void Save(const BackupRecord& record, const char* item);
     [[noreturn]] void Stop(const char* item);

@@ -27,6 +27,9 @@ public:
     bool MakeFolderIn(const std::string& name);
     // Appends the record to the manifest and writes it through.
     bool Append(const BackupRecord& record);
+    // Makes the folder and its manifest at the first call; false when they
+    // can't be written. Only measuring, always ready.
+    bool Ready() { return Open(); }
 
     const std::string& Path() const { return folder_; }
     bool MeasureOnly() const { return measureOnly_; }

@@ -27,7 +27,16 @@ Loading::Outcome Loading::RunStep()
         return Outcome::Busy;
     const FlagWhile running(running_);
     UINT failure = 0;
-    const Outcome outcome = Run(failure);
+    Outcome outcome = Outcome::Advanced;
+    try {
+        outcome = Run(failure);
+    } catch (const RemovalStopped& stop) {
+        // The door may make no change (its backup can't be written): the
+        // loading ends here, as a failure, and says so.
+        ShowMessage(nullptr, stop.what(), texts_.GetText(IDS_TITLE), MB_OK | MB_ICONSTOP);
+        End(0);
+        return Outcome::Ended;
+    }
     if (failure != 0) {
         ShowMessage(nullptr, texts_.GetText(failure), texts_.GetText(IDS_TITLE), MB_OK | MB_ICONSTOP);
         End(0);
