@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "../res/resource.h"
+#include "../script/MessageBox.h"
 #include "../script/UiSettings.h"
 #include "DialogFont.h"
 #include "Messages.h"
@@ -159,6 +160,9 @@ void CRemoveDlg::Finish()
     KillTimer(hwnd, IDT_REMOVAL);
     SetCursor(previousCursor_);
     HWND main = GetParent(hwnd);
+    // Nobody is left thinking a stopped removal finished.
+    if (!removal_.StoppedBecause().empty())
+        ShowMessage(hwnd, removal_.StoppedBecause().c_str(), "prnuninst", MB_OK | MB_ICONSTOP);
     // A restart was due: the program closes, whatever the answer.
     if (removal_.LastRestartOutcome() != RestartOutcome::NotNeeded)
         PostMessageA(main, WM_CLOSE, 0, 0);

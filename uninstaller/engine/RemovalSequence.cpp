@@ -62,6 +62,7 @@ bool RemovalSequence::Begin(DWORD folderSettle)
     progressRow_ = 0;
     waiting_ = false;
     restartOutcome_ = RestartOutcome::NotNeeded;
+    stopped_.clear();
     running_ = true;
     return true;
 }
@@ -90,6 +91,7 @@ RemovalSequence::Outcome RemovalSequence::RunStep()
         journal::Record(journal::op::kProgram, journal::Reason("step %d", step).c_str(), journal::Outcome::Failed,
                         stop.what());
         state_.Users.Release();
+        stopped_ = stop.what();
         running_ = false;
         waiting_ = false;
         progressRow_ = kRowAfterStep[kLastStep];

@@ -4,6 +4,7 @@
 // the progress row, the unattended run runs them back to back.
 
 #include <functional>
+#include <string>
 
 #include "../door/RemovalState.h"
 #include "../system/Restart.h"
@@ -44,6 +45,9 @@ public:
     // are done. Nothing is shown before the first step.
     int ProgressRow() const { return progressRow_; }
     RestartOutcome LastRestartOutcome() const { return restartOutcome_; }
+    // Why the last removal was stopped before its end (the door could make
+    // no more changes); empty when it ran to its end.
+    const std::string& StoppedBecause() const { return stopped_; }
 
     // Tests watch each step as it begins.
     using StepObserver = std::function<void(int step)>;
@@ -61,4 +65,5 @@ private:
     bool inStep_ = false;
     bool waiting_ = false;
     RestartOutcome restartOutcome_ = RestartOutcome::NotNeeded;
+    std::string stopped_;
 };
