@@ -233,3 +233,53 @@ TEST(Backup, TheDemoMachineIsPutBackAsItWas)
     EXPECT_EQ(Difference(before, MachineState() + demo::State("now")), "") << Content(restore.path);
     demo::Remove();
 }
+
+namespace {
+
+// A text as the registry editor writes its files: UTF-16 with its mark.
+std::string Utf16File(const std::string& ascii)
+{
+    std::string bytes = "\xFF\xFE";
+    for (const char c : ascii) {
+        bytes += c;
+        bytes += '\0';
+    }
+    return bytes;
+}
+
+} // namespace
+
+// A manifest damaged or edited by hand: a copy named outside the backup's
+// folder, a key's text that reaches beyond the key it saved. Neither is
+// followed, and the restore says it failed.
+TEST(Backup, AnEditedManifestReachesNothingBeyondWhatItSaved)
+{
+    const BackupFolder backup("qrvedited");
+    CreateDirectoryA(backup.path.c_str(), nullptr);
+    char computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = sizeof computer;
+    GetComputerNameA(computer, &size);
+    ASSERT_TRUE(bed::WriteFile(backup.path + "\\2.reg",
+                               Utf16File("Windows Registry Editor Version 5.00\r\n\r\n"
+                                         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\QUORVEL\\Edited]\r\n\"A\"=\"1\"\r\n\r\n"
+                                         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\QrvPlanted]\r\n\"B\"=\"2\"\r\n")));
+    ASSERT_TRUE(bed::WriteFile(
+        backup.path + "\\manifest.txt",
+        std::string("backup\tversion=1\tcomputer=") + computer +
+            "\r\n"
+            "file\tpath=C:\\qrvplanted.ini\tattributes=32\tcopy=..\\windows\\win.ini\r\n"
+            "registry\toperation=registry key\titem=HKLM\\SOFTWARE\\QUORVEL\\Edited\troot=HKEY_LOCAL_MACHINE\t"
+            "path=SOFTWARE\\QUORVEL\\Edited\tshown=HKEY_LOCAL_MACHINE\\SOFTWARE\\QUORVEL\\Edited\ttree=1\tcopy=2.reg\r\n"));
+    LogFileOnC log("backup-edited.log");
+
+    EXPECT_EQ(RunProgram("/RESTORE:" + backup.path + " /QUIET " + log.Switch()), 1603) << Content(log.path);
+
+    EXPECT_FALSE(Exists("C:\\qrvplanted.ini"));
+    EXPECT_FALSE(bed::MachineKeyExists("SOFTWARE\\QrvPlanted"));
+    EXPECT_FALSE(bed::MachineKeyExists("SOFTWARE\\QUORVEL\\Edited"));
+    const std::vector<LogLine> lines = ReadLog(log.path);
+    EXPECT_TRUE(Logged(lines, "file", "C:\\qrvplanted.ini", "failed")) << Content(log.path);
+    EXPECT_TRUE(Logged(lines, "registry key", "HKLM\\SOFTWARE\\QUORVEL\\Edited", "failed")) << Content(log.path);
+    DeleteFileA("C:\\qrvplanted.ini");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QrvPlanted");
+}

@@ -116,9 +116,20 @@ private:
     // The key where the shown path's key is now: a user's hive under the
     // SID when that user is logged on, else loaded again for the restore.
     std::optional<std::wstring> Where(std::wstring_view shown, HKEY& root);
-    // Writes the keys and values of a copy's text; false with the error.
-    bool Import(const std::string& copy, DWORD& error);
-    std::string Copy(const BackupRecord& record, const char* field) const { return folder_ + "\\" + record.Get(field); }
+    // Writes the keys and values of a copy's text, each of them at or
+    // below `within` (the key the record saved); false with the error.
+    bool Import(const std::string& copy, const std::wstring& within, DWORD& error);
+    // A copy of the backup's own folder, as the backup names them
+    // ("<number>.file", ".reg", ".driver"); empty for any other name, which
+    // a damaged or edited manifest could lead anywhere with.
+    std::string Copy(const BackupRecord& record, const char* field) const
+    {
+        const std::string name = record.Get(field);
+        const std::size_t dot = name.find('.');
+        const bool digits = dot != 0 && dot != std::string::npos && name.find_first_not_of("0123456789") == dot;
+        const std::string kind = digits ? name.substr(dot + 1) : std::string();
+        return kind == "file" || kind == "reg" || kind == "driver" ? folder_ + "\\" + name : std::string();
+    }
 
     std::string folder_;
     RealDoor door_;
@@ -152,13 +163,23 @@ std::optional<std::wstring> Restorer::Where(std::wstring_view shown, HKEY& root)
     return std::nullopt;
 }
 
-bool Restorer::Import(const std::string& copy, DWORD& error)
+bool Restorer::Import(const std::string& copy, const std::wstring& within, DWORD& error)
 {
     std::wstring text;
     std::vector<RegTextKey> keys;
-    if (!RegFileText(ReadWholeFile(copy), text) || !ParseRegText(text, keys)) {
+    if (copy.empty() || !RegFileText(ReadWholeFile(copy), text) || !ParseRegText(text, keys)) {
         error = ERROR_INVALID_DATA;
         return false;
+    }
+    // Nothing outside the saved key, whatever the text says.
+    for (const RegTextKey& key : keys) {
+        const bool below = key.Path.size() > within.size() && key.Path[within.size()] == L'\\';
+        if (within.empty() || (key.Path.size() != within.size() && !below) ||
+            CompareStringOrdinal(key.Path.c_str(), static_cast<int>(within.size()), within.c_str(),
+                                 static_cast<int>(within.size()), TRUE) != CSTR_EQUAL) {
+            error = ERROR_INVALID_DATA;
+            return false;
+        }
     }
     for (const RegTextKey& key : keys) {
         HKEY root = nullptr;
@@ -191,6 +212,11 @@ void Restorer::File(const BackupRecord& record)
 {
     const std::string path = record.Get("path");
     const std::string copy = Copy(record, "copy");
+    // Only a full path of a drive, as the removal deletes them.
+    if (copy.empty() || path.size() < 4 || path[1] != ':' || path[2] != '\\') {
+        Failed(journal::op::kFile, path, ERROR_INVALID_DATA, "its record in the backup is damaged");
+        return;
+    }
     const DWORD attributes = NumberOf(record, "attributes");
     // A deletion waiting for the next start would take the file again:
     // it comes back after it, at that start.
@@ -256,7 +282,7 @@ void Restorer::Registry(const BackupRecord& record)
         return;
     }
     DWORD error = ERROR_SUCCESS;
-    if (!Import(Copy(record, "copy"), error)) {
+    if (!Import(Copy(record, "copy"), Widen(record.Get("shown")), error)) {
         Failed(op, item, error);
         return;
     }
@@ -287,7 +313,7 @@ void Restorer::RegistryChange(const BackupRecord& record)
         return;
     }
     DWORD error = ERROR_SUCCESS;
-    if (!Import(Copy(record, "copy"), error))
+    if (!Import(Copy(record, "copy"), Widen(record.Get("shown")), error))
         Failed(operation.c_str(), item, error);
     else
         Done(operation.c_str(), item);
@@ -386,8 +412,12 @@ void Restorer::Printer(const BackupRecord& record)
                                   L"MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\" +
                                   Widen(name) + L"\\";
         for (const RegTextKey& key : keys) {
-            if (key.Path.size() <= base.size())
-                continue;
+            if (key.Path.size() <= base.size() ||
+                CompareStringOrdinal(key.Path.c_str(), static_cast<int>(base.size()), base.c_str(),
+                                     static_cast<int>(base.size()), TRUE) != CSTR_EQUAL) {
+                Failed(journal::op::kPrinter, name, ERROR_INVALID_DATA, "its data names another key");
+                return;
+            }
             const std::wstring keyName = key.Path.substr(base.size());
             for (const RegTextValue& value : key.Values) {
                 std::vector<BYTE> data = value.Data;
@@ -465,15 +495,27 @@ void Restorer::Driver(const BackupRecord& record)
             }
         }
     }
-    // The spooler takes the files from the backup's copies.
-    const std::string copies = Copy(record, "copies") + "\\";
-    const auto copyOf = [&](const char* field) {
-        const std::string path = record.Get(field);
-        const std::size_t slash = path.find_last_of('\\');
-        return path.empty() ? std::string() : copies + path.substr(slash == std::string::npos ? 0 : slash + 1);
+    // The spooler takes the files from the backup's copies, each by its
+    // own name within the record's folder.
+    const std::string folder = Copy(record, "copies");
+    if (folder.empty()) {
+        Failed(journal::op::kDriver, item, ERROR_INVALID_DATA, "its record in the backup is damaged");
+        return;
+    }
+    const std::string copies = folder + "\\";
+    bool damaged = false;
+    const auto copyOf = [&](const std::string& path) {
+        const std::size_t slash = path.find_last_of("\\/");
+        const std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+        damaged = damaged || name.find_first_not_of('.') == std::string::npos || name.find(':') != std::string::npos;
+        return copies + name;
     };
-    std::string driverPath = copyOf("driverpath"), dataFile = copyOf("datafile"), configFile = copyOf("configfile"),
-                helpFile = copyOf("helpfile"), monitor = record.Get("monitor"),
+    const auto fileOf = [&](const char* field) {
+        const std::string path = record.Get(field);
+        return path.empty() ? std::string() : copyOf(path);
+    };
+    std::string driverPath = fileOf("driverpath"), dataFile = fileOf("datafile"), configFile = fileOf("configfile"),
+                helpFile = fileOf("helpfile"), monitor = record.Get("monitor"),
                 defaultType = record.Get("defaultdatatype");
     std::string dependents;
     {
@@ -481,9 +523,7 @@ void Restorer::Driver(const BackupRecord& record)
         std::size_t at = 0;
         while (at < list.size()) {
             const std::size_t bar = std::min(list.find('|', at), list.size());
-            const std::string path = list.substr(at, bar - at);
-            const std::size_t slash = path.find_last_of('\\');
-            dependents += copies + path.substr(slash == std::string::npos ? 0 : slash + 1);
+            dependents += copyOf(list.substr(at, bar - at));
             dependents += '\0';
             at = bar + 1;
         }
@@ -510,6 +550,10 @@ void Restorer::Driver(const BackupRecord& record)
     std::vector<unsigned char> date;
     if (FromHex(record.Get("date"), date) && date.size() == sizeof info.ftDriverDate)
         std::memcpy(&info.ftDriverDate, date.data(), sizeof info.ftDriverDate);
+    if (damaged) {
+        Failed(journal::op::kDriver, item, ERROR_INVALID_DATA, "its record in the backup is damaged");
+        return;
+    }
     using AddDriverFn = BOOL(WINAPI*)(LPSTR, DWORD, LPBYTE, DWORD);
     const auto add = Spooler<AddDriverFn>("AddPrinterDriverExA");
     if (!add) {
@@ -538,7 +582,7 @@ void Restorer::SpoolerComponent(const BackupRecord& record, bool monitor)
     // Its key as it was; the spooler reads it at its next start. Its
     // library was put back before (it was saved after the key).
     DWORD error = ERROR_SUCCESS;
-    if (!Import(Copy(record, "copy"), error)) {
+    if (!Import(Copy(record, "copy"), L"HKEY_LOCAL_MACHINE\\" + Widen(path), error)) {
         Failed(operation, item, error);
         return;
     }
@@ -576,7 +620,9 @@ void Restorer::Service(const BackupRecord& record)
     }
     // Its key's other values and keys (its parameters) as they were.
     DWORD error = ERROR_SUCCESS;
-    if (record.Has("key") && !Import(Copy(record, "key"), error)) {
+    if (record.Has("key") &&
+        !Import(Copy(record, "key"), L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\" + Widen(name),
+                error)) {
         Failed(journal::op::kService, name, error, "its key could not be put back");
         return;
     }
