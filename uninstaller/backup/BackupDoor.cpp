@@ -42,6 +42,13 @@ std::wstring ShownPath(const char* item, HKEY root, const std::string& path)
     return std::wstring(RootLongName(root) ? RootLongName(root) : L"") + L"\\" + Widen(shown);
 }
 
+// Whether the key is one a 32-bit program sees, below a Wow6432Node key.
+bool ThirtyTwoBitView(std::string path)
+{
+    CharUpperA(path.data());
+    return path.find("WOW6432NODE") != std::string::npos;
+}
+
 std::string RootName(HKEY root)
 {
     return Narrow(RootLongName(root) ? RootLongName(root) : L"");
@@ -157,7 +164,7 @@ void BackupDoor::SaveRegistry(const char* operation, const char* item, HKEY root
         .Set("path", path)
         .Set("shown", Narrow(ShownPath(item, root, path)))
         .Set("tree", tree ? "1" : "0")
-        .Set("view", std::strstr(path, "Wow6432Node") || std::strstr(path, "WOW6432NODE") ? "32" : "64")
+        .Set("view", ThirtyTwoBitView(path) ? "32" : "64")
         .Set("copy", copy);
     if (value)
         record.Set("value", value);
