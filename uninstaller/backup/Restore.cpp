@@ -220,7 +220,9 @@ void Restorer::File(const BackupRecord& record)
     const DWORD attributes = NumberOf(record, "attributes");
     // A deletion waiting for the next start would take the file again:
     // it comes back after it, at that start.
-    if (std::find(scheduled_.begin(), scheduled_.end(), path) != scheduled_.end()) {
+    // (The deletion names the file as the removal spelt it.)
+    if (std::any_of(scheduled_.begin(), scheduled_.end(),
+                    [&](const std::string& waiting) { return lstrcmpiA(waiting.c_str(), path.c_str()) == 0; })) {
         const std::string staged = path + ".restored";
         // A restore before this one has it waiting already.
         if (GetFileAttributesA(staged.c_str()) != INVALID_FILE_ATTRIBUTES) {
