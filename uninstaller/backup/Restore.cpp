@@ -67,6 +67,14 @@ std::string MultiList(const std::string& text)
     return list;
 }
 
+// Two paths as the file system compares names.
+bool SameFileName(const std::string& a, const std::string& b)
+{
+    const std::wstring wa = Widen(a), wb = Widen(b);
+    return CompareStringOrdinal(wa.c_str(), static_cast<int>(wa.size()), wb.c_str(), static_cast<int>(wb.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
 DWORD NumberOf(const BackupRecord& record, const char* field)
 {
     return static_cast<DWORD>(std::strtoul(record.Get(field).c_str(), nullptr, 10));
@@ -222,7 +230,7 @@ void Restorer::File(const BackupRecord& record)
     // it comes back after it, at that start.
     // (The deletion names the file as the removal spelt it.)
     if (std::any_of(scheduled_.begin(), scheduled_.end(),
-                    [&](const std::string& waiting) { return lstrcmpiA(waiting.c_str(), path.c_str()) == 0; })) {
+                    [&](const std::string& waiting) { return SameFileName(waiting, path); })) {
         const std::string staged = path + ".restored";
         // A restore before this one has it waiting already.
         if (GetFileAttributesA(staged.c_str()) != INVALID_FILE_ATTRIBUTES) {
