@@ -209,6 +209,9 @@ TEST(Backup, ABackupThatCantBeWrittenStopsTheRemovalBeforeItsFirstChange)
         EXPECT_TRUE(DriverInstalled("QUORVEL Lumenta 2400"));
         ASSERT_FALSE(lines.empty());
         EXPECT_NE(lines.back().outcome.find("exit code 1603"), std::string::npos) << Content(log.path);
+        LogFileOnC dry("backup-refused-whatif.log");
+        EXPECT_EQ(RunProgram("/WHATIF /BACKUP:" + folder + " " + dry.Switch()), 1603) << "as the real run";
+        EXPECT_TRUE(Logged(ReadLog(dry.path), "backup", folder, "failed")) << Content(dry.path);
     }
     DeleteFileA("C:\\qrvnotafolder");
     EXPECT_EQ(Content(taken.path + "\\manifest.txt"), "# another backup\r\n");

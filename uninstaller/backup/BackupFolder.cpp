@@ -3,8 +3,10 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <cstring>
 #include <utility>
 
+#include "../common/Handles.h"
 #include "../common/RegistryReads.h"
 #include "../script/ProgramVersion.h"
 
@@ -13,24 +15,6 @@ namespace {
 // Administrators and the system: full control, passed to what is made
 // within; nobody else, and nothing inherited from the folder above.
 constexpr char kAdministratorsOnly[] = "D:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
-
-class SecurityAttributes {
-public:
-    SecurityAttributes()
-    {
-        if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kAdministratorsOnly, SDDL_REVISION_1, &descriptor_,
-                                                                 nullptr))
-            attributes_ = {sizeof attributes_, descriptor_, FALSE};
-    }
-    ~SecurityAttributes() { LocalFree(descriptor_); }
-    SecurityAttributes(const SecurityAttributes&) = delete;
-    SecurityAttributes& operator=(const SecurityAttributes&) = delete;
-    SECURITY_ATTRIBUTES* Get() { return descriptor_ ? &attributes_ : nullptr; }
-
-private:
-    PSECURITY_DESCRIPTOR descriptor_ = nullptr;
-    SECURITY_ATTRIBUTES attributes_{};
-};
 
 bool WriteAll(HANDLE file, const std::string& bytes)
 {
@@ -46,7 +30,31 @@ std::string Computer()
     return GetComputerNameA(name, &size) ? std::string(name, size) : std::string();
 }
 
+
+// Whether the folder holds anything.
+bool HoldsAnything(const std::string& folder)
+{
+    WIN32_FIND_DATAA found{};
+    const FindHandle search(FindFirstFileA((folder + "\\*").c_str(), &found));
+    if (!search)
+        return false;
+    do {
+        if (std::strcmp(found.cFileName, ".") != 0 && std::strcmp(found.cFileName, "..") != 0)
+            return true;
+    } while (FindNextFileA(search.Get(), &found));
+    return false;
+}
+
 } // namespace
+
+BackupFolder::AdministratorsOnly::AdministratorsOnly()
+{
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kAdministratorsOnly, SDDL_REVISION_1, &descriptor_,
+                                                             nullptr))
+        attributes_ = {sizeof attributes_, descriptor_, FALSE};
+}
+
+BackupFolder::AdministratorsOnly::~AdministratorsOnly() { LocalFree(descriptor_); }
 
 BackupFolder::BackupFolder(std::string folder, bool measureOnly) : folder_(std::move(folder)), measureOnly_(measureOnly)
 {
@@ -54,33 +62,56 @@ BackupFolder::BackupFolder(std::string folder, bool measureOnly) : folder_(std::
         folder_.pop_back();
 }
 
-bool BackupFolder::Open()
+bool BackupFolder::Usable()
 {
-    if (opened_ || measureOnly_)
-        return opened_ = true;
-    SecurityAttributes administrators;
-    if (!administrators.Get()) {
-        error_ = GetLastError();
+    // A folder that is there already is taken only when it is empty: a
+    // backup is never written over another, nor mixed with other files.
+    const DWORD attributes = GetFileAttributesA(folder_.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || HoldsAnything(folder_)) {
+            error_ = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? ERROR_DIR_NOT_EMPTY : ERROR_ALREADY_EXISTS;
+            return false;
+        }
+        return true;
+    }
+    // It is made in a folder that is there.
+    const std::size_t slash = folder_.find_last_of("\\/");
+    const std::string parent = slash == std::string::npos ? std::string(".") : folder_.substr(0, slash + (slash == 2));
+    const DWORD above = GetFileAttributesA(parent.c_str());
+    if (above == INVALID_FILE_ATTRIBUTES || !(above & FILE_ATTRIBUTE_DIRECTORY)) {
+        error_ = ERROR_PATH_NOT_FOUND;
         return false;
     }
-    // A folder that is there already is taken only when it holds no
-    // manifest: a backup is never written over another.
-    if (!CreateDirectoryA(folder_.c_str(), administrators.Get())) {
+    return true;
+}
+
+bool BackupFolder::Open()
+{
+    if (opened_)
+        return true;
+    if (measureOnly_) {
+        // A dry run writes nothing, and stops where the real run would.
+        if (!Usable())
+            return false;
+        return opened_ = true;
+    }
+    if (!administrators_.Get() || !Usable()) {
+        if (!administrators_.Get())
+            error_ = GetLastError();
+        return false;
+    }
+    if (!CreateDirectoryA(folder_.c_str(), administrators_.Get())) {
         error_ = GetLastError();
         if (error_ != ERROR_ALREADY_EXISTS)
             return false;
-        if (GetFileAttributesA((folder_ + "\\" + kManifestName).c_str()) != INVALID_FILE_ATTRIBUTES) {
-            error_ = ERROR_FILE_EXISTS;
-            return false;
-        }
         if (!SetFileSecurityA(folder_.c_str(), DACL_SECURITY_INFORMATION,
-                              static_cast<PSECURITY_DESCRIPTOR>(administrators.Get()->lpSecurityDescriptor))) {
+                              static_cast<PSECURITY_DESCRIPTOR>(administrators_.Get()->lpSecurityDescriptor))) {
             error_ = GetLastError();
             return false;
         }
     }
     manifest_.Attach(CreateFileA((folder_ + "\\" + kManifestName).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                 administrators.Get(), CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                 administrators_.Get(), CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!manifest_) {
         error_ = GetLastError();
         return false;
@@ -115,8 +146,8 @@ BackupFolder::Copy BackupFolder::CopyIn(const std::string& path, const std::stri
     if (!Open())
         return Copy::NotWritten;
     if (!measureOnly_) {
-        const KernelHandle target(CreateFileA((folder_ + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+        const KernelHandle target(CreateFileA((folder_ + "\\" + name).c_str(), GENERIC_WRITE, 0,
+                                              administrators_.Get(), CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!target) {
             error_ = GetLastError();
             return Copy::NotWritten;
@@ -154,8 +185,8 @@ bool BackupFolder::WriteIn(const std::string& name, const std::string& bytes)
     if (!Open())
         return false;
     if (!measureOnly_) {
-        const KernelHandle file(CreateFileA((folder_ + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+        const KernelHandle file(CreateFileA((folder_ + "\\" + name).c_str(), GENERIC_WRITE, 0, administrators_.Get(),
+                                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file || !WriteAll(file.Get(), bytes) || !FlushFileBuffers(file.Get())) {
             error_ = GetLastError();
             return false;
@@ -169,7 +200,7 @@ bool BackupFolder::MakeFolderIn(const std::string& name)
 {
     if (!Open())
         return false;
-    if (!measureOnly_ && !CreateDirectoryA((folder_ + "\\" + name).c_str(), nullptr)) {
+    if (!measureOnly_ && !CreateDirectoryA((folder_ + "\\" + name).c_str(), administrators_.Get())) {
         error_ = GetLastError();
         return false;
     }

@@ -38,11 +38,30 @@ public:
     // Why the last write failed, for the journal.
     DWORD LastError() const { return error_; }
 
+    // The administrators' and the system's access only, for the folder and
+    // everything made in it (not left to inheritance).
+    class AdministratorsOnly {
+    public:
+        AdministratorsOnly();
+        ~AdministratorsOnly();
+        AdministratorsOnly(const AdministratorsOnly&) = delete;
+        AdministratorsOnly& operator=(const AdministratorsOnly&) = delete;
+        SECURITY_ATTRIBUTES* Get() { return descriptor_ ? &attributes_ : nullptr; }
+
+    private:
+        PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+        SECURITY_ATTRIBUTES attributes_{};
+    };
+
 private:
     bool Open();
+    // Whether the folder can be the backup's: new (in a folder that is
+    // there) or empty.
+    bool Usable();
 
     std::string folder_;
     bool measureOnly_;
+    AdministratorsOnly administrators_;
     bool opened_ = false;
     KernelHandle manifest_;
     unsigned records_ = 0;
