@@ -116,6 +116,16 @@ TEST(Backup, WhatTheRemovalTookIsPutBackFromItsBackupAndTheMachineIsAsBefore)
     ASSERT_TRUE(machine.PutScript(machine::DriverDirectory(), kPackageScript));
     ASSERT_TRUE(machine.InstallPrinter({"Lumenta A", "QUORVEL Lumenta 2400", true, {}, "{QRV-BACKUP-A}"}) &&
                 machine.InstallPrinter({"Lumenta C", "QUORVEL Lumenta 3100"}) && machine.MakeDefault("Lumenta A"));
+    // A driver keeps settings of its own beside PrinterDriverData.
+    {
+        HANDLE printer = nullptr;
+        PRINTER_DEFAULTSA access{nullptr, nullptr, PRINTER_ALL_ACCESS};
+        ASSERT_TRUE(OpenPrinterA(const_cast<char*>("Lumenta A"), &printer, &access));
+        EXPECT_EQ(SetPrinterDataExA(printer, "QuorvelSettings", "Tray", REG_SZ,
+                                    reinterpret_cast<BYTE*>(const_cast<char*>("2")), 2),
+                  static_cast<DWORD>(ERROR_SUCCESS));
+        ClosePrinter(printer);
+    }
     PackageExtras extras;
     ASSERT_TRUE(extras.Ready());
     PackageFiles files;
@@ -151,7 +161,8 @@ TEST(Backup, WhatTheRemovalTookIsPutBackFromItsBackupAndTheMachineIsAsBefore)
     SCOPED_TRACE("put back");
     LogFileOnC restore("backup-restore.log");
     EXPECT_EQ(RunProgram("/RESTORE:" + backup.path + " /QUIET " + restore.Switch()), 3010) << Content(restore.path);
-    EXPECT_TRUE(Logged(ReadLog(restore.path), "file", loaded, "scheduled for the next start (its copy comes back then)"))
+    EXPECT_TRUE(
+        Logged(ReadLog(restore.path), "file", loaded, "scheduled for the next start (its copy comes back then)"))
         << Content(restore.path);
     // Still held, the library's deletion waits for the next start, and its
     // copy comes back after it then: both wait in the list, the copy beside.
@@ -272,7 +283,8 @@ TEST(Backup, AnEditedManifestReachesNothingBeyondWhatItSaved)
             "\r\n"
             "file\tpath=C:\\qrvplanted.ini\tattributes=32\tcopy=..\\windows\\win.ini\r\n"
             "registry\toperation=registry key\titem=HKLM\\SOFTWARE\\QUORVEL\\Edited\troot=HKEY_LOCAL_MACHINE\t"
-            "path=SOFTWARE\\QUORVEL\\Edited\tshown=HKEY_LOCAL_MACHINE\\SOFTWARE\\QUORVEL\\Edited\ttree=1\tcopy=2.reg\r\n"));
+            "path=SOFTWARE\\QUORVEL\\Edited\tshown=HKEY_LOCAL_MACHINE\\SOFTWARE\\QUORVEL\\Edited\ttree=1\tcopy=2."
+            "reg\r\n"));
     LogFileOnC log("backup-edited.log");
 
     EXPECT_EQ(RunProgram("/RESTORE:" + backup.path + " /QUIET " + log.Switch()), 1603) << Content(log.path);

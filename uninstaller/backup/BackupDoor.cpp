@@ -146,7 +146,7 @@ bool BackupDoor::SaveOrKeep(const char* operation, const char* path)
 }
 
 void BackupDoor::SaveRegistry(const char* operation, const char* item, HKEY root, const char* path, const char* value,
-                              bool tree, const char* kind)
+                              bool tree, const char* kind, const char* written)
 {
     std::wstring text;
     if (value ? !ValueExists(root, path, value) : !KeyExists(root, path))
@@ -168,6 +168,8 @@ void BackupDoor::SaveRegistry(const char* operation, const char* item, HKEY root
         .Set("copy", copy);
     if (value)
         record.Set("value", value);
+    if (written)
+        record.Set("written", written);
     Save(record, item);
 }
 
@@ -186,7 +188,9 @@ bool BackupDoor::DeletePrinter(HANDLE printer, const char* name)
     if (read == Capture::Failed)
         Stop(name);
     if (read == Capture::Read) {
-        const std::string key = PrinterDataKey(name) + "\\PrinterDriverData";
+        // Every key of its data, PrinterDriverData and any other a driver
+        // made; the queue's own values are in its record.
+        const std::string key = PrinterDataKey(name);
         std::wstring text;
         if (KeyExists(HKEY_LOCAL_MACHINE, key.c_str())) {
             if (!ExportRegistry(HKEY_LOCAL_MACHINE, key, nullptr, true, L"HKEY_LOCAL_MACHINE\\" + Widen(key), text))
@@ -391,7 +395,7 @@ bool BackupDoor::SetRegistryText(const char* operation, const char* item, HKEY r
                                  const char* text)
 {
     if (ValueExists(root, path, name)) {
-        SaveRegistry(operation, item, root, path, name, false, "registry change");
+        SaveRegistry(operation, item, root, path, name, false, "registry change", text);
     } else {
         BackupRecord record;
         record.Kind = "registry change";
@@ -401,7 +405,8 @@ bool BackupDoor::SetRegistryText(const char* operation, const char* item, HKEY r
             .Set("path", path)
             .Set("shown", Narrow(ShownPath(item, root, path)))
             .Set("value", name)
-            .Set("absent", "1");
+            .Set("absent", "1")
+            .Set("written", text);
         Save(record, item);
     }
     return inner_.SetRegistryText(operation, item, root, path, name, text);
@@ -421,6 +426,11 @@ bool BackupDoor::WriteProfileLine(const char* operation, const char* item, const
         record.Set("absent", "1");
     else
         record.Set("value", before);
+    // What the change leaves there: the restore undoes only that.
+    if (value)
+        record.Set("written", value);
+    else
+        record.Set("removes", "1");
     Save(record, item);
     return inner_.WriteProfileLine(operation, item, section, key, value, takesItemOut);
 }

@@ -127,8 +127,9 @@ private:
     // it can't be read and so is kept.
     bool SaveOrKeep(const char* operation, const char* path);
     // A registry key or value's text and record; nothing when not there.
+    // `written`: the text a change sets the value to.
     void SaveRegistry(const char* operation, const char* item, HKEY root, const char* path, const char* value,
-                      bool tree, const char* kind = "registry");
+                      bool tree, const char* kind = "registry", const char* written = nullptr);
     // What the change does that no copy can undo.
     void SaveUndoable(const char* what, const char* item);
 

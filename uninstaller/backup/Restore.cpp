@@ -75,6 +75,36 @@ bool SameFileName(const std::string& a, const std::string& b)
                                 TRUE) == CSTR_EQUAL;
 }
 
+// Whether the file's deletion at the next start is still listed: the
+// pairs of PendingFileRenameOperations, a source and an empty target.
+bool DeletionPending(const std::string& path)
+{
+    HKEY raw = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_QUERY_VALUE,
+                      &raw) != ERROR_SUCCESS)
+        return false;
+    const RegistryKey key(raw);
+    DWORD size = 0, type = 0;
+    if (RegQueryValueExW(key.Get(), L"PendingFileRenameOperations", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        type != REG_MULTI_SZ)
+        return false;
+    std::wstring list(size / sizeof(wchar_t) + 2, L'\0');
+    if (RegQueryValueExW(key.Get(), L"PendingFileRenameOperations", nullptr, &type, reinterpret_cast<BYTE*>(list.data()),
+                         &size) != ERROR_SUCCESS)
+        return false;
+    const std::wstring wanted = L"\\??\\" + Widen(path);
+    for (std::size_t at = 0; at < list.size() && list[at] != L'\0';) {
+        const std::wstring source(list.c_str() + at);
+        at += source.size() + 1;
+        const std::wstring target(at < list.size() ? list.c_str() + at : L"");
+        at += target.size() + 1;
+        if (target.empty() && CompareStringOrdinal(source.c_str(), static_cast<int>(source.size()), wanted.c_str(),
+                                                   static_cast<int>(wanted.size()), TRUE) == CSTR_EQUAL)
+            return true;
+    }
+    return false;
+}
+
 DWORD NumberOf(const BackupRecord& record, const char* field)
 {
     return static_cast<DWORD>(std::strtoul(record.Get(field).c_str(), nullptr, 10));
@@ -230,7 +260,8 @@ void Restorer::File(const BackupRecord& record)
     // it comes back after it, at that start.
     // (The deletion names the file as the removal spelt it.)
     if (std::any_of(scheduled_.begin(), scheduled_.end(),
-                    [&](const std::string& waiting) { return SameFileName(waiting, path); })) {
+                    [&](const std::string& waiting) { return SameFileName(waiting, path); }) &&
+        DeletionPending(path)) {
         const std::string staged = path + ".restored";
         // A restore before this one has it waiting already.
         if (GetFileAttributesA(staged.c_str()) != INVALID_FILE_ATTRIBUTES) {
@@ -238,7 +269,7 @@ void Restorer::File(const BackupRecord& record)
             return;
         }
         if (!CopyFileA(copy.c_str(), staged.c_str(), FALSE) ||
-            !MoveFileExA(staged.c_str(), path.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
+            !MoveFileExA(staged.c_str(), path.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT)) {
             Failed(journal::op::kFile, path, GetLastError());
             return;
         }
@@ -311,6 +342,12 @@ void Restorer::RegistryChange(const BackupRecord& record)
     }
     const std::string key = Narrow(*path);
     const std::string value = record.Get("value");
+    // Undone only while what the change wrote is there.
+    const RegistryText now = ReadRegistryText(root, key.c_str(), value.c_str());
+    if (!now.Text || *now.Text != record.Get("written")) {
+        Left(operation.c_str(), item);
+        return;
+    }
     if (record.Get("absent") == "1") {
         // It was not there before the change: the change's value goes.
         const LONG status = ValueExists(root, key.c_str(), value.c_str())
@@ -342,16 +379,17 @@ void Restorer::Ini(const BackupRecord& record)
         GetPrivateProfileStringA(section.c_str(), key.c_str(), kAbsent, now, sizeof now, file.c_str());
     const bool absentBefore = record.Get("absent") == "1";
     const bool absentNow = std::strcmp(now, kAbsent) == 0;
-    if (absentBefore ? absentNow : !absentNow && record.Get("value") == now) {
+    // What the change left is still there: it is undone. Anything else is
+    // what somebody made since, and stays.
+    const bool changeStands = record.Has("written") ? !absentNow && record.Get("written") == now : absentNow;
+    if (!changeStands) {
         Left(journal::op::kIniEntry, item);
         return;
     }
-    // A line the change added goes again; one it took comes back.
-    const char* value = absentBefore ? nullptr : record.Get("value").c_str();
-    const std::string held = absentBefore ? std::string() : record.Get("value");
-    const BOOL written =
-        winIni ? WriteProfileStringA(section.c_str(), key.c_str(), value ? held.c_str() : nullptr)
-               : WritePrivateProfileStringA(section.c_str(), key.c_str(), value ? held.c_str() : nullptr, file.c_str());
+    const std::string before = record.Get("value");
+    const char* line = absentBefore ? nullptr : before.c_str();
+    const BOOL written = winIni ? WriteProfileStringA(section.c_str(), key.c_str(), line)
+                                : WritePrivateProfileStringA(section.c_str(), key.c_str(), line, file.c_str());
     if (!written)
         Failed(journal::op::kIniEntry, item, GetLastError());
     else
@@ -422,6 +460,10 @@ void Restorer::Printer(const BackupRecord& record)
                                   L"MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\" +
                                   Widen(name) + L"\\";
         for (const RegTextKey& key : keys) {
+            // The queue's own key holds what its record gave the spooler.
+            if (CompareStringOrdinal(key.Path.c_str(), static_cast<int>(key.Path.size()), base.c_str(),
+                                     static_cast<int>(base.size()) - 1, TRUE) == CSTR_EQUAL)
+                continue;
             if (key.Path.size() <= base.size() ||
                 CompareStringOrdinal(key.Path.c_str(), static_cast<int>(base.size()), base.c_str(),
                                      static_cast<int>(base.size()), TRUE) != CSTR_EQUAL) {
@@ -429,6 +471,9 @@ void Restorer::Printer(const BackupRecord& record)
                 return;
             }
             const std::wstring keyName = key.Path.substr(base.size());
+            // What the spooler publishes of the queue it makes again itself.
+            if (_wcsnicmp(keyName.c_str(), L"DsSpooler", 9) == 0 || _wcsnicmp(keyName.c_str(), L"DsDriver", 8) == 0)
+                continue;
             for (const RegTextValue& value : key.Values) {
                 std::vector<BYTE> data = value.Data;
                 if (const DWORD status = setData(printer.Get(), keyName.c_str(), value.Name.c_str(), value.Type,
@@ -607,7 +652,16 @@ void Restorer::Service(const BackupRecord& record)
         Failed(journal::op::kService, name, GetLastError());
         return;
     }
-    if (const ServiceHandle there{OpenServiceA(manager.Get(), name.c_str(), SERVICE_QUERY_STATUS)}) {
+    if (const ServiceHandle there{OpenServiceA(manager.Get(), name.c_str(), SERVICE_CHANGE_CONFIG)}) {
+        // One only marked for deletion goes once it stops or Windows
+        // starts again; a change that changes nothing tells which.
+        if (!ChangeServiceConfigA(there.Get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, nullptr,
+                                  nullptr, nullptr, nullptr, nullptr, nullptr, nullptr) &&
+            GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE) {
+            Failed(journal::op::kService, name, ERROR_SERVICE_MARKED_FOR_DELETE,
+                   "its deletion waits for the next start of Windows: restore again after it");
+            return;
+        }
         Left(journal::op::kService, name);
         return;
     }
@@ -671,6 +725,8 @@ void Restorer::One(const BackupRecord& record)
     else if (kind == "undoable")
         journal::Kept(record.Get("what").c_str(), record.Get("item").c_str(),
                       "can't be put back: nothing of it was saved");
+    else if (kind != "scheduled" && kind != "backup")
+        Failed(kRestore, record.Kind, ERROR_INVALID_DATA, "a record of a kind this program does not know");
 }
 
 int Restorer::Run(bool force)
