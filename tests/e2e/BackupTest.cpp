@@ -285,9 +285,28 @@ TEST(Backup, AnEditedManifestReachesNothingBeyondWhatItSaved)
             "registry\toperation=registry key\titem=HKLM\\SOFTWARE\\QUORVEL\\Edited\troot=HKEY_LOCAL_MACHINE\t"
             "path=SOFTWARE\\QUORVEL\\Edited\tshown=HKEY_LOCAL_MACHINE\\SOFTWARE\\QUORVEL\\Edited\ttree=1\tcopy=2."
             "reg\r\n"));
+    // Windows' keys, which no removal takes: a value a record says the
+    // removal wrote, and a key a record says it deleted.
+    constexpr char kWindows[] = "SOFTWARE\\Microsoft\\QrvWindowsOwn";
+    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kWindows, "Shell", REG_SZ, "keep", 5), ERROR_SUCCESS);
+    ASSERT_TRUE(
+        bed::WriteFile(backup.path + "\\3.reg",
+                       Utf16File("Windows Registry Editor Version 5.00\r\n\r\n"
+                                 "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\QrvWindowsOwn\\Gone]\r\n\"A\"=\"1\"\r\n")));
+    const std::string windows = std::string("HKEY_LOCAL_MACHINE\\") + kWindows;
+    ASSERT_TRUE(bed::WriteFile(
+        backup.path + "\\manifest.txt",
+        Content(backup.path + "\\manifest.txt") +
+            "registry change\toperation=default printer\titem=W\troot=HKEY_LOCAL_MACHINE\tpath=" + kWindows +
+            "\tshown=" + windows + "\tvalue=Shell\tabsent=1\twritten=keep\r\n" +
+            "registry\toperation=registry key\titem=HKLM\\" + kWindows + "\\Gone\troot=HKEY_LOCAL_MACHINE\tpath=" +
+            kWindows + "\\Gone\tshown=" + windows + "\\Gone\ttree=1\tcopy=3.reg\r\n"));
     LogFileOnC log("backup-edited.log");
 
     EXPECT_EQ(RunProgram("/RESTORE:" + backup.path + " /QUIET " + log.Switch()), 1603) << Content(log.path);
+    EXPECT_TRUE(ValueExists(kWindows, "Shell"));
+    EXPECT_FALSE(bed::MachineKeyExists(std::string(kWindows) + "\\Gone"));
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kWindows);
 
     EXPECT_FALSE(Exists("C:\\qrvplanted.ini"));
     EXPECT_FALSE(bed::MachineKeyExists("SOFTWARE\\QrvPlanted"));

@@ -21,6 +21,7 @@
 #include "BackupFolder.h"
 #include "Manifest.h"
 #include "RegText.h"
+#include "RestorePlaces.h"
 
 namespace {
 
@@ -89,8 +90,8 @@ bool DeletionPending(const std::string& path)
         type != REG_MULTI_SZ)
         return false;
     std::wstring list(size / sizeof(wchar_t) + 2, L'\0');
-    if (RegQueryValueExW(key.Get(), L"PendingFileRenameOperations", nullptr, &type, reinterpret_cast<BYTE*>(list.data()),
-                         &size) != ERROR_SUCCESS)
+    if (RegQueryValueExW(key.Get(), L"PendingFileRenameOperations", nullptr, &type,
+                         reinterpret_cast<BYTE*>(list.data()), &size) != ERROR_SUCCESS)
         return false;
     const std::wstring wanted = L"\\??\\" + Widen(path);
     for (std::size_t at = 0; at < list.size() && list[at] != L'\0';) {
@@ -309,6 +310,10 @@ void Restorer::Registry(const BackupRecord& record)
     const std::string item = record.Get("item");
     const std::string operation = record.Get("operation");
     const char* op = operation.empty() ? journal::op::kRegistryKey : operation.c_str();
+    if (!RestorePlaceAllowed(operation, record.Get("shown"))) {
+        Failed(op, item, ERROR_INVALID_DATA, "no removal takes it from there: the backup's record is not followed");
+        return;
+    }
     HKEY root = nullptr;
     const std::optional<std::wstring> path = Where(Widen(record.Get("shown")), root);
     if (!path) {
@@ -334,6 +339,11 @@ void Restorer::RegistryChange(const BackupRecord& record)
 {
     const std::string item = record.Get("item");
     const std::string operation = record.Get("operation");
+    if (!RestorePlaceAllowed(operation, record.Get("shown"))) {
+        Failed(operation.empty() ? journal::op::kRegistryValue : operation.c_str(), item, ERROR_INVALID_DATA,
+               "no removal takes it from there: the backup's record is not followed");
+        return;
+    }
     HKEY root = nullptr;
     const std::optional<std::wstring> path = Where(Widen(record.Get("shown")), root);
     if (!path) {
@@ -630,6 +640,11 @@ void Restorer::SpoolerComponent(const BackupRecord& record, bool monitor)
     const char* operation = monitor ? journal::op::kMonitor : journal::op::kPrintProcessor;
     const std::string item = record.Get("item");
     const std::string path = record.Get("path");
+    if (!RestorePlaceAllowed(operation, "HKEY_LOCAL_MACHINE\\" + path)) {
+        Failed(operation, item, ERROR_INVALID_DATA,
+               "no removal takes it from there: the backup's record is not followed");
+        return;
+    }
     if (KeyExists(HKEY_LOCAL_MACHINE, path.c_str())) {
         Left(operation, item);
         return;
