@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <cstdlib>
 #include <set>
@@ -314,6 +315,19 @@ TEST(Backup, AnEditedManifestReachesNothingBeyondWhatItSaved)
     const std::vector<LogLine> lines = ReadLog(log.path);
     EXPECT_TRUE(Logged(lines, "file", "C:\\qrvplanted.ini", "failed")) << Content(log.path);
     EXPECT_TRUE(Logged(lines, "registry key", "HKLM\\SOFTWARE\\QUORVEL\\Edited", "failed")) << Content(log.path);
+
+    SCOPED_TRACE("a backup that others than administrators may change is not followed");
+    PSECURITY_DESCRIPTOR everyone = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;;FA;;;WD)", SDDL_REVISION_1, &everyone,
+                                                                     nullptr));
+    ASSERT_TRUE(SetFileSecurityA((backup.path + "\\manifest.txt").c_str(), DACL_SECURITY_INFORMATION, everyone));
+    LocalFree(everyone);
+    LogFileOnC open("backup-open.log");
+    EXPECT_EQ(RunProgram("/RESTORE:" + backup.path + " /QUIET " + open.Switch()), 1603);
+    EXPECT_TRUE(Logged(ReadLog(open.path), "restore", backup.path,
+                       "failed (others than administrators may change " + backup.path + "\\manifest.txt"))
+        << Content(open.path);
+    EXPECT_FALSE(Logged(ReadLog(open.path), "file", "C:\\qrvplanted.ini", "failed")) << "nothing of it was tried";
     DeleteFileA("C:\\qrvplanted.ini");
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QrvPlanted");
 }

@@ -16,6 +16,7 @@
 #include "../engine/RunAccount.h"
 #include "../engine/UnattendedRun.h"
 #include "../backup/Restore.h"
+#include "../engine/AdminCheck.h"
 
 namespace {
 
@@ -87,6 +88,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
             if (AnotherInstanceRuns()) {
                 journal::Record("program", "prnuninst", journal::Outcome::Failed, "", exitcode::kAlreadyRunning);
                 return Ended(exitcode::kAlreadyRunning);
+            }
+            if (!IsAdministrator(PlatformKind())) {
+                journal::Record("program", "prnuninst", journal::Outcome::Failed,
+                                "a restore needs administrator rights");
+                return Ended(exitcode::kFatal);
             }
             // Its last line says what was put back, with the exit code.
             return RestoreBackup(mode.RestoreFolder, mode.Force);

@@ -18,6 +18,7 @@
 #include "../door/DefaultPrinter.h"
 #include "../door/RealDoor.h"
 #include "../door/UserHives.h"
+#include "BackupAccess.h"
 #include "BackupFolder.h"
 #include "Manifest.h"
 #include "RegText.h"
@@ -757,6 +758,14 @@ int Restorer::Run(bool force)
         journal::Record(
             kRestore, folder_.c_str(), journal::Outcome::Failed,
             journal::Reason("the backup is of computer \"%s\"; /FORCE puts it back here", computer.c_str()).c_str());
+        return 1603;
+    }
+    if (const std::string open = WritableByOthers(folder_); !open.empty() && !force) {
+        journal::Record(kRestore, folder_.c_str(), journal::Outcome::Failed,
+                        journal::Reason("others than administrators may change %s: the backup is not followed; "
+                                        "/FORCE puts it back all the same",
+                                        open.c_str())
+                            .c_str());
         return 1603;
     }
     for (const BackupRecord& record : records) {
