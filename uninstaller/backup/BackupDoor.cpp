@@ -378,7 +378,9 @@ bool BackupDoor::UninstallOemInf(const char* path, const char* infName)
 bool BackupDoor::DeleteRegistryKey(const char* operation, const char* item, HKEY root, const char* path, bool tree,
                                    bool takenAlong)
 {
-    if (!inner_.KeyGone(item))
+    // What a deletion before it may have taken along is gone by then in a
+    // real run; a dry run can't tell, and counts it as gone.
+    if (!inner_.KeyGone(item) && !(takenAlong && folder_.MeasureOnly()))
         SaveRegistry(operation, item, root, path, nullptr, tree);
     return inner_.DeleteRegistryKey(operation, item, root, path, tree, takenAlong);
 }
@@ -386,7 +388,7 @@ bool BackupDoor::DeleteRegistryKey(const char* operation, const char* item, HKEY
 bool BackupDoor::DeleteRegistryValue(const char* operation, const char* item, HKEY root, const char* path,
                                      const char* name, bool takenAlong)
 {
-    if (!inner_.KeyGone(item) && !inner_.Gone(operation, item))
+    if (!inner_.KeyGone(item) && !inner_.Gone(operation, item) && !(takenAlong && folder_.MeasureOnly()))
         SaveRegistry(operation, item, root, path, name, false);
     return inner_.DeleteRegistryValue(operation, item, root, path, name, takenAlong);
 }

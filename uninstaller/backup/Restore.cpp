@@ -447,10 +447,14 @@ void Restorer::Printer(const BackupRecord& record)
     std::vector<unsigned char> devmode;
     if (FromHex(record.Get("devmode"), devmode) && devmode.size() >= offsetof(DEVMODEA, dmFields))
         info.pDevMode = reinterpret_cast<DEVMODEA*>(devmode.data());
+    // Its access list as it was, or no queue: one open to all would not be.
     PSECURITY_DESCRIPTOR security = nullptr;
-    if (record.Has("security"))
-        ConvertStringSecurityDescriptorToSecurityDescriptorA(record.Get("security").c_str(), SDDL_REVISION_1, &security,
-                                                             nullptr);
+    if (record.Has("security") &&
+        !ConvertStringSecurityDescriptorToSecurityDescriptorA(record.Get("security").c_str(), SDDL_REVISION_1,
+                                                              &security, nullptr)) {
+        Failed(journal::op::kPrinter, name, GetLastError(), "its access list in the backup could not be read");
+        return;
+    }
     info.pSecurityDescriptor = security;
     const PrinterHandle printer(add(nullptr, 2, reinterpret_cast<BYTE*>(&info)));
     const DWORD error = GetLastError();
