@@ -119,7 +119,7 @@ char* Field(std::string& text)
 
 class Restorer {
 public:
-    Restorer(std::string folder) : folder_(std::move(folder)), users_(door_) {}
+    explicit Restorer(std::string folder) : folder_(std::move(folder)), users_(door_) {}
 
     int Run(bool force);
 
