@@ -8,6 +8,7 @@
 
 #include "../common/Handles.h"
 #include "../common/RegistryReads.h"
+#include "../common/WideText.h"
 #include "../script/ProgramVersion.h"
 
 namespace {
@@ -22,14 +23,6 @@ bool WriteAll(HANDLE file, const std::string& bytes)
     return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
            written == bytes.size();
 }
-
-std::string Computer()
-{
-    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-    DWORD size = sizeof name;
-    return GetComputerNameA(name, &size) ? std::string(name, size) : std::string();
-}
-
 
 // Whether the folder holds anything.
 bool HoldsAnything(const std::string& folder)
@@ -120,7 +113,7 @@ bool BackupFolder::Open()
     ProgramVersionText(version);
     BackupRecord header;
     header.Kind = "backup";
-    header.Set("version", version).Set("computer", Computer());
+    header.Set("version", version).Set("computer", ComputerName());
     const std::string text =
         "# prnuninst backup: the changes of one removal, in the order made\r\n" + WriteRecord(header) + "\r\n";
     if (!WriteAll(manifest_.Get(), text) || !FlushFileBuffers(manifest_.Get())) {

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "../common/WideText.h"
+
 struct RegTextValue {
     std::wstring Name; // empty: the key's default value ("@")
     DWORD Type = REG_NONE;
@@ -40,5 +42,3 @@ const wchar_t* RootLongName(HKEY root);
 // The root a long name stands for, and the rest of the path after it.
 HKEY RootOfLongPath(std::wstring_view path, std::wstring_view& rest);
 
-std::wstring Widen(std::string_view text);
-std::string Narrow(std::wstring_view text);

@@ -24,13 +24,6 @@ namespace restoring {
 
 namespace {
 
-std::string Computer()
-{
-    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-    DWORD size = sizeof name;
-    return GetComputerNameA(name, &size) ? std::string(name, size) : std::string();
-}
-
 // Two paths as the file system compares names.
 bool SameFileName(const std::string& a, const std::string& b)
 {
@@ -378,7 +371,7 @@ int Restorer::Run(bool force)
         return 1603;
     }
     const std::string computer = records.front().Get("computer");
-    if (lstrcmpiA(computer.c_str(), Computer().c_str()) != 0 && !force) {
+    if (lstrcmpiA(computer.c_str(), ComputerName().c_str()) != 0 && !force) {
         journal::Record(
             kRestore, folder_.c_str(), journal::Outcome::Failed,
             journal::Reason("the backup is of computer \"%s\"; /FORCE puts it back here", computer.c_str()).c_str());

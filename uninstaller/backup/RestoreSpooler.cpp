@@ -29,8 +29,8 @@ void Restorer::Printer(const BackupRecord& record)
     }
     using AddPrinterFn = HANDLE(WINAPI*)(LPSTR, DWORD, LPBYTE);
     using SetDataFn = DWORD(WINAPI*)(HANDLE, LPCWSTR, LPCWSTR, DWORD, LPBYTE, DWORD);
-    const auto add = Spooler<AddPrinterFn>("AddPrinterA");
-    const auto setData = Spooler<SetDataFn>("SetPrinterDataExW");
+    const auto add = SpoolerFunction<AddPrinterFn>("AddPrinterA");
+    const auto setData = SpoolerFunction<SetDataFn>("SetPrinterDataExW");
     if (!add || !setData) {
         Failed(journal::op::kPrinter, name, ERROR_PROC_NOT_FOUND);
         return;
@@ -124,7 +124,7 @@ void Restorer::Connection(const BackupRecord& record)
         return;
     }
     using AddConnectionFn = BOOL(WINAPI*)(LPSTR);
-    const auto add = Spooler<AddConnectionFn>("AddPrinterConnectionA");
+    const auto add = SpoolerFunction<AddConnectionFn>("AddPrinterConnectionA");
     std::string held = name;
     if (!add || !add(held.data()))
         Failed(journal::op::kConnection, name, add ? GetLastError() : ERROR_PROC_NOT_FOUND);
@@ -236,7 +236,7 @@ void Restorer::Driver(const BackupRecord& record)
         return;
     }
     using AddDriverFn = BOOL(WINAPI*)(LPSTR, DWORD, LPBYTE, DWORD);
-    const auto add = Spooler<AddDriverFn>("AddPrinterDriverExA");
+    const auto add = SpoolerFunction<AddDriverFn>("AddPrinterDriverExA");
     if (!add) {
         Failed(journal::op::kDriver, item, ERROR_PROC_NOT_FOUND);
         return;

@@ -14,21 +14,13 @@
 #include "../common/Handles.h"
 #include "../common/Journal.h"
 #include "../door/RealDoor.h"
+#include "../door/SpoolerLibrary.h"
 #include "../door/UserHives.h"
 #include "Manifest.h"
 
 namespace restoring {
 
 inline constexpr char kRestore[] = "restore";
-
-// A function of the platform's spooler library, which the proxy does not
-// carry; loaded once, for the rest of the run.
-template <typename Function>
-inline Function Spooler(const char* name)
-{
-    static const LoadedModule library = LoadSystemLibrary("winspool.drv");
-    return library ? ProcAddress<Function>(library.Get(), name) : nullptr;
-}
 
 // The whole file; empty when it can't be read.
 std::string ReadWholeFile(const std::string& path);

@@ -1,19 +1,11 @@
 #include "DefaultPrinter.h"
 
-#include "../common/Handles.h"
+#include "SpoolerLibrary.h"
 
 namespace {
 
 using GetDefaultFn = BOOL(WINAPI*)(LPSTR, LPDWORD);
 using SetDefaultFn = BOOL(WINAPI*)(LPCSTR);
-
-// Loaded from the system folder; it stays loaded for the rest of the run.
-template <typename Function>
-Function SpoolerFunction(const char* name)
-{
-    static const LoadedModule library = LoadSystemLibrary("winspool.drv");
-    return library ? ProcAddress<Function>(library.Get(), name) : nullptr;
-}
 
 } // namespace
 

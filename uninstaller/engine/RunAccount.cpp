@@ -7,6 +7,7 @@
 
 #include "../common/Handles.h"
 #include "../common/Journal.h"
+#include "../common/WideText.h"
 #include "../script/ProgramVersion.h"
 
 namespace {
@@ -36,13 +37,6 @@ std::string Account()
     return domain[0] ? std::string(domain) + "\\" + name : std::string(name);
 }
 
-std::string Computer()
-{
-    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-    DWORD size = sizeof name;
-    return GetComputerNameA(name, &size) ? std::string(name, size) : std::string("unknown");
-}
-
 std::string FullPath(const std::string& path)
 {
     if (path.empty())
@@ -58,9 +52,10 @@ void JournalRunStart(const std::string& logPath)
 {
     char version[64] = {};
     ProgramVersionText(version);
+    const std::string computer = ComputerName();
     const std::string item = std::string("prnuninst ") + (version[0] ? version : "(version unknown)") +
                              "; command line: " + GetCommandLineA() + "; account: " + Account() +
-                             "; computer: " + Computer() + "; log: " + FullPath(logPath);
+                             "; computer: " + (computer.empty() ? "unknown" : computer) + "; log: " + FullPath(logPath);
     journal::SetStep(journal::kLoadingStep);
     // Told as a message is: an account of the run, no change of the machine.
     journal::Record(journal::op::kProgram, item.c_str(), journal::Outcome::Message, "started");

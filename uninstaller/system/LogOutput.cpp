@@ -3,25 +3,14 @@
 #include <cstdio>
 #include <vector>
 
+#include "../common/WideText.h"
+
 namespace {
 
 void AppendField(std::string& line, const char* field)
 {
     for (const char* c = field; *c; ++c)
         line += (*c == '\t' || *c == '\r' || *c == '\n') ? ' ' : *c;
-}
-
-std::wstring AnsiToWide(std::string_view ansi)
-{
-    if (ansi.empty())
-        return {};
-    const int size = static_cast<int>(ansi.size());
-    const int wide = MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, nullptr, 0);
-    if (wide <= 0)
-        return {};
-    std::wstring out(static_cast<std::size_t>(wide), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, out.data(), wide);
-    return out;
 }
 
 } // namespace
@@ -83,7 +72,7 @@ std::string ComposeLogLine(const journal::Entry& entry, const SYSTEMTIME& time)
 
 std::string AnsiToUtf8(std::string_view ansi)
 {
-    const std::wstring wide = AnsiToWide(ansi);
+    const std::wstring wide = Widen(ansi);
     if (wide.empty())
         return {};
     const int size = static_cast<int>(wide.size());
@@ -149,7 +138,7 @@ void ConsoleOutput::WriteLine(std::string_view ansi)
     DWORD written = 0;
     if (console_) {
         // A console shows its own code page; wide text reads the same in all.
-        const std::wstring wide = AnsiToWide(ansi);
+        const std::wstring wide = Widen(ansi);
         WriteConsoleW(out_, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
     } else {
         const std::string utf8 = AnsiToUtf8(ansi);

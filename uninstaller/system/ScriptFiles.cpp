@@ -10,6 +10,7 @@
 #include "../common/AnsiLeadByte.h"
 #include "../common/Handles.h"
 #include "../common/Text.h"
+#include "../common/WideText.h"
 #include "../script/FileSpec.h"
 #include "../door/Door.h"
 #include "FileProtection.h"
@@ -80,17 +81,6 @@ const std::string* StayingReason(const RemovalState& state, std::string_view nam
     return index < state.StayingDriverFileReasons.size() ? &state.StayingDriverFileReasons[index] : nullptr;
 }
 
-std::wstring Wide(const char* ansi)
-{
-    const int length = MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 0);
-    if (length <= 1)
-        return {};
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide.data(), length);
-    wide.resize(static_cast<std::size_t>(length - 1));
-    return wide;
-}
-
 // Why the file `path` opens must stay by its name as the file system has
 // it, which may differ from the listed one by more than A-Z letter case;
 // empty when it may go. Unable to read that name, it stays.
@@ -106,10 +96,10 @@ std::string RealNameKeepReason(const RemovalState& state, const char* path)
         return *reason;
     // Then as the file system compares names, which folds far more than A-Z
     // (full-width letters, accented ones).
-    const std::wstring real = Wide(data.cFileName);
+    const std::wstring real = Widen(data.cFileName);
     const ItemList& files = *state.StayingDriverFiles;
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const std::wstring staying = Wide(files[i].c_str());
+        const std::wstring staying = Widen(files[i]);
         if (!real.empty() && CompareStringOrdinal(real.c_str(), static_cast<int>(real.size()), staying.c_str(),
                                                   static_cast<int>(staying.size()), TRUE) == CSTR_EQUAL)
             return i < state.StayingDriverFileReasons.size() ? state.StayingDriverFileReasons[i]
