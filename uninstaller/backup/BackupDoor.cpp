@@ -240,11 +240,8 @@ bool BackupDoor::MovePrinterToProcessor(const char* printer, const char* from, c
     record.Kind = "processor move";
     record.Set("printer", printer).Set("processor", from);
     if (const PrinterHandle handle = OpenPrinterFor(printer, PRINTER_ACCESS_USE)) {
-        DWORD needed = 0;
-        GetPrinterA(handle.Get(), 2, nullptr, 0, &needed);
-        std::vector<BYTE> buffer(needed ? needed : 1);
-        if (needed && GetPrinterA(handle.Get(), 2, buffer.data(), needed, &needed)) {
-            const char* type = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data())->pDatatype;
+        if (const std::optional<std::vector<BYTE>> buffer = PrinterRecord(handle.Get()); buffer && !buffer->empty()) {
+            const char* type = reinterpret_cast<const PRINTER_INFO_2A*>(buffer->data())->pDatatype;
             record.Set("datatype", type ? type : "");
         }
     }

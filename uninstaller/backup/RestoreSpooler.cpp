@@ -137,15 +137,13 @@ void Restorer::ProcessorMove(const BackupRecord& record)
     const std::string name = record.Get("printer");
     std::string processor = record.Get("processor"), datatype = record.Get("datatype");
     const PrinterHandle printer = OpenPrinterFor(name.c_str(), PRINTER_ALL_ACCESS);
-    DWORD needed = 0;
-    if (printer)
-        GetPrinterA(printer.Get(), 2, nullptr, 0, &needed);
-    std::vector<BYTE> buffer(needed ? needed : 1);
-    if (!printer || !needed || !GetPrinterA(printer.Get(), 2, buffer.data(), needed, &needed)) {
-        Failed(journal::op::kPrinter, name, GetLastError(), "its print processor could not be put back");
+    std::optional<std::vector<BYTE>> buffer = printer ? PrinterRecord(printer.Get()) : std::nullopt;
+    if (!buffer || buffer->empty()) {
+        Failed(journal::op::kPrinter, name, buffer ? ERROR_INVALID_DATA : GetLastError(),
+               "its print processor could not be put back");
         return;
     }
-    auto& info = *reinterpret_cast<PRINTER_INFO_2A*>(buffer.data());
+    auto& info = *reinterpret_cast<PRINTER_INFO_2A*>(buffer->data());
     if (info.pPrintProcessor && lstrcmpiA(info.pPrintProcessor, processor.c_str()) == 0) {
         Left(journal::op::kPrinter, name);
         return;
@@ -154,7 +152,7 @@ void Restorer::ProcessorMove(const BackupRecord& record)
     if (!datatype.empty())
         info.pDatatype = datatype.data();
     info.pSecurityDescriptor = nullptr;
-    if (!SetPrinterA(printer.Get(), 2, buffer.data(), 0))
+    if (!SetPrinterA(printer.Get(), 2, buffer->data(), 0))
         Failed(journal::op::kPrinter, name, GetLastError(), "its print processor could not be put back");
     else
         Done(journal::op::kPrinter, name, journal::Reason("back on print processor \"%s\"", processor.c_str()).c_str());
@@ -164,11 +162,12 @@ void Restorer::Driver(const BackupRecord& record)
 {
     std::string name = record.Get("name"), environment = record.Get("environment");
     const std::string item = environment + ": " + name;
-    DWORD needed = 0, count = 0;
-    EnumPrinterDriversA(nullptr, environment.data(), 1, nullptr, 0, &needed, &count);
-    std::vector<BYTE> buffer(needed ? needed : 1);
-    if (needed && EnumPrinterDriversA(nullptr, environment.data(), 1, buffer.data(), needed, &needed, &count)) {
-        const auto* drivers = reinterpret_cast<const DRIVER_INFO_1A*>(buffer.data());
+    DWORD count = 0;
+    const std::optional<std::vector<BYTE>> installed = QueryTwice([&](BYTE* into, DWORD size, DWORD* needed) {
+        return EnumPrinterDriversA(nullptr, environment.data(), 1, into, size, needed, &count) != FALSE;
+    });
+    if (installed && !installed->empty()) {
+        const auto* drivers = reinterpret_cast<const DRIVER_INFO_1A*>(installed->data());
         for (DWORD i = 0; i < count; ++i) {
             if (drivers[i].pName && lstrcmpiA(drivers[i].pName, name.c_str()) == 0) {
                 Left(journal::op::kDriver, item);

@@ -8,6 +8,7 @@
 
 #include "../common/PrinterHandle.h"
 #include "../common/ServiceHandle.h"
+#include "../common/TwoCall.h"
 #include "../door/DefaultPrinter.h"
 
 namespace {
@@ -44,14 +45,10 @@ std::string PrinterDataKey(const char* printer)
 
 Capture CapturePrinter(HANDLE printer, const char* name, BackupRecord& record)
 {
-    DWORD needed = 0;
-    GetPrinterA(printer, 2, nullptr, 0, &needed);
-    if (needed == 0)
-        return GetLastError() == ERROR_INVALID_PRINTER_NAME ? Capture::NotThere : Capture::Failed;
-    std::vector<BYTE> buffer(needed);
-    if (!GetPrinterA(printer, 2, buffer.data(), needed, &needed))
-        return Capture::Failed;
-    const auto& info = *reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
+    const std::optional<std::vector<BYTE>> buffer = PrinterRecord(printer);
+    if (!buffer || buffer->empty())
+        return !buffer && GetLastError() == ERROR_INVALID_PRINTER_NAME ? Capture::NotThere : Capture::Failed;
+    const auto& info = *reinterpret_cast<const PRINTER_INFO_2A*>(buffer->data());
     record.Kind = "printer";
     record.Set("name", name)
         .Set("server", Text(info.pServerName))
@@ -87,20 +84,21 @@ Capture CapturePrinter(HANDLE printer, const char* name, BackupRecord& record)
 
 Capture CaptureDriver(const char* environment, const char* name, BackupRecord& record, std::vector<std::string>& files)
 {
-    DWORD needed = 0, count = 0;
-    EnumPrinterDriversA(nullptr, const_cast<char*>(environment), 6, nullptr, 0, &needed, &count);
-    if (needed == 0) {
-        // No drivers there, or an environment this spooler doesn't have;
-        // a spooler that does not answer is no answer.
+    DWORD count = 0;
+    const std::optional<std::vector<BYTE>> buffer = QueryTwice([&](BYTE* into, DWORD size, DWORD* needed) {
+        return EnumPrinterDriversA(nullptr, const_cast<char*>(environment), 6, into, size, needed, &count) != FALSE;
+    });
+    if (!buffer) {
+        // An environment this spooler doesn't have holds no driver; a
+        // spooler that does not answer is no answer.
         const DWORD error = GetLastError();
         return error == ERROR_ACCESS_DENIED || error == RPC_S_SERVER_UNAVAILABLE || error == RPC_S_CALL_FAILED
                    ? Capture::Failed
                    : Capture::NotThere;
     }
-    std::vector<BYTE> buffer(needed);
-    if (!EnumPrinterDriversA(nullptr, const_cast<char*>(environment), 6, buffer.data(), needed, &needed, &count))
-        return Capture::Failed;
-    const auto* drivers = reinterpret_cast<const DRIVER_INFO_6A*>(buffer.data());
+    if (buffer->empty())
+        return Capture::NotThere;
+    const auto* drivers = reinterpret_cast<const DRIVER_INFO_6A*>(buffer->data());
     for (DWORD i = 0; i < count; ++i) {
         const DRIVER_INFO_6A& info = drivers[i];
         if (!info.pName || lstrcmpiA(info.pName, name) != 0)
@@ -143,12 +141,12 @@ Capture CaptureService(const char* name, BackupRecord& record)
     const ServiceHandle service{OpenServiceA(manager.Get(), name, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS)};
     if (!service)
         return GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST ? Capture::NotThere : Capture::Failed;
-    DWORD needed = 0;
-    QueryServiceConfigA(service.Get(), nullptr, 0, &needed);
-    std::vector<BYTE> buffer(needed ? needed : 1);
-    if (!QueryServiceConfigA(service.Get(), reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data()), needed, &needed))
+    const std::optional<std::vector<BYTE>> buffer = QueryTwice([&](BYTE* into, DWORD size, DWORD* needed) {
+        return QueryServiceConfigA(service.Get(), reinterpret_cast<QUERY_SERVICE_CONFIGA*>(into), size, needed) != FALSE;
+    });
+    if (!buffer || buffer->empty())
         return Capture::Failed;
-    const auto& config = *reinterpret_cast<const QUERY_SERVICE_CONFIGA*>(buffer.data());
+    const auto& config = *reinterpret_cast<const QUERY_SERVICE_CONFIGA*>(buffer->data());
     SERVICE_STATUS status{};
     QueryServiceStatus(service.Get(), &status);
     record.Kind = "service";
@@ -162,14 +160,11 @@ Capture CaptureService(const char* name, BackupRecord& record)
         .Set("account", Text(config.lpServiceStartName))
         .Set("displayname", Text(config.lpDisplayName))
         .Set("running", status.dwCurrentState == SERVICE_RUNNING ? "1" : "0");
-    DWORD descriptionSize = 0;
-    QueryServiceConfig2A(service.Get(), SERVICE_CONFIG_DESCRIPTION, nullptr, 0, &descriptionSize);
-    if (descriptionSize != 0) {
-        std::vector<BYTE> description(descriptionSize);
-        if (QueryServiceConfig2A(service.Get(), SERVICE_CONFIG_DESCRIPTION, description.data(), descriptionSize,
-                                 &descriptionSize))
-            record.Set("description",
-                       Text(reinterpret_cast<const SERVICE_DESCRIPTIONA*>(description.data())->lpDescription));
-    }
+    const std::optional<std::vector<BYTE>> description = QueryTwice([&](BYTE* into, DWORD size, DWORD* needed) {
+        return QueryServiceConfig2A(service.Get(), SERVICE_CONFIG_DESCRIPTION, into, size, needed) != FALSE;
+    });
+    if (description && !description->empty())
+        record.Set("description",
+                   Text(reinterpret_cast<const SERVICE_DESCRIPTIONA*>(description->data())->lpDescription));
     return Capture::Read;
 }

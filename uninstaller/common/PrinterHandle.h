@@ -4,7 +4,11 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include <optional>
+#include <vector>
+
 #include "Handles.h"
+#include "TwoCall.h"
 
 struct PrinterHandleTraits {
     static HANDLE Invalid() { return nullptr; }
@@ -21,4 +25,12 @@ inline PrinterHandle OpenPrinterFor(const char* name, ACCESS_MASK access)
     if (!OpenPrinterA(const_cast<LPSTR>(name), &printer, &defaults))
         return PrinterHandle{};
     return PrinterHandle{printer};
+}
+
+// The open printer's level-2 record (PRINTER_INFO_2A and what it points
+// to); nothing when it can't be read, with the call's error.
+inline std::optional<std::vector<BYTE>> PrinterRecord(HANDLE printer)
+{
+    return QueryTwice(
+        [&](BYTE* data, DWORD size, DWORD* needed) { return GetPrinterA(printer, 2, data, size, needed) != FALSE; });
 }

@@ -63,9 +63,7 @@ void BroadcastProfileChange(const PlatformKind& platform)
 template <typename Change>
 DWORD ChangePrinterRecord(HANDLE printer, Change change)
 {
-    std::optional<std::vector<BYTE>> record = QueryTwice([&](BYTE* data, DWORD size, DWORD* needed) {
-        return GetPrinterA(printer, 2, data, size, needed) != FALSE;
-    });
+    std::optional<std::vector<BYTE>> record = PrinterRecord(printer);
     if (!record || record->empty())
         return record ? ERROR_INVALID_DATA : GetLastError();
     change(*reinterpret_cast<PRINTER_INFO_2A*>(record->data()));

@@ -302,9 +302,7 @@ int SetNewDefaultPrinter(RemovalState& state, char (&name)[text::kMaxText])
         journal::Failed(journal::op::kDefaultPrinter, name, GetLastError());
         return 0;
     }
-    std::optional<std::vector<BYTE>> record = QueryTwice([&](BYTE* data, DWORD size, DWORD* needed) {
-        return GetPrinterA(handle.Get(), 2, data, size, needed) != FALSE;
-    });
+    std::optional<std::vector<BYTE>> record = PrinterRecord(handle.Get());
     if (record && record->empty())
         record.reset();
     const auto* info = record ? reinterpret_cast<const PRINTER_INFO_2A*>(record->data()) : nullptr;
