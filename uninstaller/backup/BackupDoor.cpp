@@ -434,29 +434,27 @@ bool BackupDoor::WriteProfileLine(const char* operation, const char* item, const
     return inner_.WriteProfileLine(operation, item, section, key, value, takesItemOut);
 }
 
-bool BackupDoor::DeleteIniLine(const char* item, const char* path, const char* section, const char* key)
+void BackupDoor::SaveIniLine(const char* item, const char* file, const char* section, const char* key)
 {
     char before[1024] = {};
-    GetPrivateProfileStringA(section, key, kAbsent, before, sizeof before, path);
-    if (std::strcmp(before, kAbsent) != 0) {
-        BackupRecord record;
-        record.Kind = "ini";
-        record.Set("file", path).Set("section", section).Set("key", key).Set("value", before);
-        Save(record, item);
-    }
+    GetPrivateProfileStringA(section, key, kAbsent, before, sizeof before, file);
+    if (std::strcmp(before, kAbsent) == 0)
+        return;
+    BackupRecord record;
+    record.Kind = "ini";
+    record.Set("file", file).Set("section", section).Set("key", key).Set("value", before);
+    Save(record, item);
+}
+
+bool BackupDoor::DeleteIniLine(const char* item, const char* path, const char* section, const char* key)
+{
+    SaveIniLine(item, path, section, key);
     return inner_.DeleteIniLine(item, path, section, key);
 }
 
 bool BackupDoor::DeleteProfileKey(const char* item, const char* file, const char* section, const char* key)
 {
-    char before[1024] = {};
-    GetPrivateProfileStringA(section, key, kAbsent, before, sizeof before, file);
-    if (std::strcmp(before, kAbsent) != 0) {
-        BackupRecord record;
-        record.Kind = "ini";
-        record.Set("file", file).Set("section", section).Set("key", key).Set("value", before);
-        Save(record, item);
-    }
+    SaveIniLine(item, file, section, key);
     return inner_.DeleteProfileKey(item, file, section, key);
 }
 

@@ -130,6 +130,8 @@ private:
     // `written`: the text a change sets the value to.
     void SaveRegistry(const char* operation, const char* item, HKEY root, const char* path, const char* value,
                       bool tree, const char* kind = "registry", const char* written = nullptr);
+    // An INI line a change deletes, with its value; nothing when not there.
+    void SaveIniLine(const char* item, const char* file, const char* section, const char* key);
     // What the change does that no copy can undo.
     void SaveUndoable(const char* what, const char* item);
 
