@@ -39,28 +39,9 @@ constexpr char kPackageScript[] =
     "[Lum3100.DeleteIni]\r\nqe2e.ini,Settings,Remove\r\n"
     "[Lum3100.Shortcuts]\r\n\"QUORVEL E2E\"\r\n\"QUORVEL E2E\",\"Status Monitor.exe\"\r\n";
 
-void DeleteTree(const std::string& folder)
-{
-    WIN32_FIND_DATAA found{};
-    const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                DeleteTree(folder + "\\" + name);
-            else
-                DeleteFileA((folder + "\\" + name).c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
-
 struct BackupFolder {
-    explicit BackupFolder(const char* name) : path(std::string("C:\\") + name) { DeleteTree(path); }
-    ~BackupFolder() { DeleteTree(path); }
+    explicit BackupFolder(const char* name) : path(std::string("C:\\") + name) { bed::RemoveTree(path); }
+    ~BackupFolder() { bed::RemoveTree(path); }
     const std::string path;
 };
 

@@ -123,4 +123,25 @@ bool WriteFile(const std::string& path, const std::string& content)
     return std::fclose(f) == 0 && ok;
 }
 
+void RemoveTree(std::string folder)
+{
+    while (folder.size() > 3 && folder.back() == '\\')
+        folder.pop_back();
+    WIN32_FIND_DATAA found{};
+    const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(folder + "\\" + name);
+            else
+                DeleteFileA((folder + "\\" + name).c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
 } // namespace bed

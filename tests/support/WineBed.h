@@ -65,4 +65,8 @@ std::string ListItemText(HWND list, int row, int column);
 // Writes `content` to a file, replacing it.
 bool WriteFile(const std::string& path, const std::string& content);
 
+// Removes the folder with everything in it (with or without a trailing
+// backslash).
+void RemoveTree(std::string folder);
+
 } // namespace bed

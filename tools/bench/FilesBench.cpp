@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "support/WineBed.h"
 #include "door/RealDoor.h"
 #include "spooler/StayingComponents.h"
 #include "system/ScriptFiles.h"
@@ -43,25 +44,6 @@ void Touch(const std::string& path)
         CloseHandle(h);
 }
 
-void RemoveTree(const std::string& directory)
-{
-    WIN32_FIND_DATAA found{};
-    const HANDLE search = FindFirstFileA((directory + "*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(directory + name + "\\");
-            else
-                DeleteFileA((directory + name).c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(directory.c_str());
-}
-
 std::string Drivers() { return std::string(kRoot) + "drivers\\x64\\"; }
 
 // File i of the tree: most in "3", the rest in the vendors' folders below it.
@@ -75,7 +57,7 @@ std::string TreeFile(int i)
 
 void BuildTree()
 {
-    RemoveTree(kRoot);
+    bed::RemoveTree(kRoot);
     for (const std::string& dir : {std::string(kRoot), std::string(kRoot) + "drivers\\", Drivers(), Drivers() + "3\\",
                                   std::string(kRoot) + "prtprocs\\", std::string(kRoot) + "system32\\"})
         CreateDirectoryA(dir.c_str(), nullptr);
@@ -208,7 +190,7 @@ int main(int argc, char** argv)
             perName.push_back(Now() - t0);
         }
     }
-    RemoveTree(kRoot);
+    bed::RemoveTree(kRoot);
     std::printf("tree: %d files, %d listed names, %d entries walked, %d left after removal\n", kFiles, kListed,
                 walked, left);
     std::printf("plain walk of the spooler trees   %8.1f ms (median of %d)\n", Median(plain), rounds);
