@@ -1,6 +1,7 @@
 // Start-menu items and program groups of the Shortcuts list.
 
 #include <span>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -153,31 +154,45 @@ std::string UsersShellFolder(const UserHive& hive, const char* name, std::string
     return path;
 }
 
-std::string UsersShellFolder(const UserHive& hive, const char* name)
-{
-    std::string why;
-    return UsersShellFolder(hive, name, why);
-}
+// The folders shortcuts are looked for in: for an item, the groups of the
+// Programs folders; for a Startup item, the Startup folders too.
+struct ShortcutBases {
+    std::vector<BaseFolder> programs;
+    std::vector<BaseFolder> startup;
+};
 
 // The folders of the current user and all users, and on the NT family the
-// Programs (and Startup) folders of every other user whose hive could be
-// reached.
-std::vector<BaseFolder> BaseFolders(RemovalState& state, bool startup)
+// Programs and Startup folders of every other user whose hive could be
+// reached. A user's folder that can't be used keeps what is in it, and the
+// log says why, once.
+ShortcutBases ReadBases(RemovalState& state)
 {
-    std::vector<BaseFolder> bases;
-    for (const ShortcutFolder& source : startup ? std::span<const ShortcutFolder>(kStartupFolders)
-                                                : std::span<const ShortcutFolder>(kProgramFolders)) {
-        FileSpec spec;
-        spec.Resolve(source.location);
-        bases.push_back({spec.Compose(), source.inGroup});
+    ShortcutBases bases;
+    for (const auto& [sources, into] :
+         {std::pair{std::span<const ShortcutFolder>(kProgramFolders), &bases.programs},
+          std::pair{std::span<const ShortcutFolder>(kStartupFolders), &bases.startup}}) {
+        for (const ShortcutFolder& source : sources) {
+            FileSpec spec;
+            spec.Resolve(source.location);
+            into->push_back({spec.Compose(), source.inGroup});
+        }
     }
     if (!state.Platform.isNT())
         return bases;
     for (const UserHive& hive : state.Users.Others()) {
-        if (std::string programs = UsersShellFolder(hive, "Programs"); !programs.empty())
-            bases.push_back({std::move(programs), true});
-        if (std::string folder = startup ? UsersShellFolder(hive, "Startup") : std::string(); !folder.empty())
-            bases.push_back({std::move(folder), false});
+        for (const char* name : {"Programs", "Startup"}) {
+            std::string why;
+            std::string folder = UsersShellFolder(hive, name, why);
+            if (folder.empty()) {
+                journal::Kept(journal::op::kShortcut, (hive.Item + "\\" + kUserShellFolders + "\\" + name).c_str(),
+                              journal::Reason("the user's shortcuts there stay: %s", why.c_str()).c_str());
+            } else if (std::strcmp(name, "Programs") == 0) {
+                bases.programs.push_back({folder, true});
+                bases.startup.push_back({std::move(folder), true});
+            } else {
+                bases.startup.push_back({std::move(folder), false});
+            }
+        }
     }
     return bases;
 }
@@ -198,9 +213,9 @@ bool ComposeFolder(const BaseFolder& source, std::string_view group, char (&fold
            (text::EndsWithSeparator(folder, text::IsLeadByte) || text::AppendWhole(folder, "\\"));
 }
 
-bool GroupFolderExists(RemovalState& state, const std::string& group)
+bool GroupFolderExists(const std::vector<BaseFolder>& bases, const std::string& group)
 {
-    for (const BaseFolder& source : BaseFolders(state, false)) {
+    for (const BaseFolder& source : bases) {
         char folder[text::kMaxText] = {};
         if (!ComposeFolder(source, group, folder))
             continue;
@@ -216,10 +231,10 @@ bool GroupFolderExists(RemovalState& state, const std::string& group)
 // Manager's DeleteGroup would take a user's own files along. A group that
 // resolves to a shell folder (the Startup group, whatever its name in this
 // language) or above one stays.
-void RemoveGroupFolders(RemovalState& state, const std::string& group)
+void RemoveGroupFolders(RemovalState& state, const std::vector<BaseFolder>& bases, const std::string& group)
 {
     const MachineFolders machine;
-    for (const BaseFolder& source : BaseFolders(state, false)) {
+    for (const BaseFolder& source : bases) {
         char folder[text::kMaxText] = {};
         if (!ComposeFolder(source, group, folder))
             continue;
@@ -265,7 +280,7 @@ bool DeleteInFolder(RemovalState& state, const char* folder, const PathParts& it
     return found;
 }
 
-void RemoveEntry(RemovalState& state, const std::string& entry, bool bareGroups)
+void RemoveEntry(RemovalState& state, const ShortcutBases& bases, const std::string& entry, bool bareGroups)
 {
     using journal::op::kShortcut;
     if (entry.size() > kMaxEntry) {
@@ -284,12 +299,12 @@ void RemoveEntry(RemovalState& state, const std::string& entry, bool bareGroups)
     if (!parts.hasItem) {
         // Outside Win32s a program group is a folder of the user's or the
         // common Programs folder: with neither there, there is no group.
-        if (!state.Platform.isWin32s() && !GroupFolderExists(state, group)) {
+        if (!state.Platform.isWin32s() && !GroupFolderExists(bases.programs, group)) {
             journal::NotPresent(journal::op::kProgramGroup, group.c_str());
             return;
         }
         if (state.Platform.isNT()) {
-            RemoveGroupFolders(state, group);
+            RemoveGroupFolders(state, bases.programs, group);
             return;
         }
         ProgmanDeleteGroup(state.Changes, group.c_str());
@@ -308,7 +323,7 @@ void RemoveEntry(RemovalState& state, const std::string& entry, bool bareGroups)
     }
     const bool startup = text::FoldEqual(text::TrimAll(parts.marker, '"'), "STARTUP");
     bool found = false;
-    for (const BaseFolder& source : BaseFolders(state, startup)) {
+    for (const BaseFolder& source : startup ? bases.startup : bases.programs) {
         char folder[text::kMaxText] = {};
         if (ComposeFolder(source, group, folder))
             found = DeleteInFolder(state, folder, named) || found;
@@ -346,22 +361,12 @@ void RemoveShortcuts(RemovalState& state)
         return;
     ItemList& entries = state.Database->Merged.Shortcuts;
     SortAndUniqueItems(entries);
-    // A user whose Start menu can't be reached keeps what is in it, and
-    // the log says why, once.
-    if (state.Platform.isNT() && !entries.empty()) {
-        for (const UserHive& hive : state.Users.Others()) {
-            for (const char* name : {"Programs", "Startup"}) {
-                std::string why;
-                if (UsersShellFolder(hive, name, why).empty())
-                    journal::Kept(journal::op::kShortcut,
-                                  (hive.Item + "\\" + kUserShellFolders + "\\" + name).c_str(),
-                                  journal::Reason("the user's shortcuts there stay: %s", why.c_str()).c_str());
-            }
-        }
-    }
+    if (entries.empty())
+        return;
+    const ShortcutBases bases = ReadBases(state);
     // Every item before any group: descending order alone puts "G,Item"
     // before "G", but a quoted "\"G\",Item" after it.
     for (const bool bareGroups : {false, true})
         for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry)
-            RemoveEntry(state, *entry, bareGroups);
+            RemoveEntry(state, bases, *entry, bareGroups);
 }
